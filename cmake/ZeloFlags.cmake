@@ -1,0 +1,19 @@
+# Warning and sanitizer flags live on interface targets that every project target links PRIVATE,
+# so nothing leaks into third-party code and presets only flip options.
+add_library(zelo_warnings INTERFACE)
+target_compile_options(zelo_warnings INTERFACE -Wall -Wextra -Wpedantic)
+if(ZELO_WERROR)
+  target_compile_options(zelo_warnings INTERFACE -Werror)
+endif()
+
+add_library(zelo_sanitize INTERFACE)
+if(ZELO_SANITIZE)
+  target_compile_options(zelo_sanitize INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                 -fno-sanitize-recover=undefined)
+  target_link_options(zelo_sanitize INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Applies the project's flags to one of its own targets.
+function(zelo_target_defaults target)
+  target_link_libraries(${target} PRIVATE zelo_warnings zelo_sanitize)
+endfunction()

@@ -1,0 +1,31 @@
+#include "cli/Cli.h"
+#include "commands/CommandLine.h"
+#include "model/Text.h"
+
+#include <iostream>
+#include <memory>
+
+namespace zelo::cli {
+
+void AddCheck(CLI::App& app, Runner& run) {
+    auto* command = app.add_subcommand("check", "Report every line of a command list that the gateway will refuse");
+    auto file = std::make_shared<std::string>();
+    command->add_option("FILE", *file, "the command list, one command per line; - for standard input")->required();
+    command->callback([&run, file] {
+        run = [file] {
+            auto lines = SplitLines(DecodeTextFile(ReadInput(*file), SingleByteCharset::Latin1));
+            int bad = 0;
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                ParsedLine parsed = ParseCommandLine(lines[i]);
+                if (parsed.Kind == LineKind::Invalid) {
+                    std::cout << "line " << i + 1 << ": " << parsed.Reason << '\n';
+                    ++bad;
+                }
+            }
+            std::cerr << lines.size() << " lines, " << bad << " malformed\n";
+            return bad == 0 ? int{ExitOk} : int{ExitBadInput};
+        };
+    });
+}
+
+} // namespace zelo::cli

@@ -1,0 +1,44 @@
+#include "cli/Cli.h"
+#include "commands/CommandLine.h"
+#include "model/Address.h"
+#include "model/Error.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+namespace zelo::cli {
+
+std::string ReadInput(const std::string& path) {
+    if (path == "-") {
+        std::ostringstream all;
+        all << std::cin.rdbuf();
+        return all.str();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw ExitRequest{ExitBadInput, "Can't read " + path + ": " + std::strerror(errno)};
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void SetupOptions::AddTo(CLI::App& command) {
+    command.add_option("--phys", Phys, "the gateway's physical address, area.line.device")
+        ->capture_default_str();
+    command.add_flag("--source", Source, "the gateway prints source addresses");
+    command.add_flag("--hex", Hex, "the gateway prints addresses in hexadecimal");
+    command.add_flag("--duplex", Duplex, "full duplex mode");
+}
+
+std::string SetupOptions::SetupLine() const {
+    try {
+        // Written in its canonical form: the reader ignores trailing text that the gateway must not see.
+        return BuildSetupLine(PhysicalAddressToText(TextToPhysicalAddress(Phys)), Source, Hex, Duplex);
+    } catch (const Exception& e) {
+        throw ExitRequest{ExitBadInput, e.Message()};
+    }
+}
+
+} // namespace zelo::cli

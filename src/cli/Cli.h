@@ -1,0 +1,38 @@
+#pragma once
+// Shared pieces of zeloctl's subcommands.
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace zelo::cli {
+
+enum ExitCode { ExitOk = 0, ExitDeviceFailed = 1, ExitBadInput = 2 };
+
+// Ends a subcommand with an exit code; the message (if any) goes to stderr.
+struct ExitRequest {
+    int Code;
+    std::string Message;
+};
+
+// Reads a whole file, or standard input for "-"; raises ExitRequest{2} naming the file when it cannot.
+std::string ReadInput(const std::string& path);
+
+// Each subcommand adds itself to the app and sets the function that runs it.
+using Runner = std::function<int()>;
+void AddBuild(CLI::App& app, Runner& run);
+void AddCheck(CLI::App& app, Runner& run);
+
+// Options shared by the commands that write a setup line.
+struct SetupOptions {
+    std::string Phys = "15.15.255";
+    bool Source = false;
+    bool Hex = false;
+    bool Duplex = false;
+    void AddTo(CLI::App& command);
+    // The setup line; raises ExitRequest{2} with the physical address message for a bad address.
+    std::string SetupLine() const;
+};
+
+} // namespace zelo::cli

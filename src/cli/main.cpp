@@ -1,0 +1,38 @@
+#include "cli/Cli.h"
+#include "model/Error.h"
+#include "version/VersionInfo.h"
+
+#include <iostream>
+
+using namespace zelo;
+using namespace zelo::cli;
+
+int main(int argc, char** argv) {
+    try {
+        ReadVersionInfo();
+    } catch (const Exception& e) {
+        std::cerr << e.Message() << '\n';
+    }
+    CLI::App app{"zeloctl: build, check, import and download command lists of the ZELO KNX/EIB-to-ASCII gateway"};
+    app.set_version_flag("--version", VersionText(VersionInfo));
+    app.require_subcommand(1);
+    Runner run;
+    AddBuild(app, run);
+    AddCheck(app, run);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? ExitOk : ExitBadInput;
+    }
+    try {
+        return run ? run() : int{ExitBadInput};
+    } catch (const ExitRequest& request) {
+        if (!request.Message.empty())
+            std::cerr << request.Message << '\n';
+        return request.Code;
+    } catch (const Exception& e) {
+        std::cerr << e.Message() << '\n';
+        return ExitDeviceFailed;
+    }
+}

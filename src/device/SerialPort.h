@@ -1,0 +1,86 @@
+#pragma once
+#include "model/Persistent.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zelo {
+
+namespace os {
+class SerialDevice;
+class TcpClient;
+} // namespace os
+
+// The byte link to the gateway: a serial port ("COM" + n, or an absolute device path on POSIX) or, for the
+// device name "TCP/IP", a TCP client to Host:Port. Settings change only while the link is closed.
+class TSerialPort : public TPersistent {
+public:
+    TSerialPort();
+    // Like the toolkit's base: does not close the link; the owner closes it first.
+    ~TSerialPort() override;
+    TSerialPort(const TSerialPort&) = delete;
+    TSerialPort& operator=(const TSerialPort&) = delete;
+
+    void Assign(const TPersistent& source) override;
+    virtual bool Open();
+    virtual void Close();
+    bool IsOpen() const;
+
+    // Returns the number of bytes NOT written.
+    int Write(const void* buffer, int count);
+    // Reads until terminator (stored and counted), maxLength bytes, or Timeout ms; returns the bytes stored.
+    std::uint32_t Read(void* buffer, std::uint32_t maxLength, std::uint8_t terminator);
+
+    void SetBaudrate(int value);
+    void SetDevice(const std::string& value);
+    void SetHost(const std::string& value);
+    void SetPort(const std::string& value);
+    void SetDataBits(int value);
+    void SetStopBits(int value);
+    void SetParity(std::uint8_t value);
+    void SetFlowControl(std::uint8_t value);
+
+    int Baudrate() const { return Baudrate_; }
+    const std::string& Device() const { return Device_; }
+    const std::string& Host() const { return Host_; }
+    const std::string& Port() const { return Port_; }
+    int DataBits() const { return DataBits_; }
+    int StopBits() const { return StopBits_; }
+    std::uint8_t Parity() const { return Parity_; }
+    std::uint8_t FlowControl() const { return FlowControl_; }
+    bool TcpMode() const { return TcpMode_; }
+
+    // Time limit of one Read in milliseconds.
+    std::int64_t Timeout = 0;
+
+    // Called between the waiting slices of Read (at most every 10 ms); the window processes its events here.
+    std::function<void()> WaitHook;
+
+    // The operating system's reason for the last failed Open (errno text), empty when it gave none.
+    const std::string& LastOsError() const { return LastOsError_; }
+
+protected:
+    bool TcpMode_ = false;
+    int Baudrate_ = 0;
+    std::string Device_;
+    std::string Host_;
+    std::string Port_;
+    int DataBits_ = 0;
+    int StopBits_ = 0;
+    std::uint8_t Parity_ = 0;
+    std::uint8_t FlowControl_ = 0;
+    std::chrono::steady_clock::time_point Deadline{};
+    std::string LastOsError_;
+
+    std::unique_ptr<os::SerialDevice> Handle; // null when no port is open
+    std::unique_ptr<os::TcpClient> Socket;    // present from a TCP/IP Open until Close
+
+private:
+    void StartDeadline();
+    bool DeadlinePassed() const;
+};
+
+} // namespace zelo

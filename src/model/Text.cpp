@@ -1,0 +1,162 @@
+#include "model/Text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace zelo {
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at pos; nullopt for anything malformed, overlong, a surrogate or beyond U+10FFFF.
+std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos) {
+    auto b0 = static_cast<unsigned char>(s[pos]);
+    if (b0 < 0x80) {
+        ++pos;
+        return b0;
+    }
+    int extra;
+    char32_t cp;
+    char32_t min;
+    if ((b0 & 0xE0) == 0xC0) {
+        extra = 1, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        extra = 2, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        extra = 3, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (pos + static_cast<std::size_t>(extra) >= s.size())
+        return std::nullopt;
+    for (int i = 1; i <= extra; ++i) {
+        auto b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80)
+            return std::nullopt;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return std::nullopt;
+    pos += static_cast<std::size_t>(extra) + 1;
+    return cp;
+}
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; its five unassigned codes keep their C1 meaning.
+constexpr std::array<char32_t, 32> Cp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](std::size_t i) -> char32_t {
+        auto a = static_cast<unsigned char>(bytes[i]);
+        auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        // A lone surrogate cannot be shown: the replacement character keeps the position visible.
+        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+    }
+    return out;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t pos = 0;
+    while (pos < bytes.size())
+        if (!NextUtf8(bytes, pos))
+            return false;
+    return true;
+}
+
+std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char ch : bytes) {
+        auto b = static_cast<unsigned char>(ch);
+        char32_t cp = b;
+        if (charset == SingleByteCharset::Windows1252 && b >= 0x80 && b < 0xA0)
+            cp = Cp1252High[b - 0x80];
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::optional<std::string> Utf8ToLatin1(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        auto cp = NextUtf8(text, pos);
+        if (!cp || *cp > 0xFF)
+            return std::nullopt;
+        out += static_cast<char>(*cp);
+    }
+    return out;
+}
+
+std::string DecodeTextFile(std::string_view bytes, SingleByteCharset fallback) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        std::string_view body = bytes.substr(3);
+        // A mark followed by broken UTF-8 still keeps every byte, read single-byte.
+        return IsValidUtf8(body) ? std::string(body) : SingleByteToUtf8(body, fallback);
+    }
+    if (bytes.substr(0, 2) == "\xFF\xFE")
+        return Utf16ToUtf8(bytes.substr(2), false);
+    if (bytes.substr(0, 2) == "\xFE\xFF")
+        return Utf16ToUtf8(bytes.substr(2), true);
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    return SingleByteToUtf8(bytes, fallback);
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    auto nul = text.find('\0');
+    if (nul != std::string_view::npos)
+        text = text.substr(0, nul);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+} // namespace zelo

@@ -1,0 +1,85 @@
+#include "Process.h"
+#include "model/Address.h"
+
+#include <gtest/gtest.h>
+
+using namespace zelo;
+using namespace zelo::test;
+
+namespace {
+
+ProcessResult Zeloctl(std::vector<std::string> args, const std::string& input = {}) {
+    args.insert(args.begin(), BuiltProgram("zeloctl"));
+    return RunProcess(args, input);
+}
+
+} // namespace
+
+TEST(zeloctl, BuildPrintsTheWindowsLines) {
+    auto r = Zeloctl({"build", "--phys", "1.1.250", "--hex", "0/0/0=1", "1/0/0-1/0/10=VALUE;R", "1/2/5-1/2/3=WORD;W"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "#SETUP=1.1.250;OFF;ON;OFF\n#DG0/0/0=BIT;RW\n#DG1/0/0-1/0/10=VALUE;R\n#DG1/2/5=WORD;W\n");
+    EXPECT_EQ(r.Err, "");
+
+    r = Zeloctl({"build"});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out, "#SETUP=15.15.255;OFF;OFF;OFF\n");
+
+    r = Zeloctl({"build", "--source", "--duplex", "--phys", " 1.2.3", "15/7/255=generic;rw", "+1/2/3=16;W"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "#SETUP=1.2.3;ON;OFF;ON\n#DG15/7/255=GENERIC;RW\n#DG1/2/3=GENERIC;W\n");
+}
+
+TEST(zeloctl, BuildRejectsBadInputWithTheSystemsMessage) {
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"build", "0/8/0=BIT"}, std::string(InvalidGroupAddressMessage) + "\n"},
+        {{"build", "0/0/0-0/0/256=BIT"}, std::string(InvalidGroupAddressMessage) + "\n"},
+        {{"build", "--phys", "1/1/1"}, std::string(InvalidPhysicalAddressMessage) + "\n"},
+        {{"build", "0/0/0=NOPE"}, "Invalid datapoint type \"NOPE\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16.\n"},
+        {{"build", "0/0/0=17"}, "Invalid datapoint type \"17\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16.\n"},
+        {{"build", "0/0/0=BIT;X"}, "Invalid access type \"X\"!\nUse R, W or RW.\n"},
+        {{"build", "0/0/0"}, "Invalid range \"0/0/0\"!\nFormat has to be START[-END]=TYPE[;ACCESS].\n"},
+    };
+    for (const auto& c : cases) {
+        auto r = Zeloctl(c.args);
+        EXPECT_EQ(r.ExitCode, 2) << c.args.back();
+        EXPECT_EQ(r.Out, "") << "nothing on stdout for " << c.args.back();
+        EXPECT_EQ(r.Err, c.err);
+    }
+}
+
+TEST(zeloctl, CheckReportsMalformedLines) {
+    auto r = Zeloctl({"check", "-"}, "#SETUP=1.1.1;OFF;OFF;OFF\r\n#DG0/0/0=BIT;RW\r\n");
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+    EXPECT_EQ(r.Out, "");
+
+    r = Zeloctl({"check", "-"}, "#SETUP=1.1.1;OFF;OFF;OFF\n#DG0/8/0=BIT;RW\n\n#DG0/0/1=BIT;RW\nrubbish");
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_EQ(r.Out, "line 2: start address \"0/8/0\" is not of the form <0...15>/<0...7>/<0...255>\n"
+                     "line 3: empty line\n"
+                     "line 5: neither a setup line (#SETUP=...) nor a group line (#DG...)\n");
+
+    TempDir dir;
+    r = Zeloctl({"check", dir.Write("list.txt", "#DG0/0/0=BIT;RW\n")});
+    EXPECT_EQ(r.ExitCode, 0);
+    r = Zeloctl({"check", dir.File("missing.txt")});
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("missing.txt"), std::string::npos);
+}
+
+TEST(zeloctl, UsageVersionAndHelp) {
+    auto r = Zeloctl({"--version"});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out, "1.0.2.3\n");
+    for (auto sub : {"build", "check"}) {
+        r = Zeloctl({sub, "--help"});
+        EXPECT_EQ(r.ExitCode, 0);
+        EXPECT_NE(r.Out.find("Usage"), std::string::npos) << sub;
+    }
+    EXPECT_EQ(Zeloctl({}).ExitCode, 2);
+    EXPECT_EQ(Zeloctl({"frobnicate"}).ExitCode, 2);
+    EXPECT_EQ(Zeloctl({"build", "--bogus"}).ExitCode, 2);
+}
