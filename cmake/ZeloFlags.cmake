@@ -13,6 +13,12 @@ if(ZELO_SANITIZE)
   target_link_options(zelo_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
 
+# Coverage instrumentation for libFuzzer on every project target, so the fuzzers see into the core.
+if(ZELO_FUZZ)
+  target_compile_options(zelo_sanitize INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(zelo_sanitize INTERFACE -fsanitize=address,undefined)
+endif()
+
 # Applies the project's flags to one of its own targets.
 function(zelo_target_defaults target)
   target_link_libraries(${target} PRIVATE zelo_warnings zelo_sanitize)

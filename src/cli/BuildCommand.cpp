@@ -33,7 +33,8 @@ std::uint16_t GroupAddress(std::string_view text) {
 TEibGroup ParseRange(const std::string& range) {
     auto equals = range.find('=');
     if (equals == std::string::npos)
-        throw ExitRequest{ExitBadInput, "Invalid range \"" + range + "\"!\nFormat has to be START[-END]=TYPE[;ACCESS]."};
+        throw ExitRequest{ExitBadInput,
+                          "Invalid range \"" + range + "\"!\nFormat has to be START[-END]=TYPE[;ACCESS]."};
     std::string_view addresses = std::string_view(range).substr(0, equals);
     std::string_view rest = std::string_view(range).substr(equals + 1);
 
@@ -46,7 +47,8 @@ TEibGroup ParseRange(const std::string& range) {
             break;
         }
     group.StartAddress = GroupAddress(addresses.substr(0, dash));
-    group.EndAddress = dash == std::string_view::npos ? group.StartAddress : GroupAddress(addresses.substr(dash + 1));
+    group.EndAddress =
+        dash == std::string_view::npos ? group.StartAddress : GroupAddress(addresses.substr(dash + 1));
 
     auto semicolon = rest.find(';');
     std::string type = Upper(rest.substr(0, semicolon));
@@ -81,8 +83,9 @@ void AddBuild(CLI::App& app, Runner& run) {
     auto ranges = std::make_shared<std::vector<std::string>>();
     setup->AddTo(*command);
     command->add_option("RANGE", *ranges, "START[-END]=TYPE[;ACCESS], e.g. 1/0/0-1/0/10=VALUE;R");
-    command->footer("TYPE is a keyword (EMPTY BIT CHAR UBYTE UWORD UDWORD BYTE WORD DWORD TIME DATE VALUE PERCENT\n"
-                    "ANGLE FLOAT STRING GENERIC) or its index 0...16; ACCESS is R, W or RW (default RW).");
+    command->footer(
+        "TYPE is a keyword (EMPTY BIT CHAR UBYTE UWORD UDWORD BYTE WORD DWORD TIME DATE VALUE PERCENT\n"
+        "ANGLE FLOAT STRING GENERIC) or its index 0...16; ACCESS is R, W or RW (default RW).");
     command->callback([&run, setup, ranges] {
         run = [setup, ranges] {
             // Everything is checked before anything is printed: a bad range leaves stdout empty.

@@ -8,9 +8,11 @@
 namespace zelo::cli {
 
 void AddCheck(CLI::App& app, Runner& run) {
-    auto* command = app.add_subcommand("check", "Report every line of a command list that the gateway will refuse");
+    auto* command =
+        app.add_subcommand("check", "Report every line of a command list that the gateway will refuse");
     auto file = std::make_shared<std::string>();
-    command->add_option("FILE", *file, "the command list, one command per line; - for standard input")->required();
+    command->add_option("FILE", *file, "the command list, one command per line; - for standard input")
+        ->required();
     command->callback([&run, file] {
         run = [file] {
             auto lines = SplitLines(DecodeTextFile(ReadInput(*file), SingleByteCharset::Latin1));

@@ -7,7 +7,8 @@
 
 namespace zelo {
 
-std::string BuildSetupLine(std::string_view physicalAddressText, bool printSource, bool printHex, bool fullDuplex) {
+std::string BuildSetupLine(std::string_view physicalAddressText, bool printSource, bool printHex,
+                           bool fullDuplex) {
     std::string line = "#SETUP=";
     line += physicalAddressText;
     line += ';';
@@ -28,7 +29,8 @@ std::string BuildGroupLine(const TEibGroup& group) {
 namespace {
 
 // Strict decimal triple as the builders print it: no blanks, signs or leading zeros, each part in range.
-std::optional<std::array<int, 3>> StrictTriple(std::string_view text, char separator, const std::array<int, 3>& max) {
+std::optional<std::array<int, 3>> StrictTriple(std::string_view text, char separator,
+                                               const std::array<int, 3>& max) {
     std::array<int, 3> out{};
     std::size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
@@ -74,7 +76,9 @@ ParsedLine Invalid(std::string reason) {
     return parsed;
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 ParsedLine ParseSetup(std::string_view body) {
     std::array<std::string_view, 4> parts;
@@ -83,7 +87,8 @@ ParsedLine ParseSetup(std::string_view body) {
     for (std::size_t i = 0; i <= body.size(); ++i) {
         if (i == body.size() || body[i] == ';') {
             if (count == parts.size())
-                return Invalid("setup line has more than four fields (expected ADDRESS;ON|OFF;ON|OFF;ON|OFF)");
+                return Invalid(
+                    "setup line has more than four fields (expected ADDRESS;ON|OFF;ON|OFF;ON|OFF)");
             parts[count++] = body.substr(start, i - start);
             start = i + 1;
         }
@@ -92,11 +97,13 @@ ParsedLine ParseSetup(std::string_view body) {
         return Invalid("setup line needs four fields separated by ';' (ADDRESS;ON|OFF;ON|OFF;ON|OFF)");
     auto phys = StrictTriple(parts[0], '.', {15, 15, 255});
     if (!phys)
-        return Invalid("physical address " + Quoted(parts[0]) + " is not of the form <0...15>.<0...15>.<0...255>");
+        return Invalid("physical address " + Quoted(parts[0]) +
+                       " is not of the form <0...15>.<0...15>.<0...255>");
     ParsedLine parsed;
     parsed.Kind = LineKind::Setup;
     parsed.PhysicalAddress = static_cast<std::uint16_t>((*phys)[0] * 4096 + (*phys)[1] * 256 + (*phys)[2]);
-    static constexpr std::array<const char*, 3> names = {"source address flag", "hexadecimal flag", "duplex flag"};
+    static constexpr std::array<const char*, 3> names = {"source address flag", "hexadecimal flag",
+                                                         "duplex flag"};
     std::array<bool*, 3> flags = {&parsed.PrintSource, &parsed.PrintHex, &parsed.FullDuplex};
     for (std::size_t i = 0; i < 3; ++i) {
         auto flag = Flag(parts[i + 1]);
@@ -119,13 +126,15 @@ ParsedLine ParseGroup(std::string_view body) {
     std::string_view startText = range.substr(0, dash);
     auto start = StrictGroupAddress(startText);
     if (!start)
-        return Invalid("start address " + Quoted(startText) + " is not of the form <0...15>/<0...7>/<0...255>");
+        return Invalid("start address " + Quoted(startText) +
+                       " is not of the form <0...15>/<0...7>/<0...255>");
     parsed.StartAddress = parsed.EndAddress = *start;
     if (dash != std::string_view::npos) {
         std::string_view endText = range.substr(dash + 1);
         auto end = StrictGroupAddress(endText);
         if (!end)
-            return Invalid("end address " + Quoted(endText) + " is not of the form <0...15>/<0...7>/<0...255>");
+            return Invalid("end address " + Quoted(endText) +
+                           " is not of the form <0...15>/<0...7>/<0...255>");
         if (*end <= *start)
             return Invalid("end address " + Quoted(endText) + " must lie above the start address " +
                            Quoted(startText));
@@ -139,8 +148,10 @@ ParsedLine ParseGroup(std::string_view body) {
     std::string_view access = rest.substr(semicolon + 1);
     parsed.DatapointType = DatapointTypeFromKeyword(keyword);
     if (parsed.DatapointType < 0)
-        return Invalid("unknown datapoint type " + Quoted(keyword) + " (expected one of EMPTY, BIT, CHAR, UBYTE, "
-                       "UWORD, UDWORD, BYTE, WORD, DWORD, TIME, DATE, VALUE, PERCENT, ANGLE, FLOAT, STRING, GENERIC)");
+        return Invalid(
+            "unknown datapoint type " + Quoted(keyword) +
+            " (expected one of EMPTY, BIT, CHAR, UBYTE, "
+            "UWORD, UDWORD, BYTE, WORD, DWORD, TIME, DATE, VALUE, PERCENT, ANGLE, FLOAT, STRING, GENERIC)");
     if (access == "R")
         parsed.AccessType = 0;
     else if (access == "W")

@@ -8,7 +8,8 @@
 namespace zelo {
 
 // "#SETUP=<phys>;<ON|OFF>;<ON|OFF>;<ON|OFF>": the address text goes in as typed, unchecked.
-std::string BuildSetupLine(std::string_view physicalAddressText, bool printSource, bool printHex, bool fullDuplex);
+std::string BuildSetupLine(std::string_view physicalAddressText, bool printSource, bool printHex,
+                           bool fullDuplex);
 
 // "#DG<start>[-<end>]=<KEYWORD>;<ACCESS>": the end only when it lies above the start.
 std::string BuildGroupLine(const TEibGroup& group);

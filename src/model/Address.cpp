@@ -14,7 +14,9 @@ const char* const InvalidPhysicalAddressMessage =
 
 namespace {
 
-bool IsScanfSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsScanfSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Any number beyond 32 bits saturates here and so fails the range check like any other big number.
 constexpr std::int64_t Saturated = std::int64_t{1} << 40;
@@ -42,7 +44,8 @@ std::optional<std::int64_t> ScanInt(std::string_view text, std::size_t& pos) {
 }
 
 // The three numbers of "%d<sep>%d<sep>%d" checked against their upper limits; nullopt on any failure.
-std::optional<std::array<int, 3>> ScanTriple(std::string_view text, char separator, const std::array<int, 3>& max) {
+std::optional<std::array<int, 3>> ScanTriple(std::string_view text, char separator,
+                                             const std::array<int, 3>& max) {
     std::array<std::int64_t, 3> n{};
     std::size_t pos = 0;
     for (int i = 0; i < 3; ++i) {

@@ -23,8 +23,8 @@ const std::array<std::string_view, DatapointTypeCount> DatapointTypeNames = {
 };
 
 const std::array<std::string_view, DatapointTypeCount> DatapointTypeKeywords = {
-    "EMPTY", "BIT",  "CHAR", "UBYTE", "UWORD",   "UDWORD", "BYTE",  "WORD",    "DWORD",
-    "TIME",  "DATE", "VALUE", "PERCENT", "ANGLE", "FLOAT", "STRING", "GENERIC",
+    "EMPTY", "BIT",  "CHAR",  "UBYTE",   "UWORD", "UDWORD", "BYTE",   "WORD",    "DWORD",
+    "TIME",  "DATE", "VALUE", "PERCENT", "ANGLE", "FLOAT",  "STRING", "GENERIC",
 };
 
 void FillDatapointTypeList(std::vector<std::string>& list) {

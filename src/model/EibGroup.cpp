@@ -36,7 +36,9 @@ std::string TEibGroup::AccessText() const {
 
 TEibGroups::TEibGroups(int maxCount) : MaxCount(maxCount) {}
 
-TEibGroups::~TEibGroups() { TEibGroups::Clear(); }
+TEibGroups::~TEibGroups() {
+    TEibGroups::Clear();
+}
 
 TEibGroup& TEibGroups::Items(int index) const {
     if (index < 0 || index >= Count())

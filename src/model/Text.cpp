@@ -25,7 +25,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at pos; nullopt for anything malformed, overlong, a surrogate or beyond U+10FFFF.
+// Decodes one UTF-8 sequence at pos; nullopt for anything malformed, overlong, a surrogate or beyond
+// U+10FFFF.
 std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos) {
     auto b0 = static_cast<unsigned char>(s[pos]);
     if (b0 < 0x80) {

@@ -11,11 +11,12 @@ enum class SingleByteCharset { Latin1, Windows1252 };
 
 bool IsValidUtf8(std::string_view bytes);
 std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset);
-// Latin-1 bytes of a UTF-8 text, or nullopt when a character has no single-byte form (or the UTF-8 is broken).
+// Latin-1 bytes of a UTF-8 text, or nullopt when a character has no single-byte form (or the UTF-8 is
+// broken).
 std::optional<std::string> Utf8ToLatin1(std::string_view text);
 
-// Decodes a file's bytes: a UTF-8 or UTF-16 (LE/BE) byte-order mark decides; else valid UTF-8 is taken as it is;
-// else the bytes are single-byte text in the given charset. The mark itself is dropped.
+// Decodes a file's bytes: a UTF-8 or UTF-16 (LE/BE) byte-order mark decides; else valid UTF-8 is taken as it
+// is; else the bytes are single-byte text in the given charset. The mark itself is dropped.
 std::string DecodeTextFile(std::string_view bytes, SingleByteCharset fallback);
 
 // Lines of a text: a line ends at CR LF, LF or lone CR; a line end at the very end adds no empty line; a zero

@@ -16,9 +16,11 @@ ProcessResult Zeloctl(std::vector<std::string> args, const std::string& input = 
 } // namespace
 
 TEST(zeloctl, BuildPrintsTheWindowsLines) {
-    auto r = Zeloctl({"build", "--phys", "1.1.250", "--hex", "0/0/0=1", "1/0/0-1/0/10=VALUE;R", "1/2/5-1/2/3=WORD;W"});
+    auto r = Zeloctl(
+        {"build", "--phys", "1.1.250", "--hex", "0/0/0=1", "1/0/0-1/0/10=VALUE;R", "1/2/5-1/2/3=WORD;W"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out, "#SETUP=1.1.250;OFF;ON;OFF\n#DG0/0/0=BIT;RW\n#DG1/0/0-1/0/10=VALUE;R\n#DG1/2/5=WORD;W\n");
+    EXPECT_EQ(r.Out,
+              "#SETUP=1.1.250;OFF;ON;OFF\n#DG0/0/0=BIT;RW\n#DG1/0/0-1/0/10=VALUE;R\n#DG1/2/5=WORD;W\n");
     EXPECT_EQ(r.Err, "");
 
     r = Zeloctl({"build"});
@@ -38,8 +40,10 @@ TEST(zeloctl, BuildRejectsBadInputWithTheSystemsMessage) {
         {{"build", "0/8/0=BIT"}, std::string(InvalidGroupAddressMessage) + "\n"},
         {{"build", "0/0/0-0/0/256=BIT"}, std::string(InvalidGroupAddressMessage) + "\n"},
         {{"build", "--phys", "1/1/1"}, std::string(InvalidPhysicalAddressMessage) + "\n"},
-        {{"build", "0/0/0=NOPE"}, "Invalid datapoint type \"NOPE\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16.\n"},
-        {{"build", "0/0/0=17"}, "Invalid datapoint type \"17\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16.\n"},
+        {{"build", "0/0/0=NOPE"},
+         "Invalid datapoint type \"NOPE\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16.\n"},
+        {{"build", "0/0/0=17"},
+         "Invalid datapoint type \"17\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16.\n"},
         {{"build", "0/0/0=BIT;X"}, "Invalid access type \"X\"!\nUse R, W or RW.\n"},
         {{"build", "0/0/0"}, "Invalid range \"0/0/0\"!\nFormat has to be START[-END]=TYPE[;ACCESS].\n"},
     };

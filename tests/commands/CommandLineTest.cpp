@@ -43,7 +43,8 @@ TEST(builders, GroupLine) {
 }
 
 TEST(parser, RoundTripsEveryTypeAccessAndOrder) {
-    const std::pair<std::uint16_t, std::uint16_t> ranges[] = {{0, 0}, {2048, 2058}, {2565, 2563}, {0, 32767}, {7, 8}};
+    const std::pair<std::uint16_t, std::uint16_t> ranges[] = {
+        {0, 0}, {2048, 2058}, {2565, 2563}, {0, 32767}, {7, 8}};
     for (int type = 0; type < DatapointTypeCount; ++type)
         for (int access = 0; access < 3; ++access)
             for (auto [start, end] : ranges) {

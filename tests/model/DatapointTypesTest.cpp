@@ -20,7 +20,8 @@ TEST(catalogue, KeywordsLookUpBothWays) {
     const struct {
         int index;
         const char* keyword;
-    } cases[] = {{0, "EMPTY"}, {1, "BIT"}, {3, "UBYTE"}, {6, "BYTE"}, {11, "VALUE"}, {15, "STRING"}, {16, "GENERIC"}};
+    } cases[] = {{0, "EMPTY"},  {1, "BIT"},     {3, "UBYTE"},   {6, "BYTE"},
+                 {11, "VALUE"}, {15, "STRING"}, {16, "GENERIC"}};
     for (const auto& c : cases) {
         TEibGroup g;
         g.DatapointType = static_cast<std::int8_t>(c.index);
