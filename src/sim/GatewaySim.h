@@ -1,6 +1,6 @@
 #pragma once
-// The gateway simulator's device logic: speaks the command/answer protocol on a pseudo-terminal or a loopback TCP
-// port, with fault injection. The program zelo-gateway-sim and the in-process tests both use it.
+// The gateway simulator's device logic: speaks the command/answer protocol on a pseudo-terminal or a loopback
+// TCP port, with fault injection. The program zelo-gateway-sim and the in-process tests both use it.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -12,15 +12,15 @@
 namespace zelo::sim {
 
 struct SimOptions {
-    int RefuseLine = 0;               // refuse configuration line N (1-based, counted after the last "#CF"); 0: none
-    std::string RefuseText = "ERR";   // the answer given to that line instead of "Ok"
-    int SilentAfter = -1;             // answer this many commands, then never again; -1: always answer
-    int DelayMs = 0;                  // wait before every answer
-    bool CrLf = false;                // end answers with CR LF instead of CR
-    int Baud = 0;                     // emulate the wire time of this baud rate (10 bits per byte, both ways); 0: off
-    bool Garbage = false;             // answer with random bytes
-    std::uint32_t Seed = 1;           // for Garbage
-    std::string DumpFile;             // where the received configuration is written
+    int RefuseLine = 0; // refuse configuration line N (1-based, counted after the last "#CF"); 0: none
+    std::string RefuseText = "ERR"; // the answer given to that line instead of "Ok"
+    int SilentAfter = -1;           // answer this many commands, then never again; -1: always answer
+    int DelayMs = 0;                // wait before every answer
+    bool CrLf = false;              // end answers with CR LF instead of CR
+    int Baud = 0;           // emulate the wire time of this baud rate (10 bits per byte, both ways); 0: off
+    bool Garbage = false;   // answer with random bytes
+    std::uint32_t Seed = 1; // for Garbage
+    std::string DumpFile;   // where the received configuration is written
 };
 
 class GatewaySim {
@@ -40,6 +40,8 @@ public:
     void Stop();
     // Serves on the calling thread until stop becomes true (the program uses this).
     void Run(const std::atomic<bool>& stop);
+    // Makes a running Run look at its stop flag now. Async-signal-safe: a signal handler may call it.
+    void Wake() const noexcept;
 
     // The configuration held: the well-formed lines received since the last erase, in order.
     std::vector<std::string> Configuration() const;
