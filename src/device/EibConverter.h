@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,13 @@ public:
     virtual void LoadSettings(const std::string& fileName);
 };
 
-// The settings file for an executable path: extension replaced by ".ini" (appended when there is none). On POSIX,
-// when that folder is not writable and no such file exists there, the same name under $XDG_CONFIG_HOME
+// The message that stops a download of a line with a character outside Latin-1; "%s" takes the line number.
+extern const char* const LineNotSingleByteMessage;
+// Number (from 1) of the first line with a character that has no single-byte form, if any.
+std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>& lines);
+
+// The settings file for an executable path: extension replaced by ".ini" (appended when there is none). On
+// POSIX, when that folder is not writable and no such file exists there, the same name under $XDG_CONFIG_HOME
 // (default ~/.config)/zelo-configurator/.
 std::string SettingsFileName(const std::string& executablePath);
 

@@ -77,6 +77,7 @@ protected:
 
     std::unique_ptr<os::SerialDevice> Handle; // null when no port is open
     std::unique_ptr<os::TcpClient> Socket;    // present from a TCP/IP Open until Close
+    bool SocketAttempted_ = false;            // a TCP/IP Open ran since the last Close, even one that raised
 
 private:
     void StartDeadline();

@@ -1,0 +1,161 @@
+#include "device/EibConverter.h"
+#include "device/IniFile.h"
+#include "model/Address.h"
+#include "model/Error.h"
+#include "model/Text.h"
+
+#include <cstring>
+
+namespace zelo {
+
+const char* const LineNotSingleByteMessage =
+    "Line %s of configuration list holds a character that the gateway cannot take!\n"
+    "Only characters of the Latin-1 character set can be sent.";
+
+namespace {
+
+constexpr const char* SettingsSection = "SerialPort";
+constexpr std::int64_t EraseTimeoutMs = 10000;
+constexpr std::uint32_t AnswerLimit = 100;
+
+} // namespace
+
+TEibConverter::TEibConverter(IStatusLabel* statusLabel, IProgressGauge* progressGauge)
+    : StatusLabel(statusLabel), ProgressGauge(progressGauge) {
+    SetProgressRange(0, 1);
+    ShowStatus("Ready...", 0);
+}
+
+TEibConverter::~TEibConverter() {
+    Close();
+}
+
+void TEibConverter::Assign(const TPersistent& source) {
+    if (const auto* other = dynamic_cast<const TEibConverter*>(&source)) {
+        SetPhysicalAddress(other->GetPhysicalAddress());
+        // Counted once: assigning a driver to itself doubles its table instead of running into the limit.
+        const int count = other->Groups.Count();
+        for (int i = 0; i < count; ++i)
+            Groups.AddCopy(other->Groups.Items(i));
+    }
+    TSerialPort::Assign(source);
+}
+
+std::string TEibConverter::GetPhysicalAddress() const {
+    return PhysicalAddressToText(PhysicalAddress);
+}
+
+void TEibConverter::SetPhysicalAddress(const std::string& text) {
+    PhysicalAddress = TextToPhysicalAddress(text);
+}
+
+void TEibConverter::SendCommand(const std::string& command) {
+    std::string frame = command;
+    frame += '\r';
+    (void)Write(frame.data(), static_cast<int>(frame.size()));
+}
+
+bool TEibConverter::ReadAnswer() {
+    LastError.clear();
+    std::uint32_t n = Read(AnswerBuffer.data(), AnswerLimit, 0x0D);
+    if (n == 0) {
+        LastError = "No answer received";
+        return false;
+    }
+    AnswerBuffer[n - 1] = '\0';
+    const std::string answer(AnswerBuffer.data(), std::strlen(AnswerBuffer.data()));
+    if (answer == "Ok")
+        return true;
+    // The gateway speaks 8-bit text; messages are UTF-8 inside the system.
+    LastError = SingleByteToUtf8(answer, SingleByteCharset::Latin1);
+    return false;
+}
+
+void TEibConverter::ShowStatus(const std::string& text, int position) {
+    if (StatusLabel != nullptr) {
+        StatusLabel->SetStatusText(text);
+        StatusLabel->RepaintNow();
+    }
+    if (ProgressGauge != nullptr) {
+        ProgressGauge->SetPosition(position);
+        ProgressGauge->RepaintNow();
+    }
+}
+
+void TEibConverter::SetProgressRange(int minimum, int maximum) {
+    if (ProgressGauge != nullptr) {
+        ProgressGauge->SetMinimum(minimum);
+        ProgressGauge->SetMaximum(maximum);
+    }
+}
+
+void TEibConverter::Reset() {
+    SendCommand("#RESET");
+}
+
+void TEibConverter::EraseConfiguration() {
+    struct RestoreTimeout {
+        std::int64_t& Timeout;
+        std::int64_t Saved;
+        ~RestoreTimeout() { Timeout = Saved; }
+    } restore{Timeout, Timeout};
+    Timeout = EraseTimeoutMs;
+    const char* const message = "Error \"%s\" occured while erasing old configuration!";
+    SendCommand("#CG");
+    if (!ReadAnswer())
+        throw Exception(FormatMessage(message, LastError));
+    SendCommand("#CF");
+    if (!ReadAnswer())
+        throw Exception(FormatMessage(message, LastError));
+}
+
+std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (!Utf8ToLatin1(lines[i]))
+            return static_cast<int>(i) + 1;
+    return std::nullopt;
+}
+
+void TEibConverter::Download(const std::vector<std::string>& lines) {
+    // Checked before anything is erased: a list the gateway cannot take must not cost it its configuration.
+    if (auto bad = FirstLineWithoutSingleByteForm(lines))
+        throw Exception(FormatMessage(LineNotSingleByteMessage, std::to_string(*bad)));
+    const int n = static_cast<int>(lines.size());
+    SetProgressRange(0, n + 1);
+    ShowStatus("Erasing old configuration...", 0);
+    EraseConfiguration();
+    ShowStatus("Loading new configuration...", 1);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        SendCommand(Utf8ToLatin1(lines[i]).value_or(std::string{}));
+        if (!ReadAnswer()) {
+            ShowStatus("Failed to load new configuration!", number);
+            throw Exception(
+                FormatMessage("Error \"%s\" occured while configuring device!\nPlease check line " +
+                                  std::to_string(number) + " of configuration list!",
+                              LastError));
+        }
+        ShowStatus("Loading new configuration...", number + 1);
+    }
+    ShowStatus("Configuration loaded successfully!", n + 1);
+}
+
+void TEibConverter::SaveSettings(const std::string& fileName) {
+    IniFile ini = IniFile::Load(fileName);
+    ini.WriteString(SettingsSection, "Device", Device());
+    ini.WriteInteger(SettingsSection, "Baudrate", Baudrate());
+    ini.Save(fileName);
+}
+
+void TEibConverter::LoadSettings(const std::string& fileName) {
+    const IniFile ini = IniFile::Load(fileName);
+    SetDevice(ini.ReadString(SettingsSection, "Device", "COM1"));
+    SetBaudrate(ini.ReadInteger(SettingsSection, "Baudrate", 19200));
+    // The TCP form of the link needs a host and a port; only a file can give them.
+    if (auto host = ini.Find(SettingsSection, "Host"))
+        SetHost(*host);
+    if (auto port = ini.Find(SettingsSection, "Port"))
+        SetPort(*port);
+}
+
+} // namespace zelo

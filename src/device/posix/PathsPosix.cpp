@@ -1,0 +1,39 @@
+// Where the configurator finds itself and its settings file on POSIX.
+#include "device/EibConverter.h"
+#include "device/IniFile.h"
+
+#include <climits>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace zelo {
+
+std::string ExecutablePath() {
+    std::string path(PATH_MAX, '\0');
+    ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (n <= 0)
+        return {};
+    path.resize(static_cast<std::size_t>(n));
+    return path;
+}
+
+std::string SettingsFileName(const std::string& executablePath) {
+    const std::string beside = IniFileNameBeside(executablePath);
+    std::size_t slash = beside.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : beside.substr(0, slash == 0 ? 1 : slash);
+    const std::string name = slash == std::string::npos ? beside : beside.substr(slash + 1);
+    // An installed program usually lives in a folder the user cannot write: its settings go to the user's
+    // own.
+    if (::access(beside.c_str(), F_OK) == 0 || ::access(folder.c_str(), W_OK) == 0)
+        return beside;
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
+        config = xdg;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        config = std::string(home) + "/.config";
+    else
+        return beside;
+    return config + "/zelo-configurator/" + name;
+}
+
+} // namespace zelo
