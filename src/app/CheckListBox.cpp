@@ -1,0 +1,94 @@
+#include "app/CheckListBox.h"
+
+#include <QApplication>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+
+namespace zelo {
+
+TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {
+    setFlow(QListView::TopToBottom);
+    setWrapping(true);
+    setResizeMode(QListView::Adjust);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(this, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (UserToggling)
+            emit CheckClicked(row(item));
+    });
+}
+
+void TCheckListBox::SetColumns(int columns) {
+    Columns = columns < 1 ? 1 : columns;
+    UpdateGrid();
+    FitFont();
+}
+
+void TCheckListBox::FitFont() {
+    // The platform's font, made smaller only when the longest item would not fit its cell.
+    const QSize cell = gridSize();
+    if (cell.isEmpty())
+        return;
+    const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) + 12;
+    QFont font = parentWidget() != nullptr ? parentWidget()->font() : QApplication::font();
+    for (qreal size = font.pointSizeF(); size >= 6.0; size -= 0.5) {
+        font.setPointSizeF(size);
+        const QFontMetrics metrics(font);
+        int widest = 0;
+        for (int i = 0; i < count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(item(i)->text()));
+        if (widest + indicator <= cell.width() && metrics.height() <= cell.height() + 2)
+            break;
+    }
+    setFont(font);
+}
+
+bool TCheckListBox::Checked(int row) const {
+    const QListWidgetItem* it = item(row);
+    return it != nullptr && it->checkState() == Qt::Checked;
+}
+
+void TCheckListBox::SetChecked(int row, bool checked) {
+    if (QListWidgetItem* it = item(row))
+        it->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void TCheckListBox::SetItemEnabled(int row, bool enabled) {
+    if (QListWidgetItem* it = item(row))
+        it->setFlags(enabled ? it->flags() | Qt::ItemIsEnabled : it->flags() & ~Qt::ItemIsEnabled);
+}
+
+bool TCheckListBox::ItemEnabled(int row) const {
+    const QListWidgetItem* it = item(row);
+    return it != nullptr && (it->flags() & Qt::ItemIsEnabled);
+}
+
+bool TCheckListBox::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // The item delegate toggles the check box inside this call when the user clicks it or presses space.
+    const bool outer = !UserToggling;
+    UserToggling = event != nullptr;
+    const bool result = QListWidget::edit(index, trigger, event);
+    if (outer)
+        UserToggling = false;
+    return result;
+}
+
+void TCheckListBox::resizeEvent(QResizeEvent* event) {
+    QListWidget::resizeEvent(event);
+    UpdateGrid();
+    FitFont();
+}
+
+void TCheckListBox::UpdateGrid() {
+    const int rows = (count() + Columns - 1) / Columns;
+    if (rows <= 0)
+        return;
+    // The viewport, not the widget: frames and a horizontal scroll bar take their share.
+    const QSize area = viewport()->size();
+    setGridSize(QSize(area.width() / Columns, area.height() / rows));
+}
+
+} // namespace zelo

@@ -1,0 +1,34 @@
+#pragma once
+#include <QListWidget>
+
+namespace zelo {
+
+// A list of check boxes that tells a toggle by the user (mouse on the box, space key) apart from check marks
+// set by the program: only the first raises CheckClicked.
+class TCheckListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TCheckListBox(QWidget* parent = nullptr);
+
+    // Lays the items out top to bottom in the given number of columns, each column as tall as the list.
+    void SetColumns(int columns);
+    bool Checked(int row) const;
+    void SetChecked(int row, bool checked);
+    void SetItemEnabled(int row, bool enabled);
+    bool ItemEnabled(int row) const;
+
+signals:
+    void CheckClicked(int row);
+
+protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void UpdateGrid();
+    void FitFont();
+    int Columns = 1;
+    bool UserToggling = false;
+};
+
+} // namespace zelo

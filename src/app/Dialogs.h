@@ -1,0 +1,36 @@
+#pragma once
+// The window's modal boxes and its open-file dialog behind one interface, so tests can answer them.
+#include <optional>
+#include <string>
+
+namespace zelo {
+
+// Box flags as the Windows message box takes them: buttons in the low four bits, the icon above.
+namespace box {
+inline constexpr int Ok = 0;
+inline constexpr int OkCancel = 1;
+inline constexpr int YesNoCancel = 3;
+inline constexpr int YesNo = 4;
+inline constexpr int IconError = 16;
+inline constexpr int IconQuestion = 32;
+inline constexpr int IconWarning = 48;
+inline constexpr int IconInformation = 64;
+// Answers
+inline constexpr int IdOk = 1;
+inline constexpr int IdCancel = 2;
+inline constexpr int IdYes = 6;
+inline constexpr int IdNo = 7;
+} // namespace box
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Shows a modal box and returns the button pressed. Texts are UTF-8; detail, when not empty, is offered
+    // behind the box's details button (the operating system's reason for a failure, for instance).
+    virtual int MessageBox(const std::string& text, const std::string& title, int flags,
+                           const std::string& detail = {}) = 0;
+    // Asks for an existing file; filter in the "Description (*.ext)|*.ext" form. Nothing when cancelled.
+    virtual std::optional<std::string> OpenFile(const std::string& filter) = 0;
+};
+
+} // namespace zelo

@@ -1,0 +1,40 @@
+#pragma once
+#include "model/EibGroup.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace zelo {
+
+// Keeps the converter's table in step with the group lines of the command list: entry i of the table came
+// from line LineOf(i), and the entries are in line order. An index by start address lets the same-start
+// search visit only the entries that can match, so an Add costs the same on a list of 30000 lines as on one
+// of ten.
+class GroupLineIndex {
+public:
+    explicit GroupLineIndex(TEibGroups& groups) : Groups(groups) {}
+
+    // Empties the table and the index.
+    void Clear();
+    // Parses one line of the list; a group line becomes the next entry of the table. Lines must come in
+    // ascending order. Raises the table's error when it is full.
+    void AddLine(int lineNumber, std::string_view text);
+    // The entries whose start is the given address, in table order.
+    const std::vector<int>& EntriesWithStart(std::uint16_t start) const { return ByStart[start]; }
+    int LineOf(int entry) const { return Lines[static_cast<std::size_t>(entry)]; }
+    // The line of the first entry, or -1 when the table is empty.
+    int FirstLine() const { return Lines.empty() ? -1 : Lines.front(); }
+
+private:
+    TEibGroups& Groups;
+    std::vector<int> Lines;
+    std::array<std::vector<int>, 65536> ByStart;
+};
+
+// The end address a group's line really carries: a range whose end is not above its start is written with
+// its start alone.
+std::uint16_t EffectiveEnd(const TEibGroup& group);
+
+} // namespace zelo

@@ -1,0 +1,24 @@
+#pragma once
+#include "app/Dialogs.h"
+
+class QWidget;
+
+namespace zelo {
+
+// Real modal boxes and the real file dialog.
+class QtDialogs : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : Parent(parent) {}
+    void SetParent(QWidget* parent) { Parent = parent; }
+    int MessageBox(const std::string& text, const std::string& title, int flags,
+                   const std::string& detail = {}) override;
+    std::optional<std::string> OpenFile(const std::string& filter) override;
+
+private:
+    QWidget* Parent;
+};
+
+// "CSV File (*.csv)|*.csv" -> "CSV File (*.csv)": the descriptions carry the patterns already.
+std::string QtFileFilter(const std::string& filter);
+
+} // namespace zelo
