@@ -19,6 +19,8 @@
 #include <optional>
 #include <poll.h>
 #include <random>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -108,7 +110,8 @@ struct GatewaySim::Impl {
     int slave = -1;  // kept open so the master never sees a hang-up while no client has the port open
     std::string slavePath;
     std::string linkPath;
-    int listener = -1; // TCP
+    int slaveWatch = -1; // tells when a client closes the serial side
+    int listener = -1;   // TCP
     int client = -1;
     int wake[2] = {-1, -1};
 
@@ -334,6 +337,18 @@ struct GatewaySim::Impl {
         ResetConnection();
     }
 
+    // A client may have made the terminal exclusive (TIOCEXCL). On a pseudo-terminal that outlives the
+    // client's close while the master stays open, and the client's next open would fail with EBUSY; so once a
+    // client has closed the serial side, the simulator lifts it again.
+    void ClientClosed() {
+        alignas(inotify_event) char buffer[1024];
+        bool closed = false;
+        while (read(slaveWatch, buffer, sizeof buffer) > 0)
+            closed = true;
+        if (closed)
+            ioctl(slave, TIOCNXCL);
+    }
+
     void DrainWake() {
         char buffer[64];
         while (read(wake[0], buffer, sizeof buffer) > 0) {
@@ -364,6 +379,7 @@ GatewaySim::~GatewaySim() {
     CloseFd(impl_->listener);
     CloseFd(impl_->master);
     CloseFd(impl_->slave);
+    CloseFd(impl_->slaveWatch);
     CloseFd(impl_->wake[0]);
     CloseFd(impl_->wake[1]);
 }
@@ -400,6 +416,9 @@ std::string GatewaySim::OpenPty(const std::string& linkPath) {
     d.master = master;
     d.slave = slave;
     d.slavePath = name;
+    d.slaveWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (d.slaveWatch >= 0 && inotify_add_watch(d.slaveWatch, name, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0)
+        CloseFd(d.slaveWatch); // without it the simulator still works, only exclusivity stays after a client
     if (!linkPath.empty()) {
         struct stat st {};
         if (lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
@@ -474,9 +493,14 @@ void GatewaySim::Run(const std::atomic<bool>& stop) {
     if (d.master < 0 && d.listener < 0)
         throw Exception("the simulator has neither a pseudo-terminal nor a TCP port");
     while (!stop && !d.stopRequest) {
-        pollfd fds[3];
+        pollfd fds[4];
         nfds_t count = 0;
         fds[count++] = {d.wake[0], POLLIN, 0};
+        int watchIndex = -1;
+        if (d.slaveWatch >= 0) {
+            watchIndex = static_cast<int>(count);
+            fds[count++] = {d.slaveWatch, POLLIN, 0};
+        }
         const int link = d.LinkFd();
         int linkIndex = -1, listenIndex = -1;
         if (link >= 0) {
@@ -511,6 +535,8 @@ void GatewaySim::Run(const std::atomic<bool>& stop) {
         if (ready > 0) {
             if (fds[0].revents & POLLIN)
                 d.DrainWake();
+            if (watchIndex >= 0 && (fds[watchIndex].revents & POLLIN))
+                d.ClientClosed();
             if (listenIndex >= 0 && (fds[listenIndex].revents & POLLIN))
                 d.Accept();
             if (linkIndex >= 0 && fds[linkIndex].revents & (POLLIN | POLLHUP | POLLERR)) {

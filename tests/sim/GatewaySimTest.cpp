@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <random>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace zelo;
@@ -387,6 +388,23 @@ TEST(GatewaySim, PtyOutlivesItsClients) {
         EXPECT_EQ(client.Exchange("#CF"), "Ok\r");
     }
     EXPECT_EQ(sim.Received().size(), 3u);
+}
+
+TEST(GatewaySim, ExclusiveUseEndsWithTheClient) {
+    GatewaySim sim;
+    std::string path = sim.OpenPty();
+    sim.Start();
+    {
+        RawClient first = RawClient::Pty(path);
+        ASSERT_EQ(ioctl(first.Fd(), TIOCEXCL), 0);
+        EXPECT_EQ(first.Exchange("#CG"), "Ok\r");
+    }
+    // Only root could open the terminal while it is exclusive; for everyone else the flag has to be gone.
+    RawClient next = RawClient::Pty(path);
+    EXPECT_EQ(next.Exchange("#CF"), "Ok\r");
+    int exclusive = -1;
+    ASSERT_EQ(ioctl(next.Fd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
 }
 
 TEST(GatewaySim, TcpServesOneClientAfterAnother) {

@@ -34,6 +34,7 @@ public:
     // Sends command + CR and reads one answer.
     std::string Exchange(const std::string& command) const;
     void Close();
+    int Fd() const { return fd_; }
 
 private:
     explicit RawClient(int fd) : fd_(fd) {}
