@@ -1,0 +1,33 @@
+// Where the program lives and where its settings file goes, on Windows.
+#include "device/EibConverter.h"
+#include "device/IniFile.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace zelo {
+
+// Beside the executable: the program's folder is where the user put it, so it is the user's to write.
+std::string SettingsFileName(const std::string& executablePath) {
+    return IniFileNameBeside(executablePath);
+}
+
+std::string ExecutablePath() {
+    // Paths can be longer than MAX_PATH: grow the buffer until the whole path fits.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace zelo

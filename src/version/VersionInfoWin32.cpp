@@ -1,0 +1,55 @@
+// The program's version from the version resource built into its own executable.
+#include "model/Error.h"
+#include "version/VersionInfo.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace zelo {
+
+static_assert(sizeof(VS_FIXEDFILEINFO) == sizeof(FixedFileInfo));
+
+namespace {
+
+std::string OwnPath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace
+
+void ReadVersionInfo() {
+    const std::string path = OwnPath();
+    DWORD unused = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &unused);
+    if (size == 0)
+        return; // no version resource: the version stays 0.0.0.0
+    std::vector<char> data(size);
+    if (!::GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+        throw Exception("Couldn't read version!");
+    void* root = nullptr;
+    UINT length = 0;
+    char rootBlock[] = "\\";
+    VersionInfo.Valid = ::VerQueryValueA(data.data(), rootBlock, &root, &length) != 0 && root != nullptr &&
+                        length >= sizeof(VS_FIXEDFILEINFO);
+    if (VersionInfo.Valid)
+        std::memcpy(&VersionInfo.FixedInfo, root, sizeof(FixedFileInfo));
+}
+
+} // namespace zelo

@@ -1,0 +1,178 @@
+// The link's Windows layer: the COM name checks and the TCP branch against a Winsock peer on the loopback
+// interface.
+#include "LoopbackPeer.h"
+#include "device/OsLink.h"
+#include "device/SerialPort.h"
+#include "model/Error.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+using namespace zelo;
+using zelo::test::LoopbackPeer;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::chrono::milliseconds Since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+// A link in its TCP form, connected to the peer.
+struct TcpLink {
+    LoopbackPeer peer;
+    TSerialPort link;
+    TcpLink() {
+        link.SetDevice("TCP/IP");
+        link.SetHost("127.0.0.1");
+        link.SetPort(std::to_string(peer.Port()));
+    }
+    ~TcpLink() { link.Close(); }
+    void Open() {
+        ASSERT_TRUE(link.Open());
+        ASSERT_TRUE(peer.Accept());
+        ASSERT_TRUE(link.IsOpen());
+    }
+    std::string Read(std::uint32_t maxLength, std::uint8_t terminator = 13) {
+        std::string buffer(maxLength, '\0');
+        buffer.resize(link.Read(buffer.data(), maxLength, terminator));
+        return buffer;
+    }
+};
+
+} // namespace
+
+TEST(Win32Link, ComNamesThatNameNoPortAreRefusedBeforeTheSystemIsAsked) {
+    for (const char* name : {"", "COM", "COMX", "com1", "Com1", "COM1X", "COM 1", "XCOM1", "COM65535", "COM0",
+                             "COM-1", "COM99999999999", "\\\\.\\COM1"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(os::ResolveDevicePath(name).has_value());
+        TSerialPort link;
+        link.SetDevice(name);
+        EXPECT_FALSE(link.Open());
+        EXPECT_FALSE(link.IsOpen());
+        EXPECT_EQ(link.LastOsError(), "") << "no system call was made";
+        link.Close();
+    }
+}
+
+TEST(Win32Link, ComNamesOpenInTheDeviceNamespace) {
+    const struct {
+        const char* name;
+        const char* path;
+    } cases[] = {
+        {"COM1", "\\\\.\\COM1"},     {"COM9", "\\\\.\\COM9"},         {"COM12", "\\\\.\\COM12"},
+        {"COM255", "\\\\.\\COM255"}, {"COM65534", "\\\\.\\COM65534"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(os::ResolveDevicePath(c.name).value_or("none"), c.path) << c.name;
+}
+
+TEST(Win32Link, APortThatDoesNotExistFailsWithTheSystemsReason) {
+    TSerialPort link;
+    link.SetDevice("COM201");
+    EXPECT_FALSE(link.Open());
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_NE(link.LastOsError(), "");
+    const char bytes[] = "#CG\r";
+    EXPECT_EQ(link.Write(bytes, 4), 4) << "a closed link writes nothing";
+    link.Close();
+    link.Close();
+}
+
+TEST(Win32Link, TcpCommandAndAnswerRoundTrip) {
+    TcpLink t;
+    t.Open();
+    EXPECT_EQ(t.link.Write("#CG\r", 4), 0);
+    EXPECT_EQ(t.peer.Receive(4), "#CG\r");
+    t.peer.Send("Ok\r");
+    EXPECT_EQ(t.Read(100), "Ok\r");
+}
+
+TEST(Win32Link, TcpBytesBehindTheTerminatorWaitForTheNextRead) {
+    TcpLink t;
+    t.Open();
+    t.peer.Send("Ok\rERR 3\r");
+    EXPECT_EQ(t.Read(100), "Ok\r");
+    EXPECT_EQ(t.Read(100), "ERR 3\r");
+}
+
+TEST(Win32Link, TcpReadStopsAtTheLengthLimitAndKeepsTheRest) {
+    TcpLink t;
+    t.Open();
+    t.peer.Send("abcdef\r");
+    EXPECT_EQ(t.Read(4), "abcd");
+    EXPECT_EQ(t.Read(100), "ef\r");
+}
+
+TEST(Win32Link, TcpReadWithoutTerminator_WaitsForTimeout) {
+    TcpLink t;
+    t.Open();
+    t.link.Timeout = 150;
+    int hookCalls = 0;
+    t.link.WaitHook = [&] { ++hookCalls; };
+    t.peer.Send("Ok");
+    const auto start = Clock::now();
+    EXPECT_EQ(t.Read(100), "Ok");
+    const auto took = Since(start);
+    EXPECT_GE(took.count(), 150);
+    EXPECT_LT(took.count(), 1500);
+    // The window gets its events at least every 10 ms of waiting.
+    EXPECT_GE(hookCalls, 5);
+}
+
+TEST(Win32Link, TcpReadWithoutAnyByte_WaitsForTimeout) {
+    TcpLink t;
+    t.Open();
+    t.link.Timeout = 100;
+    const auto start = Clock::now();
+    EXPECT_EQ(t.Read(100), "");
+    EXPECT_GE(Since(start).count(), 100);
+    EXPECT_TRUE(t.link.IsOpen());
+}
+
+TEST(Win32Link, TcpPeerThatHangsUpClosesTheLink_WaitsForTimeout) {
+    TcpLink t;
+    t.Open();
+    t.link.Timeout = 100;
+    t.peer.Send("O");
+    t.peer.CloseClient();
+    EXPECT_EQ(t.Read(100), "O");
+    EXPECT_FALSE(t.link.IsOpen());
+    EXPECT_EQ(t.link.Write("#CG\r", 4), 4) << "nothing goes to a closed connection";
+}
+
+TEST(Win32Link, TcpSendToAPeerThatDoesNotRead_WaitsForTimeout) {
+    TcpLink t;
+    t.Open();
+    // Far more than the two socket buffers hold, so the send cannot complete.
+    const std::string block(64 * 1024 * 1024, 'x');
+    const auto start = Clock::now();
+    EXPECT_EQ(t.link.Write(block.data(), static_cast<int>(block.size())), static_cast<int>(block.size()))
+        << "a send that does not complete in time reports nothing written";
+    const auto took = Since(start);
+    EXPECT_GE(took.count(), 500);
+    EXPECT_LT(took.count(), 5000);
+}
+
+TEST(Win32Link, TcpConnectRefusedRaisesTheSocketErrorUntilClosed) {
+    TSerialPort link;
+    link.SetDevice("TCP/IP");
+    link.SetHost("127.0.0.1");
+    link.SetPort(std::to_string(LoopbackPeer::UnusedPort()));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        try {
+            link.Open();
+            ADD_FAILURE() << "Open must raise";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), "Error while opening socket to 127.0.0.1!");
+        }
+        EXPECT_NE(link.LastOsError(), "");
+        EXPECT_FALSE(link.IsOpen());
+        EXPECT_FALSE(link.Open()) << "the left-over attempt blocks a new one until Close";
+        link.Close();
+    }
+}
