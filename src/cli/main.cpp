@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     Runner run;
     AddBuild(app, run);
     AddCheck(app, run);
+    AddDownload(app, run);
+    AddPorts(app, run);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

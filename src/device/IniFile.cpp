@@ -52,7 +52,8 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
 }
 
 std::optional<int> ParseNumber(std::string_view digits, int base, bool negative) {
-    if (digits.empty())
+    // The sign, if any, has been taken already: a second one is not a number.
+    if (digits.empty() || digits.front() == '-' || digits.front() == '+')
         return std::nullopt;
     long long value = 0;
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
@@ -116,11 +117,18 @@ IniFile IniFile::Load(const std::string& fileName) {
     std::error_code ec;
     if (!std::filesystem::exists(fileName, ec) && !ec)
         return {};
+    if (std::filesystem::is_directory(fileName, ec))
+        throw Exception("Can't read " + fileName + ": " + std::strerror(EISDIR));
     errno = 0;
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
         throw Exception("Can't read " + fileName + ": " + SystemReason());
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    } catch (const std::ios_base::failure&) {
+        throw Exception("Can't read " + fileName + ": " + SystemReason());
+    }
     if (in.bad())
         throw Exception("Can't read " + fileName + ": " + SystemReason());
     return Parse(bytes);

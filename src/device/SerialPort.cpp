@@ -79,7 +79,7 @@ bool TSerialPort::Open() {
         try {
             std::optional<int> port = ToInteger(Port_);
             if (!port)
-                throw Exception("'" + Port_ + "' is not a valid integer value");
+                throw Exception("'" + Port_ + "' is not a valid port number");
             Socket = os::TcpClient::Connect(Host_, *port);
         } catch (const std::exception& e) {
             LastOsError_ = e.what();

@@ -1,0 +1,156 @@
+// zeloctl download and ports, run as built programs against the simulator.
+#include "Process.h"
+#include "sim/GatewaySim.h"
+
+#include <gtest/gtest.h>
+
+using namespace zelo;
+using namespace zelo::test;
+
+namespace {
+
+const std::string ThreeLines = "#SETUP=1.1.1;OFF;OFF;OFF\n#DG1/2/3=BIT;RW\n#DG2/0/0-2/0/9=VALUE;R\n";
+const std::vector<std::string> ThreeCommands{"#SETUP=1.1.1;OFF;OFF;OFF", "#DG1/2/3=BIT;RW",
+                                             "#DG2/0/0-2/0/9=VALUE;R"};
+
+ProcessResult Zeloctl(const std::vector<std::string>& args, const std::string& input = {}) {
+    std::vector<std::string> all{BuiltProgram("zeloctl")};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunProcess(all, input);
+}
+
+} // namespace
+
+TEST(ZeloctlDownload, LoadsAListIntoTheGatewayOverAPty) {
+    TempDir dir;
+    sim::SimOptions options;
+    options.DumpFile = dir.File("dump.txt");
+    sim::GatewaySim gateway(options);
+    const std::string path = gateway.OpenPty();
+    gateway.Start();
+    ProcessResult r = Zeloctl({"download", "--device", path, dir.Write("list.txt", ThreeLines)});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(gateway.Configuration(), ThreeCommands);
+    EXPECT_EQ(r.Out, "Erasing old configuration... 0/4\nLoading new configuration... 1/4\n"
+                     "Loading new configuration... 2/4\nLoading new configuration... 3/4\n"
+                     "Loading new configuration... 4/4\nConfiguration loaded successfully! 4/4\n");
+    gateway.Dump();
+    EXPECT_EQ(ReadFileBytes(dir.File("dump.txt")), ThreeLines);
+}
+
+TEST(ZeloctlDownload, ReadsStandardInputAndTheSettingsFile) {
+    TempDir dir;
+    sim::GatewaySim gateway;
+    const std::string path = gateway.OpenPty();
+    gateway.Start();
+    const std::string settings =
+        dir.Write("zelo.ini", "[SerialPort]\r\nDevice=" + path + "\r\nBaudrate=9600\r\n");
+    ProcessResult r =
+        Zeloctl({"download", "--settings", settings, "-"}, "#SETUP=1.1.1;OFF;OFF;OFF\r\n#DG1/2/3=BIT;RW\r\n");
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(gateway.Configuration(),
+              (std::vector<std::string>{"#SETUP=1.1.1;OFF;OFF;OFF", "#DG1/2/3=BIT;RW"}));
+}
+
+TEST(ZeloctlDownload, RefusedLineExitsWithTheGatewaysMessage) {
+    TempDir dir;
+    sim::SimOptions options;
+    options.RefuseLine = 2;
+    options.RefuseText = "ERR";
+    sim::GatewaySim gateway(options);
+    const std::string path = gateway.OpenPty();
+    gateway.Start();
+    ProcessResult r = Zeloctl({"download", "--device", path, dir.Write("list.txt", ThreeLines)});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(
+        r.Err,
+        "Error \"ERR\" occured while configuring device!\nPlease check line 2 of configuration list!\n");
+}
+
+TEST(ZeloctlDownload, LoadsOverTcp) {
+    TempDir dir;
+    sim::GatewaySim gateway;
+    const int port = gateway.ListenTcp(0);
+    gateway.Start();
+    ProcessResult r = Zeloctl({"download", "--host", "127.0.0.1", "--port", std::to_string(port),
+                               dir.Write("list.txt", ThreeLines)});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(gateway.Configuration(), ThreeCommands);
+}
+
+TEST(ZeloctlDownload, FailuresAndBadInputGiveTheirExitCodes) {
+    TempDir dir;
+    const std::string list = dir.Write("list.txt", ThreeLines);
+    struct Case {
+        std::vector<std::string> Args;
+        std::string Input;
+        int Code;
+        std::string Err; // exact, or "" to skip
+    };
+    const std::vector<Case> cases{
+        {{"download", "--device", "/nonexistent/ttyUSB7", list},
+         "",
+         1,
+         "Can't open /nonexistent/ttyUSB7!\nNo such file or directory\n"},
+        {{"download", "--device", "COMX", list}, "", 1, "Can't open COMX!\n"},
+        {{"download", "--device", "/dev/null", list},
+         "",
+         1,
+         "Can't open /dev/null!\nInappropriate ioctl for device\n"},
+        {{"download", "--host", "localhost", "--port", "1", list},
+         "",
+         1,
+         "Error while opening socket to localhost!\nConnection refused\n"},
+        {{"download", "--device", "TCP/IP", list},
+         "",
+         1,
+         "Error while opening socket to !\n'' is not a valid port number\n"},
+        {{"download", "--baud", "fast", list}, "", 2, ""},
+        {{"download", "--baud", "0", list}, "", 2, ""},
+        {{"download", "--port", "70000", list}, "", 2, ""},
+        {{"download"}, "", 2, ""},
+        {{"download", dir.File("missing.txt")}, "", 2, ""},
+        {{"download", "--settings", dir.File("missing.ini"), list}, "", 2, ""},
+        {{"download", "--device", "/nonexistent/tty", "-"},
+         "#SETUP=1.1.1;OFF;OFF;OFF\n#DG1/1/1=BIT;RW \xe2\x82\xac\n",
+         2,
+         "Line 2 of configuration list holds a character that the gateway cannot take!\n"
+         "Only characters of the Latin-1 character set can be sent.\n"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult r = Zeloctl(c.Args, c.Input);
+        std::string args;
+        for (const auto& a : c.Args)
+            args += a + " ";
+        EXPECT_EQ(r.ExitCode, c.Code) << args << r.Err;
+        if (!c.Err.empty()) {
+            EXPECT_EQ(r.Err, c.Err) << args;
+        }
+    }
+}
+
+TEST(ZeloctlDownload, SilentGateway_WaitsForEraseTimeout) {
+    TempDir dir;
+    sim::SimOptions options;
+    options.SilentAfter = 0;
+    sim::GatewaySim gateway(options);
+    const std::string path = gateway.OpenPty();
+    gateway.Start();
+    ProcessResult r = Zeloctl({"download", "--device", path, dir.Write("list.txt", ThreeLines)});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "Error \"No answer received\" occured while erasing old configuration!\n");
+    EXPECT_EQ(gateway.Received(), (std::vector<std::string>{"#CG"}));
+}
+
+TEST(ZeloctlPorts, ListsWithoutFailing) {
+    ProcessResult r = Zeloctl({"ports"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    // Every line names an absolute device path.
+    std::size_t start = 0;
+    while (start < r.Out.size()) {
+        EXPECT_EQ(r.Out[start], '/') << r.Out;
+        start = r.Out.find('\n', start) + 1;
+        ASSERT_NE(start, 0u);
+    }
+}

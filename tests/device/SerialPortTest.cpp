@@ -1,0 +1,356 @@
+#include "device/SerialPort.h"
+#include "DeviceTestSupport.h"
+#include "model/EibGroup.h"
+#include "model/Error.h"
+#include "sim/GatewaySim.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace zelo;
+using namespace zelo::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string ReadText(TSerialPort& link, std::uint32_t maxLength, std::uint8_t terminator = 13) {
+    std::string buffer(maxLength, '\0');
+    std::uint32_t n = link.Read(buffer.data(), maxLength, terminator);
+    buffer.resize(n);
+    return buffer;
+}
+
+// A loopback port on which nothing listens: bound, then released.
+int FreeTcpPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+} // namespace
+
+TEST(SerialPort, ConstructionAppliesTheDefaults) {
+    TSerialPort link;
+    EXPECT_EQ(link.Baudrate(), 19200);
+    EXPECT_EQ(link.Device(), "COM1");
+    EXPECT_EQ(link.Host(), "");
+    EXPECT_EQ(link.Port(), "");
+    EXPECT_EQ(link.DataBits(), 8);
+    EXPECT_EQ(link.StopBits(), 1);
+    EXPECT_EQ(link.Parity(), 0);
+    EXPECT_EQ(link.FlowControl(), 0);
+    EXPECT_EQ(link.Timeout, 1000);
+    EXPECT_FALSE(link.TcpMode());
+    EXPECT_FALSE(link.IsOpen());
+}
+
+TEST(SerialPort, SetDeviceChoosesTheTimeoutByName) {
+    TSerialPort link;
+    link.SetDevice("TCP/IP");
+    EXPECT_EQ(link.Timeout, 5000);
+    link.SetDevice("tcp/ip"); // the name is case-sensitive
+    EXPECT_EQ(link.Timeout, 1000);
+    link.SetDevice("TCP/IP");
+    link.Timeout = 77;
+    link.SetDevice("COM3");
+    EXPECT_EQ(link.Device(), "COM3");
+    EXPECT_EQ(link.Timeout, 1000);
+}
+
+TEST(SerialPort, NamesThatNameNoSerialDeviceDoNotOpen) {
+    for (const char* name : {"", "COM", "COMX", "com1", "COM65535", "COM0", "COM-1", "COM1x", "COM 1",
+                             "ttyS0", "dev/ttyS0", "TCP", "tcp/ip"}) {
+        TSerialPort link;
+        link.SetDevice(name);
+        EXPECT_FALSE(link.Open()) << name;
+        EXPECT_FALSE(link.IsOpen()) << name;
+        EXPECT_EQ(link.LastOsError(), "") << name;
+        link.Close();
+    }
+}
+
+TEST(SerialPort, FailedOpenOfAPathKeepsTheSystemsReason) {
+    struct Case {
+        std::string Path;
+        std::string Reason;
+    };
+    for (const Case& c : {Case{"/nonexistent/ttyUSB9", "No such file or directory"},
+                          Case{"/dev/null", "Inappropriate ioctl for device"}}) {
+        TSerialPort link;
+        link.SetDevice(c.Path);
+        EXPECT_FALSE(link.Open()) << c.Path;
+        EXPECT_FALSE(link.IsOpen());
+        EXPECT_EQ(link.LastOsError(), c.Reason);
+        link.Close();
+    }
+}
+
+TEST(SerialPort, OpenTwiceKeepsTheOpenLinkAndCloseIsIdempotent) {
+    RawPty pty;
+    TSerialPort link;
+    link.SetDevice(pty.SlavePath());
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_FALSE(link.Open());
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(link.Write("ab", 2), 0);
+    EXPECT_EQ(pty.ReadAvailable(), "ab");
+    link.Close();
+    EXPECT_FALSE(link.IsOpen());
+    link.Close();
+    EXPECT_EQ(link.Write("ab", 2), 2);
+    EXPECT_EQ(pty.ReadAvailable(), "");
+    char byte = 0;
+    EXPECT_EQ(link.Read(&byte, 1, 13), 0u);
+    ASSERT_TRUE(link.Open()); // a closed link opens again
+    link.Close();
+}
+
+TEST(SerialPort, SettersChangeNothingWhileOpen) {
+    RawPty pty;
+    TSerialPort link;
+    link.SetDevice(pty.SlavePath());
+    ASSERT_TRUE(link.Open());
+    link.Timeout = 1234;
+    link.SetBaudrate(9600);
+    link.SetDevice("COM2");
+    link.SetHost("h");
+    link.SetPort("1");
+    link.SetDataBits(7);
+    link.SetStopBits(2);
+    link.SetParity(2);
+    link.SetFlowControl(1);
+    EXPECT_EQ(link.Baudrate(), 19200);
+    EXPECT_EQ(link.Device(), pty.SlavePath());
+    EXPECT_EQ(link.Host(), "");
+    EXPECT_EQ(link.Port(), "");
+    EXPECT_EQ(link.DataBits(), 8);
+    EXPECT_EQ(link.StopBits(), 1);
+    EXPECT_EQ(link.Parity(), 0);
+    EXPECT_EQ(link.FlowControl(), 0);
+    EXPECT_EQ(link.Timeout, 1000); // SetDevice keeps the name but resets the timeout
+    link.Close();
+    link.SetBaudrate(9600);
+    EXPECT_EQ(link.Baudrate(), 9600);
+}
+
+TEST(SerialPort, OpenPutsTheLineIntoRawModeWithItsSettings) {
+    RawPty pty;
+    TSerialPort link;
+    link.SetDevice(pty.SlavePath());
+    link.SetBaudrate(9600);
+    link.SetStopBits(2);
+    ASSERT_TRUE(link.Open());
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.SlaveFd(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | ICRNL), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_cc[VMIN], 0);
+    EXPECT_EQ(t.c_cc[VTIME], 0);
+    link.Close();
+
+    // A rate the driver does not know is ignored: the port opens and keeps its speed.
+    link.SetBaudrate(12345);
+    ASSERT_TRUE(link.Open());
+    ASSERT_EQ(::tcgetattr(pty.SlaveFd(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
+    link.Close();
+}
+
+TEST(SerialPort, ReadStopsAtTheTerminatorAndLeavesTheRestQueued) {
+    RawPty pty;
+    TSerialPort link;
+    link.SetDevice(pty.SlavePath());
+    ASSERT_TRUE(link.Open());
+    pty.Write("Ok\rNext\rabcdefghij");
+    EXPECT_EQ(ReadText(link, 100), "Ok\r");
+    EXPECT_EQ(ReadText(link, 100), "Next\r");
+    EXPECT_EQ(ReadText(link, 4), "abcd"); // the limit ends the read without a terminator
+    EXPECT_EQ(ReadText(link, 6, 'f'), "ef");
+    EXPECT_EQ(ReadText(link, 1), "g");
+    link.Close();
+}
+
+TEST(SerialPort, ReadWithoutTerminator_WaitsForTimeout) {
+    RawPty pty;
+    TSerialPort link;
+    link.SetDevice(pty.SlavePath());
+    ASSERT_TRUE(link.Open());
+    for (const std::string sent : {"", "Ok"}) {
+        link.Timeout = 60;
+        pty.Write(sent);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ReadText(link, 100), sent);
+        EXPECT_GE(MsSince(start), 60);
+        EXPECT_LT(MsSince(start), 2000);
+    }
+    link.Timeout = 0; // still one attempt
+    pty.Write("x");
+    EXPECT_EQ(ReadText(link, 100), "x");
+    link.Close();
+}
+
+TEST(SerialPort, ReadCallsTheWaitHookAndTakesBytesThatArriveMeanwhile) {
+    RawPty pty;
+    TSerialPort link;
+    link.SetDevice(pty.SlavePath());
+    ASSERT_TRUE(link.Open());
+    int calls = 0;
+    link.WaitHook = [&] {
+        if (++calls == 3)
+            pty.Write("Ok\r");
+    };
+    EXPECT_EQ(ReadText(link, 100), "Ok\r");
+    EXPECT_GE(calls, 3);
+
+    // A hook that closes the link ends the wait.
+    link.WaitHook = [&] { link.Close(); };
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadText(link, 100), "");
+    EXPECT_LT(MsSince(start), 500);
+    EXPECT_FALSE(link.IsOpen());
+}
+
+TEST(SerialPort, AssignCopiesTheSettingsThroughTheSetters) {
+    TSerialPort source;
+    source.SetBaudrate(9600);
+    source.SetDevice("TCP/IP");
+    source.SetHost("gateway");
+    source.SetPort("4001");
+    source.SetDataBits(7);
+    source.SetStopBits(2);
+    source.SetParity(2);
+    source.SetFlowControl(1);
+    TSerialPort target;
+    target.Assign(source);
+    EXPECT_EQ(target.Baudrate(), 9600);
+    EXPECT_EQ(target.Device(), "TCP/IP");
+    EXPECT_EQ(target.Timeout, 5000);
+    EXPECT_EQ(target.Host(), "gateway");
+    EXPECT_EQ(target.Port(), "4001");
+    EXPECT_EQ(target.DataBits(), 7);
+    EXPECT_EQ(target.StopBits(), 2);
+    EXPECT_EQ(target.Parity(), 2);
+    EXPECT_EQ(target.FlowControl(), 1);
+
+    target.Assign(target);
+    EXPECT_EQ(target.Host(), "gateway");
+
+    TSerialPort untouched;
+    untouched.Assign(TEibGroup{}); // another kind of object: nothing happens
+    EXPECT_EQ(untouched.Device(), "COM1");
+
+    RawPty pty;
+    TSerialPort open;
+    open.SetDevice(pty.SlavePath());
+    ASSERT_TRUE(open.Open());
+    open.Assign(source);
+    EXPECT_EQ(open.Baudrate(), 19200);
+    EXPECT_EQ(open.Device(), pty.SlavePath());
+    EXPECT_EQ(open.Timeout, 1000);
+    open.Close();
+}
+
+TEST(SerialPortTcp, BadPortRaisesAndBlocksReopeningUntilClose) {
+    TSerialPort link;
+    link.SetDevice("TCP/IP");
+    try {
+        link.Open();
+        FAIL() << "no error raised";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Error while opening socket to !");
+    }
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(link.Open()); // the failed attempt is left over until Close
+    link.SetHost("127.0.0.1"); // setters work meanwhile: the link is not open
+    EXPECT_EQ(link.Host(), "127.0.0.1");
+    link.Close();
+    EXPECT_THROW(link.Open(), Exception); // tries again
+    link.Close();
+}
+
+TEST(SerialPortTcp, RefusedConnectionNamesTheHostAndKeepsTheReason) {
+    TSerialPort link;
+    link.SetDevice("TCP/IP");
+    link.SetHost("127.0.0.1");
+    link.SetPort(std::to_string(FreeTcpPort()));
+    try {
+        link.Open();
+        FAIL() << "no error raised";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Error while opening socket to 127.0.0.1!");
+    }
+    EXPECT_EQ(link.LastOsError(), "Connection refused");
+    EXPECT_FALSE(link.IsOpen());
+    link.Close();
+}
+
+TEST(SerialPortTcp, ExchangesBytesWithTheSimulatorAndNoticesItsEnd) {
+    auto sim = std::make_unique<sim::GatewaySim>();
+    int port = sim->ListenTcp(0);
+    sim->Start();
+    TSerialPort link;
+    link.SetDevice("TCP/IP");
+    link.SetHost("localhost");
+    link.SetPort(std::to_string(port));
+    ASSERT_TRUE(link.Open());
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_TRUE(link.TcpMode());
+    EXPECT_EQ(link.Timeout, 5000);
+    EXPECT_EQ(link.Write("#CG\r#CF\r", 8), 0);
+    EXPECT_EQ(ReadText(link, 100), "Ok\r");
+    EXPECT_EQ(ReadText(link, 100), "Ok\r");
+    EXPECT_EQ(sim->Received(), (std::vector<std::string>{"#CG", "#CF"}));
+
+    sim.reset(); // the gateway goes away: the link sees the connection end
+    link.Timeout = 2000;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadText(link, 100), "");
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.Write("x\r", 2), 2);
+    link.Close();
+}
+
+TEST(SerialPortTcp, ConnectsOverIpv6) {
+    int listener = ::socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        if (listener >= 0)
+            ::close(listener);
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    ASSERT_EQ(::listen(listener, 1), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    TSerialPort link;
+    link.SetDevice("TCP/IP");
+    link.SetHost("::1");
+    link.SetPort(std::to_string(ntohs(a.sin6_port)));
+    ASSERT_TRUE(link.Open());
+    int peer = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+    EXPECT_EQ(link.Write("#CG\r", 4), 0);
+    char got[4] = {};
+    EXPECT_EQ(::recv(peer, got, 4, MSG_WAITALL), 4);
+    EXPECT_EQ(std::string(got, 4), "#CG\r");
+    EXPECT_EQ(::send(peer, "Ok\r", 3, 0), 3);
+    EXPECT_EQ(ReadText(link, 100), "Ok\r");
+    link.Close();
+    ::close(peer);
+    ::close(listener);
+}
