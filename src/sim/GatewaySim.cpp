@@ -225,6 +225,7 @@ struct GatewaySim::Impl {
         while (!pending.empty() && pending.front().Due <= now) {
             out += pending.front().Bytes;
             pending.pop_front();
+            lastActivity = now; // a slow answer is part of the download, not quiet after it
         }
         const int fd = LinkFd();
         while (!out.empty() && fd >= 0) {
