@@ -23,6 +23,7 @@ std::string ReadInput(const std::string& path);
 using Runner = std::function<int()>;
 void AddBuild(CLI::App& app, Runner& run);
 void AddCheck(CLI::App& app, Runner& run);
+void AddImport(CLI::App& app, Runner& run);
 void AddDownload(CLI::App& app, Runner& run);
 void AddPorts(CLI::App& app, Runner& run);
 

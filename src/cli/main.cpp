@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     Runner run;
     AddBuild(app, run);
     AddCheck(app, run);
+    AddImport(app, run);
     AddDownload(app, run);
     AddPorts(app, run);
     try {

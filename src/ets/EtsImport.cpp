@@ -1,0 +1,250 @@
+#include "ets/EtsImport.h"
+
+#include "model/Address.h"
+#include "model/Error.h"
+#include "model/Text.h"
+
+#include <climits>
+
+namespace zelo {
+
+const char* const ImportFinishedMessage = "Finished import from ETS3!";
+const char* const ImportWrongFormatMessage = "Import file has wrong format!";
+const char* const ImportEndedStatus = "Finished importing data from ETS3!";
+const char* const ImportNoticeTitle = "Import";
+
+std::vector<std::string> LoadImportLines(std::string_view bytes) {
+    // In UTF-16 every other byte of plain text is zero, so there the zero character ends the text after
+    // decoding.
+    bool utf16 = bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+    if (!utf16) {
+        auto nul = bytes.find('\0');
+        if (nul != std::string_view::npos)
+            bytes = bytes.substr(0, nul);
+    }
+    return SplitLines(DecodeTextFile(bytes, SingleByteCharset::Windows1252));
+}
+
+namespace {
+
+// Codes 1 to 32; bytes of 128 and above (UTF-8 sequences included) are ordinary characters.
+bool IsBlank(char c) {
+    auto code = static_cast<unsigned char>(c);
+    return code >= 1 && code <= 32;
+}
+
+} // namespace
+
+void SplitCommaText(std::string_view line, std::vector<std::string>& fields) {
+    fields.clear();
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < n && IsBlank(line[i]))
+            ++i;
+    };
+    skipBlanks();
+    while (i < n) {
+        std::string field;
+        if (line[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (line[i] == '"') {
+                    if (i + 1 < n && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += line[i++];
+            }
+        } else {
+            std::size_t end = i;
+            while (end < n && !IsBlank(line[end]) && line[end] != ',')
+                ++end;
+            field.assign(line.substr(i, end - i));
+            i = end;
+        }
+        fields.push_back(std::move(field));
+        skipBlanks();
+        if (i < n && line[i] == ',') {
+            if (i == n - 1)
+                fields.emplace_back();
+            ++i;
+            skipBlanks();
+        }
+    }
+}
+
+std::vector<std::string> SplitCommaText(std::string_view line) {
+    std::vector<std::string> fields;
+    SplitCommaText(line, fields);
+    return fields;
+}
+
+std::string ImportStatusText(const std::vector<std::string>& fields) {
+    return "Importing data from ETS3 [" + fields[EtsNameField] + " - " + fields[EtsMiddleGroupField] + " / " +
+           fields[EtsDescriptionField] + " datatype: \"" + fields[EtsDatatypeField] + "\"]...";
+}
+
+EtsImporter::EtsImporter(std::vector<std::string> lines) : Lines(std::move(lines)) {}
+
+ImportStep EtsImporter::Next() {
+    ImportStep step;
+    step.Line = ImportIndex_;
+    if (ImportIndex_ >= LineCount()) {
+        step.Kind = ImportStepKind::Finished;
+        return step;
+    }
+    SplitCommaText(Lines[ImportIndex_], Fields);
+    if (static_cast<int>(Fields.size()) < EtsFieldCount) {
+        step.Kind = ImportStepKind::WrongFormat;
+        return step;
+    }
+    ImportRange& range = step.Range;
+    range.FirstLine = ImportIndex_;
+    range.StatusText = ImportStatusText(Fields);
+    try {
+        range.StartAddress = TextToGroupAddress(Fields[EtsAddressField]);
+    } catch (const Exception& e) {
+        step.Kind = ImportStepKind::BadAddress;
+        step.Message = e.Message();
+        ++ImportIndex_;
+        return step;
+    }
+    step.Kind = ImportStepKind::Range;
+    range.EndAddress = range.StartAddress;
+    range.Datatype = Fields[EtsDatatypeField];
+    range.Name = Fields[EtsNameField];
+    std::uint16_t last = range.StartAddress;
+    ++ImportIndex_;
+    while (ImportIndex_ < LineCount()) {
+        SplitCommaText(Lines[ImportIndex_], Fields);
+        // A line that could not start a range does not join one either: the next step reports it.
+        if (static_cast<int>(Fields.size()) < EtsFieldCount)
+            break;
+        std::uint16_t address;
+        try {
+            address = TextToGroupAddress(Fields[EtsAddressField]);
+        } catch (const Exception&) {
+            break;
+        }
+        if (Fields[EtsNameField] != range.Name || Fields[EtsDatatypeField] != range.Datatype)
+            break;
+        auto gap = static_cast<std::uint16_t>(address - last);
+        if (gap != 1 && gap != 2)
+            break;
+        last = address;
+        range.EndAddress = address;
+        ++ImportIndex_;
+    }
+    return step;
+}
+
+DptListState DptListState::Free() {
+    DptListState state;
+    state.Enabled.fill(true);
+    state.Checked.fill(false);
+    state.Current = 0;
+    return state;
+}
+
+int DptListState::FirstChecked() const {
+    for (int i = 0; i < DatapointTypeCount; ++i)
+        if (Checked[i])
+            return i;
+    return -1;
+}
+
+std::optional<NumberAndChar> ScanNumberAndChar(std::string_view text) {
+    auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    std::size_t i = 0;
+    while (i < text.size() && isSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    std::size_t digits = i;
+    long long value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        if (value <= INT_MAX)
+            value = value * 10 + (text[i] - '0');
+        ++i;
+    }
+    if (i == digits || i >= text.size())
+        return std::nullopt;
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        value = INT_MAX;
+    if (value < INT_MIN)
+        value = INT_MIN;
+    return NumberAndChar{static_cast<int>(value), text[i]};
+}
+
+namespace {
+
+struct OfferRow {
+    char Unit;
+    int Size;
+    std::vector<int> Items; // the first one becomes current
+};
+
+const std::array<OfferRow, 5> ByteRows = {{
+    {'B', 1, {2, 3, 6, 12, 13}},
+    {'B', 2, {4, 7, 11}},
+    {'B', 3, {9, 10}},
+    {'B', 4, {5, 8, 14}},
+    {'B', 14, {15}},
+}};
+
+} // namespace
+
+DatapointOffer OfferDatapointTypes(std::string_view text, DptListState& list) {
+    if (text.empty()) {
+        list = DptListState::Free();
+        return {true, -1};
+    }
+    auto scanned = ScanNumberAndChar(text);
+    if (!scanned)
+        return {false, -1};
+    // "other" keeps its state: a type the user chose for anything unrecognised stays chosen.
+    for (int i = 0; i < OtherDatapointType; ++i) {
+        list.Enabled[i] = false;
+        list.Checked[i] = false;
+    }
+    auto [n, c] = *scanned;
+    if (c == 'b' && n <= 6) {
+        list.Enabled[1] = true;
+        list.Checked[1] = true;
+        list.Current = 1;
+        return {true, 1};
+    }
+    if (c == 'B') {
+        if (n <= 0)
+            return {true, -1};
+        for (const auto& row : ByteRows)
+            if (row.Size == n) {
+                for (int item : row.Items)
+                    list.Enabled[item] = true;
+                list.Current = row.Items.front();
+                return {true, row.Items.front()};
+            }
+    }
+    return {false, -1};
+}
+
+std::optional<int> BatchDatapointType(const DatapointOffer& offer, const DptListState& list) {
+    if (!offer.Recognised)
+        return std::nullopt;
+    int checked = list.FirstChecked();
+    if (checked >= 0)
+        return checked;
+    if (offer.Suggested >= 0)
+        return offer.Suggested;
+    return std::nullopt;
+}
+
+} // namespace zelo
