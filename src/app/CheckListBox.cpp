@@ -16,8 +16,11 @@ TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (UserToggling)
+        // One toggle per user action: marks the handler changes in turn are the program's.
+        if (UserToggling) {
+            UserToggling = false;
             emit CheckClicked(row(item));
+        }
     });
 }
 

@@ -415,7 +415,7 @@ bool TwinMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         // Leaving the field, not the window: switching to another window or opening a box is no exit.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+        if (!RestoringFocus && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             if (watched == txtPhyAdr)
                 txtPhyAdrExit();
             else if (watched == txtGrpAdrStart)
@@ -522,7 +522,11 @@ void TwinMain::GroupAddressExit(QLineEdit* field, std::uint16_t& target) {
         target = TextToGroupAddress(field->text().toStdString());
     } catch (const Exception& error) {
         ShowMessage(error.Message(), box::Ok | box::IconError);
+        // Taking the focus back makes the field it went to lose it: that field is not being left by the user,
+        // and judging it here would bounce the focus between two bad fields for ever.
+        RestoringFocus = true;
         field->setFocus(Qt::OtherFocusReason);
+        RestoringFocus = false;
     }
 }
 

@@ -149,6 +149,7 @@ private:
     int OwnEdits = 0;
     bool Downloading = false;
     bool CloseRequested = false;
+    bool RestoringFocus = false;
 };
 
 } // namespace zelo

@@ -1,0 +1,114 @@
+// Takes the README's screenshot: the real window on an X display, a few ranges added through its controls and
+// a download into the gateway simulator, then a capture of the screen with ImageMagick's import.
+// Usage: gui_screenshot OUTPUT.png
+#include "app/CheckListBox.h"
+#include "app/TwinMain.h"
+#include "app/ZeloApplication.h"
+#include "sim/GatewaySim.h"
+#include "version/VersionInfo.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+// Any box here is a failure of the run: say so and answer No.
+class ReportingDialogs : public zelo::Dialogs {
+public:
+    int MessageBox(const std::string& text, const std::string& title, int, const std::string&) override {
+        std::fprintf(stderr, "box: %s: %s\n", title.c_str(), text.c_str());
+        Failed = true;
+        return zelo::box::IdNo;
+    }
+    std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
+    bool Failed = false;
+};
+
+void Type(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Tab);
+}
+
+void Check(zelo::TCheckListBox* list, int row) {
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.rect = list->visualItemRect(list->item(row));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    const QRect box = list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gui_screenshot OUTPUT.png\n");
+        return 2;
+    }
+    zelo::ZeloApplication app(argc, argv);
+    zelo::ReadVersionInfo();
+    ReportingDialogs boxes;
+    app.SetDialogs(&boxes);
+    QTemporaryDir dir;
+    zelo::sim::GatewaySim gateway;
+    const std::string link = QDir(dir.path()).filePath("zelo-gateway").toStdString();
+    gateway.OpenPty(link);
+    gateway.Start();
+    const std::string settings = QDir(dir.path()).filePath("zelo.ini").toStdString();
+    {
+        QFile file(QString::fromStdString(settings));
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        file.write(("[SerialPort]\r\nDevice=" + link + "\r\nBaudrate=19200\r\n").c_str());
+    }
+
+    zelo::TwinMain window(boxes, settings);
+    window.show();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    if (!QTest::qWaitForWindowActive(&window))
+        std::fprintf(stderr, "the window did not become active\n");
+    Type(window.txtPhyAdr, "1.1.250");
+    QTest::mouseClick(window.chkPrintSource, Qt::LeftButton);
+    const struct {
+        const char* Start;
+        const char* End;
+        int Type;
+        int Access;
+    } ranges[] = {{"0/0/0", "0/0/7", 1, 2}, {"1/0/0", "1/0/10", 11, 0}, {"2/1/0", "2/1/0", 12, 1}};
+    for (const auto& range : ranges) {
+        Type(window.txtGrpAdrStart, range.Start);
+        Type(window.txtGrpAdrEnd, range.End);
+        Check(window.EibDptList, range.Type);
+        QTest::mouseClick(window.AccessTypeButtons->button(range.Access), Qt::LeftButton);
+        QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+    }
+    QTest::mouseClick(window.btnDownload, Qt::LeftButton);
+    if (boxes.Failed || window.labStatus->text() != QStringLiteral("Configuration loaded successfully!")) {
+        std::fprintf(stderr, "download failed: %s\n", window.labStatus->text().toLocal8Bit().constData());
+        return 1;
+    }
+    QTest::qWait(300); // let the X server show the last paint before the capture
+    const QRect frame = window.frameGeometry();
+    const QString crop =
+        QStringLiteral("%1x%2+%3+%4").arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y());
+    const int rc = QProcess::execute(
+        QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                                   crop, QStringLiteral("+repage"), QString::fromLocal8Bit(argv[1])});
+    std::printf("configuration in the gateway: %zu lines\n", gateway.Configuration().size());
+    return rc == 0 ? 0 : 1;
+}
