@@ -159,6 +159,7 @@ TwinMain::TwinMain(Dialogs& dialogs, const std::string& settingsFileName, QWidge
             }
         }
         cmbDevice->setCurrentIndex(deviceIndex);
+        WidenDeviceList();
         cmbBaudrate->setCurrentIndex(cmbBaudrate->findText(QString::number(Converter->Baudrate())));
     }
 
@@ -402,6 +403,24 @@ void TwinMain::CreateControls() {
         if (OwnEdits == 0)
             GroupsStale = true;
     });
+}
+
+void TwinMain::WidenDeviceList() {
+    // COM names fit the stated width; a device path (a USB adapter's by-id name, the demo gateway's link)
+    // makes the list as wide as it needs, the baud rate list moving along.
+    int widest = 0;
+    for (int i = 0; i < cmbDevice->count(); ++i)
+        widest = std::max(widest, cmbDevice->fontMetrics().horizontalAdvance(cmbDevice->itemText(i)));
+    const int chrome =
+        cmbDevice->sizeHint().width() - cmbDevice->fontMetrics().horizontalAdvance(QStringLiteral("COM255"));
+    const int room = ClientWidth - 8 - cmbBaudrate->width() - Label7->width() - 24 - cmbDevice->x();
+    const int wanted = std::min(room, widest + std::max(chrome, 32));
+    const int extra = wanted - cmbDevice->width();
+    if (extra <= 0)
+        return;
+    cmbDevice->resize(wanted, cmbDevice->height());
+    Label7->move(Label7->x() + extra, Label7->y());
+    cmbBaudrate->move(cmbBaudrate->x() + extra, cmbBaudrate->y());
 }
 
 void TwinMain::CenterOnScreen() {

@@ -133,6 +133,7 @@ private:
     void CreateControls();
     void FormDestroy();
     void CenterOnScreen();
+    void WidenDeviceList();
     // Edits of the command list made by the window itself; the user's edits invalidate the table's mirror.
     void ReplaceLine(int lineNumber, const std::string& text);
     int AppendLine(const std::string& text);

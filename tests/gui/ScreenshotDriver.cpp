@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     zelo::ReadVersionInfo();
     ReportingDialogs boxes;
     app.SetDialogs(&boxes);
-    QTemporaryDir dir;
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/zelo-XXXXXX"));
     zelo::sim::GatewaySim gateway;
     const std::string link = QDir(dir.path()).filePath("zelo-gateway").toStdString();
     gateway.OpenPty(link);

@@ -219,7 +219,11 @@ TEST(Startup, SettingsVariants) {
     for (const auto& c : cases) {
         WindowHarness h(c.Content);
         SCOPED_TRACE(c.Content);
-        EXPECT_EQ(Text(Find<QComboBox>(h.Window(), "cmbDevice")->currentText()), c.ShownDevice);
+        auto* device = Find<QComboBox>(h.Window(), "cmbDevice");
+        EXPECT_EQ(Text(device->currentText()), c.ShownDevice);
+        // A long device path is shown whole, and the baud rate list still fits the window.
+        EXPECT_GT(device->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
+        EXPECT_LE(Find<QComboBox>(h.Window(), "cmbBaudrate")->geometry().right(), 1016);
         EXPECT_EQ(Text(Find<QComboBox>(h.Window(), "cmbBaudrate")->currentText()), c.ShownBaudrate);
         EXPECT_EQ(h.Window().Converter->Device(), c.Device);
         EXPECT_EQ(h.Window().Converter->Baudrate(), c.Baudrate);
