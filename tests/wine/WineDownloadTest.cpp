@@ -193,6 +193,14 @@ TEST_F(WineDownload, OverTcpARefusedLineIsNamed) {
                      "configuration list!\n");
 }
 
+TEST_F(WineDownload, PortsListsTheMappedComPort) {
+    ProcessResult r =
+        RunProcess({setup_.WineRun, setup_.Zeloctl, "ports"}, {}, {"WINEPREFIX=" + setup_.Prefix});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    const std::string out = "\n" + Plain(r.Out);
+    EXPECT_NE(out.find("\n" + setup_.Com + "\n"), std::string::npos) << out;
+}
+
 TEST_F(WineDownload, VersionComesFromTheResource) {
     ProcessResult r =
         RunProcess({setup_.WineRun, setup_.Zeloctl, "--version"}, {}, {"WINEPREFIX=" + setup_.Prefix});
