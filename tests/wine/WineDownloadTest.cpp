@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <termios.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace zelo;
@@ -139,6 +143,23 @@ TEST_F(WineDownload, OverTheComPortLoadsTheList) {
     EXPECT_EQ(received[0], "#CG");
     EXPECT_EQ(received[1], "#CF");
     EXPECT_NE(r.Out.find("Configuration loaded successfully!"), std::string::npos) << r.Out;
+}
+
+TEST_F(WineDownload, OverTheComPortTheBaudRateReachesTheLine) {
+    for (const auto& [baud, code] : {std::pair{9600, B9600}, std::pair{57600, B57600}}) {
+        SCOPED_TRACE(baud);
+        auto gateway = OnComPort();
+        ProcessResult r = Download({"--device", setup_.Com, "--baud", std::to_string(baud)}, CommandList());
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        // Both ends of a pseudo-terminal share one set of line settings: the speed the port was given is
+        // there.
+        int fd = ::open(setup_.ComLink.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        termios line{};
+        EXPECT_EQ(::tcgetattr(fd, &line), 0);
+        ::close(fd);
+        EXPECT_EQ(::cfgetospeed(&line), code);
+    }
 }
 
 TEST_F(WineDownload, OverTheComPortARefusedLineIsNamed) {
