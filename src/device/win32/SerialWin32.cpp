@@ -51,8 +51,9 @@ public:
         return static_cast<int>(written);
     }
 
-    // The read time-outs make ReadFile return at once with what has arrived, so the wait is a poll: it ends
-    // as soon as a byte is there and never runs past waitMs.
+    // The read time-outs make ReadFile return at once with what has arrived, so the wait is a poll in steps
+    // of the shortest sleep: it ends soon after a byte is there, and once waitMs has passed (give or take the
+    // system's timer tick).
     int ReadByte(std::uint8_t& byte, int waitMs) override {
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs > 0 ? waitMs : 0);
