@@ -46,6 +46,7 @@ public:
     std::string GetPhysicalAddress() const;
     void SetPhysicalAddress(const std::string& text);
 
+    // Sends the command's bytes as they stand (8-bit), then a carriage return.
     void SendCommand(const std::string& command);
     bool ReadAnswer();
     void ShowStatus(const std::string& text, int position);
