@@ -82,6 +82,18 @@ int FitWidth(QWidget* widget, int stated) {
     return std::max(stated, widget->sizeHint().width());
 }
 
+// Runs a handler; what it lets through goes to the application's standard error display.
+template <typename Handler> void Guarded(Handler&& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ZeloApplication* app = ZeloApplication::Instance();
+        if (app == nullptr)
+            throw;
+        app->ShowCurrentException();
+    }
+}
+
 // Lines the window writes itself are marked, so the user's edits can be told apart.
 class OwnEdit {
 public:
@@ -387,18 +399,23 @@ void TwinMain::CreateControls() {
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
 
-    // Wiring
+    // Wiring. An error a handler lets through is shown by the standard display right at the handler, so it
+    // never unwinds through the toolkit's own code on its way out.
     for (QLineEdit* field : {txtPhyAdr, txtGrpAdrStart, txtGrpAdrEnd})
         field->installEventFilter(this);
     for (QCheckBox* box : {chkPrintSource, chkPrintHex, chkFullDuplex})
-        connect(box, &QCheckBox::clicked, this, &TwinMain::txtPhyAdrExit);
-    connect(cmbDevice, &QComboBox::currentIndexChanged, this, &TwinMain::cmbDeviceChange);
-    connect(cmbBaudrate, &QComboBox::currentIndexChanged, this, &TwinMain::cmbBaudrateChange);
-    connect(EibDptList, &TCheckListBox::CheckClicked, this, &TwinMain::EibDptListClickCheck);
-    connect(AccessTypeButtons, &QButtonGroup::idClicked, this, &TwinMain::grpAccessTypeClick);
-    connect(btnAdd, &QPushButton::clicked, this, &TwinMain::btnAddClick);
-    connect(btnDownload, &QPushButton::clicked, this, &TwinMain::btnDownloadClick);
-    connect(btnExit, &QPushButton::clicked, this, &TwinMain::btnExitClick);
+        connect(box, &QCheckBox::clicked, this, [this] { Guarded([this] { txtPhyAdrExit(); }); });
+    connect(cmbDevice, &QComboBox::currentIndexChanged, this,
+            [this] { Guarded([this] { cmbDeviceChange(); }); });
+    connect(cmbBaudrate, &QComboBox::currentIndexChanged, this,
+            [this] { Guarded([this] { cmbBaudrateChange(); }); });
+    connect(EibDptList, &TCheckListBox::CheckClicked, this,
+            [this](int row) { Guarded([this, row] { EibDptListClickCheck(row); }); });
+    connect(AccessTypeButtons, &QButtonGroup::idClicked, this,
+            [this](int id) { Guarded([this, id] { grpAccessTypeClick(id); }); });
+    connect(btnAdd, &QPushButton::clicked, this, [this] { Guarded([this] { btnAddClick(); }); });
+    connect(btnDownload, &QPushButton::clicked, this, [this] { Guarded([this] { btnDownloadClick(); }); });
+    connect(btnExit, &QPushButton::clicked, this, [this] { Guarded([this] { btnExitClick(); }); });
     connect(CommandList->document(), &QTextDocument::contentsChange, this, [this](int, int, int) {
         if (OwnEdits == 0)
             GroupsStale = true;
@@ -436,11 +453,11 @@ bool TwinMain::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (!RestoringFocus && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             if (watched == txtPhyAdr)
-                txtPhyAdrExit();
+                Guarded([this] { txtPhyAdrExit(); });
             else if (watched == txtGrpAdrStart)
-                txtGrpAdrStartExit();
+                Guarded([this] { txtGrpAdrStartExit(); });
             else if (watched == txtGrpAdrEnd)
-                txtGrpAdrEndExit();
+                Guarded([this] { txtGrpAdrEndExit(); });
         }
     }
     return QWidget::eventFilter(watched, event);
