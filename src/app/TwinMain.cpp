@@ -141,6 +141,7 @@ void TProgressGauge::RepaintNow() {
 TwinMain::TwinMain(Dialogs& dialogs, const std::string& settingsFileName, QWidget* parent)
     : QWidget(parent), Dialogs_(dialogs), SettingsFileName_(settingsFileName) {
     CreateControls();
+    CreateImportControls();
 
     StatusLabel_.Label = labStatus;
     ProgressGauge_.Bar = ProgressBar;
@@ -627,7 +628,8 @@ bool TwinMain::AddCurrentGroup() {
 }
 
 void TwinMain::btnAddClick() {
-    AddCurrentGroup();
+    if (AddCurrentGroup())
+        ImportNextRange();
 }
 
 // ---- Link and download ----

@@ -2,6 +2,7 @@
 #include "app/Dialogs.h"
 #include "app/GroupLineIndex.h"
 #include "device/EibConverter.h"
+#include "ets/EtsImport.h"
 #include "model/EibGroup.h"
 
 #include <QWidget>
@@ -86,6 +87,7 @@ public:
     QPushButton* btnIgnore;
     QPushButton* btnImport;
     QPushButton* btnAbort;
+    QPushButton* btnAddAll;
     // Progress
     QLabel* labStatus;
     QProgressBar* ProgressBar;
@@ -113,6 +115,11 @@ public:
     Dialogs& Boxes() { return Dialogs_; }
     bool DownloadRunning() const { return Downloading; }
 
+    // The ETS3 import: offers the next range of the file or ends the import.
+    void ImportNextRange();
+    // Sets up EibDptList for a range's datatype text; false when the text offers nothing to accept.
+    bool OfferDatapointTypes(const std::string& text);
+
 public slots:
     void txtPhyAdrExit();
     void txtGrpAdrStartExit();
@@ -124,6 +131,10 @@ public slots:
     void cmbDeviceChange();
     void cmbBaudrateChange();
     void btnExitClick();
+    void btnImportClick();
+    void btnIgnoreClick();
+    void btnAbortClick();
+    void btnAddAllClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,6 +151,12 @@ private:
     void RefreshGroups();
     void GroupAddressExit(QLineEdit* field, std::uint16_t& target);
     void EndDownload();
+    void CreateImportControls();
+    // Advances to the next range and shows it; a range offers itself in the controls.
+    ImportStep StepImport();
+    void ShowImportNotice(const std::string& text);
+    DptListState ReadDptList() const;
+    void WriteDptList(const DptListState& state);
 
     Dialogs& Dialogs_;
     std::string SettingsFileName_;
@@ -150,6 +167,8 @@ private:
     int OwnEdits = 0;
     bool Downloading = false;
     bool CloseRequested = false;
+    std::unique_ptr<EtsImporter> Importer_;
+    DatapointOffer Offer_;
     bool RestoringFocus = false;
 };
 

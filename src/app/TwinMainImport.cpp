@@ -1,0 +1,212 @@
+// The ETS3 import of the window: walks an export range by range in the controls of the range entry.
+#include "app/CheckListBox.h"
+#include "app/TwinMain.h"
+#include "app/ZeloApplication.h"
+#include "model/Address.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextDocument>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace zelo {
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Counted(int count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+} // namespace
+
+void TwinMain::CreateImportControls() {
+    btnAddAll = new QPushButton(QStringLiteral("Add a&ll"), btnAdd->parentWidget());
+    btnAddAll->setObjectName(QStringLiteral("btnAddAll"));
+    btnAddAll->setToolTip(QStringLiteral("Add this range and every following one of the import"));
+    // Left of "&Add", in the same row.
+    const QRect add = btnAdd->geometry();
+    btnAddAll->setGeometry(add.x() - add.width() - 8, add.y(), add.width(), add.height());
+    btnAddAll->setEnabled(false);
+    setTabOrder(btnAdd, btnAddAll);
+    setTabOrder(btnAddAll, btnIgnore);
+
+    connect(btnImport, &QPushButton::clicked, this, &TwinMain::btnImportClick);
+    connect(btnIgnore, &QPushButton::clicked, this, &TwinMain::btnIgnoreClick);
+    connect(btnAbort, &QPushButton::clicked, this, &TwinMain::btnAbortClick);
+    connect(btnAddAll, &QPushButton::clicked, this, &TwinMain::btnAddAllClick);
+}
+
+DptListState TwinMain::ReadDptList() const {
+    DptListState state;
+    for (int i = 0; i < DatapointTypeCount; ++i) {
+        state.Enabled[i] = EibDptList->ItemEnabled(i);
+        state.Checked[i] = EibDptList->Checked(i);
+    }
+    state.Current = EibDptList->currentRow();
+    return state;
+}
+
+void TwinMain::WriteDptList(const DptListState& state) {
+    for (int i = 0; i < DatapointTypeCount; ++i) {
+        if (EibDptList->ItemEnabled(i) != state.Enabled[i])
+            EibDptList->SetItemEnabled(i, state.Enabled[i]);
+        if (EibDptList->Checked(i) != state.Checked[i])
+            EibDptList->SetChecked(i, state.Checked[i]);
+    }
+    if (EibDptList->currentRow() != state.Current)
+        EibDptList->setCurrentRow(state.Current);
+}
+
+bool TwinMain::OfferDatapointTypes(const std::string& text) {
+    DptListState state = ReadDptList();
+    Offer_ = zelo::OfferDatapointTypes(text, state);
+    WriteDptList(state);
+    return Offer_.Recognised;
+}
+
+void TwinMain::ShowImportNotice(const std::string& text) {
+    Dialogs_.MessageBox(text, ImportNoticeTitle, box::Ok | box::IconInformation);
+}
+
+void TwinMain::btnImportClick() {
+    const std::optional<std::string> path = Dialogs_.OpenFile(OpenDialogFilter);
+    if (!path)
+        return;
+    std::ifstream in(*path, std::ios::binary);
+    std::string bytes;
+    if (in)
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    if (!in.is_open() || in.bad()) {
+        // The window stays idle; nothing of the file is taken.
+        ShowStandardError(Dialogs_, "Cannot open file \"" + *path + "\". " + std::strerror(errno));
+        return;
+    }
+    ImportLines = LoadImportLines(bytes);
+    Importer_ = std::make_unique<EtsImporter>(ImportLines);
+    ProgressBar->setMinimum(0);
+    ProgressBar->setMaximum(static_cast<int>(ImportLines.size()));
+    ProgressBar->setValue(0);
+    ImportFields.clear();
+    ImportIndex = 0;
+    btnImport->setEnabled(false);
+    btnIgnore->setEnabled(true);
+    btnAbort->setEnabled(true);
+    Importing = true;
+    ImportNextRange();
+}
+
+ImportStep TwinMain::StepImport() {
+    ProgressBar->setValue(ImportIndex);
+    ImportStep step = Importer_->Next();
+    ImportIndex = Importer_->ImportIndex();
+    ImportFields = Importer_->ImportFields();
+    if (step.Kind == ImportStepKind::BadAddress) {
+        // The line is passed over; until a range is offered again there is nothing to accept.
+        labStatus->setText(Q(step.Range.StatusText));
+        btnAdd->setEnabled(false);
+        btnAddAll->setEnabled(false);
+    } else if (step.Kind == ImportStepKind::Range) {
+        const ImportRange& range = step.Range;
+        labStatus->setText(Q(range.StatusText));
+        CurrentGroup->StartAddress = range.StartAddress;
+        CurrentGroup->EndAddress = range.EndAddress;
+        txtGrpAdrStart->setText(Q(GroupAddressToText(CurrentGroup->StartAddress)));
+        txtGrpAdrEnd->setText(Q(GroupAddressToText(CurrentGroup->EndAddress)));
+        btnAdd->setEnabled(OfferDatapointTypes(range.Datatype));
+        btnAddAll->setEnabled(true);
+    }
+    return step;
+}
+
+void TwinMain::ImportNextRange() {
+    if (!Importing)
+        return;
+    const ImportStep step = StepImport();
+    switch (step.Kind) {
+    case ImportStepKind::Finished:
+        btnAbortClick();
+        ShowImportNotice(ImportFinishedMessage);
+        break;
+    case ImportStepKind::WrongFormat:
+        btnAbortClick();
+        ShowImportNotice(ImportWrongFormatMessage);
+        break;
+    case ImportStepKind::BadAddress:
+        ShowStandardError(Dialogs_, step.Message);
+        break;
+    case ImportStepKind::Range:
+        break;
+    }
+}
+
+void TwinMain::btnIgnoreClick() {
+    ImportNextRange();
+}
+
+void TwinMain::btnAbortClick() {
+    OfferDatapointTypes({});
+    btnImport->setEnabled(true);
+    btnAdd->setEnabled(true);
+    btnIgnore->setEnabled(false);
+    btnAbort->setEnabled(false);
+    btnAddAll->setEnabled(false);
+    txtGrpAdrEnd->setText(Q(GroupAddressToText(0)));
+    txtGrpAdrStart->setText(Q(GroupAddressToText(0)));
+    CurrentGroup->StartAddress = 0;
+    CurrentGroup->EndAddress = 0;
+    EibDptList->setCurrentRow(0);
+    labStatus->setText(QString::fromLatin1(ImportEndedStatus));
+    Importing = false;
+}
+
+void TwinMain::btnAddAllClick() {
+    if (!Importing || !btnAddAll->isEnabled())
+        return;
+    int added = 0;
+    int present = 0; // equal to a range of the list, or replaced one with the user's consent
+    int skipped = 0;
+    // The offered range first, with whatever the user has checked for it; then every following range.
+    ImportStep step;
+    step.Kind = ImportStepKind::Range;
+    for (;;) {
+        if (step.Kind == ImportStepKind::Range) {
+            const std::optional<int> type = BatchDatapointType(Offer_, ReadDptList());
+            if (type) {
+                if (!EibDptList->Checked(*type)) {
+                    // Nothing was checked: the suggestion becomes the checked type, as a click would make it.
+                    EibDptList->SetChecked(*type, true);
+                }
+                const int lines = CommandList->document()->blockCount();
+                AddCurrentGroup();
+                ++(CommandList->document()->blockCount() > lines ? added : present);
+            } else {
+                ++skipped;
+            }
+        } else if (step.Kind == ImportStepKind::BadAddress) {
+            ++skipped;
+        } else {
+            break;
+        }
+        step = StepImport();
+    }
+    btnAbortClick();
+    const std::string counts =
+        Counted(added, "range", "ranges") + " added, " + Counted(skipped, "range", "ranges") + " skipped" +
+        (present > 0 ? ", " + Counted(present, "range", "ranges") + " already in the list or replaced."
+                     : ".");
+    ShowImportNotice(std::string(step.Kind == ImportStepKind::Finished ? ImportFinishedMessage
+                                                                       : ImportWrongFormatMessage) +
+                     "\n\n" + counts);
+}
+
+} // namespace zelo
