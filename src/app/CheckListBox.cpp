@@ -14,7 +14,10 @@ TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {
     setResizeMode(QListView::Adjust);
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every item gets a cell of its own (the font shrinks to fit), so no scroll bar is ever needed; one that
+    // may appear would also make the list reserve its height and lose a row per column.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         // One toggle per user action: marks the handler changes in turn are the program's.
         if (UserToggling) {

@@ -174,11 +174,19 @@ TEST(Startup, LayoutSizesAndBands) {
     const QRect tenth = list->visualItemRect(list->item(9));
     EXPECT_EQ(list->visualItemRect(list->item(8)).x(), first.x());
     EXPECT_GT(tenth.x(), first.x());
-    for (int i = 0; i < list->count(); ++i) {
-        const QRect rect = list->visualItemRect(list->item(i));
-        EXPECT_TRUE(list->viewport()->rect().contains(rect)) << i;
-        EXPECT_LE(list->fontMetrics().horizontalAdvance(list->item(i)->text()), rect.width()) << i;
-    }
+    auto allShown = [list] {
+        for (int i = 0; i < list->count(); ++i) {
+            const QRect rect = list->visualItemRect(list->item(i));
+            EXPECT_TRUE(list->viewport()->rect().contains(rect)) << i;
+            EXPECT_LE(list->fontMetrics().horizontalAdvance(list->item(i)->text()), rect.width()) << i;
+        }
+    };
+    allShown();
+    // Still so after ranges were added with checks clicked in both columns.
+    h.AddRange("1/0/0", "1/0/10", 11);
+    h.AddRange("2/1/0", "2/1/0", 12);
+    QApplication::processEvents();
+    allShown();
 }
 
 TEST(Startup, TabOrderStartsAtThePhysicalAddress) {
