@@ -23,6 +23,18 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// What a handler lets through goes to the application's standard error display, not through the toolkit.
+template <typename Handler> void Guarded(Handler&& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ZeloApplication* app = ZeloApplication::Instance();
+        if (app == nullptr)
+            throw;
+        app->ShowCurrentException();
+    }
+}
+
 std::string Counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -40,10 +52,10 @@ void TwinMain::CreateImportControls() {
     setTabOrder(btnAdd, btnAddAll);
     setTabOrder(btnAddAll, btnIgnore);
 
-    connect(btnImport, &QPushButton::clicked, this, &TwinMain::btnImportClick);
-    connect(btnIgnore, &QPushButton::clicked, this, &TwinMain::btnIgnoreClick);
-    connect(btnAbort, &QPushButton::clicked, this, &TwinMain::btnAbortClick);
-    connect(btnAddAll, &QPushButton::clicked, this, &TwinMain::btnAddAllClick);
+    connect(btnImport, &QPushButton::clicked, this, [this] { Guarded([this] { btnImportClick(); }); });
+    connect(btnIgnore, &QPushButton::clicked, this, [this] { Guarded([this] { btnIgnoreClick(); }); });
+    connect(btnAbort, &QPushButton::clicked, this, [this] { Guarded([this] { btnAbortClick(); }); });
+    connect(btnAddAll, &QPushButton::clicked, this, [this] { Guarded([this] { btnAddAllClick(); }); });
 }
 
 DptListState TwinMain::ReadDptList() const {
@@ -175,19 +187,33 @@ void TwinMain::btnAddAllClick() {
     int added = 0;
     int present = 0; // equal to a range of the list, or replaced one with the user's consent
     int skipped = 0;
-    // The offered range first, with whatever the user has checked for it; then every following range.
+    // The offered range first, with whatever the user has checked for it; then every following range. The
+    // later ranges are offered to a copy of the list, not to its widgets: only the check marks that the
+    // range entry reads are written, and the import's end puts every control back anyway.
+    DptListState list = ReadDptList();
+    DptListState shown = list;
+    DatapointOffer offer = Offer_;
     ImportStep step;
     step.Kind = ImportStepKind::Range;
     for (;;) {
         if (step.Kind == ImportStepKind::Range) {
-            const std::optional<int> type = BatchDatapointType(Offer_, ReadDptList());
+            const std::optional<int> type = BatchDatapointType(offer, list);
             if (type) {
-                if (!EibDptList->Checked(*type)) {
-                    // Nothing was checked: the suggestion becomes the checked type, as a click would make it.
-                    EibDptList->SetChecked(*type, true);
-                }
+                // Nothing checked: the suggestion becomes the checked type, as a click would make it.
+                DptListState wanted = list;
+                wanted.Checked[*type] = true;
+                for (int i = 0; i < DatapointTypeCount; ++i)
+                    if (shown.Checked[i] != wanted.Checked[i])
+                        EibDptList->SetChecked(i, wanted.Checked[i]);
+                shown.Checked = wanted.Checked;
                 const int lines = CommandList->document()->blockCount();
-                AddCurrentGroup();
+                try {
+                    AddCurrentGroup();
+                } catch (...) {
+                    // A full table: the ranges so far stay, the import ends, and the error is shown.
+                    btnAbortClick();
+                    throw;
+                }
                 ++(CommandList->document()->blockCount() > lines ? added : present);
             } else {
                 ++skipped;
@@ -197,8 +223,16 @@ void TwinMain::btnAddAllClick() {
         } else {
             break;
         }
-        step = StepImport();
+        step = Importer_->Next();
+        ImportIndex = Importer_->ImportIndex();
+        if (step.Kind == ImportStepKind::Range) {
+            CurrentGroup->StartAddress = step.Range.StartAddress;
+            CurrentGroup->EndAddress = step.Range.EndAddress;
+            offer = zelo::OfferDatapointTypes(step.Range.Datatype, list);
+        }
     }
+    ImportFields = Importer_->ImportFields();
+    ProgressBar->setValue(ImportIndex);
     btnAbortClick();
     const std::string counts =
         Counted(added, "range", "ranges") + " added, " + Counted(skipped, "range", "ranges") + " skipped" +

@@ -21,7 +21,12 @@ std::string ReadInput(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw ExitRequest{ExitBadInput, "Can't read " + path + ": " + std::strerror(errno)};
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    // In blocks: a character iterator takes a noticeable share of an import of a big export.
+    std::string bytes;
+    char block[65536];
+    while (in.read(block, sizeof block) || in.gcount() > 0)
+        bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    return bytes;
 }
 
 void SetupOptions::AddTo(CLI::App& command) {

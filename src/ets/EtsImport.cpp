@@ -13,16 +13,59 @@ const char* const ImportWrongFormatMessage = "Import file has wrong format!";
 const char* const ImportEndedStatus = "Finished importing data from ETS3!";
 const char* const ImportNoticeTitle = "Import";
 
+namespace {
+
+// Windows-1252 to UTF-8, copying runs of ASCII whole: exports are mostly ASCII, and this is the bulk of a
+// load.
+void AppendWindows1252(std::string& out, std::string_view bytes) {
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80)
+            continue;
+        out.append(bytes.substr(run, i - run));
+        out += SingleByteToUtf8(bytes.substr(i, 1), SingleByteCharset::Windows1252);
+        run = i + 1;
+    }
+    out.append(bytes.substr(run));
+}
+
+} // namespace
+
 std::vector<std::string> LoadImportLines(std::string_view bytes) {
     // In UTF-16 every other byte of plain text is zero, so there the zero character ends the text after
     // decoding.
-    bool utf16 = bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
-    if (!utf16) {
-        auto nul = bytes.find('\0');
-        if (nul != std::string_view::npos)
-            bytes = bytes.substr(0, nul);
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
+        return SplitLines(DecodeTextFile(bytes, SingleByteCharset::Windows1252));
+    auto nul = bytes.find('\0');
+    if (nul != std::string_view::npos)
+        bytes = bytes.substr(0, nul);
+    // The same choice as DecodeTextFile makes, taken per line: line ends are ASCII in both encodings, and a
+    // single-byte text decodes byte by byte, so splitting first gives the same lines without a decoded copy.
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes = bytes.substr(3);
+    const bool singleByte = !IsValidUtf8(bytes);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        // A plain scan: find_first_of runs a search of its set for every character.
+        std::size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
+            ++end;
+        std::string_view line = bytes.substr(start, end - start);
+        std::string& text = lines.emplace_back();
+        if (singleByte) {
+            text.reserve(line.size() + 16);
+            AppendWindows1252(text, line);
+        } else {
+            text.assign(line);
+        }
+        if (end == bytes.size())
+            break;
+        start = end + 1;
+        if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n')
+            ++start;
     }
-    return SplitLines(DecodeTextFile(bytes, SingleByteCharset::Windows1252));
+    return lines;
 }
 
 namespace {
@@ -48,17 +91,22 @@ void SplitCommaText(std::string_view line, std::vector<std::string>& fields) {
         std::string field;
         if (line[i] == '"') {
             ++i;
-            while (i < n) {
-                if (line[i] == '"') {
-                    if (i + 1 < n && line[i + 1] == '"') {
-                        field += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
+            // Whole runs up to the next quote at a time: exports hold mostly quoted fields.
+            for (;;) {
+                std::size_t quote = line.find('"', i);
+                if (quote == std::string_view::npos) {
+                    field.append(line.substr(i));
+                    i = n;
                     break;
                 }
-                field += line[i++];
+                field.append(line.substr(i, quote - i));
+                if (quote + 1 < n && line[quote + 1] == '"') {
+                    field += '"';
+                    i = quote + 2;
+                    continue;
+                }
+                i = quote + 1;
+                break;
             }
         } else {
             std::size_t end = i;
@@ -98,7 +146,10 @@ ImportStep EtsImporter::Next() {
         step.Kind = ImportStepKind::Finished;
         return step;
     }
-    SplitCommaText(Lines[ImportIndex_], Fields);
+    // The line that ended the last range was split already while joining.
+    if (FieldsLine != ImportIndex_)
+        SplitCommaText(Lines[ImportIndex_], Fields);
+    FieldsLine = ImportIndex_;
     if (static_cast<int>(Fields.size()) < EtsFieldCount) {
         step.Kind = ImportStepKind::WrongFormat;
         return step;
@@ -122,6 +173,7 @@ ImportStep EtsImporter::Next() {
     ++ImportIndex_;
     while (ImportIndex_ < LineCount()) {
         SplitCommaText(Lines[ImportIndex_], Fields);
+        FieldsLine = ImportIndex_;
         // A line that could not start a range does not join one either: the next step reports it.
         if (static_cast<int>(Fields.size()) < EtsFieldCount)
             break;

@@ -88,6 +88,7 @@ public:
 private:
     std::vector<std::string> Lines;
     std::vector<std::string> Fields;
+    int FieldsLine = -1; // the line Fields was split from
     int ImportIndex_ = 0;
 };
 
