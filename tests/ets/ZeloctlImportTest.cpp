@@ -38,6 +38,10 @@ TEST(ZeloctlImport, PrintsGroupLinesWithSetupAndAccess) {
     EXPECT_EQ(r.Out, "#SETUP=1.1.7;OFF;ON;OFF\n#DG1/1/1-1/1/4=BIT;W\n#DG1/2/0=UWORD;W\n#DG1/3/0=GENERIC;W\n"
                      "#DG1/1/1=UDWORD;W\n");
 
+    // A whole command list: the gateway would take every line.
+    auto check = Zeloctl({"check", "-"}, r.Out);
+    EXPECT_EQ(check.ExitCode, 0) << check.Out;
+
     // Standard input, and the options without --setup print no setup line.
     r = Zeloctl({"import", "-", "--access", "R", "--source"}, EtsFile({Rows[0], Rows[1]}, "\n"));
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
