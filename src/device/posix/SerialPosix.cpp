@@ -114,7 +114,12 @@ namespace {
 class PosixSerialDevice final : public SerialDevice {
 public:
     explicit PosixSerialDevice(int fd) : fd_(fd) {}
-    ~PosixSerialDevice() override { ::close(fd_); }
+    // Exclusive use is a property of the terminal, not of this descriptor: a pseudo-terminal keeps it after the
+    // close, and the next non-root open would fail with EBUSY.
+    ~PosixSerialDevice() override {
+        (void)::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+    }
     PosixSerialDevice(const PosixSerialDevice&) = delete;
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
 
