@@ -82,17 +82,6 @@ int FitWidth(QWidget* widget, int stated) {
     return std::max(stated, widget->sizeHint().width());
 }
 
-// Runs a handler; what it lets through goes to the application's standard error display.
-template <typename Handler> void Guarded(Handler&& handler) {
-    try {
-        handler();
-    } catch (...) {
-        ZeloApplication* app = ZeloApplication::Instance();
-        if (app == nullptr)
-            throw;
-        app->ShowCurrentException();
-    }
-}
 
 // Lines the window writes itself are marked, so the user's edits can be told apart.
 class OwnEdit {

@@ -23,17 +23,6 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// What a handler lets through goes to the application's standard error display, not through the toolkit.
-template <typename Handler> void Guarded(Handler&& handler) {
-    try {
-        handler();
-    } catch (...) {
-        ZeloApplication* app = ZeloApplication::Instance();
-        if (app == nullptr)
-            throw;
-        app->ShowCurrentException();
-    }
-}
 
 std::string Counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);

@@ -30,4 +30,17 @@ private:
     Dialogs* Boxes = nullptr;
 };
 
+// Runs a window handler; what it lets through goes to the standard error display right there, rather than
+// unwinding through the toolkit's event code.
+template <typename Handler> void Guarded(Handler&& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ZeloApplication* app = ZeloApplication::Instance();
+        if (app == nullptr)
+            throw;
+        app->ShowCurrentException();
+    }
+}
+
 } // namespace zelo
