@@ -63,15 +63,11 @@ TEibGroup ParseRange(const std::string& range) {
         throw ExitRequest{ExitBadInput, "Invalid datapoint type \"" + std::string(rest.substr(0, semicolon)) +
                                             "\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16."};
     group.DatapointType = static_cast<std::int8_t>(index);
-    if (access == "R")
-        group.AccessType = 0;
-    else if (access == "W")
-        group.AccessType = 1;
-    else if (access == "RW")
-        group.AccessType = 2;
-    else
+    const int accessType = AccessTypeFromText(access);
+    if (accessType < 0)
         throw ExitRequest{ExitBadInput, "Invalid access type \"" + std::string(rest.substr(semicolon + 1)) +
                                             "\"!\nUse R, W or RW."};
+    group.AccessType = static_cast<std::uint8_t>(accessType);
     return group;
 }
 

@@ -25,14 +25,13 @@ std::string Plural(int count, const char* word) {
 }
 
 int RunImport(const ImportOptions& options) {
-    static const std::map<std::string, std::uint8_t> accessTypes{{"R", 0}, {"W", 1}, {"RW", 2}};
     static const std::map<std::string, UnknownDatatype> unknownPolicies{
         {"skip", UnknownDatatype::Skip}, {"other", UnknownDatatype::Other}, {"fail", UnknownDatatype::Fail}};
     // The setup line is checked first, so a bad address fails before the file is read.
     std::string setupLine = options.WithSetup ? options.Setup.SetupLine() : std::string();
-    BatchImportResult result =
-        BatchImport(LoadImportLines(ReadInput(options.File)), accessTypes.at(options.Access),
-                    unknownPolicies.at(options.Unknown));
+    BatchImportResult result = BatchImport(LoadImportLines(ReadInput(options.File)),
+                                           static_cast<std::uint8_t>(AccessTypeFromText(options.Access)),
+                                           unknownPolicies.at(options.Unknown));
     for (const auto& warning : result.Warnings)
         std::cerr << "warning: " << warning << '\n';
     if (result.Failure)

@@ -152,13 +152,8 @@ ParsedLine ParseGroup(std::string_view body) {
             "unknown datapoint type " + Quoted(keyword) +
             " (expected one of EMPTY, BIT, CHAR, UBYTE, "
             "UWORD, UDWORD, BYTE, WORD, DWORD, TIME, DATE, VALUE, PERCENT, ANGLE, FLOAT, STRING, GENERIC)");
-    if (access == "R")
-        parsed.AccessType = 0;
-    else if (access == "W")
-        parsed.AccessType = 1;
-    else if (access == "RW")
-        parsed.AccessType = 2;
-    else
+    parsed.AccessType = AccessTypeFromText(access);
+    if (parsed.AccessType < 0)
         return Invalid("access type " + Quoted(access) + " must be R, W or RW");
     parsed.Kind = LineKind::Group;
     return parsed;

@@ -13,59 +13,13 @@ const char* const ImportWrongFormatMessage = "Import file has wrong format!";
 const char* const ImportEndedStatus = "Finished importing data from ETS3!";
 const char* const ImportNoticeTitle = "Import";
 
-namespace {
-
-// Windows-1252 to UTF-8, copying runs of ASCII whole: exports are mostly ASCII, and this is the bulk of a
-// load.
-void AppendWindows1252(std::string& out, std::string_view bytes) {
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (static_cast<unsigned char>(bytes[i]) < 0x80)
-            continue;
-        out.append(bytes.substr(run, i - run));
-        out += SingleByteToUtf8(bytes.substr(i, 1), SingleByteCharset::Windows1252);
-        run = i + 1;
-    }
-    out.append(bytes.substr(run));
-}
-
-} // namespace
-
 std::vector<std::string> LoadImportLines(std::string_view bytes) {
     // In UTF-16 every other byte of plain text is zero, so there the zero character ends the text after
-    // decoding.
-    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
-        return SplitLines(DecodeTextFile(bytes, SingleByteCharset::Windows1252));
-    auto nul = bytes.find('\0');
-    if (nul != std::string_view::npos)
-        bytes = bytes.substr(0, nul);
-    // The same choice as DecodeTextFile makes, taken per line: line ends are ASCII in both encodings, and a
-    // single-byte text decodes byte by byte, so splitting first gives the same lines without a decoded copy.
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        bytes = bytes.substr(3);
-    const bool singleByte = !IsValidUtf8(bytes);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        // A plain scan: find_first_of runs a search of its set for every character.
-        std::size_t end = start;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
-        std::string_view line = bytes.substr(start, end - start);
-        std::string& text = lines.emplace_back();
-        if (singleByte) {
-            text.reserve(line.size() + 16);
-            AppendWindows1252(text, line);
-        } else {
-            text.assign(line);
-        }
-        if (end == bytes.size())
-            break;
-        start = end + 1;
-        if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n')
-            ++start;
-    }
-    return lines;
+    // decoding; in every other encoding the zero byte ends it before.
+    const bool utf16 = bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+    if (!utf16)
+        bytes = bytes.substr(0, bytes.find('\0'));
+    return SplitLines(DecodeTextFile(bytes, SingleByteCharset::Windows1252));
 }
 
 namespace {

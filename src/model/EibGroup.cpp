@@ -34,6 +34,16 @@ std::string TEibGroup::AccessText() const {
     }
 }
 
+int AccessTypeFromText(std::string_view text) {
+    for (std::uint8_t access = 0; access < 3; ++access) {
+        TEibGroup group;
+        group.AccessType = access;
+        if (group.AccessText() == text)
+            return access;
+    }
+    return -1;
+}
+
 TEibGroups::TEibGroups(int maxCount) : MaxCount(maxCount) {}
 
 TEibGroups::~TEibGroups() {

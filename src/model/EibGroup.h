@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelo {
@@ -25,6 +26,9 @@ public:
     // "R", "W", "RW", or empty for any other access type.
     std::string AccessText() const;
 };
+
+// The access type that an access text names ("R", "W" or "RW"), or -1.
+int AccessTypeFromText(std::string_view text);
 
 // Ordered, owning, bounded table of group ranges.
 class TEibGroups : public TPersistent {

@@ -103,13 +103,20 @@ bool IsValidUtf8(std::string_view bytes) {
 std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (char ch : bytes) {
-        auto b = static_cast<unsigned char>(ch);
+    // Runs of ASCII are copied whole: files are mostly ASCII, and this is the bulk of loading a large one.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80)
+            continue;
+        out.append(bytes.substr(run, i - run));
         char32_t cp = b;
-        if (charset == SingleByteCharset::Windows1252 && b >= 0x80 && b < 0xA0)
+        if (charset == SingleByteCharset::Windows1252 && b < 0xA0)
             cp = Cp1252High[b - 0x80];
         AppendUtf8(out, cp);
+        run = i + 1;
     }
+    out.append(bytes.substr(run));
     return out;
 }
 

@@ -35,6 +35,10 @@ TEST(group, ConstructionValuesAndAccessText) {
         g.AccessType = static_cast<std::uint8_t>(access);
         EXPECT_EQ(g.AccessText(), texts[access]);
     }
+    for (int access = 0; access < 3; ++access)
+        EXPECT_EQ(AccessTypeFromText(texts[access]), access);
+    for (const char* bad : {"", "rw", "WR", "RW ", "X"})
+        EXPECT_EQ(AccessTypeFromText(bad), -1) << bad;
 }
 
 TEST(group, AssignCopiesFromGroupsOnly) {

@@ -1,4 +1,5 @@
 #include "SimClient.h"
+#include "Process.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -156,12 +157,7 @@ SpawnedProgram::SpawnedProgram(const std::vector<std::string>& args) {
         dup2(err, 2);
         int devnull = open("/dev/null", O_RDONLY);
         dup2(devnull, 0);
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        ExecProgram(args);
     }
     close(out[1]);
     close(err);

@@ -16,6 +16,15 @@ extern char** environ;
 
 namespace zelo::test {
 
+void ExecProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& args, const std::string& input,
                          const std::vector<std::string>& extraEnv) {
     int in[2], out[2], err[2];
@@ -32,12 +41,7 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const std::string
             close(fd);
         for (const auto& e : extraEnv)
             putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        ExecProgram(args);
     }
     close(in[0]);
     close(out[1]);

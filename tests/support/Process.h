@@ -14,6 +14,9 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& args, const std::string& input = {},
                          const std::vector<std::string>& extraEnv = {});
 
+// In a forked child: replaces it with the program args[0] (an absolute path); exits 127 when that fails.
+[[noreturn]] void ExecProgram(const std::vector<std::string>& args);
+
 // Path of a program built by this project (build directory root).
 std::string BuiltProgram(const std::string& name);
 
