@@ -1,5 +1,5 @@
 #pragma once
-#include "device/OsLink.h"
+#include "os/Ports.h"
 
 #include <string>
 #include <vector>

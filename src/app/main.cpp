@@ -1,7 +1,7 @@
 #include "app/QtDialogs.h"
 #include "app/TwinMain.h"
 #include "app/ZeloApplication.h"
-#include "device/EibConverter.h"
+#include "os/Paths.h"
 #include "version/VersionInfo.h"
 
 #include <memory>
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     try {
         zelo::ReadVersionInfo();
         auto window =
-            std::make_unique<zelo::TwinMain>(dialogs, zelo::SettingsFileName(zelo::ExecutablePath()));
+            std::make_unique<zelo::TwinMain>(dialogs, zelo::os::SettingsFileName(zelo::os::ExecutablePath()));
         dialogs.SetParent(window.get());
         window->show();
         app.exec();

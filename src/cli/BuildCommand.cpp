@@ -3,6 +3,7 @@
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
 #include "model/Error.h"
+#include "model/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,34 +22,42 @@ std::string Upper(std::string_view text) {
     return out;
 }
 
-std::uint16_t GroupAddress(std::string_view text) {
-    try {
-        return TextToGroupAddress(text);
-    } catch (const Exception& e) {
-        throw ExitRequest{ExitBadInput, e.Message()};
-    }
+[[noreturn]] void BadRange(const std::string& range) {
+    throw ExitRequest{ExitBadInput, "Invalid range \"" + ShortenForMessage(range) +
+                                        "\"!\nFormat has to be START[-END]=TYPE[;ACCESS]."};
+}
+
+// One address read by scanf rules from the start of text; returns the characters it took.
+std::size_t GroupAddress(std::string_view text, std::uint16_t& address) {
+    std::size_t used = 0;
+    auto scanned = ScanGroupAddress(text, used);
+    if (!scanned)
+        throw ExitRequest{ExitBadInput, InvalidGroupAddressMessage};
+    address = *scanned;
+    return used;
 }
 
 // START[-END]=TYPE[;ACCESS]; TYPE a keyword or 0..16, ACCESS R, W or RW.
 TEibGroup ParseRange(const std::string& range) {
     auto equals = range.find('=');
     if (equals == std::string::npos)
-        throw ExitRequest{ExitBadInput,
-                          "Invalid range \"" + range + "\"!\nFormat has to be START[-END]=TYPE[;ACCESS]."};
+        BadRange(range);
     std::string_view addresses = std::string_view(range).substr(0, equals);
     std::string_view rest = std::string_view(range).substr(equals + 1);
 
     TEibGroup group;
-    // A '-' right behind a digit separates start and end; elsewhere it is a number's sign.
-    std::size_t dash = std::string_view::npos;
-    for (std::size_t i = 1; i < addresses.size(); ++i)
-        if (addresses[i] == '-' && std::isdigit(static_cast<unsigned char>(addresses[i - 1]))) {
-            dash = i;
-            break;
-        }
-    group.StartAddress = GroupAddress(addresses.substr(0, dash));
-    group.EndAddress =
-        dash == std::string_view::npos ? group.StartAddress : GroupAddress(addresses.substr(dash + 1));
+    // The addresses must be read to their last character: an end that is not where it belongs (a blank before
+    // the '-', a letter behind the start) would otherwise be dropped without a word.
+    std::size_t pos = GroupAddress(addresses, group.StartAddress);
+    group.EndAddress = group.StartAddress;
+    if (pos < addresses.size()) {
+        if (addresses[pos] != '-')
+            BadRange(range);
+        ++pos;
+        pos += GroupAddress(addresses.substr(pos), group.EndAddress);
+        if (pos != addresses.size())
+            BadRange(range);
+    }
 
     auto semicolon = rest.find(';');
     std::string type = Upper(rest.substr(0, semicolon));
@@ -60,12 +69,14 @@ TEibGroup ParseRange(const std::string& range) {
             index = -1;
     }
     if (index < 0)
-        throw ExitRequest{ExitBadInput, "Invalid datapoint type \"" + std::string(rest.substr(0, semicolon)) +
+        throw ExitRequest{ExitBadInput, "Invalid datapoint type \"" +
+                                            ShortenForMessage(rest.substr(0, semicolon)) +
                                             "\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16."};
     group.DatapointType = static_cast<std::int8_t>(index);
     const int accessType = AccessTypeFromText(access);
     if (accessType < 0)
-        throw ExitRequest{ExitBadInput, "Invalid access type \"" + std::string(rest.substr(semicolon + 1)) +
+        throw ExitRequest{ExitBadInput, "Invalid access type \"" +
+                                            ShortenForMessage(rest.substr(semicolon + 1)) +
                                             "\"!\nUse R, W or RW."};
     group.AccessType = static_cast<std::uint8_t>(accessType);
     return group;

@@ -15,12 +15,13 @@ void AddCheck(CLI::App& app, Runner& run) {
         ->required();
     command->callback([&run, file] {
         run = [file] {
-            auto lines = SplitLines(DecodeTextFile(ReadInput(*file), SingleByteCharset::Latin1));
+            const std::vector<std::string> lines = ReadCommandList(*file);
             int bad = 0;
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 ParsedLine parsed = ParseCommandLine(lines[i]);
                 if (parsed.Kind == LineKind::Invalid) {
-                    std::cout << "line " << i + 1 << ": " << parsed.Reason << '\n';
+                    // The reason may quote the line, and the line may hold anything.
+                    std::cout << "line " << i + 1 << ": " << EscapeControlCharacters(parsed.Reason) << '\n';
                     ++bad;
                 }
             }

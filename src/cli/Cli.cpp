@@ -2,31 +2,21 @@
 #include "commands/CommandLine.h"
 #include "model/Address.h"
 #include "model/Error.h"
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include "model/Text.h"
+#include "os/Files.h"
 
 namespace zelo::cli {
 
 std::string ReadInput(const std::string& path) {
-    if (path == "-") {
-        std::ostringstream all;
-        all << std::cin.rdbuf();
-        return all.str();
+    try {
+        return path == "-" ? os::ReadStandardInput() : os::ReadWholeFile(path);
+    } catch (const Exception& e) {
+        throw ExitRequest{ExitBadInput, e.Message()};
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw ExitRequest{ExitBadInput, "Can't read " + path + ": " + std::strerror(errno)};
-    // In blocks: a character iterator takes a noticeable share of an import of a big export.
-    std::string bytes;
-    char block[65536];
-    while (in.read(block, sizeof block) || in.gcount() > 0)
-        bytes.append(block, static_cast<std::size_t>(in.gcount()));
-    return bytes;
+}
+
+std::vector<std::string> ReadCommandList(const std::string& path) {
+    return SplitLines(DecodeTextFile(ReadInput(path), SingleByteCharset::Latin1), ZeroByte::Kept);
 }
 
 void SetupOptions::AddTo(CLI::App& command) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zelo::cli {
 
@@ -16,8 +17,13 @@ struct ExitRequest {
     std::string Message;
 };
 
-// Reads a whole file, or standard input for "-"; raises ExitRequest{2} naming the file when it cannot.
+// Reads a whole file, or standard input for "-"; raises ExitRequest{2} naming the file when it cannot (a file
+// that cannot be read is never taken for an empty one).
 std::string ReadInput(const std::string& path);
+
+// The lines of a command list file (UTF-8, Latin-1 read too), or of standard input for "-". A zero byte stays
+// in its line, for the caller to refuse.
+std::vector<std::string> ReadCommandList(const std::string& path);
 
 // Each subcommand adds itself to the app and sets the function that runs it.
 using Runner = std::function<int()>;

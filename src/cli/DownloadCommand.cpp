@@ -2,13 +2,19 @@
 #include "device/EibConverter.h"
 #include "model/Error.h"
 #include "model/Text.h"
+#include "os/Paths.h"
+#include "os/Signals.h"
+#include "os/Terminal.h"
 
+#include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 namespace zelo::cli {
 
@@ -19,8 +25,9 @@ struct DownloadOptions {
     std::optional<int> Baud;
     std::string Host;
     std::optional<int> Port;
-    std::string Settings;
+    std::optional<std::string> Settings;
     std::string File;
+    bool Trace = false;
 };
 
 // Shows the driver's status and position: a bar on a terminal, one plain line per step elsewhere (on standard
@@ -91,21 +98,37 @@ std::string WithReason(const std::string& message, const std::string& reason) {
     return reason.empty() ? message : message + "\n" + reason;
 }
 
-int RunDownload(const DownloadOptions& o) {
-    std::vector<std::string> lines = SplitLines(DecodeTextFile(ReadInput(o.File), SingleByteCharset::Latin1));
-    if (auto bad = FirstLineWithoutSingleByteForm(lines))
-        throw ExitRequest{ExitBadInput, FormatMessage(LineNotSingleByteMessage, std::to_string(*bad))};
+// Every byte sent and received, one line per block, with the time since the start in seconds to the
+// millisecond and the direction, for a field problem to be sent in as a text file.
+class TraceWriter {
+public:
+    void operator()(TraceDirection direction, std::string_view bytes) const {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%10.3f %s ", seconds,
+                      direction == TraceDirection::Sent ? "->" : "<-");
+        std::cerr << stamp << (bytes.empty() ? std::string("(nothing)") : EscapeBytes(bytes)) << '\n'
+                  << std::flush;
+    }
 
-    Progress progress(::isatty(2) == 1);
-    Label label(progress);
-    Gauge gauge(progress);
-    TEibConverter converter(nullptr, nullptr);
-    // The configurator's own settings give the defaults: the link the user last chose in the window.
-    std::string settings = o.Settings;
-    if (settings.empty()) {
-        std::string configurator =
-            (std::filesystem::path(ExecutablePath()).parent_path() / "zelo-configurator").string();
-        std::string beside = SettingsFileName(configurator);
+private:
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// The link as the configurator last chose it, unless the options say otherwise. A settings file named by
+// --settings must be read; without the option, the configurator's own file is used when it exists.
+void ApplyLinkSettings(TEibConverter& converter, const DownloadOptions& o) {
+    std::string settings;
+    if (o.Settings) {
+        settings = *o.Settings;
+        std::error_code ec;
+        if (!std::filesystem::exists(settings, ec) && !ec)
+            throw ExitRequest{ExitBadInput, "Can't read " + settings + ": " + std::strerror(ENOENT)};
+    } else {
+        const std::string configurator =
+            (std::filesystem::path(os::ExecutablePath()).parent_path() / "zelo-configurator").string();
+        const std::string beside = os::SettingsFileName(configurator);
         std::error_code ec;
         if (std::filesystem::exists(beside, ec))
             settings = beside;
@@ -128,30 +151,57 @@ int RunDownload(const DownloadOptions& o) {
         if (o.Port)
             converter.SetPort(std::to_string(*o.Port));
     }
+}
+
+int RunDownload(const DownloadOptions& o) {
+    const std::vector<std::string> lines = ReadCommandList(o.File);
+    // Refused before the port is touched: nothing of a list the gateway cannot take is sent.
+    if (auto bad = FirstLineWithoutSingleByteForm(lines))
+        throw ExitRequest{ExitBadInput, FormatMessage(LineNotSingleByteMessage, std::to_string(*bad))};
+    if (auto bad = FirstLineWithZeroByte(lines))
+        throw ExitRequest{ExitBadInput, FormatMessage(LineWithZeroByteMessage, std::to_string(*bad))};
+
+    // Declared first, so it outlives the converter that draws on it.
+    Progress progress(!o.Trace && os::IsTerminal(os::StandardStream::Error));
+    Label label(progress);
+    Gauge gauge(progress);
+    // Leaves the progress bar's line on every way out, so a message starts on a line of its own. The link is
+    // closed before that (the converter goes first), so its exclusive use has ended when the message shows.
+    struct EndProgress {
+        Progress& Shown;
+        ~EndProgress() { Shown.End(); }
+    } endProgress{progress};
+    TEibConverter converter(nullptr, nullptr);
+    ApplyLinkSettings(converter, o);
     converter.StatusLabel = &label;
     converter.ProgressGauge = &gauge;
+    if (o.Trace)
+        converter.Trace = TraceWriter{};
+    // SIGINT and SIGTERM stop the download after the answer it waits for, never in the middle of a line.
+    os::CatchTerminationRequests();
+    converter.WaitHook = [&converter] {
+        if (os::TerminationRequest() != 0)
+            converter.RequestStop();
+    };
 
     try {
-        if (!converter.Open()) {
-            std::string message = FormatMessage("Can't open %s!", converter.Device());
-            std::string reason = converter.LastOsError();
-            converter.Close();
-            throw ExitRequest{ExitDeviceFailed, WithReason(message, reason)};
-        }
+        if (!converter.Open())
+            throw ExitRequest{
+                ExitDeviceFailed,
+                WithReason(FormatMessage("Can't open %s!", converter.Device()), converter.LastOsError())};
     } catch (const Exception& e) {
-        std::string reason = converter.LastOsError();
-        converter.Close();
-        throw ExitRequest{ExitDeviceFailed, WithReason(e.Message(), reason)};
+        throw ExitRequest{ExitDeviceFailed, WithReason(e.Message(), converter.LastOsError())};
     }
+    if (os::TerminationRequest() != 0)
+        converter.RequestStop();
     try {
         converter.Download(lines);
+    } catch (const DownloadInterrupted& e) {
+        const int signal = os::TerminationRequest();
+        throw ExitRequest{signal != 0 ? 128 + signal : int{ExitDeviceFailed}, e.Message()};
     } catch (const Exception& e) {
-        progress.End();
-        converter.Close();
         throw ExitRequest{ExitDeviceFailed, e.Message()};
     }
-    progress.End();
-    converter.Close();
     return ExitOk;
 }
 
@@ -168,8 +218,11 @@ void AddDownload(CLI::App& app, Runner& run) {
         ->check(CLI::Range(1, INT_MAX));
     command->add_option("--host", o->Host, "reach the gateway over TCP at this host");
     command->add_option("--port", o->Port, "TCP port of the gateway")->check(CLI::Range(1, 65535));
-    command->add_option("--settings", o->Settings, "settings file to take the link from")
-        ->check(CLI::ExistingFile);
+    command->add_option("--settings", o->Settings,
+                        "settings file to take the link from; default: the configurator's, if there is one");
+    command->add_flag(
+        "--trace", o->Trace,
+        "write every byte sent and received to stderr, with the time in seconds and the direction");
     command->add_option("FILE", o->File, "the command list, one command per line; - for standard input")
         ->required();
     command->callback([&run, o] { run = [o] { return RunDownload(*o); }; });

@@ -1,5 +1,5 @@
 #include "cli/Cli.h"
-#include "device/OsLink.h"
+#include "os/Ports.h"
 
 #include <iostream>
 

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 #include "model/Error.h"
+#include "model/Text.h"
 #include "version/VersionInfo.h"
 
 #include <iostream>
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
     } catch (const Exception& e) {
         std::cerr << e.Message() << '\n';
     }
-    CLI::App app{"zeloctl: build, check, import and download command lists of the ZELO KNX/EIB-to-ASCII gateway"};
+    CLI::App app{
+        "zeloctl: build, check, import and download command lists of the ZELO KNX/EIB-to-ASCII gateway"};
     app.set_version_flag("--version", VersionText(VersionInfo));
     app.require_subcommand(1);
     Runner run;
@@ -31,11 +33,13 @@ int main(int argc, char** argv) {
     try {
         return run ? run() : int{ExitBadInput};
     } catch (const ExitRequest& request) {
+        // Messages quote what came from outside (a gateway's answer, a line of a file): nothing in them may
+        // drive the terminal.
         if (!request.Message.empty())
-            std::cerr << request.Message << '\n';
+            std::cerr << EscapeControlCharacters(request.Message) << '\n';
         return request.Code;
     } catch (const Exception& e) {
-        std::cerr << e.Message() << '\n';
+        std::cerr << EscapeControlCharacters(e.Message()) << '\n';
         return ExitDeviceFailed;
     }
 }

@@ -1,6 +1,7 @@
 #include "commands/CommandLine.h"
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
+#include "model/Text.h"
 
 #include <array>
 #include <optional>
@@ -76,8 +77,9 @@ ParsedLine Invalid(std::string reason) {
     return parsed;
 }
 
+// Input echoed in a reason: a line of a megabyte must not become a message of a megabyte.
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    return "\"" + ShortenForMessage(text) + "\"";
 }
 
 ParsedLine ParseSetup(std::string_view body) {
@@ -166,6 +168,9 @@ ParsedLine ParseCommandLine(std::string_view line) {
     constexpr std::string_view group = "#DG";
     if (line.empty())
         return Invalid("empty line");
+    // The gateway's text ends at a zero byte: what follows it would never be seen.
+    if (line.find('\0') != std::string_view::npos)
+        return Invalid("zero byte");
     if (line.substr(0, setup.size()) == setup)
         return ParseSetup(line.substr(setup.size()));
     if (line.substr(0, group.size()) == group)

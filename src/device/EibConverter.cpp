@@ -1,7 +1,6 @@
 #include "device/EibConverter.h"
 #include "device/IniFile.h"
 #include "model/Address.h"
-#include "model/Error.h"
 #include "model/Text.h"
 
 #include <cstring>
@@ -11,6 +10,8 @@ namespace zelo {
 const char* const LineNotSingleByteMessage =
     "Line %s of configuration list holds a character that the gateway cannot take!\n"
     "Only characters of the Latin-1 character set can be sent.";
+const char* const LineWithZeroByteMessage = "Line %s: zero byte";
+const char* const ConnectionLostMessage = "Connection to the gateway lost: %s";
 
 namespace {
 
@@ -58,6 +59,14 @@ void TEibConverter::SendCommand(const std::string& command) {
 bool TEibConverter::ReadAnswer() {
     LastError.clear();
     std::uint32_t n = Read(AnswerBuffer.data(), AnswerLimit, 0x0D);
+    // A link that went away before the answer was complete: say so, rather than blame the line for silence.
+    const std::string lost = LostReason();
+    if (!lost.empty() && (n == 0 || AnswerBuffer[n - 1] != 0x0D)) {
+        if (n > 0)
+            AnswerBuffer[n - 1] = '\0';
+        LastError = FormatMessage(ConnectionLostMessage, lost);
+        return false;
+    }
     if (n == 0) {
         LastError = "No answer received";
         return false;
@@ -116,14 +125,54 @@ std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>
     return std::nullopt;
 }
 
+std::optional<int> FirstLineWithZeroByte(const std::vector<std::string>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find('\0') != std::string::npos)
+            return static_cast<int>(i) + 1;
+    return std::nullopt;
+}
+
+namespace {
+
+std::string InterruptedMessage(int linesLoaded) {
+    if (linesLoaded < 0)
+        return "Download interrupted before the erase: the gateway's configuration is unchanged.";
+    if (linesLoaded == 0)
+        return "Download interrupted after the erase: the gateway holds no configuration.";
+    return "Download interrupted after line " + std::to_string(linesLoaded) +
+           ": the gateway holds a partial configuration.";
+}
+
+} // namespace
+
+DownloadInterrupted::DownloadInterrupted(int linesLoaded)
+    : Exception(InterruptedMessage(linesLoaded)), LinesLoaded_(linesLoaded) {}
+
+void TEibConverter::StopIfRequested(int linesLoaded) {
+    if (!StopRequested_)
+        return;
+    ShowStatus("Download interrupted!", linesLoaded + 1);
+    throw DownloadInterrupted(linesLoaded);
+}
+
 void TEibConverter::Download(const std::vector<std::string>& lines) {
+    // A request belongs to one download: whatever way this one ends, the next starts without it.
+    struct ClearStop {
+        std::atomic<bool>& Flag;
+        ~ClearStop() { Flag = false; }
+    } clearStop{StopRequested_};
     // Checked before anything is erased: a list the gateway cannot take must not cost it its configuration.
     if (auto bad = FirstLineWithoutSingleByteForm(lines))
         throw Exception(FormatMessage(LineNotSingleByteMessage, std::to_string(*bad)));
+    if (auto bad = FirstLineWithZeroByte(lines))
+        throw Exception(FormatMessage(LineWithZeroByteMessage, std::to_string(*bad)));
+    if (StopRequested_)
+        throw DownloadInterrupted(-1);
     const int n = static_cast<int>(lines.size());
     SetProgressRange(0, n + 1);
     ShowStatus("Erasing old configuration...", 0);
     EraseConfiguration();
+    StopIfRequested(0);
     ShowStatus("Loading new configuration...", 1);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
@@ -135,6 +184,9 @@ void TEibConverter::Download(const std::vector<std::string>& lines) {
                                   std::to_string(number) + " of configuration list!",
                               LastError));
         }
+        // The last line's answer ends the download anyway: a request that comes with it changes nothing.
+        if (number < n)
+            StopIfRequested(number);
         ShowStatus("Loading new configuration...", number + 1);
     }
     ShowStatus("Configuration loaded successfully!", n + 1);

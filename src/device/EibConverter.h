@@ -2,7 +2,10 @@
 #include "device/SerialPort.h"
 #include "model/EibGroup.h"
 
+#include "model/Error.h"
+
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -54,11 +57,33 @@ public:
 
     virtual void Reset();
     virtual void EraseConfiguration();
-    // Lines are UTF-8 text; each goes out as Latin-1. A line with a character outside Latin-1 stops the
-    // download before anything is erased.
+    // Lines are UTF-8 text; each goes out as Latin-1. A line with a character outside Latin-1 or with a zero
+    // byte stops the download before anything is erased. A stop request (RequestStop) ends it between two
+    // lines with DownloadInterrupted.
     virtual void Download(const std::vector<std::string>& lines);
     virtual void SaveSettings(const std::string& fileName);
     virtual void LoadSettings(const std::string& fileName);
+
+    // Asks a running Download to stop: before the erase when nothing has been sent yet, else once the answer
+    // it waits for (the erase's, or the current line's) has come. Safe to call from the wait hook (a Stop
+    // button, a termination request) and from another thread. Download clears it when it ends.
+    void RequestStop() { StopRequested_ = true; }
+    bool StopRequested() const { return StopRequested_; }
+
+private:
+    std::atomic<bool> StopRequested_{false};
+    void StopIfRequested(int linesLoaded);
+};
+
+// A Download that ended on a stop request. LinesLoaded: the lines the gateway acknowledged (the last one is
+// line LinesLoaded of the list); -1 when it stopped before the erase, so the gateway is unchanged.
+class DownloadInterrupted : public Exception {
+public:
+    explicit DownloadInterrupted(int linesLoaded);
+    int LinesLoaded() const { return LinesLoaded_; }
+
+private:
+    int LinesLoaded_;
 };
 
 // The message that stops a download of a line with a character outside Latin-1; "%s" takes the line number.
@@ -66,12 +91,13 @@ extern const char* const LineNotSingleByteMessage;
 // Number (from 1) of the first line with a character that has no single-byte form, if any.
 std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>& lines);
 
-// The settings file for an executable path: extension replaced by ".ini" (appended when there is none). On
-// POSIX, when that folder is not writable and no such file exists there, the same name under $XDG_CONFIG_HOME
-// (default ~/.config)/zelo-configurator/.
-std::string SettingsFileName(const std::string& executablePath);
+// The message that stops a download of a line with a zero byte (which the gateway would take for the end of
+// its text); "%s" takes the line number.
+extern const char* const LineWithZeroByteMessage;
+// Number (from 1) of the first line with a zero byte, if any.
+std::optional<int> FirstLineWithZeroByte(const std::vector<std::string>& lines);
 
-// Full path of the running executable.
-std::string ExecutablePath();
+// The answer text of a link that went away while an answer was awaited; "%s" takes the system's reason.
+extern const char* const ConnectionLostMessage;
 
 } // namespace zelo

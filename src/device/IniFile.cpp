@@ -1,12 +1,10 @@
 #include "device/IniFile.h"
 #include "model/Error.h"
+#include "os/Files.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace zelo {
 
@@ -66,10 +64,6 @@ std::optional<int> ParseNumber(std::string_view digits, int base, bool negative)
     return static_cast<int>(value);
 }
 
-std::string SystemReason() {
-    return std::strerror(errno);
-}
-
 } // namespace
 
 IniFile IniFile::Parse(std::string_view text) {
@@ -117,21 +111,7 @@ IniFile IniFile::Load(const std::string& fileName) {
     std::error_code ec;
     if (!std::filesystem::exists(fileName, ec) && !ec)
         return {};
-    if (std::filesystem::is_directory(fileName, ec))
-        throw Exception("Can't read " + fileName + ": " + std::strerror(EISDIR));
-    errno = 0;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
-        throw Exception("Can't read " + fileName + ": " + SystemReason());
-    std::string bytes;
-    try {
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    } catch (const std::ios_base::failure&) {
-        throw Exception("Can't read " + fileName + ": " + SystemReason());
-    }
-    if (in.bad())
-        throw Exception("Can't read " + fileName + ": " + SystemReason());
-    return Parse(bytes);
+    return Parse(os::ReadWholeFile(fileName));
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
@@ -222,37 +202,7 @@ void IniFile::Save(const std::string& fileName) const {
     std::error_code ec;
     if (target.has_parent_path() && !fs::exists(target.parent_path(), ec))
         fs::create_directories(target.parent_path(), ec);
-    const fs::path temporary = target.string() + ".tmp";
-    {
-        errno = 0;
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            throw Exception("Can't write " + fileName + ": " + SystemReason());
-        const std::string text = Text();
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            std::string reason = SystemReason();
-            out.close();
-            fs::remove(temporary, ec);
-            throw Exception("Can't write " + fileName + ": " + reason);
-        }
-    }
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw Exception("Can't write " + fileName + ": " + ec.message());
-    }
-}
-
-std::string IniFileNameBeside(const std::string& executablePath) {
-    std::size_t nameStart = executablePath.find_last_of("/\\");
-    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-    std::size_t dot = executablePath.rfind('.');
-    if (dot == std::string::npos || dot < nameStart)
-        return executablePath + ".ini";
-    return executablePath.substr(0, dot) + ".ini";
+    os::ReplaceFileContents(fileName, Text());
 }
 
 } // namespace zelo

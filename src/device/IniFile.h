@@ -36,8 +36,9 @@ public:
     // Comments before the first section, then each section: "[name]", its lines, an empty line; CR LF
     // endings.
     std::string Text() const;
-    // Writes a temporary file beside the target and renames it over the target, so the file is never left
-    // half-written. Raises Exception with the system's reason on failure.
+    // Replaces the file whole, so that it is never left half-written (see os::ReplaceFileContents: through
+    // a symbolic link, mode and owner kept, flushed to the disk); a missing folder is made first. Raises
+    // Exception "Can't write NAME: REASON" on failure.
     void Save(const std::string& fileName) const;
 
     const std::vector<std::string>& Preamble() const { return Preamble_; }
@@ -53,9 +54,5 @@ private:
     Section* FindSection(std::string_view name);
     const Section* FindSection(std::string_view name) const;
 };
-
-// The settings file beside an executable: its path with the extension of the file name (from its last dot on)
-// replaced by ".ini", or ".ini" appended when the file name has none.
-std::string IniFileNameBeside(const std::string& executablePath);
 
 } // namespace zelo

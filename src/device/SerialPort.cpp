@@ -1,6 +1,7 @@
 #include "device/SerialPort.h"
-#include "device/OsLink.h"
 #include "model/Error.h"
+#include "os/Serial.h"
+#include "os/Tcp.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,6 +14,8 @@ namespace {
 constexpr const char* TcpDeviceName = "TCP/IP";
 // The longest wait of one pass: the window gets its events at least this often.
 constexpr std::int64_t SliceMs = 10;
+// How long a TCP connect may take.
+constexpr std::chrono::milliseconds ConnectLimit{5000};
 // Keeps now + Timeout far away from the clock's range for any Timeout a caller can set.
 constexpr std::int64_t LongestTimeoutMs = std::int64_t{1000} * 60 * 60 * 24 * 365;
 
@@ -80,7 +83,7 @@ bool TSerialPort::Open() {
             std::optional<int> port = ToInteger(Port_);
             if (!port)
                 throw Exception("'" + Port_ + "' is not a valid port number");
-            Socket = os::TcpClient::Connect(Host_, *port);
+            Socket = os::TcpClient::Connect(Host_, *port, ConnectLimit, WaitHook);
         } catch (const std::exception& e) {
             LastOsError_ = e.what();
             throw Exception("Error while opening socket to " + Host_ + "!");
@@ -99,7 +102,9 @@ bool TSerialPort::Open() {
     settings.StopBits = StopBits_;
     settings.Parity = Parity_;
     settings.FlowControl = FlowControl_;
-    Handle = os::SerialDevice::Open(*path, settings, LastOsError_);
+    os::OpenFailure failure;
+    Handle = os::SerialDevice::Open(*path, settings, failure);
+    LastOsError_ = failure.Busy ? failure.Reason + ": another program is using " + Device_ : failure.Reason;
     return Handle != nullptr;
 }
 
@@ -120,13 +125,20 @@ int TSerialPort::Write(const void* buffer, int count) {
     if (!IsOpen() || count <= 0)
         return count;
     int written = TcpMode_ ? Socket->Send(buffer, count, 500) : Handle->Write(buffer, count);
-    return count - std::clamp(written, 0, count);
+    written = std::clamp(written, 0, count);
+    if (Trace)
+        Trace(TraceDirection::Sent, std::string_view(static_cast<const char*>(buffer), written));
+    return count - written;
 }
 
 std::uint32_t TSerialPort::Read(void* buffer, std::uint32_t maxLength, std::uint8_t terminator) {
-    if (!IsOpen() || maxLength == 0)
+    if (!IsOpen() || maxLength == 0) {
+        if (Trace)
+            Trace(TraceDirection::Received, {});
         return 0;
+    }
     auto* out = static_cast<std::uint8_t*>(buffer);
+    os::Stream& stream = TcpMode_ ? static_cast<os::Stream&>(*Socket) : static_cast<os::Stream&>(*Handle);
     StartDeadline();
     std::uint32_t count = 0;
     auto lastHook = std::chrono::steady_clock::now();
@@ -136,23 +148,36 @@ std::uint32_t TSerialPort::Read(void* buffer, std::uint32_t maxLength, std::uint
         const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(Deadline - now).count();
         const int waitMs = static_cast<int>(std::clamp<std::int64_t>(remaining, 0, SliceMs));
         std::uint8_t byte = 0;
-        const int got = TcpMode_ ? Socket->ReadByte(byte, waitMs) : Handle->ReadByte(byte, waitMs);
-        if (got == 1)
+        const os::ReadStatus status = stream.ReadByte(byte, waitMs);
+        if (status == os::ReadStatus::Lost)
+            break;
+        const bool got = status == os::ReadStatus::Byte;
+        if (got)
             out[count++] = byte;
         if (WaitHook &&
-            (got != 1 || std::chrono::steady_clock::now() - lastHook >= std::chrono::milliseconds(SliceMs))) {
+            (!got || std::chrono::steady_clock::now() - lastHook >= std::chrono::milliseconds(SliceMs))) {
             WaitHook();
             lastHook = std::chrono::steady_clock::now();
         }
-        if (got == 1 && byte == terminator)
+        if (got && byte == terminator)
             break;
-        if (count >= maxLength || DeadlinePassed())
+        // The deadline ends the waiting, not the taking: a byte that is there is read even when the time is
+        // up (a busy machine may wake this loop late), so an answer that has arrived is never cut.
+        if (count >= maxLength || (!got && DeadlinePassed()))
             break;
         // The hook may have closed the link; there is nothing left to wait for then.
         if (!IsOpen())
             break;
     }
+    if (Trace)
+        Trace(TraceDirection::Received, std::string_view(reinterpret_cast<const char*>(out), count));
     return count;
+}
+
+std::string TSerialPort::LostReason() const {
+    if (TcpMode_)
+        return Socket ? Socket->LostReason() : std::string();
+    return Handle ? Handle->LostReason() : std::string();
 }
 
 void TSerialPort::SetBaudrate(int value) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace zelo {
 
@@ -13,6 +14,8 @@ namespace os {
 class SerialDevice;
 class TcpClient;
 } // namespace os
+
+enum class TraceDirection { Sent, Received };
 
 // The byte link to the gateway: a serial port ("COM" + n, or an absolute device path on POSIX) or, for the
 // device name "TCP/IP", a TCP client to Host:Port. Settings change only while the link is closed.
@@ -32,6 +35,8 @@ public:
     // Returns the number of bytes NOT written.
     int Write(const void* buffer, int count);
     // Reads until terminator (stored and counted), maxLength bytes, or Timeout ms; returns the bytes stored.
+    // Bytes already waiting are taken even once the time is up, so a late read never splits an answer that
+    // has arrived; a link found gone ends the read at once.
     std::uint32_t Read(void* buffer, std::uint32_t maxLength, std::uint8_t terminator);
 
     void SetBaudrate(int value);
@@ -56,11 +61,19 @@ public:
     // Time limit of one Read in milliseconds.
     std::int64_t Timeout = 0;
 
-    // Called between the waiting slices of Read (at most every 10 ms); the window processes its events here.
+    // Called between the waiting slices of Read and of a TCP connect (at least every 10 ms of waiting); the
+    // window processes its events here.
     std::function<void()> WaitHook;
+
+    // Sees every block written and every block a Read took (empty when nothing came), e.g. for a trace.
+    std::function<void(TraceDirection, std::string_view)> Trace;
 
     // The operating system's reason for the last failed Open (errno text), empty when it gave none.
     const std::string& LastOsError() const { return LastOsError_; }
+
+    // Empty while the open link works; the system's reason once a read or a write found the other end gone
+    // (hang-up, I/O error, reset, end of stream). Cleared by Close.
+    std::string LostReason() const;
 
 protected:
     bool TcpMode_ = false;

@@ -43,9 +43,10 @@ std::optional<std::int64_t> ScanInt(std::string_view text, std::size_t& pos) {
     return negative ? -value : value;
 }
 
-// The three numbers of "%d<sep>%d<sep>%d" checked against their upper limits; nullopt on any failure.
+// The three numbers of "%d<sep>%d<sep>%d" checked against their upper limits; nullopt on any failure. used
+// gets the number of characters read.
 std::optional<std::array<int, 3>> ScanTriple(std::string_view text, char separator,
-                                             const std::array<int, 3>& max) {
+                                             const std::array<int, 3>& max, std::size_t& used) {
     std::array<std::int64_t, 3> n{};
     std::size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
@@ -65,6 +66,7 @@ std::optional<std::array<int, 3>> ScanTriple(std::string_view text, char separat
             return std::nullopt;
         out[i] = static_cast<int>(n[i]);
     }
+    used = pos;
     return out;
 }
 
@@ -75,11 +77,19 @@ std::string GroupAddressToText(std::uint16_t address) {
            std::to_string(address & 255);
 }
 
-std::uint16_t TextToGroupAddress(std::string_view text) {
-    auto n = ScanTriple(text, '/', {15, 7, 255});
+std::optional<std::uint16_t> ScanGroupAddress(std::string_view text, std::size_t& used) {
+    auto n = ScanTriple(text, '/', {15, 7, 255}, used);
     if (!n)
-        throw Exception(InvalidGroupAddressMessage);
+        return std::nullopt;
     return static_cast<std::uint16_t>((*n)[0] * 2048 + (*n)[1] * 256 + (*n)[2]);
+}
+
+std::uint16_t TextToGroupAddress(std::string_view text) {
+    std::size_t used = 0;
+    auto address = ScanGroupAddress(text, used);
+    if (!address)
+        throw Exception(InvalidGroupAddressMessage);
+    return *address;
 }
 
 std::string PhysicalAddressToText(std::uint16_t address) {
@@ -88,7 +98,8 @@ std::string PhysicalAddressToText(std::uint16_t address) {
 }
 
 std::uint16_t TextToPhysicalAddress(std::string_view text) {
-    auto n = ScanTriple(text, '.', {15, 15, 255});
+    std::size_t used = 0;
+    auto n = ScanTriple(text, '.', {15, 15, 255}, used);
     if (!n)
         throw Exception(InvalidPhysicalAddressMessage);
     return static_cast<std::uint16_t>((*n)[0] * 4096 + (*n)[1] * 256 + (*n)[2]);

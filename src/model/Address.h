@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,8 +12,12 @@ extern const char* const InvalidPhysicalAddressMessage;
 
 // main/middle/sub; bit 15 is ignored.
 std::string GroupAddressToText(std::uint16_t address);
-// Reads "%d/%d/%d" by scanf rules; raises Exception(InvalidGroupAddressMessage) on any failure.
+// Reads "%d/%d/%d" by scanf rules; raises Exception(InvalidGroupAddressMessage) on any failure. What follows
+// the address is ignored, as scanf ignores it.
 std::uint16_t TextToGroupAddress(std::string_view text);
+// The same reader for callers that must know where the address ends: used gets the number of characters it
+// read. nullopt on any failure.
+std::optional<std::uint16_t> ScanGroupAddress(std::string_view text, std::size_t& used);
 
 // area.line.device.
 std::string PhysicalAddressToText(std::uint16_t address);

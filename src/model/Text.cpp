@@ -148,10 +148,9 @@ std::string DecodeTextFile(std::string_view bytes, SingleByteCharset fallback) {
     return SingleByteToUtf8(bytes, fallback);
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-    auto nul = text.find('\0');
-    if (nul != std::string_view::npos)
-        text = text.substr(0, nul);
+std::vector<std::string> SplitLines(std::string_view text, ZeroByte zeroByte) {
+    if (zeroByte == ZeroByte::EndsText)
+        text = text.substr(0, text.find('\0'));
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -165,6 +164,64 @@ std::vector<std::string> SplitLines(std::string_view text) {
     if (start < text.size())
         lines.emplace_back(text.substr(start));
     return lines;
+}
+
+namespace {
+
+void AppendHex(std::string& out, const char* prefix, unsigned value, int digits) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += Hex[(value >> shift) & 0xF];
+}
+
+} // namespace
+
+std::string EscapeControlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        std::optional<char32_t> cp = NextUtf8(text, pos);
+        if (!cp) {
+            AppendHex(out, "\\x", static_cast<unsigned char>(text[pos]), 2);
+            ++pos;
+        } else if ((*cp < 0x20 && *cp != '\n' && *cp != '\t') || *cp == 0x7F) {
+            AppendHex(out, "\\x", static_cast<unsigned>(*cp), 2);
+        } else if (*cp >= 0x80 && *cp <= 0x9F) {
+            AppendHex(out, "\\u", static_cast<unsigned>(*cp), 4);
+        } else {
+            out.append(text.substr(start, pos - start));
+        }
+    }
+    return out;
+}
+
+std::string EscapeBytes(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\\')
+            out += "\\\\";
+        else if (b >= 0x20 && b < 0x7F)
+            out += c;
+        else
+            AppendHex(out, "\\x", b, 2);
+    }
+    return out;
+}
+
+std::string ShortenForMessage(std::string_view text, std::size_t maxCharacters) {
+    std::size_t pos = 0;
+    for (std::size_t count = 0; count < maxCharacters && pos < text.size(); ++count) {
+        // A malformed byte counts as one character of its own.
+        if (!NextUtf8(text, pos))
+            ++pos;
+    }
+    if (pos >= text.size())
+        return std::string(text);
+    return std::string(text.substr(0, pos)) + "...";
 }
 
 } // namespace zelo

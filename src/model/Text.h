@@ -19,8 +19,23 @@ std::optional<std::string> Utf8ToLatin1(std::string_view text);
 // is; else the bytes are single-byte text in the given charset. The mark itself is dropped.
 std::string DecodeTextFile(std::string_view bytes, SingleByteCharset fallback);
 
-// Lines of a text: a line ends at CR LF, LF or lone CR; a line end at the very end adds no empty line; a zero
-// byte ends the text.
-std::vector<std::string> SplitLines(std::string_view text);
+// What a zero byte in a text means: the end of the text (settings and ETS files, as their readers always
+// took it), or a byte like any other that the caller judges (command lists, where it must not cut the list).
+enum class ZeroByte { EndsText, Kept };
+
+// Lines of a text: a line ends at CR LF, LF or lone CR; a line end at the very end adds no empty line.
+std::vector<std::string> SplitLines(std::string_view text, ZeroByte zeroByte = ZeroByte::EndsText);
+
+// A UTF-8 text that came from outside (a gateway's answer, a line of a file) made safe to print on a
+// terminal: control characters (C0 but line feed and tab, DEL, C1) become \xHH (C1: \u00HH), so an answer
+// cannot move the cursor, retitle or reprogram the user's terminal; malformed bytes become \xHH too.
+std::string EscapeControlCharacters(std::string_view text);
+
+// 8-bit bytes as printable ASCII for a trace: printable ASCII stays, a backslash doubles, every other byte
+// becomes \xHH, so the text is unambiguous.
+std::string EscapeBytes(std::string_view bytes);
+
+// Echoed input in a message: at most maxCharacters UTF-8 characters, followed by "..." when it was cut.
+std::string ShortenForMessage(std::string_view text, std::size_t maxCharacters = 80);
 
 } // namespace zelo

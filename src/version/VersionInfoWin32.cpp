@@ -1,5 +1,6 @@
 // The program's version from the version resource built into its own executable.
 #include "model/Error.h"
+#include "os/Paths.h"
 #include "version/VersionInfo.h"
 
 #include <cstring>
@@ -16,26 +17,8 @@ namespace zelo {
 
 static_assert(sizeof(VS_FIXEDFILEINFO) == sizeof(FixedFileInfo));
 
-namespace {
-
-std::string OwnPath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-} // namespace
-
 void ReadVersionInfo() {
-    const std::string path = OwnPath();
+    const std::string path = os::ExecutablePath();
     DWORD unused = 0;
     const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &unused);
     if (size == 0)

@@ -3,6 +3,7 @@
 #include "device/EibConverter.h"
 #include "device/IniFile.h"
 #include "model/Error.h"
+#include "os/Paths.h"
 
 #include <climits>
 #include <cstdlib>
@@ -217,20 +218,20 @@ TEST(Settings, FileNameBesideTheExecutable) {
           Case{"/opt/zelo/Zelo.exe", "/opt/zelo/Zelo.ini"}, Case{"/opt/zelo.d/prog", "/opt/zelo.d/prog.ini"},
           Case{"/a/prog.tar.gz", "/a/prog.tar.ini"}, Case{"C:\\Zelo\\Zelo.exe", "C:\\Zelo\\Zelo.ini"},
           Case{"C:\\a.b\\prog", "C:\\a.b\\prog.ini"}, Case{"prog", "prog.ini"}})
-        EXPECT_EQ(IniFileNameBeside(c.Path), c.Expected) << c.Path;
+        EXPECT_EQ(os::IniFileNameBeside(c.Path), c.Expected) << c.Path;
 }
 
 TEST(Settings, FileNameFallsBackToTheUsersConfigFolder) {
     TempDir dir;
-    EXPECT_EQ(SettingsFileName(dir.File("zelo-configurator")), dir.File("zelo-configurator.ini"));
+    EXPECT_EQ(os::SettingsFileName(dir.File("zelo-configurator")), dir.File("zelo-configurator.ini"));
     // An existing file beside the program is used even where the folder cannot be written.
     ::setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
-    EXPECT_EQ(SettingsFileName("/nonexistent/bin/zelo-configurator"),
+    EXPECT_EQ(os::SettingsFileName("/nonexistent/bin/zelo-configurator"),
               dir.File("config/zelo-configurator/zelo-configurator.ini"));
     ::setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
     const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
     ::setenv("HOME", dir.Path().c_str(), 1);
-    EXPECT_EQ(SettingsFileName("/nonexistent/bin/zelo-configurator"),
+    EXPECT_EQ(os::SettingsFileName("/nonexistent/bin/zelo-configurator"),
               dir.File(".config/zelo-configurator/zelo-configurator.ini"));
     ::unsetenv("XDG_CONFIG_HOME");
     ::setenv("HOME", home.c_str(), 1);
@@ -238,12 +239,12 @@ TEST(Settings, FileNameFallsBackToTheUsersConfigFolder) {
     std::filesystem::create_directory(locked);
     dir.Write("locked/zelo-configurator.ini", "[SerialPort]\n");
     ::chmod(locked.c_str(), 0555);
-    EXPECT_EQ(SettingsFileName(locked + "/zelo-configurator"), locked + "/zelo-configurator.ini");
+    EXPECT_EQ(os::SettingsFileName(locked + "/zelo-configurator"), locked + "/zelo-configurator.ini");
     ::chmod(locked.c_str(), 0755);
 }
 
 TEST(Settings, ExecutablePathIsThisProgram) {
-    const std::string path = ExecutablePath();
+    const std::string path = os::ExecutablePath();
     EXPECT_EQ(std::filesystem::path(path).filename(), "test_device");
     EXPECT_TRUE(std::filesystem::exists(path));
 }

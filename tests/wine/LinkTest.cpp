@@ -1,9 +1,9 @@
 // The link's Windows layer: the COM name checks and the TCP branch against a Winsock peer on the loopback
 // interface.
 #include "LoopbackPeer.h"
-#include "device/OsLink.h"
 #include "device/SerialPort.h"
 #include "model/Error.h"
+#include "os/Serial.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 // Where the program finds itself and its settings file on Windows, and the settings file written there.
+#include "os/Paths.h"
 #include "device/EibConverter.h"
 
 #include <gtest/gtest.h>
@@ -23,16 +24,16 @@ TEST(Win32Paths, SettingsFileReplacesTheExtensionOfTheFileName) {
         {"Z:/home/user/zeloctl.exe", "Z:/home/user/zeloctl.ini"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SettingsFileName(c.executable), c.settings) << c.executable;
+        EXPECT_EQ(os::SettingsFileName(c.executable), c.settings) << c.executable;
 }
 
 TEST(Win32Paths, ExecutablePathIsTheRunningProgram) {
-    const std::string path = ExecutablePath();
+    const std::string path = os::ExecutablePath();
     ASSERT_FALSE(path.empty());
     EXPECT_TRUE(std::filesystem::path(path).is_absolute()) << path;
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
     EXPECT_EQ(std::filesystem::path(path).filename().string(), "test_wine.exe");
-    EXPECT_EQ(std::filesystem::path(SettingsFileName(path)).filename().string(), "test_wine.ini");
+    EXPECT_EQ(std::filesystem::path(os::SettingsFileName(path)).filename().string(), "test_wine.ini");
 }
 
 // Saving replaces an existing file: renaming over a file is not allowed by every Windows call.

@@ -1,16 +1,19 @@
-// Serial ports on POSIX: a tty opened non-blocking and put into raw mode; reads wait with poll().
-#include "device/OsLink.h"
-#include "device/posix/PosixIo.h"
+// Serial ports on POSIX: a tty opened non-blocking, locked and put into raw mode; reads wait with poll().
+#include "os/Serial.h"
+#include "os/posix/PosixIo.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zelo::os {
 
@@ -67,85 +70,63 @@ speed_t SpeedCode(int baudrate) {
     }
 }
 
-void SleepMs(int ms) {
-    if (ms <= 0)
-        return;
-    timespec t{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
-}
-
 } // namespace
-
-// Waits up to waitMs for one byte on a non-blocking descriptor. A hung-up or failing descriptor still takes
-// the whole wait, so a caller looping until its deadline does not spin.
-int ReadOneByte(int fd, std::uint8_t& byte, int waitMs, bool* peerClosed) {
-    ssize_t n = ::read(fd, &byte, 1);
-    if (n == 1)
-        return 1;
-    if (n == 0 && peerClosed != nullptr) {
-        *peerClosed = true;
-        SleepMs(waitMs);
-        return 0;
-    }
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        SleepMs(waitMs);
-        return 0;
-    }
-    if (waitMs <= 0)
-        return 0;
-    pollfd p{fd, POLLIN, 0};
-    int ready = ::poll(&p, 1, waitMs);
-    if (ready <= 0)
-        return 0;
-    n = ::read(fd, &byte, 1);
-    if (n == 1)
-        return 1;
-    if (n == 0 && peerClosed != nullptr)
-        *peerClosed = true;
-    // Readiness without data is a hang-up or an error: wait out the slice rather than return at once.
-    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 || n == 0)
-        SleepMs(waitMs);
-    return 0;
-}
 
 namespace {
 
 class PosixSerialDevice final : public SerialDevice {
 public:
     explicit PosixSerialDevice(int fd) : fd_(fd) {}
-    // Exclusive use is a property of the terminal, not of this descriptor: a pseudo-terminal keeps it after the
-    // close, and the next non-root open would fail with EBUSY.
+    // Exclusive use is a property of the terminal, not of this descriptor: a pseudo-terminal keeps it after
+    // the close, and the next non-root open would fail with EBUSY. The lock goes with the descriptor.
     ~PosixSerialDevice() override {
         (void)::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
     }
-    PosixSerialDevice(const PosixSerialDevice&) = delete;
-    PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
 
     // One synchronous write: waits until every byte is handed over (the port is non-blocking, so by poll).
     int Write(const void* buffer, int count) override {
+        if (Lost())
+            return 0;
         const auto* p = static_cast<const std::uint8_t*>(buffer);
         int done = 0;
         while (done < count) {
             ssize_t n = ::write(fd_, p + done, static_cast<std::size_t>(count - done));
             if (n > 0) {
                 done += static_cast<int>(n);
-            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                continue;
+            }
+            const int error = n < 0 ? errno : EAGAIN;
+            if (error == EINTR)
+                continue;
+            if (error == EAGAIN || error == EWOULDBLOCK) {
                 pollfd pf{fd_, POLLOUT, 0};
                 // A stalled line (flow control held off) gives up after a while rather than hang for ever.
-                if (::poll(&pf, 1, 5000) <= 0 || (pf.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+                const int ready = ::poll(&pf, 1, 5000);
+                if (ready > 0 && (pf.revents & (POLLERR | POLLHUP)) != 0) {
+                    MarkLost("Device hung up");
                     break;
-            } else if (n < 0 && errno == EINTR) {
+                }
+                if (ready <= 0 || (pf.revents & POLLNVAL) != 0)
+                    break;
                 continue;
-            } else {
-                break;
             }
+            if (MeansLinkGone(error))
+                MarkLost(ErrnoText(error));
+            break;
         }
         return done;
     }
 
-    int ReadByte(std::uint8_t& byte, int waitMs) override { return ReadOneByte(fd_, byte, waitMs, nullptr); }
+    ReadStatus ReadByte(std::uint8_t& byte, int waitMs) override {
+        if (Lost())
+            return ReadStatus::Lost;
+        std::string reason;
+        const ReadStatus status = ReadOneByte(fd_, byte, waitMs, ZeroRead::NoData, reason);
+        if (status == ReadStatus::Lost)
+            MarkLost(reason);
+        return status;
+    }
 
 private:
     int fd_;
@@ -232,25 +213,70 @@ std::optional<std::string> ResolveDevicePath(const std::string& device) {
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
+namespace {
+
+bool InGroup(gid_t group) {
+    if (::getegid() == group)
+        return true;
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(count > 0 ? static_cast<std::size_t>(count) : 0);
+    const int got = count > 0 ? ::getgroups(count, groups.data()) : 0;
+    for (int i = 0; i < got; ++i)
+        if (groups[static_cast<std::size_t>(i)] == group)
+            return true;
+    return false;
+}
+
+// The way out of a refused open, where joining a group is one: the device's group may read and write it, the
+// user is not in that group yet, and the group is not root's (joining that is no remedy).
+std::string PermissionHint(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || st.st_gid == 0 || InGroup(st.st_gid))
+        return {};
+    std::string name = std::to_string(st.st_gid);
+    std::vector<char> buffer(16384);
+    group entry{};
+    group* found = nullptr;
+    if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr)
+        name = found->gr_name;
+    return " (add the user to the " + name + " group, then log in again)";
+}
+
+} // namespace
+
 std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path, const LineSettings& settings,
-                                                 std::string& osError) {
-    osError.clear();
+                                                 OpenFailure& failure) {
+    failure = {};
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        int error = errno;
-        osError = std::strerror(error);
+        const int error = errno;
+        failure.Reason = ErrnoText(error);
+        failure.Busy = error == EBUSY; // another program made the terminal exclusive
         if (error == EACCES)
-            osError += " (add the user to the dialout group, then log in again)";
+            failure.Reason += PermissionHint(path);
         return nullptr;
     }
     if (!::isatty(fd)) {
-        osError = std::strerror(ENOTTY);
+        failure.Reason = ErrnoText(ENOTTY);
         ::close(fd);
         return nullptr;
     }
-    // No sharing: later opens by others fail with EBUSY (root excepted).
+    // Exclusive use of the terminal does not stop root, nor does it stop a second descriptor of a program
+    // that already has one; a lock stops every program that locks (advisory, as the usual serial tools do).
+    // Taken first, so a busy port's exclusive flag is left alone.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        failure.Busy = error == EWOULDBLOCK;
+        failure.Reason = ErrnoText(failure.Busy ? EBUSY : error);
+        ::close(fd);
+        return nullptr;
+    }
     (void)::ioctl(fd, TIOCEXCL);
     Configure(fd, settings);
+    // What waits in the input now belongs to an earlier exchange.
+    (void)::tcflush(fd, TCIFLUSH);
     return std::make_unique<PosixSerialDevice>(fd);
 }
 

@@ -1,12 +1,11 @@
 // Where the configurator finds itself and its settings file on POSIX.
-#include "device/EibConverter.h"
-#include "device/IniFile.h"
+#include "os/Paths.h"
 
 #include <climits>
 #include <cstdlib>
 #include <unistd.h>
 
-namespace zelo {
+namespace zelo::os {
 
 std::string ExecutablePath() {
     std::string path(PATH_MAX, '\0');
@@ -36,4 +35,4 @@ std::string SettingsFileName(const std::string& executablePath) {
     return config + "/zelo-configurator/" + name;
 }
 
-} // namespace zelo
+} // namespace zelo::os

@@ -1,5 +1,5 @@
 // The serial devices of a Linux system, with the USB product names that sysfs gives.
-#include "device/OsLink.h"
+#include "os/Ports.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
 // The serial ports Windows knows of, as the serial drivers register them.
-#include "device/OsLink.h"
-#include "device/win32/Win32Os.h"
+#include "os/Ports.h"
+#include "os/win32/Win32Os.h"
 
 #include <algorithm>
 #include <string>

@@ -1,9 +1,8 @@
 // Serial ports on Windows: "\\.\COMn" opened for synchronous input and output; reads return at once and are
 // polled, so the link can hand control to the window between them.
-#include "device/OsLink.h"
-#include "device/win32/Win32Os.h"
+#include "os/Serial.h"
+#include "os/win32/Win32Os.h"
 
-#include <charconv>
 #include <chrono>
 
 #ifndef NOMINMAX
@@ -14,56 +13,67 @@
 
 namespace zelo::os {
 
-std::string SystemErrorText(std::uint32_t code) {
-    char* text = nullptr;
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result;
-    if (length != 0 && text != nullptr)
-        result.assign(text, length);
-    if (text != nullptr)
-        ::LocalFree(text);
-    while (!result.empty() &&
-           (result.back() == '\n' || result.back() == '\r' || result.back() == ' ' || result.back() == '.'))
-        result.pop_back();
-    if (result.empty())
-        result = "Error " + std::to_string(code);
-    return result;
-}
-
 namespace {
+
+// The errors with which a port that was pulled or whose driver went away fails its reads and writes.
+bool MeansPortGone(DWORD error) {
+    switch (error) {
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_NOT_READY:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_OPERATION_ABORTED:
+        return true;
+    default:
+        return false;
+    }
+}
 
 class Win32SerialDevice final : public SerialDevice {
 public:
     explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {}
     ~Win32SerialDevice() override { ::CloseHandle(handle_); }
-    Win32SerialDevice(const Win32SerialDevice&) = delete;
-    Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
 
     // One synchronous write; the write time-outs are off, so it returns when every byte is handed over.
     int Write(const void* buffer, int count) override {
-        if (count <= 0)
+        if (count <= 0 || Lost())
             return 0;
         DWORD written = 0;
-        if (!::WriteFile(handle_, buffer, static_cast<DWORD>(count), &written, nullptr))
+        if (!::WriteFile(handle_, buffer, static_cast<DWORD>(count), &written, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (MeansPortGone(error))
+                MarkLost(SystemErrorText(error));
             return 0;
+        }
         return static_cast<int>(written);
     }
 
     // The read time-outs make ReadFile return at once with what has arrived, so the wait is a poll in steps
     // of the shortest sleep: it ends soon after a byte is there, and once waitMs has passed (give or take the
-    // system's timer tick).
-    int ReadByte(std::uint8_t& byte, int waitMs) override {
+    // system's timer tick). A port that is gone ends it at once; any other failure waits it out.
+    ReadStatus ReadByte(std::uint8_t& byte, int waitMs) override {
+        if (Lost())
+            return ReadStatus::Lost;
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs > 0 ? waitMs : 0);
         for (;;) {
             DWORD got = 0;
-            if (::ReadFile(handle_, &byte, 1, &got, nullptr) && got == 1)
-                return 1;
+            if (::ReadFile(handle_, &byte, 1, &got, nullptr)) {
+                if (got == 1)
+                    return ReadStatus::Byte;
+            } else if (const DWORD error = ::GetLastError(); MeansPortGone(error)) {
+                MarkLost(SystemErrorText(error));
+                return ReadStatus::Lost;
+            }
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0)
-                return 0;
+                return ReadStatus::Nothing;
             ::Sleep(1);
         }
     }
@@ -98,18 +108,6 @@ void ApplyLineSettings(DCB& dcb, const LineSettings& s) {
 
 } // namespace
 
-int ComPortNumber(const std::string& device) {
-    if (device.size() < 4 || device.compare(0, 3, "COM") != 0)
-        return 0;
-    const char* first = device.data() + 3;
-    const char* last = device.data() + device.size();
-    int number = 0;
-    auto [end, error] = std::from_chars(first, last, number);
-    if (error != std::errc{} || end != last || number < 1 || number >= 65535)
-        return 0;
-    return number;
-}
-
 std::optional<std::string> ResolveDevicePath(const std::string& device) {
     if (ComPortNumber(device) == 0)
         return std::nullopt;
@@ -118,12 +116,15 @@ std::optional<std::string> ResolveDevicePath(const std::string& device) {
 }
 
 std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path, const LineSettings& settings,
-                                                 std::string& osError) {
-    osError.clear();
+                                                 OpenFailure& failure) {
+    failure = {};
     HANDLE handle =
         ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        osError = SystemErrorText(::GetLastError());
+        const DWORD error = ::GetLastError();
+        failure.Reason = SystemErrorText(error);
+        // A port is opened without sharing: one that another program holds is refused as denied access.
+        failure.Busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
         return nullptr;
     }
     auto device = std::make_unique<Win32SerialDevice>(handle);
@@ -144,6 +145,8 @@ std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path, const 
     timeouts.WriteTotalTimeoutConstant = 0;
     (void)::SetCommTimeouts(handle, &timeouts);
     (void)::SetupComm(handle, 0xFFFFFFFF, 0xFFFFFFFF);
+    // What waits in the input now belongs to an earlier exchange.
+    (void)::PurgeComm(handle, PURGE_RXCLEAR | PURGE_RXABORT);
     return device;
 }
 

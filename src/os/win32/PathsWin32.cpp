@@ -1,6 +1,5 @@
 // Where the program lives and where its settings file goes, on Windows.
-#include "device/EibConverter.h"
-#include "device/IniFile.h"
+#include "os/Paths.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -8,7 +7,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-namespace zelo {
+namespace zelo::os {
 
 // Beside the executable: the program's folder is where the user put it, so it is the user's to write.
 std::string SettingsFileName(const std::string& executablePath) {
@@ -30,4 +29,4 @@ std::string ExecutablePath() {
     }
 }
 
-} // namespace zelo
+} // namespace zelo::os

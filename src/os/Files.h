@@ -1,0 +1,33 @@
+#pragma once
+// Reading input files whole, and replacing a file's contents so that a crash or a full disk never leaves it
+// half-written.
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zelo::os {
+
+// The whole file, byte for byte. Every failure raises Exception "Can't read NAME: REASON" (a missing file, a
+// folder, no permission, a read error): a file that cannot be read is never taken for an empty one.
+std::string ReadWholeFile(const std::string& fileName);
+
+// Standard input to its end, byte for byte (no text-mode translation on any system). A read error raises
+// Exception "Can't read standard input: REASON".
+std::string ReadStandardInput();
+
+// Replaces the file's contents with bytes: written to a temporary file beside the target, flushed to the
+// disk, then renamed over the target, and the folder flushed too. A symbolic link is saved through to its
+// target; the target's mode and owner stay (the owner where the saver may set it). A target the user may not
+// write is refused. Only when the folder cannot take a temporary file but the file itself is writable is the
+// file rewritten in place (which is not atomic). Any failure keeps the old file (except in place) and raises
+// Exception "Can't write NAME: REASON".
+void ReplaceFileContents(const std::string& fileName, std::string_view bytes);
+
+// The steps of ReplaceFileContents that a real disk seldom lets fail.
+enum class FileStep { Create, Write, Sync, Close, Rename, SyncFolder };
+
+// For tests: the injector is asked before each step and returns a system error number to make that step fail
+// with it, or 0 to let it run. An empty function (the default) injects nothing.
+void InjectFileFaults(std::function<int(FileStep)> injector);
+
+} // namespace zelo::os

@@ -1,0 +1,18 @@
+#pragma once
+// Where the program lives and where its settings file goes.
+#include <string>
+
+namespace zelo::os {
+
+// Full path of the running executable; empty when the system does not say.
+std::string ExecutablePath();
+
+// The settings file beside an executable: its path with the extension of the file name (from its last dot on)
+// replaced by ".ini", or ".ini" appended when the file name has none.
+std::string IniFileNameBeside(const std::string& executablePath);
+
+// The settings file for an executable path: the one beside it. On POSIX, when that folder is not writable and
+// no such file exists there, the same name under $XDG_CONFIG_HOME (default ~/.config)/zelo-configurator/.
+std::string SettingsFileName(const std::string& executablePath);
+
+} // namespace zelo::os

@@ -1,0 +1,135 @@
+#include "os/posix/PosixIo.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace zelo::os {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The reason given when a terminal hangs up without an error number, and when a peer ends its stream.
+constexpr const char* HangUpReason = "Device hung up";
+constexpr const char* EndOfStreamReason = "Connection closed by peer";
+
+void SleepUntil(Clock::time_point until) {
+    for (;;) {
+        const auto left = until - Clock::now();
+        if (left <= Clock::duration::zero())
+            return;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec t{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+        ::nanosleep(&t, nullptr);
+    }
+}
+
+enum class Attempt { Byte, Empty, Lost, Failed };
+
+Attempt TryRead(int fd, std::uint8_t& byte, ZeroRead zeroRead, std::string& lostReason) {
+    for (;;) {
+        const ssize_t n = ::read(fd, &byte, 1);
+        if (n == 1)
+            return Attempt::Byte;
+        if (n == 0) {
+            if (zeroRead == ZeroRead::NoData)
+                return Attempt::Empty;
+            lostReason = EndOfStreamReason;
+            return Attempt::Lost;
+        }
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (error == EAGAIN || error == EWOULDBLOCK)
+            return Attempt::Empty;
+        if (MeansLinkGone(error)) {
+            lostReason = ErrnoText(error);
+            return Attempt::Lost;
+        }
+        return Attempt::Failed;
+    }
+}
+
+} // namespace
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+bool MeansLinkGone(int error) {
+    switch (error) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EPIPE:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ECONNREFUSED:
+    case ENOTCONN:
+    case ESHUTDOWN:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENETDOWN:
+    case ENETRESET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+ReadStatus ReadOneByte(int fd, std::uint8_t& byte, int waitMs, ZeroRead zeroRead, std::string& lostReason) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs > 0 ? waitMs : 0);
+    switch (TryRead(fd, byte, zeroRead, lostReason)) {
+    case Attempt::Byte:
+        return ReadStatus::Byte;
+    case Attempt::Lost:
+        return ReadStatus::Lost;
+    case Attempt::Failed:
+        SleepUntil(deadline);
+        return ReadStatus::Nothing;
+    case Attempt::Empty:
+        break;
+    }
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return ReadStatus::Nothing;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0) {
+            SleepUntil(deadline);
+            return ReadStatus::Nothing;
+        }
+        if (ready == 0)
+            return ReadStatus::Nothing;
+        // Bytes that came before a hang-up are still read first: an answer is never cut by the end behind it.
+        switch (TryRead(fd, byte, zeroRead, lostReason)) {
+        case Attempt::Byte:
+            return ReadStatus::Byte;
+        case Attempt::Lost:
+            return ReadStatus::Lost;
+        case Attempt::Failed:
+            SleepUntil(deadline);
+            return ReadStatus::Nothing;
+        case Attempt::Empty:
+            break;
+        }
+        if ((p.revents & (POLLHUP | POLLERR)) != 0) {
+            lostReason = HangUpReason;
+            return ReadStatus::Lost;
+        }
+        // Ready without a byte and without a hang-up (a descriptor that always polls ready): the rest of the
+        // wait is waited out rather than spun away.
+        SleepUntil(deadline);
+        return ReadStatus::Nothing;
+    }
+}
+
+} // namespace zelo::os

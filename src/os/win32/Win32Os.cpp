@@ -1,0 +1,44 @@
+// Helpers shared by the Windows layers.
+#include "os/win32/Win32Os.h"
+
+#include <charconv>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace zelo::os {
+
+std::string SystemErrorText(std::uint32_t code) {
+    char* text = nullptr;
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                        FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string result;
+    if (length != 0 && text != nullptr)
+        result.assign(text, length);
+    if (text != nullptr)
+        ::LocalFree(text);
+    while (!result.empty() &&
+           (result.back() == '\n' || result.back() == '\r' || result.back() == ' ' || result.back() == '.'))
+        result.pop_back();
+    if (result.empty())
+        result = "Error " + std::to_string(code);
+    return result;
+}
+
+int ComPortNumber(const std::string& device) {
+    if (device.size() < 4 || device.compare(0, 3, "COM") != 0)
+        return 0;
+    const char* first = device.data() + 3;
+    const char* last = device.data() + device.size();
+    int number = 0;
+    auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc{} || end != last || number < 1 || number >= 65535)
+        return 0;
+    return number;
+}
+
+} // namespace zelo::os
