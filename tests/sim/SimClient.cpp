@@ -1,21 +1,14 @@
 #include "SimClient.h"
-#include "Process.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -138,68 +131,6 @@ std::string RawClient::ReadUntilQuiet(std::chrono::milliseconds quiet) const {
 std::string RawClient::Exchange(const std::string& command) const {
     Write(command + "\r");
     return ReadAnswer();
-}
-
-SpawnedProgram::SpawnedProgram(const std::vector<std::string>& args) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
-    std::string pattern = (std::filesystem::temp_directory_path() / "zelo-sim-err-XXXXXX").string();
-    int err = mkstemp(pattern.data());
-    if (err < 0)
-        throw std::runtime_error("mkstemp failed");
-    errFile_ = pattern;
-    pid_ = fork();
-    if (pid_ < 0)
-        throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-        dup2(out[1], 1);
-        dup2(err, 2);
-        int devnull = open("/dev/null", O_RDONLY);
-        dup2(devnull, 0);
-        ExecProgram(args);
-    }
-    close(out[1]);
-    close(err);
-    out_ = out[0];
-}
-
-SpawnedProgram::~SpawnedProgram() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        Wait();
-    }
-    if (out_ >= 0)
-        close(out_);
-    std::filesystem::remove(errFile_);
-}
-
-std::string SpawnedProgram::FirstLine(std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (buffered_.find('\n') == std::string::npos && ReadSome(out_, buffered_, deadline)) {
-    }
-    auto end = buffered_.find('\n');
-    return end == std::string::npos ? std::string() : buffered_.substr(0, end);
-}
-
-void SpawnedProgram::Signal(int signal) const {
-    if (pid_ > 0)
-        kill(pid_, signal);
-}
-
-int SpawnedProgram::Wait() {
-    if (pid_ <= 0)
-        return -1;
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string SpawnedProgram::Stderr() const {
-    std::ifstream in(errFile_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace zelo::test

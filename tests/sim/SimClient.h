@@ -1,11 +1,8 @@
 #pragma once
 // Test-side ends of the simulator's links: the serial side of its pseudo-terminal or a loopback TCP
-// connection, both spoken to through a raw descriptor, and a spawned simulator program whose first output
-// line is read while it keeps running.
+// connection, both spoken to through a raw descriptor.
 #include <chrono>
 #include <string>
-#include <sys/types.h>
-#include <vector>
 
 namespace zelo::test {
 
@@ -39,28 +36,6 @@ public:
 private:
     explicit RawClient(int fd) : fd_(fd) {}
     int fd_ = -1;
-};
-
-// A program started with its standard output on a pipe; standard error is kept in a file.
-class SpawnedProgram {
-public:
-    explicit SpawnedProgram(const std::vector<std::string>& args);
-    ~SpawnedProgram(); // kills the program when it still runs
-    SpawnedProgram(const SpawnedProgram&) = delete;
-    SpawnedProgram& operator=(const SpawnedProgram&) = delete;
-
-    // The first line the program writes (without its LF); empty when it ended or wrote none within the limit.
-    std::string FirstLine(std::chrono::milliseconds limit = std::chrono::seconds(10));
-    void Signal(int signal) const;
-    // Waits for the end; the exit code, or 128 + signal.
-    int Wait();
-    std::string Stderr() const;
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string errFile_;
-    std::string buffered_;
 };
 
 } // namespace zelo::test

@@ -1,21 +1,64 @@
 #pragma once
-// Runs a built program with arguments and optional standard input; captures its exit code, stdout and stderr.
+// Starts built programs for tests: with arguments, standard input and extra environment; captures exit code,
+// stdout and stderr. Every wait has a kill timeout, so a hung child fails its test instead of hanging the
+// run.
+#include <chrono>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace zelo::test {
+
+// How long a child may run before it is killed, unless a test says otherwise.
+inline constexpr std::chrono::milliseconds DefaultKillTimeout{60000};
 
 struct ProcessResult {
     int ExitCode = -1; // 128 + signal when it was killed
     std::string Out;
     std::string Err;
+    bool TimedOut = false; // killed by the kill timeout
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& args, const std::string& input = {},
-                         const std::vector<std::string>& extraEnv = {});
+                         const std::vector<std::string>& extraEnv = {},
+                         std::chrono::milliseconds killTimeout = DefaultKillTimeout);
 
-// In a forked child: replaces it with the program args[0] (an absolute path); exits 127 when that fails.
-[[noreturn]] void ExecProgram(const std::vector<std::string>& args);
+// Starts args[0] (an absolute path) with the descriptors as its standard input, output and error (-1:
+// /dev/null), extraEnv ("NAME=value") over the environment, default signal handling, in a process group of
+// its own. Raises std::runtime_error when it cannot start.
+pid_t SpawnProgram(const std::vector<std::string>& args, int in, int out, int err,
+                   const std::vector<std::string>& extraEnv = {});
+
+// Waits for the child to end; once killTimeout has passed it kills the child's process group and reaps it.
+// Returns the exit code, or 128 + signal.
+int WaitForProgram(pid_t pid, std::chrono::milliseconds killTimeout, bool* timedOut = nullptr);
+
+// A program started with its standard output on a pipe (read line by line while it runs) and its standard
+// error kept in a file; killed by the destructor when it still runs.
+class SpawnedProgram {
+public:
+    explicit SpawnedProgram(const std::vector<std::string>& args,
+                            const std::vector<std::string>& extraEnv = {});
+    ~SpawnedProgram();
+    SpawnedProgram(const SpawnedProgram&) = delete;
+    SpawnedProgram& operator=(const SpawnedProgram&) = delete;
+
+    // The first line the program writes (without its LF); empty when it ended or wrote none within the limit.
+    std::string FirstLine(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    void Signal(int signal) const;
+    // Waits for the end (killing it after killTimeout); the exit code, or 128 + signal.
+    int Wait(std::chrono::milliseconds killTimeout = DefaultKillTimeout);
+    // Everything on standard output not yet returned by FirstLine, read to its end (after Wait).
+    std::string RestOfStdout();
+    std::string Stderr() const;
+    pid_t Pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string errFile_;
+    std::string buffered_;
+};
 
 // Path of a program built by this project (build directory root).
 std::string BuiltProgram(const std::string& name);
