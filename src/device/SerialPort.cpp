@@ -143,10 +143,14 @@ std::uint32_t TSerialPort::Read(void* buffer, std::uint32_t maxLength, std::uint
     std::uint32_t count = 0;
     auto lastHook = std::chrono::steady_clock::now();
     for (;;) {
-        const auto now = std::chrono::steady_clock::now();
+        // Decided before the attempt, so that every wait is followed by one more look: the deadline ends the
+        // waiting, not the taking. A byte that is there is read even when the time is up (a busy machine may
+        // wake this loop late), so an answer that has arrived is never cut.
+        const bool timeUp = DeadlinePassed();
         // Rounded up, so the last slice ends past the deadline instead of spinning in front of it.
-        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(Deadline - now).count();
-        const int waitMs = static_cast<int>(std::clamp<std::int64_t>(remaining, 0, SliceMs));
+        const auto remaining =
+            std::chrono::ceil<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now()).count();
+        const int waitMs = timeUp ? 0 : static_cast<int>(std::clamp<std::int64_t>(remaining, 0, SliceMs));
         std::uint8_t byte = 0;
         const os::ReadStatus status = stream.ReadByte(byte, waitMs);
         if (status == os::ReadStatus::Lost)
@@ -161,9 +165,7 @@ std::uint32_t TSerialPort::Read(void* buffer, std::uint32_t maxLength, std::uint
         }
         if (got && byte == terminator)
             break;
-        // The deadline ends the waiting, not the taking: a byte that is there is read even when the time is
-        // up (a busy machine may wake this loop late), so an answer that has arrived is never cut.
-        if (count >= maxLength || (!got && DeadlinePassed()))
+        if (count >= maxLength || (!got && timeUp))
             break;
         // The hook may have closed the link; there is nothing left to wait for then.
         if (!IsOpen())

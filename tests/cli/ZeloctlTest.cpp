@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace zelo;
 using namespace zelo::test;
 
@@ -46,6 +48,18 @@ TEST(zeloctl, BuildRejectsBadInputWithTheSystemsMessage) {
          "Invalid datapoint type \"17\"!\nUse a keyword (BIT, VALUE, ...) or an index 0...16.\n"},
         {{"build", "0/0/0=BIT;X"}, "Invalid access type \"X\"!\nUse R, W or RW.\n"},
         {{"build", "0/0/0"}, "Invalid range \"0/0/0\"!\nFormat has to be START[-END]=TYPE[;ACCESS].\n"},
+        // A range must be read to its last character, or its end would be dropped without a word.
+        {{"build", "1/2/3 -1/2/5=BIT"},
+         "Invalid range \"1/2/3 -1/2/5=BIT\"!\nFormat has to be START[-END]=TYPE[;ACCESS].\n"},
+        {{"build", "1/2/3x-1/2/5=BIT"},
+         "Invalid range \"1/2/3x-1/2/5=BIT\"!\nFormat has to be START[-END]=TYPE[;ACCESS].\n"},
+        {{"build", "1/2/3-1/2/5x=BIT"},
+         "Invalid range \"1/2/3-1/2/5x=BIT\"!\nFormat has to be START[-END]=TYPE[;ACCESS].\n"},
+        {{"build", "1/2/3-=BIT"}, std::string(InvalidGroupAddressMessage) + "\n"},
+        // Echoed input is cut at 80 characters.
+        {{"build", "1/2/3 " + std::string(100'000, 'x') + "=BIT"},
+         "Invalid range \"1/2/3 " + std::string(74, 'x') +
+             "...\"!\nFormat has to be START[-END]=TYPE[;ACCESS].\n"},
     };
     for (const auto& c : cases) {
         auto r = Zeloctl(c.args);
@@ -72,6 +86,41 @@ TEST(zeloctl, CheckReportsMalformedLines) {
     r = Zeloctl({"check", dir.File("missing.txt")});
     EXPECT_EQ(r.ExitCode, 2);
     EXPECT_NE(r.Err.find("missing.txt"), std::string::npos);
+}
+
+TEST(zeloctl, CheckRefusesWhatItCannotReadAndEscapesWhatItEchoes) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("folder"));
+    const struct {
+        std::string file; // "-": the input below on standard input
+        std::string input;
+        int code;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        // A file that cannot be read is an error, never an empty list.
+        {dir.File("folder"), "", 2, "", "Can't read " + dir.File("folder") + ": Is a directory\n"},
+        {dir.File("missing"), "", 2, "",
+         "Can't read " + dir.File("missing") + ": No such file or directory\n"},
+        // A zero byte does not end the list: the lines behind it are still judged.
+        {"-", std::string("#DG0/0/1=BIT;RW\n#DG0/0/2=BIT;RW\0\nrubbish\n", 41), 2,
+         "line 2: zero byte\nline 3: neither a setup line (#SETUP=...) nor a group line (#DG...)\n",
+         "3 lines, 2 malformed\n"},
+        // What the line holds is shown, never obeyed by the terminal; and never more than 80 characters of
+        // it.
+        {"-", "#DG0/0/1=BIT;R\x1b]0;owned\x07\n", 2,
+         "line 1: access type \"R\\x1b]0;owned\\x07\" must be R, W or RW\n", "1 lines, 1 malformed\n"},
+        {"-", "#DG" + std::string(1'000'000, '7') + "=BIT;RW\n", 2,
+         "line 1: start address \"" + std::string(80, '7') +
+             "...\" is not of the form <0...15>/<0...7>/<0...255>\n",
+         "1 lines, 1 malformed\n"},
+    };
+    for (const auto& c : cases) {
+        auto r = Zeloctl({"check", c.file}, c.input);
+        EXPECT_EQ(r.ExitCode, c.code) << c.file;
+        EXPECT_EQ(r.Out, c.out) << c.file;
+        EXPECT_EQ(r.Err, c.err) << c.file;
+    }
 }
 
 TEST(zeloctl, UsageVersionAndHelp) {

@@ -70,8 +70,8 @@ TEST(parser, RoundTripsEveryTypeAccessAndOrder) {
 
 TEST(parser, RejectsMalformedLinesWithAReason) {
     const struct {
-        const char* line;
-        const char* reasonPart;
+        std::string line;
+        std::string reasonPart;
     } cases[] = {
         {"", "empty"},
         {"#CG", "neither"},
@@ -97,6 +97,16 @@ TEST(parser, RejectsMalformedLinesWithAReason) {
         {"#DG0/0/0=BIT;RWX", "access type \"RWX\""},
         {"#DG0/0/0=BIT;RW ", "access type \"RW \""},
         {"#DG 0/0/0=BIT;RW", "start address"},
+        // Nothing may follow an address: the reader stops where the address ends.
+        {"#SETUP=1.1.1x;OFF;OFF;OFF", "physical address \"1.1.1x\""},
+        {"#DG0/0/0x=BIT;RW", "start address \"0/0/0x\""},
+        {"#DG0/0/1-0/0/5 =BIT;RW", "end address \"0/0/5 \""},
+        {"#DG0/0/1 -0/0/5=BIT;RW", "start address \"0/0/1 \""},
+        {std::string("#DG0/0/1=BIT;RW\0", 16), "zero byte"},
+        {std::string("#DG0/0/1=BIT;R\0W", 16), "zero byte"},
+        // Echoed input is cut, so a line of a megabyte gives a reason of a line.
+        {"#DG" + std::string(1'000'000, '1') + "=BIT;RW",
+         "start address \"" + std::string(80, '1') + "...\" is"},
     };
     for (const auto& c : cases) {
         ParsedLine parsed = ParseCommandLine(c.line);

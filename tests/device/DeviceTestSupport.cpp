@@ -23,8 +23,14 @@ RawPty::RawPty() {
 }
 
 RawPty::~RawPty() {
-    ::close(master_);
+    CloseMaster();
     ::close(slave_);
+}
+
+void RawPty::CloseMaster() {
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
 }
 
 void RawPty::Write(const std::string& bytes) const {

@@ -23,6 +23,8 @@ public:
     // Everything that arrives until the line stays quiet for `quiet`.
     std::string ReadAvailable(std::chrono::milliseconds quiet = std::chrono::milliseconds(20)) const;
     int SlaveFd() const { return slave_; }
+    // The far end goes away: the serial side's reads fail with EIO from now on.
+    void CloseMaster();
 
 private:
     int master_ = -1;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <regex>
+#include <sstream>
+
 using namespace zelo;
 using namespace zelo::test;
 
@@ -137,10 +141,50 @@ TEST(ZeloctlDownload, SilentGateway_WaitsForEraseTimeout) {
     sim::GatewaySim gateway(options);
     const std::string path = gateway.OpenPty();
     gateway.Start();
+    const auto start = std::chrono::steady_clock::now();
     ProcessResult r = Zeloctl({"download", "--device", path, dir.Write("list.txt", ThreeLines)});
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "Error \"No answer received\" occured while erasing old configuration!\n");
     EXPECT_EQ(gateway.Received(), (std::vector<std::string>{"#CG"}));
+    // The erase waits its own 10 s for an answer, not the line's second.
+    EXPECT_GE(took.count(), 10000);
+    EXPECT_LT(took.count(), 14000);
+}
+
+// Every byte sent and received, timed and escaped, so a field problem can be sent in as a text file.
+TEST(ZeloctlDownload, TraceWritesEveryByteWithTimeAndDirection) {
+    TempDir dir;
+    sim::SimOptions options;
+    options.RefuseLine = 2;
+    options.RefuseText = "Bad\x1b[2J";
+    sim::GatewaySim gateway(options);
+    const std::string path = gateway.OpenPty();
+    gateway.Start();
+    ProcessResult r = Zeloctl({"download", "--trace", "--device", path, dir.Write("list.txt", ThreeLines)});
+    EXPECT_EQ(r.ExitCode, 1);
+    // Lines of "<seconds with milliseconds> <direction> <bytes>", then the message.
+    const std::regex traceLine(R"( *[0-9]+\.[0-9]{3} (->|<-) (.*))");
+    std::vector<std::string> exchanged;
+    std::istringstream lines(r.Err);
+    std::string line;
+    double last = 0;
+    while (std::getline(lines, line)) {
+        std::smatch m;
+        if (!std::regex_match(line, m, traceLine))
+            break;
+        const double at = std::stod(line);
+        EXPECT_GE(at, last) << line;
+        last = at;
+        exchanged.push_back(m[1].str() + " " + m[2].str());
+    }
+    EXPECT_EQ(exchanged, (std::vector<std::string>{"-> #CG\\x0d", "<- Ok\\x0d", "-> #CF\\x0d", "<- Ok\\x0d",
+                                                   "-> #SETUP=1.1.1;OFF;OFF;OFF\\x0d", "<- Ok\\x0d",
+                                                   "-> #DG1/2/3=BIT;RW\\x0d", "<- Bad\\x1b[2J\\x0d"}));
+    EXPECT_EQ(line, "Error \"Bad\\x1b[2J\" occured while configuring device!");
+    // With a trace, progress goes to standard output as plain lines.
+    EXPECT_EQ(r.Out.substr(0, 32), "Erasing old configuration... 0/4");
 }
 
 TEST(ZeloctlPorts, ListsWithoutFailing) {

@@ -196,12 +196,103 @@ TEST(EibConverterDownload, SilentGatewayFailsTheLine_WaitsForTimeout) {
 
 TEST(EibConverterDownload, SlowEraseIsAcceptedThenLinesUseTheLinkTimeout_WaitsForTimeout) {
     sim::SimOptions options;
-    options.DelayMs = 250;
+    options.DelayMs = 1500; // beyond the line's 1000 ms, well within the erase's 10000 ms
     Linked l(Transport::Pty, options);
-    l.Converter.Timeout = 100; // shorter than the gateway's delay, far below the erase's own limit
+    ASSERT_EQ(l.Converter.Timeout, 1000);
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(DownloadMessage(l.Converter, {SetupLine}), DownloadError("No answer received", 1));
-    EXPECT_EQ(l.Converter.Timeout, 100);
+    EXPECT_GE(MsSince(start), 2 * 1500 + 1000);
+    EXPECT_EQ(l.Sim.Received(), (std::vector<std::string>{"#CG", "#CF", SetupLine}));
+    EXPECT_EQ(l.Converter.Timeout, 1000);
     EXPECT_EQ(l.Shown.Position(), 1);
+}
+
+// A stop request (a Stop button, a termination signal) ends a download between two exchanges, never within
+// one: the answer awaited when it comes is still read.
+TEST(EibConverterDownload, StopRequestEndsTheDownloadAfterTheAnswerAwaited) {
+    const std::string line3 = "#DG3/0/0=BIT;W";
+    const struct {
+        const char* name;
+        int stopAtCommand; // requested once this command (1: "#CG") has been sent; 0: before the download
+        int refuseLine;
+        std::string message;
+        std::vector<std::string> received;
+        std::vector<std::string> configuration;
+        ShownStep last;
+    } cases[] = {
+        {"before the erase",
+         0,
+         0,
+         "Download interrupted before the erase: the gateway's configuration is unchanged.",
+         {},
+         {},
+         {"Ready...", 0}},
+        {"during the erase",
+         1,
+         0,
+         "Download interrupted after the erase: the gateway holds no configuration.",
+         {"#CG", "#CF"},
+         {},
+         {"Download interrupted!", 1}},
+        {"at line 2",
+         4,
+         0,
+         "Download interrupted after line 2: the gateway holds a partial configuration.",
+         {"#CG", "#CF", SetupLine, GroupLine1},
+         {SetupLine, GroupLine1},
+         {"Download interrupted!", 3}},
+        {"at the last line",
+         5,
+         0,
+         "",
+         {"#CG", "#CF", SetupLine, GroupLine1, line3},
+         {SetupLine, GroupLine1, line3},
+         {"Configuration loaded successfully!", 4}},
+        {"at a line the gateway refuses",
+         4,
+         2,
+         DownloadError("ERR", 2),
+         {"#CG", "#CF", SetupLine, GroupLine1},
+         {SetupLine},
+         {"Failed to load new configuration!", 2}},
+    };
+    for (const auto& c : cases) {
+        sim::SimOptions options;
+        options.RefuseLine = c.refuseLine;
+        options.RefuseText = "ERR";
+        Linked l(Transport::Pty, options);
+        int sent = 0;
+        l.Converter.Trace = [&](TraceDirection direction, std::string_view) {
+            if (direction == TraceDirection::Sent && ++sent == c.stopAtCommand)
+                l.Converter.RequestStop();
+        };
+        if (c.stopAtCommand == 0)
+            l.Converter.RequestStop();
+        std::string message;
+        int linesLoaded = -2;
+        try {
+            l.Converter.Download({SetupLine, GroupLine1, line3});
+        } catch (const DownloadInterrupted& e) {
+            message = e.Message();
+            linesLoaded = e.LinesLoaded();
+        } catch (const Exception& e) {
+            message = e.Message();
+        }
+        EXPECT_EQ(message, c.message) << c.name;
+        if (c.message.starts_with("Download interrupted after line 2")) {
+            EXPECT_EQ(linesLoaded, 2) << c.name;
+        }
+        EXPECT_EQ(l.Sim.Received(), c.received) << c.name;
+        EXPECT_EQ(l.Sim.Configuration(), c.configuration) << c.name;
+        EXPECT_EQ(l.Shown.Steps().back(), c.last) << c.name;
+        // A request belongs to one download: the next one runs to its end.
+        EXPECT_FALSE(l.Converter.StopRequested()) << c.name;
+        l.Converter.Trace = nullptr;
+        if (c.refuseLine == 0) {
+            EXPECT_EQ(DownloadMessage(l.Converter, {SetupLine}), "") << c.name;
+            EXPECT_EQ(l.Sim.Configuration(), (std::vector<std::string>{SetupLine})) << c.name;
+        }
+    }
 }
 
 TEST(EibConverterDownload, LinkThatIsNotOpenFailsTheEraseAtOnce) {

@@ -2,11 +2,17 @@
 #include "DeviceTestSupport.h"
 #include "model/EibGroup.h"
 #include "model/Error.h"
+#include "os/posix/PosixIo.h"
 #include "sim/GatewaySim.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <netinet/in.h>
+#include <optional>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -196,10 +202,48 @@ TEST(SerialPort, ReadWithoutTerminator_WaitsForTimeout) {
         EXPECT_GE(MsSince(start), 60);
         EXPECT_LT(MsSince(start), 2000);
     }
-    link.Timeout = 0; // still one attempt
-    pty.Write("x");
-    EXPECT_EQ(ReadText(link, 100), "x");
     link.Close();
+}
+
+// A busy machine may wake the reader after its deadline although the answer came in time: the bytes that are
+// there are still taken, so an answer is never split into a piece and a stale rest for the next read.
+TEST(SerialPort, ReadTakesWhatHasArrivedEvenOnceTheTimeIsUp) {
+    const struct {
+        const char* name;
+        std::int64_t timeout;
+        bool stallInHook; // the answer comes during a wait that overruns the deadline
+    } cases[] = {
+        {"no time at all", 0, false},
+        {"a time already past", -50, false},
+        {"a reader woken late", 30, true},
+    };
+    for (const auto& c : cases) {
+        RawPty pty;
+        TSerialPort link;
+        link.SetDevice(pty.SlavePath());
+        ASSERT_TRUE(link.Open());
+        link.Timeout = c.timeout;
+        if (c.stallInHook) {
+            bool stalled = false;
+            link.WaitHook = [&, stalled]() mutable {
+                if (stalled)
+                    return;
+                stalled = true;
+                pty.Write("Ok\rERR 7\rab");
+                const auto until =
+                    std::chrono::steady_clock::now() + std::chrono::milliseconds(c.timeout * 2);
+                while (std::chrono::steady_clock::now() < until) {
+                } // a stalled process, not a wait for something
+            };
+        } else {
+            pty.Write("Ok\rERR 7\rab");
+        }
+        EXPECT_EQ(ReadText(link, 100), "Ok\r") << c.name;
+        EXPECT_EQ(ReadText(link, 100), "ERR 7\r") << c.name;
+        EXPECT_EQ(ReadText(link, 100), "ab") << c.name;
+        EXPECT_EQ(ReadText(link, 100), "") << c.name;
+        link.Close();
+    }
 }
 
 TEST(SerialPort, ReadCallsTheWaitHookAndTakesBytesThatArriveMeanwhile) {
@@ -353,4 +397,137 @@ TEST(SerialPortTcp, ConnectsOverIpv6) {
     link.Close();
     ::close(peer);
     ::close(listener);
+}
+
+namespace {
+
+// Both ends of a loopback TCP connection.
+struct TcpPair {
+    int client = -1;
+    int server = -1;
+    TcpPair() {
+        int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listener, 1);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        server = ::accept(listener, nullptr, nullptr);
+        ::close(listener);
+        ::fcntl(client, F_SETFL, ::fcntl(client, F_GETFL) | O_NONBLOCK);
+    }
+    ~TcpPair() {
+        ::close(client);
+        if (server >= 0)
+            ::close(server);
+    }
+    // Ends the connection with a reset instead of an orderly close.
+    void Reset() {
+        linger hard{1, 0};
+        ::setsockopt(server, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        ::close(server);
+        server = -1;
+    }
+};
+
+} // namespace
+
+// A read on a descriptor that fails: a failure that means the link is gone ends the read at once, any other
+// failure (or no byte) waits out its slice, so a caller looping until its deadline never spins.
+TEST(PosixRead, OnlyALinkThatIsGoneEndsTheWaitAtOnce_WaitsForTimeout) {
+    constexpr int Slice = 200;
+    struct Result {
+        os::ReadStatus Status;
+        std::string Reason;
+        long long Ms;
+    };
+    auto readOnce = [](int fd, os::ZeroRead zeroRead) {
+        std::uint8_t byte = 0;
+        std::string reason;
+        const auto start = std::chrono::steady_clock::now();
+        const os::ReadStatus status = os::ReadOneByte(fd, byte, Slice, zeroRead, reason);
+        return Result{status, reason, MsSince(start)};
+    };
+    const struct {
+        const char* name;
+        std::function<std::optional<Result>()> run; // nullopt: this system does not let the test set it up
+        os::ReadStatus status;
+        std::string reason;
+    } cases[] = {
+        {"terminal whose other side closed",
+         [&] {
+             RawPty pty;
+             int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+             pty.CloseMaster();
+             std::optional<Result> r = readOnce(fd, os::ZeroRead::NoData);
+             ::close(fd);
+             return r;
+         },
+         os::ReadStatus::Lost, "Input/output error"},
+        {"terminal that hung up",
+         [&] {
+             RawPty pty;
+             int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+             if (::ioctl(fd, TIOCVHANGUP) != 0) {
+                 ::close(fd);
+                 return std::optional<Result>(); // a hang-up takes CAP_SYS_ADMIN
+             }
+             std::optional<Result> r = readOnce(fd, os::ZeroRead::NoData);
+             ::close(fd);
+             return r;
+         },
+         os::ReadStatus::Lost, "Input/output error"},
+        {"connection the peer closed",
+         [&] {
+             TcpPair pair;
+             ::close(pair.server);
+             pair.server = -1;
+             return std::optional<Result>(readOnce(pair.client, os::ZeroRead::EndOfStream));
+         },
+         os::ReadStatus::Lost, "Connection closed by peer"},
+        {"connection the peer reset",
+         [&] {
+             TcpPair pair;
+             pair.Reset();
+             return std::optional<Result>(readOnce(pair.client, os::ZeroRead::EndOfStream));
+         },
+         os::ReadStatus::Lost, "Connection reset by peer"},
+        {"descriptor that fails otherwise (a folder)",
+         [&] {
+             int fd = ::open("/", O_RDONLY | O_DIRECTORY);
+             std::optional<Result> r = readOnce(fd, os::ZeroRead::NoData);
+             ::close(fd);
+             return r;
+         },
+         os::ReadStatus::Nothing, ""},
+        {"quiet terminal",
+         [&] {
+             RawPty pty;
+             int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+             std::optional<Result> r = readOnce(fd, os::ZeroRead::NoData);
+             ::close(fd);
+             return r;
+         },
+         os::ReadStatus::Nothing, ""},
+    };
+    for (const auto& c : cases) {
+        const std::optional<Result> result = c.run();
+        if (!result) {
+            std::cout << "[ row skipped ] " << c.name << ": needs CAP_SYS_ADMIN\n";
+            continue;
+        }
+        const Result& r = *result;
+        EXPECT_EQ(r.Status, c.status) << c.name;
+        EXPECT_EQ(r.Reason, c.reason) << c.name;
+        if (c.status == os::ReadStatus::Lost) {
+            EXPECT_LT(r.Ms, Slice / 2) << c.name << ": a link that is gone must not be waited for";
+        } else {
+            EXPECT_GE(r.Ms, Slice) << c.name << ": a failure must not end the wait early (a busy loop)";
+            EXPECT_LT(r.Ms, Slice * 10) << c.name;
+        }
+    }
 }

@@ -63,6 +63,9 @@ TEST(address, GroupReaderFollowsScanfRules) {
         {"", std::nullopt},
         {"   ", std::nullopt},
         {"+1/+2/+3", G(1, 2, 3)},
+        {" +1/2/3", G(1, 2, 3)},   // blanks before the sign, as scanf skips them
+        {"+ 1/2/3", std::nullopt}, // but none between the sign and its digits
+        {"1/- 2/3", std::nullopt},
         {"-1/0/0", std::nullopt},
         {"0/-3/0", std::nullopt},
         {"-0/-0/-0", 0},
@@ -81,6 +84,25 @@ TEST(address, GroupReaderFollowsScanfRules) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(TryGroup(c.text), c.value) << "text: \"" << c.text << "\"";
+}
+
+TEST(address, GroupScannerSaysWhereTheAddressEnds) {
+    const struct {
+        const char* text;
+        std::optional<std::uint16_t> value;
+        std::size_t used;
+    } cases[] = {
+        {"1/2/3", G(1, 2, 3), 5},      {"1/2/3 -1/2/5", G(1, 2, 3), 5}, {"1/2/3x-1/2/5", G(1, 2, 3), 5},
+        {" 1/ 2/ 3-4", G(1, 2, 3), 8}, {"+15/+7/+255=BIT", 32767, 11},  {"01/002/0003", G(1, 2, 3), 11},
+        {"1/2/", std::nullopt, 0},     {"16/0/0", std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        std::size_t used = 0;
+        EXPECT_EQ(ScanGroupAddress(c.text, used), c.value) << c.text;
+        if (c.value) {
+            EXPECT_EQ(used, c.used) << c.text;
+        }
+    }
 }
 
 TEST(address, PhysicalReaderFollowsScanfRules) {

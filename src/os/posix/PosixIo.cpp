@@ -13,8 +13,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The reason given when a terminal hangs up without an error number, and when a peer ends its stream.
-constexpr const char* HangUpReason = "Device hung up";
+// A terminal that hung up (its adapter pulled, the other side of a pseudo-terminal closed) reads as empty and
+// fails every write with EIO: that is the reason the system gives for it.
+constexpr int HangUpError = EIO;
+// A socket's peer that ended its stream has no error number at all.
 constexpr const char* EndOfStreamReason = "Connection closed by peer";
 
 void SleepUntil(Clock::time_point until) {
@@ -122,7 +124,7 @@ ReadStatus ReadOneByte(int fd, std::uint8_t& byte, int waitMs, ZeroRead zeroRead
             break;
         }
         if ((p.revents & (POLLHUP | POLLERR)) != 0) {
-            lostReason = HangUpReason;
+            lostReason = ErrnoText(HangUpError);
             return ReadStatus::Lost;
         }
         // Ready without a byte and without a hang-up (a descriptor that always polls ready): the rest of the

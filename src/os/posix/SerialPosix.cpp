@@ -104,7 +104,7 @@ public:
                 // A stalled line (flow control held off) gives up after a while rather than hang for ever.
                 const int ready = ::poll(&pf, 1, 5000);
                 if (ready > 0 && (pf.revents & (POLLERR | POLLHUP)) != 0) {
-                    MarkLost("Device hung up");
+                    MarkLost(ErrnoText(EIO)); // what a hung-up terminal's writes fail with
                     break;
                 }
                 if (ready <= 0 || (pf.revents & POLLNVAL) != 0)
