@@ -149,6 +149,10 @@ DownloadInterrupted::DownloadInterrupted(int linesLoaded)
     : Exception(InterruptedMessage(linesLoaded)), LinesLoaded_(linesLoaded) {}
 
 void TEibConverter::StopIfRequested(int linesLoaded) {
+    // The window gets its events once per answer even when the gateway answers faster than a waiting slice,
+    // and whoever asks for a stop (a Stop button, a termination request) is heard before the next line goes.
+    if (WaitHook)
+        WaitHook();
     if (!StopRequested_)
         return;
     ShowStatus("Download interrupted!", linesLoaded + 1);

@@ -61,8 +61,8 @@ public:
     // Time limit of one Read in milliseconds.
     std::int64_t Timeout = 0;
 
-    // Called between the waiting slices of Read and of a TCP connect (at least every 10 ms of waiting); the
-    // window processes its events here.
+    // Called between the waiting slices of Read and of a TCP connect (at least every 10 ms of waiting), and
+    // by a download once after every answer; the window processes its events here.
     std::function<void()> WaitHook;
 
     // Sees every block written and every block a Read took (empty when nothing came), e.g. for a trace.

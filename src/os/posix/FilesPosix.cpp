@@ -14,7 +14,8 @@ namespace zelo::os {
 
 namespace {
 
-// A system call's result with an injected fault put in front: the step fails with that error instead.
+// A system call's result with an injected fault put in front: the step fails with that error instead (the
+// call itself has run, as a real failure may come after the system did part of the work).
 bool Failed(FileStep step, bool failed, int& error) {
     if (int injected = InjectedFileFault(step)) {
         error = injected;
@@ -153,8 +154,11 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     }
     if (!SyncAndClose(fd, error))
         throw discard(error);
-    if (Failed(FileStep::Rename, ::rename(temporary.c_str(), target.c_str()) != 0, error))
-        throw discard(error);
+    // The one step an injected fault must stop before it happens: after it, the old file is gone.
+    if (const int injected = InjectedFileFault(FileStep::Rename))
+        throw discard(injected);
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        throw discard(errno);
     // The rename itself reaches the disk only with its folder.
     const int folder = ::open(Folder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {

@@ -129,6 +129,9 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     }
     if (!SyncAndClose(file, error))
         throw discard(error);
+    // The one step an injected fault must stop before it happens: after it, the old file is gone.
+    if (const int injected = InjectedFileFault(FileStep::Rename))
+        throw discard(static_cast<DWORD>(injected));
     bool renamed = false;
     if (exists)
         renamed = ::ReplaceFileA(fileName.c_str(), temporary.c_str(), nullptr,
@@ -136,8 +139,8 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     if (!renamed)
         renamed = ::MoveFileExA(temporary.c_str(), fileName.c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (Failed(FileStep::Rename, !renamed, error))
-        throw discard(error);
+    if (!renamed)
+        throw discard(::GetLastError());
     // The write-through move reaches the disk with its folder entry: there is no folder to sync here.
     if (Failed(FileStep::SyncFolder, false, error))
         throw fail(error);
