@@ -1,6 +1,7 @@
 #pragma once
-// Test-side helpers for the device link: a pseudo-terminal whose far end the test drives byte by byte, and a
-// recorder of what the driver shows on its status label and progress gauge.
+// Test-side helpers for the device link: a recorder of what the driver shows on its status label and progress
+// gauge (and the pseudo-terminal of RawPty.h).
+#include "RawPty.h"
 #include "device/EibConverter.h"
 
 #include <chrono>
@@ -9,28 +10,6 @@
 #include <vector>
 
 namespace zelo::test {
-
-// A pseudo-terminal: the link opens SlavePath(); the test writes and reads the master side raw.
-class RawPty {
-public:
-    RawPty();
-    ~RawPty();
-    RawPty(const RawPty&) = delete;
-    RawPty& operator=(const RawPty&) = delete;
-
-    const std::string& SlavePath() const { return slavePath_; }
-    void Write(const std::string& bytes) const;
-    // Everything that arrives until the line stays quiet for `quiet`.
-    std::string ReadAvailable(std::chrono::milliseconds quiet = std::chrono::milliseconds(20)) const;
-    int SlaveFd() const { return slave_; }
-    // The far end goes away: the serial side's reads fail with EIO from now on.
-    void CloseMaster();
-
-private:
-    int master_ = -1;
-    int slave_ = -1; // held so the master never sees a hang-up between opens
-    std::string slavePath_;
-};
 
 // What the driver showed, step by step: each repaint of the gauge records the text and position of that
 // moment.

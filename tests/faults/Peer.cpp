@@ -6,10 +6,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <pty.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace zelo::test {
@@ -33,18 +31,7 @@ Peer::Peer(Transport transport, Script script) : transport_(transport), script_(
     if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
         throw std::runtime_error("pipe failed");
     if (transport == Transport::Pty) {
-        char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        slavePath_ = name;
-        // Master and slave share one termios: raw, so every byte passes as it is.
-        termios t{};
-        ::tcgetattr(slave_, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave_, TCSANOW, &t);
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-        ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+        pty_ = std::make_unique<RawPty>();
     } else {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
@@ -68,14 +55,14 @@ Peer::~Peer() {
     const char byte = 1;
     [[maybe_unused]] ssize_t n = ::write(wake_[1], &byte, 1);
     thread_.join();
-    for (int fd : {master_, slave_, listener_, client_, wake_[0], wake_[1]})
+    for (int fd : {listener_, client_, wake_[0], wake_[1]})
         if (fd >= 0)
             ::close(fd);
 }
 
 std::vector<std::string> Peer::LinkArgs() const {
     if (transport_ == Transport::Pty)
-        return {"--device", slavePath_};
+        return {"--device", SlavePath()};
     return {"--host", "127.0.0.1", "--port", std::to_string(port_)};
 }
 
@@ -127,9 +114,8 @@ void Peer::Act(const Reply& reply) {
         [[fallthrough]];
     case Reply::Action::Close:
         // The far end goes away: the pseudo-terminal's master side, or the connection.
-        if (transport_ == Transport::Pty && master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
+        if (transport_ == Transport::Pty) {
+            pty_->CloseMaster();
         } else if (client_ >= 0) {
             ::close(client_);
             client_ = -1;

@@ -3,6 +3,8 @@
 // command and does with each what the test's script says (answer, answer late, stay silent, hang up, reset).
 // The script runs on the peer's thread and may block on a Gate the test opens, so a test can act (send a
 // signal, start a second program) at an exact point of the conversation without any timing.
+#include "RawPty.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -53,8 +55,8 @@ public:
     std::vector<std::string> LinkArgs() const;
     // The serial side of the pseudo-terminal; the peer keeps it open itself, so bytes written while no client
     // has the port stay queued for the next one, as on a real port.
-    const std::string& SlavePath() const { return slavePath_; }
-    int SlaveFd() const { return slave_; }
+    const std::string& SlavePath() const { return pty_->SlavePath(); }
+    int SlaveFd() const { return pty_->SlaveFd(); }
 
     std::vector<std::string> Commands() const;
     // Waits until that many commands have come, or the limit passed (false).
@@ -67,13 +69,11 @@ public:
 private:
     void Serve();
     void Act(const Reply& reply);
-    int LinkFd() const { return transport_ == Transport::Pty ? master_ : client_; }
+    int LinkFd() const { return transport_ == Transport::Pty ? pty_->MasterFd() : client_; }
 
     Transport transport_;
     Script script_;
-    int master_ = -1;
-    int slave_ = -1;
-    std::string slavePath_;
+    std::unique_ptr<RawPty> pty_;
     int listener_ = -1;
     int client_ = -1;
     int port_ = 0;

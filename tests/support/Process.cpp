@@ -104,7 +104,8 @@ pid_t SpawnProgram(const std::vector<std::string>& args, int in, int out, int er
 int WaitForProgram(pid_t pid, std::chrono::milliseconds killTimeout, bool* timedOut) {
     if (timedOut != nullptr)
         *timedOut = false;
-    // A descriptor that polls readable when the child ends: the wait needs neither a signal handler nor a sleep.
+    // A descriptor that polls readable when the child ends: the wait needs neither a signal handler nor a
+    // sleep.
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (pidfd >= 0) {
         pollfd p{pidfd, POLLIN, 0};

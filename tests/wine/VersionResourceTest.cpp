@@ -1,4 +1,5 @@
 // The version resource built into the Windows executables, and ReadVersionInfo reading it.
+#include "os/Paths.h"
 #include "version/VersionInfo.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +17,9 @@ using namespace zelo;
 
 namespace {
 
-std::string OwnPath() {
-    char path[MAX_PATH * 4];
-    DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length);
-}
-
 // The raw version data of this test program, as the version API gives it.
 std::vector<char> OwnVersionData() {
-    const std::string path = OwnPath();
+    const std::string path = os::ExecutablePath();
     DWORD unused = 0;
     DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &unused);
     std::vector<char> data(size);

@@ -56,6 +56,27 @@ Attempt TryRead(int fd, std::uint8_t& byte, ZeroRead zeroRead, std::string& lost
     }
 }
 
+// Waits until the descriptor is readable (or hung up) or the deadline passes; false when nothing happened.
+bool WaitReadable(int fd, Clock::time_point deadline, short& revents) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        if (ready > 0) {
+            revents = p.revents;
+            return true;
+        }
+        if (ready == 0)
+            return false;
+        if (errno != EINTR) {
+            SleepUntil(deadline);
+            return false;
+        }
+    }
+}
+
 } // namespace
 
 std::string ErrnoText(int error) {
@@ -86,32 +107,10 @@ bool MeansLinkGone(int error) {
 
 ReadStatus ReadOneByte(int fd, std::uint8_t& byte, int waitMs, ZeroRead zeroRead, std::string& lostReason) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs > 0 ? waitMs : 0);
-    switch (TryRead(fd, byte, zeroRead, lostReason)) {
-    case Attempt::Byte:
-        return ReadStatus::Byte;
-    case Attempt::Lost:
-        return ReadStatus::Lost;
-    case Attempt::Failed:
-        SleepUntil(deadline);
-        return ReadStatus::Nothing;
-    case Attempt::Empty:
-        break;
-    }
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return ReadStatus::Nothing;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0) {
-            SleepUntil(deadline);
-            return ReadStatus::Nothing;
-        }
-        if (ready == 0)
-            return ReadStatus::Nothing;
-        // Bytes that came before a hang-up are still read first: an answer is never cut by the end behind it.
+    short revents = 0;
+    // A look, then (when nothing was there) a wait and a second look. Bytes that came before a hang-up are
+    // still read first: an answer is never cut by the end behind it.
+    for (int look = 0; look < 2; ++look) {
         switch (TryRead(fd, byte, zeroRead, lostReason)) {
         case Attempt::Byte:
             return ReadStatus::Byte;
@@ -123,15 +122,17 @@ ReadStatus ReadOneByte(int fd, std::uint8_t& byte, int waitMs, ZeroRead zeroRead
         case Attempt::Empty:
             break;
         }
-        if ((p.revents & (POLLHUP | POLLERR)) != 0) {
-            lostReason = ErrnoText(HangUpError);
-            return ReadStatus::Lost;
-        }
-        // Ready without a byte and without a hang-up (a descriptor that always polls ready): the rest of the
-        // wait is waited out rather than spun away.
-        SleepUntil(deadline);
-        return ReadStatus::Nothing;
+        if (look == 1 || !WaitReadable(fd, deadline, revents))
+            break;
     }
+    if ((revents & (POLLHUP | POLLERR)) != 0) {
+        lostReason = ErrnoText(HangUpError);
+        return ReadStatus::Lost;
+    }
+    // Ready without a byte and without a hang-up (a descriptor that always polls ready): the rest of the wait
+    // is waited out rather than spun away.
+    SleepUntil(deadline);
+    return ReadStatus::Nothing;
 }
 
 } // namespace zelo::os

@@ -164,27 +164,15 @@ SOCKET ConnectOne(const addrinfo& a, Clock::time_point deadline, const std::func
             error = 0;
             break;
         }
-        fd_set writable;
-        FD_ZERO(&writable);
-        FD_SET(s, &writable);
-        fd_set failed;
-        FD_ZERO(&failed);
-        FD_SET(s, &failed);
-        const int wait = left < SliceMs ? left : SliceMs;
-        timeval limit{0, wait * 1000};
-        const int ready = ::select(0, nullptr, &writable, &failed, &limit);
-        if (ready == SOCKET_ERROR) {
-            error = ::WSAGetLastError();
-            break;
-        }
-        if (ready > 0) {
+        // A connect that failed shows as an error on the socket, one that succeeded as writable.
+        if (WaitFor(s, true, left < SliceMs ? left : SliceMs)) {
             int result = 0;
             int length = sizeof result;
             if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&result), &length) != 0)
                 result = ::WSAGetLastError();
-            if (result == 0 && FD_ISSET(s, &writable))
+            if (result == 0)
                 return s;
-            error = result != 0 ? result : WSAECONNREFUSED;
+            error = result;
             break;
         }
         if (waitHook)

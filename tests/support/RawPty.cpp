@@ -1,4 +1,4 @@
-#include "DeviceTestSupport.h"
+#include "RawPty.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -20,6 +20,9 @@ RawPty::RawPty() {
     ::cfmakeraw(&t);
     ::tcsetattr(slave_, TCSANOW, &t);
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    // Programs the test starts must not hold either side: a hang-up of the master would not reach them.
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
 }
 
 RawPty::~RawPty() {
