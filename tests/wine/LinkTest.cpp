@@ -133,15 +133,54 @@ TEST(Win32Link, TcpReadWithoutAnyByte_WaitsForTimeout) {
     EXPECT_TRUE(t.link.IsOpen());
 }
 
-TEST(Win32Link, TcpPeerThatHangsUpClosesTheLink_WaitsForTimeout) {
-    TcpLink t;
-    t.Open();
-    t.link.Timeout = 100;
-    t.peer.Send("O");
-    t.peer.CloseClient();
-    EXPECT_EQ(t.Read(100), "O");
-    EXPECT_FALSE(t.link.IsOpen());
-    EXPECT_EQ(t.link.Write("#CG\r", 4), 4) << "nothing goes to a closed connection";
+// A connection the peer ends is recognised at once, not after the read's time limit, with the reason.
+TEST(Win32Link, TcpPeerThatGoesAwayIsRecognisedAtOnce) {
+    const struct {
+        const char* name;
+        bool reset;
+        std::string sentBefore;
+    } cases[] = {{"orderly close", false, "O"}, {"reset", true, ""}};
+    for (const auto& c : cases) {
+        TcpLink t;
+        t.Open();
+        t.link.Timeout = 3000;
+        t.peer.Send(c.sentBefore);
+        if (c.reset)
+            t.peer.ResetClient();
+        else
+            t.peer.CloseClient();
+        const auto start = Clock::now();
+        EXPECT_EQ(t.Read(100), c.sentBefore) << c.name;
+        EXPECT_LT(Since(start).count(), 1500) << c.name;
+        EXPECT_FALSE(t.link.IsOpen()) << c.name;
+        if (c.reset) {
+            EXPECT_NE(t.link.LostReason(), "") << c.name;
+            EXPECT_NE(t.link.LostReason(), "Connection closed by peer") << c.name;
+        } else {
+            EXPECT_EQ(t.link.LostReason(), "Connection closed by peer") << c.name;
+        }
+        EXPECT_EQ(t.link.Write("#CG\r", 4), 4) << c.name << ": nothing goes to a closed connection";
+    }
+}
+
+// A host that does not answer holds the connect at most 5 s, with the wait hook called meanwhile.
+TEST(Win32Link, TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout) {
+    LoopbackPeer peer;
+    peer.FillBacklog();
+    TSerialPort link;
+    link.SetDevice("TCP/IP");
+    link.SetHost("127.0.0.1");
+    link.SetPort(std::to_string(peer.Port()));
+    int hookCalls = 0;
+    link.WaitHook = [&] { ++hookCalls; };
+    const auto start = Clock::now();
+    EXPECT_THROW(link.Open(), Exception);
+    const auto took = Since(start).count();
+    EXPECT_EQ(link.LastOsError(), "Connection timed out");
+    EXPECT_GE(took, 4900);
+    EXPECT_LT(took, 8000);
+    EXPECT_GE(hookCalls, 100);
+    link.Close();
 }
 
 TEST(Win32Link, TcpSendToAPeerThatDoesNotRead_WaitsForTimeout) {

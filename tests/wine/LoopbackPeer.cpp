@@ -60,6 +60,8 @@ LoopbackPeer::LoopbackPeer() {
 
 LoopbackPeer::~LoopbackPeer() {
     CloseClient();
+    for (SOCKET s : waiting_)
+        ::closesocket(s);
     ::closesocket(listener_);
 }
 
@@ -102,6 +104,31 @@ void LoopbackPeer::CloseClient() {
     if (client_ != INVALID_SOCKET) {
         ::closesocket(client_);
         client_ = INVALID_SOCKET;
+    }
+}
+
+void LoopbackPeer::ResetClient() {
+    if (client_ != INVALID_SOCKET) {
+        linger hard{1, 0};
+        ::setsockopt(client_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+    }
+    CloseClient();
+}
+
+void LoopbackPeer::FillBacklog() {
+    sockaddr_in address = Loopback(port_);
+    for (int i = 0; i < 16; ++i) {
+        SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        u_long nonBlocking = 1;
+        ::ioctlsocket(s, FIONBIO, &nonBlocking);
+        ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        waiting_.push_back(s);
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(s, &set);
+        timeval wait{1, 0};
+        if (::select(0, nullptr, &set, nullptr, &wait) == 0)
+            return;
     }
 }
 

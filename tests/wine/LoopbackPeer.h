@@ -3,6 +3,7 @@
 // and is then driven by the test, byte for byte.
 #include <chrono>
 #include <string>
+#include <vector>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -28,6 +29,11 @@ public:
     std::string Receive(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
     // Ends the connection from this side.
     void CloseClient();
+    // Ends it with a reset instead of an orderly close.
+    void ResetClient();
+    // Connects to the listener, without accepting, until a connect is no longer answered: from then on the
+    // queue of waiting connections is full and a further connect hangs.
+    void FillBacklog();
 
     // A loopback port on which nothing listens (bound once, then released).
     static int UnusedPort();
@@ -36,6 +42,7 @@ private:
     SOCKET listener_ = INVALID_SOCKET;
     SOCKET client_ = INVALID_SOCKET;
     int port_ = 0;
+    std::vector<SOCKET> waiting_;
 };
 
 } // namespace zelo::test

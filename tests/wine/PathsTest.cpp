@@ -1,6 +1,9 @@
 // Where the program finds itself and its settings file on Windows, and the settings file written there.
 #include "os/Paths.h"
 #include "device/EibConverter.h"
+#include "model/Error.h"
+#include "os/Files.h"
+#include "os/win32/Win32Os.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +11,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 
 using namespace zelo;
 
@@ -63,5 +72,70 @@ TEST(Win32Paths, SettingsAreSavedOverAnExistingFileAndReadBack) {
     }
     EXPECT_EQ(text, "[Other]\r\nKey=1\r\n\r\n[SerialPort]\r\nDevice=COM12\r\nBaudrate=9600\r\n\r\n");
     EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+    std::filesystem::remove_all(folder);
+}
+
+namespace {
+
+std::string ReadAll(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Saves COM7; "" or the message raised.
+std::string SaveCom7(const std::string& file) {
+    try {
+        TEibConverter converter(nullptr, nullptr);
+        converter.LoadSettings(file);
+        converter.SetDevice("COM7");
+        converter.SaveSettings(file);
+        return {};
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+}
+
+} // namespace
+
+// Errors a disk seldom gives, each at its step, and a file marked read-only: the old file stays whole, the
+// save raises with the system's text, and no temporary file is left. A folder that takes no new file gets the
+// file rewritten in place.
+TEST(Win32Paths, SaveErrorsKeepTheOldFile) {
+    const std::string old = "[SerialPort]\r\nDevice=COM3\r\nBaudrate=9600\r\n\r\n";
+    const std::string fresh = "[SerialPort]\r\nDevice=COM7\r\nBaudrate=9600\r\n\r\n";
+    const struct {
+        const char* name;
+        os::FileStep step;
+        int error; // 0: no fault staged
+        bool readOnly;
+        std::uint32_t reported; // 0: the save succeeds
+        std::string content;
+    } cases[] = {
+        {"disk full at the create", os::FileStep::Create, ERROR_DISK_FULL, false, ERROR_DISK_FULL, old},
+        {"disk full at a write", os::FileStep::Write, ERROR_DISK_FULL, false, ERROR_DISK_FULL, old},
+        {"device error at the flush", os::FileStep::Sync, ERROR_IO_DEVICE, false, ERROR_IO_DEVICE, old},
+        {"device error at the close", os::FileStep::Close, ERROR_IO_DEVICE, false, ERROR_IO_DEVICE, old},
+        {"refused replace", os::FileStep::Rename, ERROR_ACCESS_DENIED, false, ERROR_ACCESS_DENIED, old},
+        {"a file marked read-only", os::FileStep::Create, 0, true, ERROR_ACCESS_DENIED, old},
+        {"a folder that takes no new file", os::FileStep::Create, ERROR_ACCESS_DENIED, false, 0, fresh},
+    };
+    const auto folder = std::filesystem::temp_directory_path() / "zelo-wine-faults";
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        const std::string file = (folder / "zelo.ini").string();
+        std::ofstream(file, std::ios::binary) << old;
+        if (c.readOnly)
+            ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+        os::InjectFileFaults([&](os::FileStep step) { return c.error != 0 && step == c.step ? c.error : 0; });
+        const std::string error = SaveCom7(file);
+        os::InjectFileFaults(nullptr);
+        EXPECT_EQ(error,
+                  c.reported == 0 ? "" : "Can't write " + file + ": " + os::SystemErrorText(c.reported))
+            << c.name;
+        EXPECT_EQ(ReadAll(file), c.content) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(file + ".tmp")) << c.name;
+        ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
     std::filesystem::remove_all(folder);
 }
