@@ -3,26 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 using namespace zelo;
-
-TEST(text, SplitLinesEndsAtAZeroByteOnlyWhereThatIsTheRule) {
-    const struct {
-        std::string text;
-        ZeroByte zero;
-        std::vector<std::string> lines;
-    } cases[] = {
-        {"a\r\nb\nc\rd", ZeroByte::EndsText, {"a", "b", "c", "d"}},
-        {"a\n\nb\n", ZeroByte::EndsText, {"a", "", "b"}},
-        {std::string("a\nb\0c\nd\n", 8), ZeroByte::EndsText, {"a", "b"}},
-        {std::string("a\nb\0c\nd\n", 8), ZeroByte::Kept, {"a", std::string("b\0c", 3), "d"}},
-        {std::string("\0", 1), ZeroByte::Kept, {std::string("\0", 1)}},
-        {std::string("\0", 1), ZeroByte::EndsText, {}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(SplitLines(c.text, c.zero), c.lines) << testing::PrintToString(c.text);
-}
 
 TEST(text, ControlCharactersAreEscapedForTheTerminal) {
     const struct {
@@ -44,22 +26,6 @@ TEST(text, ControlCharactersAreEscapedForTheTerminal) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(EscapeControlCharacters(c.text), c.shown) << testing::PrintToString(c.text);
-}
-
-TEST(text, BytesOfATraceAreUnambiguousAscii) {
-    const struct {
-        std::string bytes;
-        std::string shown;
-    } cases[] = {
-        {"#CG\r", "#CG\\x0d"},
-        {"Ok\r\n", "Ok\\x0d\\x0a"},
-        {"a\\x0d", "a\\\\x0d"},
-        {"caf\xe9", "caf\\xe9"},
-        {std::string("\0\x1b~", 3), "\\x00\\x1b~"},
-        {"", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(EscapeBytes(c.bytes), c.shown) << testing::PrintToString(c.bytes);
 }
 
 TEST(text, EchoedInputIsCutAtEightyCharacters) {

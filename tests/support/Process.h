@@ -43,7 +43,7 @@ public:
     SpawnedProgram(const SpawnedProgram&) = delete;
     SpawnedProgram& operator=(const SpawnedProgram&) = delete;
 
-    // The first line the program writes (without its LF); empty when it ended or wrote none within the limit.
+    // The next line the program writes (without its LF); empty when it ended or wrote none within the limit.
     std::string FirstLine(std::chrono::milliseconds limit = std::chrono::seconds(10));
     void Signal(int signal) const;
     // Waits for the end (killing it after killTimeout); the exit code, or 128 + signal.
