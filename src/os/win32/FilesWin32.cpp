@@ -12,12 +12,6 @@
 #include <fcntl.h>
 #include <io.h>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 namespace zelo::os {
 
 namespace {

@@ -1,11 +1,6 @@
 // Where the program lives and where its settings file goes, on Windows.
 #include "os/Paths.h"
-
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "os/win32/Win32Os.h"
 
 namespace zelo::os {
 

@@ -6,12 +6,6 @@
 #include <string>
 #include <utility>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 namespace zelo::os {
 
 std::vector<PortInfo> ListSerialPorts() {

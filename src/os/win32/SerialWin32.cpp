@@ -5,12 +5,6 @@
 
 #include <chrono>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 namespace zelo::os {
 
 namespace {

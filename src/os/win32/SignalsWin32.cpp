@@ -1,14 +1,9 @@
 // The console's control events noted by a handler that does nothing else. The window's own ending
 // (WM_ENDSESSION, WM_CLOSE) is the view's business; it asks TerminationRequest like everyone else.
 #include "os/Signals.h"
+#include "os/win32/Win32Os.h"
 
 #include <atomic>
-
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
 
 namespace zelo::os {
 

@@ -4,10 +4,6 @@
 #include "os/Tcp.h"
 #include "os/win32/Win32Os.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
 #include <winsock2.h>
 #include <ws2tcpip.h>
 

@@ -1,10 +1,5 @@
 #include "os/Terminal.h"
-
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "os/win32/Win32Os.h"
 
 namespace zelo::os {
 

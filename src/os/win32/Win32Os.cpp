@@ -3,12 +3,6 @@
 
 #include <charconv>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 namespace zelo::os {
 
 std::string SystemErrorText(std::uint32_t code) {

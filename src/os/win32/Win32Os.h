@@ -1,7 +1,15 @@
 #pragma once
-// Helpers shared by the Windows layers under the link.
+// Helpers shared by the Windows layers, and the one place that includes the Windows headers.
 #include <cstdint>
 #include <string>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 
 namespace zelo::os {
 
