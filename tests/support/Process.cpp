@@ -279,7 +279,7 @@ std::string SpawnedProgram::Stderr() const {
 }
 
 std::string BuiltProgram(const std::string& name) {
-    for (const char* dir : {"/src/cli/", "/src/sim/", "/src/app/", "/"}) {
+    for (const char* dir : {"/src/cli/", "/src/sim/", "/src/window/qt/", "/"}) {
         std::string path = std::string(ZELO_BINARY_DIR) + dir + name;
         if (std::filesystem::exists(path))
             return path;

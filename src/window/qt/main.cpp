@@ -1,8 +1,8 @@
-#include "app/QtDialogs.h"
-#include "app/TwinMain.h"
-#include "app/ZeloApplication.h"
 #include "os/Paths.h"
 #include "version/VersionInfo.h"
+#include "window/qt/QtDialogs.h"
+#include "window/qt/QtMainWindow.h"
+#include "window/qt/ZeloApplication.h"
 
 #include <memory>
 
@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
     app.SetDialogs(&dialogs);
     try {
         zelo::ReadVersionInfo();
-        auto window =
-            std::make_unique<zelo::TwinMain>(dialogs, zelo::os::SettingsFileName(zelo::os::ExecutablePath()));
+        auto window = std::make_unique<zelo::QtMainWindow>(
+            dialogs, zelo::os::SettingsFileName(zelo::os::ExecutablePath()));
         dialogs.SetParent(window.get());
         window->show();
         app.exec();
