@@ -1,0 +1,217 @@
+#include "window/win32/Win32CheckList.h"
+#include "window/win32/Win32Text.h"
+
+#include <algorithm>
+
+namespace zelo::win32 {
+
+void CheckList::Create(HWND parent, int id, int columns) {
+    Columns_ = std::max(columns, 1);
+    Control::Create(L"LISTBOX", {},
+                    WS_TABSTOP | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                        (Columns_ > 1 ? LBS_MULTICOLUMN : 0),
+                    WS_EX_CLIENTEDGE, parent, id);
+}
+
+void CheckList::SetItems(const std::vector<std::string>& items) {
+    if (Handle() == nullptr)
+        return;
+    ::SendMessageW(Handle(), LB_RESETCONTENT, 0, 0);
+    Rows_.assign(items.size(), Row{});
+    for (const std::string& item : items)
+        ::SendMessageW(Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    ::SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    FitRows();
+}
+
+std::string CheckList::ItemText(int row) const {
+    if (!ValidRow(row))
+        return {};
+    const auto length = ::SendMessageW(Handle(), LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
+    if (length <= 0)
+        return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto copied =
+        ::SendMessageW(Handle(), LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+    return Narrow(text);
+}
+
+bool CheckList::Checked(int row) const {
+    return ValidRow(row) && Rows_[static_cast<std::size_t>(row)].Checked;
+}
+
+void CheckList::SetChecked(int row, bool checked) {
+    if (!ValidRow(row) || Rows_[static_cast<std::size_t>(row)].Checked == checked)
+        return;
+    Rows_[static_cast<std::size_t>(row)].Checked = checked;
+    Redraw(row);
+}
+
+bool CheckList::ItemEnabled(int row) const {
+    return ValidRow(row) && Rows_[static_cast<std::size_t>(row)].Enabled;
+}
+
+void CheckList::SetItemEnabled(int row, bool enabled) {
+    if (!ValidRow(row) || Rows_[static_cast<std::size_t>(row)].Enabled == enabled)
+        return;
+    Rows_[static_cast<std::size_t>(row)].Enabled = enabled;
+    Redraw(row);
+}
+
+int CheckList::Current() const {
+    if (Handle() == nullptr)
+        return -1;
+    const auto row = ::SendMessageW(Handle(), LB_GETCURSEL, 0, 0);
+    return row == LB_ERR ? -1 : static_cast<int>(row);
+}
+
+void CheckList::SetCurrent(int row) {
+    if (Handle() != nullptr)
+        ::SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(ValidRow(row) ? row : -1), 0);
+}
+
+void CheckList::FitRows() {
+    if (Handle() == nullptr)
+        return;
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    // Rows as tall as the font wants, but never so tall that a column would need scrolling.
+    int fontHeight = 13;
+    if (HDC dc = ::GetDC(Handle())) {
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0));
+        HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+        TEXTMETRICW metrics{};
+        if (::GetTextMetricsW(dc, &metrics))
+            fontHeight = metrics.tmHeight;
+        if (old != nullptr)
+            ::SelectObject(dc, old);
+        ::ReleaseDC(Handle(), dc);
+    }
+    const int rows = std::max(1, (Count() + Columns_ - 1) / Columns_);
+    int rowHeight = fontHeight + Scale(2, WindowDpi(Handle()));
+    if (height > 0)
+        rowHeight = std::min(rowHeight, height / rows);
+    rowHeight = std::clamp(rowHeight, 1, 255);
+    ::SendMessageW(Handle(), LB_SETITEMHEIGHT, 0, rowHeight);
+    if (Columns_ > 1 && width > 0)
+        ::SendMessageW(Handle(), LB_SETCOLUMNWIDTH, static_cast<WPARAM>(std::max(1, width / Columns_)), 0);
+    ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+RECT CheckList::RowRect(int row) const {
+    RECT rect{};
+    if (ValidRow(row))
+        ::SendMessageW(Handle(), LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+    return rect;
+}
+
+RECT CheckList::BoxIn(const RECT& row) const {
+    const int height = row.bottom - row.top;
+    const int size = std::max(1, std::min(height - 2, Scale(13, WindowDpi(Handle()))));
+    RECT box;
+    box.left = row.left + Scale(2, WindowDpi(Handle()));
+    box.top = row.top + (height - size) / 2;
+    box.right = box.left + size;
+    box.bottom = box.top + size;
+    return box;
+}
+
+RECT CheckList::CheckBoxRect(int row) const {
+    return BoxIn(RowRect(row));
+}
+
+void CheckList::Redraw(int row) {
+    const RECT rect = RowRect(row);
+    if (Handle() != nullptr)
+        ::InvalidateRect(Handle(), &rect, FALSE);
+}
+
+void CheckList::Toggle(int row) {
+    if (!ItemEnabled(row))
+        return;
+    Rows_[static_cast<std::size_t>(row)].Checked = !Rows_[static_cast<std::size_t>(row)].Checked;
+    Redraw(row);
+    if (OnCheckClicked)
+        RunHandler([this, row] { OnCheckClicked(row); });
+}
+
+LRESULT CheckList::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        // The list makes the row current (and takes the focus) first; a click on the box then toggles it.
+        const LRESULT result = Default(message, wParam, lParam);
+        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        const auto hit = ::SendMessageW(Handle(), LB_ITEMFROMPOINT, 0, lParam);
+        const int row = LOWORD(hit);
+        if (HIWORD(hit) == 0 && ValidRow(row)) {
+            const RECT box = CheckBoxRect(row);
+            if (::PtInRect(&box, point))
+                Toggle(row);
+        }
+        return result;
+    }
+    case WM_CHAR:
+        if (wParam == L' ') {
+            Toggle(Current());
+            return 0;
+        }
+        break;
+    case WM_SIZE: {
+        const LRESULT result = Default(message, wParam, lParam);
+        FitRows();
+        return result;
+    }
+    default:
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+bool CheckList::Draw(const DRAWITEMSTRUCT& item) {
+    if (item.itemID == static_cast<UINT>(-1)) {
+        // An empty list with the focus: only the focus frame.
+        if (item.itemState & ODS_FOCUS)
+            ::DrawFocusRect(item.hDC, &item.rcItem);
+        return true;
+    }
+    const int row = static_cast<int>(item.itemID);
+    if (!ValidRow(row))
+        return true;
+    const Row& state = Rows_[static_cast<std::size_t>(row)];
+    HDC dc = item.hDC;
+    const RECT& area = item.rcItem;
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    ::FillRect(dc, &area, ::GetSysColorBrush(COLOR_WINDOW));
+
+    RECT box = BoxIn(area);
+    ::DrawFrameControl(dc, &box, DFC_BUTTON,
+                       DFCS_BUTTONCHECK | DFCS_FLAT | (state.Checked ? DFCS_CHECKED : 0) |
+                           (state.Enabled ? 0 : DFCS_INACTIVE));
+
+    RECT text = area;
+    text.left = box.right + Scale(4, WindowDpi(Handle()));
+    if (selected)
+        ::FillRect(dc, &text, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+    const int saved = ::SaveDC(dc);
+    if (HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0)))
+        ::SelectObject(dc, font);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(!state.Enabled ? COLOR_GRAYTEXT
+                                     : selected     ? COLOR_HIGHLIGHTTEXT
+                                                    : COLOR_WINDOWTEXT));
+    const std::wstring caption = Widen(ItemText(row));
+    RECT inside = text;
+    inside.left += Scale(2, WindowDpi(Handle()));
+    ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &inside,
+                DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    ::RestoreDC(dc, saved);
+    if (item.itemState & ODS_FOCUS)
+        ::DrawFocusRect(dc, &text);
+    return true;
+}
+
+} // namespace zelo::win32

@@ -1,0 +1,143 @@
+#include "Win32TestSupport.h"
+#include "window/win32/Win32Text.h"
+
+#include <cstdint>
+#include <cwchar>
+
+namespace zelo::test {
+
+void PumpPending(HWND dialog) {
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (dialog != nullptr && ::IsDialogMessageW(dialog, &message))
+            continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+int ScriptedDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
+                                const std::string& detail) {
+    Boxes.push_back({text, title, flags, detail});
+    FocusAtBox.push_back(::GetFocus());
+    if (!Answers.empty()) {
+        const int answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    return (flags & 0x0F) == box::YesNo ? box::IdNo : box::IdOk;
+}
+
+std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& filter) {
+    Filters.push_back(filter);
+    if (Files.empty())
+        return std::nullopt;
+    std::optional<std::string> file = Files.front();
+    Files.pop_front();
+    return file;
+}
+
+namespace {
+thread_local BoxAnswerer* ActiveAnswerer = nullptr;
+} // namespace
+
+BoxAnswerer::BoxAnswerer(int answer) : Answer_(answer) {
+    ActiveAnswerer = this;
+    Hook_ = ::SetWindowsHookExW(WH_CBT, Hook, nullptr, ::GetCurrentThreadId());
+}
+
+BoxAnswerer::~BoxAnswerer() {
+    if (Hook_ != nullptr)
+        ::UnhookWindowsHookEx(Hook_);
+    ActiveAnswerer = nullptr;
+}
+
+LRESULT CALLBACK BoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && ActiveAnswerer != nullptr) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        wchar_t windowClass[16] = {};
+        ::GetClassNameW(window, windowClass, 16);
+        if (std::wcscmp(windowClass, L"#32770") == 0) {
+            // The box's text is the static control with the ID 0xFFFF.
+            ActiveAnswerer->Boxes.push_back({WindowText(window), WindowText(::GetDlgItem(window, 0xFFFF)),
+                                             ::GetDlgItem(window, IDNO) != nullptr});
+            ::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(ActiveAnswerer->Answer_), 0);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+Pixels::Pixels(int width, int height) : Width_(width), Height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    Dc_ = ::CreateCompatibleDC(nullptr);
+    Bitmap_ = ::CreateDIBSection(Dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    Bits_ = static_cast<const std::uint32_t*>(bits);
+    Old_ = ::SelectObject(Dc_, Bitmap_);
+}
+
+Pixels::~Pixels() {
+    ::SelectObject(Dc_, Old_);
+    ::DeleteObject(Bitmap_);
+    ::DeleteDC(Dc_);
+}
+
+COLORREF Pixels::At(int x, int y) const {
+    if (Bits_ == nullptr || x < 0 || y < 0 || x >= Width_ || y >= Height_)
+        return CLR_INVALID;
+    ::GdiFlush();
+    const std::uint32_t pixel =
+        Bits_[static_cast<std::size_t>(y) * static_cast<std::size_t>(Width_) + static_cast<std::size_t>(x)];
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+int Pixels::Count(const RECT& area, COLORREF color) const {
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            count += At(x, y) == color ? 1 : 0;
+    return count;
+}
+
+std::string WindowText(HWND window) {
+    if (window == nullptr)
+        return {};
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return win32::Narrow(text);
+}
+
+namespace {
+struct Search {
+    int Id;
+    HWND Found;
+};
+BOOL CALLBACK MatchId(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<Search*>(context);
+    if (::GetDlgCtrlID(window) == search->Id) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+HWND FindControl(HWND root, int id) {
+    Search search{id, nullptr};
+    ::EnumChildWindows(root, MatchId, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+} // namespace zelo::test

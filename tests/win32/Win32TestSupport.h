@@ -1,0 +1,88 @@
+#pragma once
+// Helpers for driving Windows controls in-process: pumping the queue, answering real boxes through a hook,
+// scripted boxes for the window's Dialogs, and pixels of a control's painting.
+#include "app/Dialogs.h"
+#include "window/win32/Win32Api.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelo::test {
+
+// Dispatches every message that is waiting (posted leave events, paints), with the dialog keys of `dialog`.
+void PumpPending(HWND dialog = nullptr);
+
+struct ShownBox {
+    std::string Text;
+    std::string Title;
+    int Flags = 0;
+    std::string Detail;
+};
+
+// Records every box and answers it from a script; a box nobody scripted is answered OK (or No).
+class ScriptedDialogs : public Dialogs {
+public:
+    int MessageBox(const std::string& text, const std::string& title, int flags,
+                   const std::string& detail = {}) override;
+    std::optional<std::string> OpenFile(const std::string& filter) override;
+
+    std::vector<ShownBox> Boxes;
+    std::deque<int> Answers;
+    std::vector<std::string> Filters;
+    std::deque<std::optional<std::string>> Files;
+    // The focus while the box was up, as the handler left it.
+    std::vector<HWND> FocusAtBox;
+};
+
+// Real message boxes of this thread are answered the moment they become active; what they showed is kept.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(int answer);
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+    struct Seen {
+        std::string Title;
+        std::string Text;
+        bool HasNo = false;
+    };
+    std::vector<Seen> Boxes;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK Hook_ = nullptr;
+    int Answer_;
+};
+
+// A control painted into a 32-bit bitmap: WM_PRINTCLIENT or owner drawing of one item.
+class Pixels {
+public:
+    Pixels(int width, int height);
+    ~Pixels();
+    Pixels(const Pixels&) = delete;
+    Pixels& operator=(const Pixels&) = delete;
+    HDC Dc() const { return Dc_; }
+    COLORREF At(int x, int y) const;
+    // How many pixels of a rectangle have the colour.
+    int Count(const RECT& area, COLORREF color) const;
+    int Width() const { return Width_; }
+    int Height() const { return Height_; }
+
+private:
+    HDC Dc_ = nullptr;
+    HBITMAP Bitmap_ = nullptr;
+    HGDIOBJ Old_ = nullptr;
+    const std::uint32_t* Bits_ = nullptr;
+    int Width_;
+    int Height_;
+};
+
+// The window text of any window, UTF-8.
+std::string WindowText(HWND window);
+// A control of a window by its ID, looked for among all its descendants.
+HWND FindControl(HWND root, int id);
+
+} // namespace zelo::test
