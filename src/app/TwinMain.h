@@ -1,5 +1,5 @@
 #pragma once
-#include "app/Dialogs.h"
+#include "window/Dialogs.h"
 #include "app/GroupLineIndex.h"
 #include "device/EibConverter.h"
 #include "ets/EtsImport.h"

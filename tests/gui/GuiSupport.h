@@ -1,6 +1,6 @@
 #pragma once
 #include "Process.h"
-#include "app/Dialogs.h"
+#include "window/Dialogs.h"
 #include "app/TwinMain.h"
 
 #include <QString>

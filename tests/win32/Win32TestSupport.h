@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for driving Windows controls in-process: pumping the queue, answering real boxes through a hook,
 // scripted boxes for the window's Dialogs, and pixels of a control's painting.
-#include "app/Dialogs.h"
+#include "window/Dialogs.h"
 #include "window/win32/Win32Api.h"
 
 #include <deque>

@@ -1,6 +1,6 @@
 #pragma once
 // The modal boxes and the open-file dialog of the Windows view: MessageBoxW and GetOpenFileNameW.
-#include "app/Dialogs.h"
+#include "window/Dialogs.h"
 #include "window/win32/Win32Api.h"
 
 #include <string>

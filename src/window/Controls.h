@@ -1,0 +1,161 @@
+#pragma once
+// The controls the window's logic reads and writes. Each view implements them over its own widgets (Qt on
+// Linux, plain Win32 controls on Windows); the logic's tests implement them with fakes.
+//
+// Rules every implementation keeps:
+// - Texts are UTF-8. Indexes count from 0; -1 means "none".
+// - A change made through these calls raises no event: only the user's own actions (leaving a field, a click,
+//   a toggle, a choice, typing into the command list, the close box) are forwarded to the logic's handlers.
+// - Enabled() is the control's own state. Disabling a container makes its contents unusable without changing
+//   their own states, so enabling it again gives each control its state back.
+#include <string>
+#include <vector>
+
+namespace zelo {
+
+class IControl {
+public:
+    virtual ~IControl() = default;
+    virtual bool Enabled() const = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    // Moves the keyboard focus here. The field that loses it is not being left by the user (see TwinMain).
+    virtual void SetFocus() = 0;
+};
+
+// A panel holding other controls.
+using IContainer = IControl;
+// A push button; its caption and accelerator are the view's.
+using IButton = IControl;
+
+// A single-line edit field.
+class IEditField : public IControl {
+public:
+    virtual std::string Text() const = 0;
+    virtual void SetText(const std::string& text) = 0;
+};
+
+class ICheckBox : public IControl {
+public:
+    virtual bool Checked() const = 0;
+    virtual void SetChecked(bool checked) = 0;
+};
+
+// A group of radio buttons; the item index is the button chosen.
+class IRadioGroup : public IControl {
+public:
+    virtual int ItemIndex() const = 0;
+    virtual void SetItemIndex(int index) = 0;
+};
+
+// A drop-down list without typing.
+class IComboBox : public IControl {
+public:
+    // Replaces the entries; nothing is chosen afterwards.
+    virtual void SetItems(const std::vector<std::string>& items) = 0;
+    virtual int ItemCount() const = 0;
+    virtual std::string ItemText(int index) const = 0;
+    virtual int ItemIndex() const = 0;
+    virtual void SetItemIndex(int index) = 0;
+};
+
+// A list of check boxes (shown in two columns), each row with its own check mark and enabled state, and a
+// current row. The user toggles only enabled rows; a toggle makes its row current before the logic hears of
+// it.
+class ICheckList : public IControl {
+public:
+    // Replaces the rows: all enabled, none checked, no current row.
+    virtual void SetItems(const std::vector<std::string>& items) = 0;
+    virtual int Count() const = 0;
+    virtual bool Checked(int row) const = 0;
+    virtual void SetChecked(int row, bool checked) = 0;
+    virtual bool ItemEnabled(int row) const = 0;
+    virtual void SetItemEnabled(int row, bool enabled) = 0;
+    virtual int CurrentRow() const = 0;
+    virtual void SetCurrentRow(int row) = 0;
+};
+
+// The multi-line command list, seen as lines: the text split at its line ends. An empty text is one empty
+// line, and a text that ends with a line end has an empty last line. Lines passed in hold no line end.
+class ICommandList : public IControl {
+public:
+    virtual int LineCount() const = 0;
+    virtual std::string Line(int index) const = 0;
+    // Replaces the text of one line; the others keep their text and order.
+    virtual void ReplaceLine(int index, const std::string& text) = 0;
+    // Inserts a line before line index, which then follows it; index == LineCount() adds a new last line
+    // after a line end put behind the present last one.
+    virtual void InsertLine(int index, const std::string& text) = 0;
+    // The whole text, lines joined by "\n".
+    virtual std::string Text() const = 0;
+    virtual void SetText(const std::string& text) = 0;
+};
+
+// A label the logic writes; RepaintNow shows a new text at once, even while a handler still runs.
+class ILabel {
+public:
+    virtual ~ILabel() = default;
+    virtual void SetText(const std::string& text) = 0;
+    virtual void RepaintNow() = 0;
+};
+
+// A horizontal bar gauge that shows its percentage.
+class IGauge {
+public:
+    virtual ~IGauge() = default;
+    virtual void SetMinimum(int value) = 0;
+    virtual void SetMaximum(int value) = 0;
+    virtual void SetPosition(int value) = 0;
+    virtual void RepaintNow() = 0;
+};
+
+// The window itself.
+class IForm {
+public:
+    virtual ~IForm() = default;
+    virtual std::string Caption() const = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    // The hourglass over the whole screen, or the default cursor back.
+    virtual void SetWaitCursor(bool waiting) = 0;
+    // Handles the window messages that are waiting (repaints, clicks, the close box) and returns.
+    virtual void ProcessPendingEvents() = 0;
+    // Asks the window to close, as the close box does; the view then asks TwinMain::FormCloseQuery.
+    virtual void Close() = 0;
+    // Ends the application's message loop; the window is destroyed afterwards.
+    virtual void Terminate() = 0;
+};
+
+// Every control the logic uses, by the names the window has always given them. A view fills this in once
+// its controls exist and hands it to TwinMain; the controls outlive it.
+struct WindowControls {
+    IForm* winMain = nullptr;
+    // Bands
+    IContainer* DeviceSetupContainer = nullptr;
+    IContainer* GroupAddressContainer = nullptr;
+    ICommandList* CommandList = nullptr;
+    IContainer* ButtonContainer = nullptr;
+    // Device setup
+    IComboBox* cmbDevice = nullptr;
+    IComboBox* cmbBaudrate = nullptr;
+    IEditField* txtPhyAdr = nullptr;
+    ICheckBox* chkPrintSource = nullptr;
+    ICheckBox* chkPrintHex = nullptr;
+    ICheckBox* chkFullDuplex = nullptr;
+    // Group addresses
+    IEditField* txtGrpAdrStart = nullptr;
+    IEditField* txtGrpAdrEnd = nullptr;
+    IRadioGroup* grpAccessType = nullptr;
+    ICheckList* EibDptList = nullptr;
+    IButton* btnAdd = nullptr;
+    IButton* btnAddAll = nullptr;
+    IButton* btnIgnore = nullptr;
+    IButton* btnImport = nullptr;
+    IButton* btnAbort = nullptr;
+    // Progress
+    ILabel* labStatus = nullptr;
+    IGauge* ProgressBar = nullptr;
+    // Buttons
+    IButton* btnDownload = nullptr;
+    IButton* btnExit = nullptr;
+};
+
+} // namespace zelo
