@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace zelo;
@@ -284,7 +285,7 @@ TEST_F(MinimalWindow, TheCheckListShowsItsRowsTopToBottomInTwoColumnsWithoutScro
     }
     EXPECT_EQ(last.left, tenth.left);
     EXPECT_EQ(List.ItemText(0), std::string(DatapointTypeNames[0]));
-    EXPECT_EQ(List.Current(), -1) << "nothing current at first";
+    EXPECT_EQ(List.CurrentRow(), -1) << "nothing current at first";
 }
 
 TEST_F(MinimalWindow, OnlyTheUserTogglesEnabledRows) {
@@ -329,13 +330,13 @@ TEST_F(MinimalWindow, OnlyTheUserTogglesEnabledRows) {
             ClickList({line.right - 4, (line.top + line.bottom) / 2});
             break;
         case Action::Space:
-            List.SetCurrent(row.Row);
+            List.SetCurrentRow(row.Row);
             ::SendMessageW(List.Handle(), WM_CHAR, L' ', 0);
             break;
         }
         EXPECT_EQ(List.Checked(row.Row), row.Checked);
         EXPECT_EQ(Toggled, std::vector<int>(static_cast<std::size_t>(row.Toggles), row.Row));
-        EXPECT_EQ(List.Current(), row.Row) << "the row is current, also when it cannot be toggled";
+        EXPECT_EQ(List.CurrentRow(), row.Row) << "the row is current, also when it cannot be toggled";
         for (int i = 0; i < List.Count(); ++i) {
             if (i != row.Row) {
                 EXPECT_FALSE(List.Checked(i)) << i;
@@ -397,28 +398,41 @@ TEST_F(MinimalWindow, AnAmpersandLetterClicksItsButton) {
 }
 
 TEST_F(MinimalWindow, TheCommandListEditsLinesAndHoldsTensOfThousands) {
+    constexpr int AtEnd = -1;
     const struct {
         const char* Name;
         std::string Before;
-        int Replace; // -1: none
-        std::vector<std::string> Appends;
+        std::vector<std::pair<int, std::string>> Inserts; // before line n, or AtEnd
+        int Replace;                                      // -1: none
         std::vector<std::string> After;
     } rows[] = {
-        {"empty list", "", -1, {"#SETUP"}, {"#SETUP", ""}},
-        {"after a line end", "#SETUP\r\n", -1, {"#DG"}, {"#SETUP", "#DG", ""}},
-        {"after a typed line", "#SETUP\r\ntyped", -1, {"#DG"}, {"#SETUP", "typed", "#DG"}},
-        {"three in a row after a line end", "#SETUP\r\n", -1, {"a", "b", "c"}, {"#SETUP", "a", "b", "c", ""}},
-        {"three in a row after a typed line", "t", -1, {"a", "b", "c"}, {"t", "a", "b", "c"}},
-        {"replace the first line", "\r\n", 0, {}, {"#SETUP=1.1.1", ""}},
-        {"replace a middle line", "a\r\nb\r\nc", 1, {}, {"a", "#SETUP=1.1.1", "c"}},
-        {"append, then replace the appended line", "s\r\n", 1, {"x"}, {"s", "#SETUP=1.1.1", ""}},
-        {"line ends in a line stay one line", "a\r\n", -1, {"x\r\ny"}, {"a", "x  y", ""}},
+        {"empty text: one empty line", "", {}, -1, {""}},
+        {"a new last line into an empty text", "", {{AtEnd, "#SETUP"}}, -1, {"", "#SETUP"}},
+        {"a new last line after a line end", "#SETUP\n", {{AtEnd, "#DG"}}, -1, {"#SETUP", "", "#DG"}},
+        {"a new last line after a typed one",
+         "#SETUP\ntyped",
+         {{AtEnd, "#DG"}},
+         -1,
+         {"#SETUP", "typed", "#DG"}},
+        {"three last lines in a row",
+         "t",
+         {{AtEnd, "a"}, {AtEnd, "b"}, {AtEnd, "c"}},
+         -1,
+         {"t", "a", "b", "c"}},
+        {"before the first line", "a\nb", {{0, "x"}}, -1, {"x", "a", "b"}},
+        {"before a middle line", "a\nb\nc", {{2, "x"}}, -1, {"a", "b", "x", "c"}},
+        {"a last line, then one before it", "a", {{AtEnd, "c"}, {1, "b"}}, -1, {"a", "b", "c"}},
+        {"replace the first line", "\n", {}, 0, {"#SETUP=1.1.1", ""}},
+        {"replace a middle line", "a\nb\nc", {}, 1, {"a", "#SETUP=1.1.1", "c"}},
+        {"replace a line just added", "s", {{AtEnd, "x"}}, 1, {"s", "#SETUP=1.1.1"}},
+        {"line ends in a new line become blanks", "a", {{AtEnd, "x\r\ny"}}, -1, {"a", "x  y"}},
+        {"any line end splits a text", "a\nb\rc\r\nd", {}, -1, {"a", "b", "c", "d"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
-        Text.SetAllText(row.Before);
-        for (const std::string& line : row.Appends)
-            Text.AppendLine(line);
+        Text.SetText(row.Before);
+        for (const auto& [before, line] : row.Inserts)
+            Text.InsertLine(before == AtEnd ? Text.LineCount() : before, line);
         EXPECT_EQ(Text.LineCount(), static_cast<int>(row.After.size()))
             << "counted before the lines are shown";
         if (row.Replace >= 0)
@@ -427,25 +441,29 @@ TEST_F(MinimalWindow, TheCommandListEditsLinesAndHoldsTensOfThousands) {
         EXPECT_EQ(Text.LineCount(), static_cast<int>(row.After.size()));
         for (int i = 0; i < Text.LineCount(); ++i)
             EXPECT_EQ(Text.Line(i), row.After[static_cast<std::size_t>(i)]);
+        std::string joined;
+        for (std::size_t i = 0; i < row.After.size(); ++i)
+            joined += (i > 0 ? "\n" : "") + row.After[i];
+        EXPECT_EQ(Text.Text(), joined);
     }
 
-    // Appended lines reach the control by the message loop too, where the user sees them.
-    Text.SetAllText("#SETUP\r\n");
-    Text.AppendLine("#DG");
+    // New last lines reach the control by the message loop too, where the user sees them.
+    Text.SetText("#SETUP");
+    Text.InsertLine(1, "#DG");
     PumpPending(Window.Handle());
-    EXPECT_EQ(zelo::test::WindowText(Text.Handle()), "#SETUP\r\n#DG\r\n");
+    EXPECT_EQ(zelo::test::WindowText(Text.Handle()), "#SETUP\r\n#DG");
 
     // Far beyond the edit control's default limit of about 30000 characters.
-    std::string many;
+    std::string many = "#SETUP=15.15.255;OFF;OFF;OFF";
     for (int i = 0; i < 33000; ++i)
-        many += "#DG=1/2/3;1/2/4;EIS1;RW\r\n";
-    Text.SetAllText(many);
+        many += "\n#DG=1/2/3;1/2/4;EIS1;RW";
+    Text.SetText(many);
     for (int i = 0; i < 3; ++i)
-        Text.AppendLine("#DG=15/7/255;15/7/255;OTHER;RW");
+        Text.InsertLine(Text.LineCount(), "#DG=15/7/255;15/7/255;OTHER;RW");
     ASSERT_EQ(Text.LineCount(), 33004);
-    EXPECT_EQ(Text.Line(33002), "#DG=15/7/255;15/7/255;OTHER;RW");
-    Text.ReplaceLine(0, "#SETUP=15.15.255;OFF;OFF;OFF");
-    EXPECT_EQ(Text.Line(0), "#SETUP=15.15.255;OFF;OFF;OFF");
+    EXPECT_EQ(Text.Line(33003), "#DG=15/7/255;15/7/255;OTHER;RW");
+    Text.ReplaceLine(0, "#SETUP=1.1.1;OFF;OFF;OFF");
+    EXPECT_EQ(Text.Line(0), "#SETUP=1.1.1;OFF;OFF;OFF");
 }
 
 } // namespace

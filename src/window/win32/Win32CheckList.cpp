@@ -59,14 +59,14 @@ void CheckList::SetItemEnabled(int row, bool enabled) {
     Redraw(row);
 }
 
-int CheckList::Current() const {
+int CheckList::CurrentRow() const {
     if (Handle() == nullptr)
         return -1;
     const auto row = ::SendMessageW(Handle(), LB_GETCURSEL, 0, 0);
     return row == LB_ERR ? -1 : static_cast<int>(row);
 }
 
-void CheckList::SetCurrent(int row) {
+void CheckList::SetCurrentRow(int row) {
     if (Handle() != nullptr)
         ::SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(ValidRow(row) ? row : -1), 0);
 }
@@ -156,7 +156,7 @@ LRESULT CheckList::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CHAR:
         if (wParam == L' ') {
-            Toggle(Current());
+            Toggle(CurrentRow());
             return 0;
         }
         break;

@@ -9,19 +9,20 @@
 
 namespace zelo::win32 {
 
-class CheckList : public Control {
+class CheckList : public ControlFor<ICheckList> {
 public:
     void Create(HWND parent, int id, int columns);
-    void SetItems(const std::vector<std::string>& items);
-    int Count() const { return static_cast<int>(Rows_.size()); }
+    // All enabled, none checked, no current row.
+    void SetItems(const std::vector<std::string>& items) override;
+    int Count() const override { return static_cast<int>(Rows_.size()); }
     std::string ItemText(int row) const;
-    bool Checked(int row) const;
-    void SetChecked(int row, bool checked);
-    bool ItemEnabled(int row) const;
-    void SetItemEnabled(int row, bool enabled);
+    bool Checked(int row) const override;
+    void SetChecked(int row, bool checked) override;
+    bool ItemEnabled(int row) const override;
+    void SetItemEnabled(int row, bool enabled) override;
     // The current row (-1 for none).
-    int Current() const;
-    void SetCurrent(int row);
+    int CurrentRow() const override;
+    void SetCurrentRow(int row) override;
     // Fits the rows and columns into the list's size; call after a move or a change of font.
     void FitRows();
     // The rectangle of a row and of its check box, in the list's client coordinates.

@@ -357,13 +357,13 @@ void RadioGroup::FrameControl::Create(HWND parent, int id, const std::string& ca
     Control::Create(L"BUTTON", caption, BS_GROUPBOX, 0, parent, id);
 }
 
-void RadioGroup::Create(HWND parent, int frameId, int firstItemId, const std::string& caption,
+void RadioGroup::Create(HWND parent, int frameId, const std::vector<int>& itemIds, const std::string& caption,
                         const std::vector<std::string>& items) {
-    Frame_.Create(parent, frameId, caption);
     Items_.clear();
-    for (std::size_t i = 0; i < items.size(); ++i) {
+    // The buttons before their frame: the frame lies beneath them and the Tab key meets the buttons only.
+    for (std::size_t i = 0; i < items.size() && i < itemIds.size(); ++i) {
         auto item = std::make_unique<RadioButton>();
-        item->Create(parent, firstItemId + static_cast<int>(i), items[i], i == 0);
+        item->Create(parent, itemIds[i], items[i], i == 0);
         const int index = static_cast<int>(i);
         item->OnClick = [this, index] {
             if (OnClick)
@@ -371,6 +371,7 @@ void RadioGroup::Create(HWND parent, int frameId, int firstItemId, const std::st
         };
         Items_.push_back(std::move(item));
     }
+    Frame_.Create(parent, frameId, caption);
 }
 
 int RadioGroup::ItemIndex() const {
@@ -383,6 +384,16 @@ int RadioGroup::ItemIndex() const {
 void RadioGroup::SetItemIndex(int index) {
     for (std::size_t i = 0; i < Items_.size(); ++i)
         Items_[i]->SetChecked(static_cast<int>(i) == index);
+}
+
+bool RadioGroup::Enabled() const {
+    return Frame_.Enabled();
+}
+
+void RadioGroup::SetFocus() {
+    const int index = ItemIndex();
+    if (!Items_.empty())
+        Items_[static_cast<std::size_t>(index >= 0 ? index : 0)]->Focus();
 }
 
 void RadioGroup::SetEnabled(bool enabled) {
@@ -414,12 +425,12 @@ void ComboBox::SetItems(const std::vector<std::string>& items) {
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-int ComboBox::Count() const {
+int ComboBox::ItemCount() const {
     return Handle() != nullptr ? static_cast<int>(::SendMessageW(Handle(), CB_GETCOUNT, 0, 0)) : 0;
 }
 
 std::string ComboBox::ItemText(int index) const {
-    if (Handle() == nullptr || index < 0 || index >= Count())
+    if (Handle() == nullptr || index < 0 || index >= ItemCount())
         return {};
     const auto length = ::SendMessageW(Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length <= 0)
@@ -438,6 +449,28 @@ int ComboBox::ItemIndex() const {
 void ComboBox::SetItemIndex(int index) {
     if (Handle() != nullptr)
         ::SendMessageW(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int ComboBox::WidestItemWidth() const {
+    if (Handle() == nullptr)
+        return 0;
+    int widest = 0;
+    if (HDC dc = ::GetDC(Handle())) {
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0));
+        HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+        for (int i = 0; i < ItemCount(); ++i) {
+            const std::wstring text = Widen(ItemText(i));
+            SIZE size{};
+            if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size))
+                widest = std::max(widest, static_cast<int>(size.cx));
+        }
+        if (old != nullptr)
+            ::SelectObject(dc, old);
+        ::ReleaseDC(Handle(), dc);
+    }
+    const UINT dpi = WindowDpi(Handle());
+    // The arrow button, the frame and a little room either side of the text.
+    return widest + ::GetSystemMetrics(SM_CXVSCROLL) * static_cast<int>(dpi) / 96 + Scale(12, dpi);
 }
 
 void ComboBox::Notified(int code) {
@@ -566,6 +599,23 @@ std::wstring OneLine(const std::string& text) {
     return line;
 }
 
+// The edit control ends its lines with CR LF only.
+std::wstring WithControlLineEnds(const std::string& text) {
+    const std::wstring wide = Widen(text);
+    std::wstring out;
+    out.reserve(wide.size() + wide.size() / 16);
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        if (wide[i] == L'\r' || wide[i] == L'\n') {
+            out += L"\r\n";
+            if (wide[i] == L'\r' && i + 1 < wide.size() && wide[i + 1] == L'\n')
+                ++i;
+        } else {
+            out += wide[i];
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 void MultiLineEdit::Create(HWND parent, int id) {
@@ -595,7 +645,10 @@ LRESULT MultiLineEdit::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXTLENGTH:
     case WM_PAINT:
     case WM_SETFOCUS:
-        // Whoever reads or shows the text sees the gathered lines too.
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+        // Whoever reads, shows or edits the text meets the gathered lines too.
         Flush();
         break;
     default:
@@ -635,31 +688,57 @@ std::string MultiLineEdit::Line(int index) const {
 }
 
 std::vector<std::string> MultiLineEdit::Lines() const {
-    const std::string all = AllText();
+    const std::string all = Text();
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (;;) {
-        const std::size_t end = all.find("\r\n", start);
+        const std::size_t end = all.find('\n', start);
         if (end == std::string::npos) {
             lines.push_back(all.substr(start));
             break;
         }
         lines.push_back(all.substr(start, end - start));
-        start = end + 2;
+        start = end + 1;
     }
     return lines;
 }
 
-std::string MultiLineEdit::AllText() const {
+std::string MultiLineEdit::Text() const {
     Flush();
-    return Text();
+    std::string text = Control::Text();
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            text[out++] = text[i];
+    text.resize(out);
+    return text;
 }
 
-void MultiLineEdit::SetAllText(const std::string& text) {
+void MultiLineEdit::SetText(const std::string& text) {
     Pending_.clear();
     PendingLines_ = 0;
+    if (Handle() == nullptr)
+        return;
     ++ProgramEdits_;
-    SetText(text);
+    ::SetWindowTextW(Handle(), WithControlLineEnds(text).c_str());
+    --ProgramEdits_;
+}
+
+void MultiLineEdit::ReplaceRange(LRESULT start, LRESULT end, const std::wstring& text) const {
+    ++ProgramEdits_;
+    DWORD selStart = 0;
+    DWORD selEnd = 0;
+    ::SendMessageW(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+                   reinterpret_cast<LPARAM>(&selEnd));
+    ::SendMessageW(Handle(), EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+    ::SendMessageW(Handle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    // The user's selection stays where it was, moved along when the change lies before it.
+    const auto shift = static_cast<long long>(text.size()) - (end - start);
+    const auto moved = [&](DWORD at) {
+        return static_cast<WPARAM>(static_cast<long long>(at) >= end ? static_cast<long long>(at) + shift
+                                                                     : at);
+    };
+    ::SendMessageW(Handle(), EM_SETSEL, moved(selStart), static_cast<LPARAM>(moved(selEnd)));
     --ProgramEdits_;
 }
 
@@ -669,15 +748,7 @@ void MultiLineEdit::Flush() const {
     const std::wstring lines = std::exchange(Pending_, {});
     PendingLines_ = 0;
     const int length = ::GetWindowTextLengthW(Handle());
-    ++ProgramEdits_;
-    DWORD selStart = 0;
-    DWORD selEnd = 0;
-    ::SendMessageW(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
-                   reinterpret_cast<LPARAM>(&selEnd));
-    ::SendMessageW(Handle(), EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    ::SendMessageW(Handle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(lines.c_str()));
-    ::SendMessageW(Handle(), EM_SETSEL, selStart, selEnd);
-    --ProgramEdits_;
+    ReplaceRange(length, length, lines);
 }
 
 void MultiLineEdit::ReplaceLine(int index, const std::string& text) {
@@ -686,33 +757,23 @@ void MultiLineEdit::ReplaceLine(int index, const std::string& text) {
         return;
     const auto start = ::SendMessageW(Handle(), EM_LINEINDEX, static_cast<WPARAM>(index), 0);
     const auto length = ::SendMessageW(Handle(), EM_LINELENGTH, static_cast<WPARAM>(start), 0);
-    const std::wstring line = OneLine(text);
-    ++ProgramEdits_;
-    DWORD selStart = 0;
-    DWORD selEnd = 0;
-    ::SendMessageW(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
-                   reinterpret_cast<LPARAM>(&selEnd));
-    ::SendMessageW(Handle(), EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(start + length));
-    ::SendMessageW(Handle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
-    ::SendMessageW(Handle(), EM_SETSEL, selStart, selEnd);
-    --ProgramEdits_;
+    ReplaceRange(start, start + length, OneLine(text));
 }
 
-void MultiLineEdit::AppendLine(const std::string& text) {
-    if (Handle() == nullptr)
+void MultiLineEdit::InsertLine(int index, const std::string& text) {
+    if (Handle() == nullptr || index < 0 || index > LineCount())
         return;
-    if (Pending_.empty()) {
-        // A text that ends with a line end (or is empty) takes the new line in the place of its last, empty
-        // one, ended by a line end of its own; otherwise the new line starts behind a line end. Lines
-        // gathered after it keep to the same form.
-        const int length = ::GetWindowTextLengthW(Handle());
-        const int lines = static_cast<int>(::SendMessageW(Handle(), EM_GETLINECOUNT, 0, 0));
-        PendingEndsLines_ = length == 0 || ::SendMessageW(Handle(), EM_LINEINDEX,
-                                                          static_cast<WPARAM>(lines - 1), 0) == length;
-        ::PostMessageW(Handle(), WmFlushLines, 0, 0);
+    if (index == LineCount()) {
+        // A new last line: gathered, so a run of them reaches the control in one piece.
+        if (Pending_.empty())
+            ::PostMessageW(Handle(), WmFlushLines, 0, 0);
+        Pending_ += L"\r\n" + OneLine(text);
+        ++PendingLines_;
+        return;
     }
-    Pending_ += PendingEndsLines_ ? OneLine(text) + L"\r\n" : L"\r\n" + OneLine(text);
-    ++PendingLines_;
+    Flush();
+    const auto start = ::SendMessageW(Handle(), EM_LINEINDEX, static_cast<WPARAM>(index), 0);
+    ReplaceRange(start, start, OneLine(text) + L"\r\n");
 }
 
 } // namespace zelo::win32

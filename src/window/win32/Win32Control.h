@@ -1,6 +1,7 @@
 #pragma once
 // The Windows controls of the view: thin wrappers around CreateWindowEx controls. Each wrapper subclasses its
 // control, so the notifications its parent receives (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*) come back to it.
+#include "window/Controls.h"
 #include "window/win32/Win32Api.h"
 
 #include <exception>
@@ -89,9 +90,17 @@ private:
     HWND Handle_ = nullptr;
 };
 
+// A control that the window's logic sees through one of its interfaces.
+template <typename Interface> class ControlFor : public Control, public Interface {
+public:
+    bool Enabled() const override { return Control::Enabled(); }
+    void SetEnabled(bool enabled) override { Control::SetEnabled(enabled); }
+    void SetFocus() override { Control::Focus(); }
+};
+
 // A plain panel that holds controls; disabling it makes everything inside unusable while each control keeps
 // its own state.
-class Panel : public Control {
+class Panel : public ControlFor<IContainer> {
 public:
     void Create(HWND parent, int id);
 };
@@ -99,16 +108,18 @@ public:
 // A single-line edit field. Leaving it (the focus moves to another control of the same window) raises
 // OnLeave once the focus change is complete. Losing the focus to another window, to a box or a menu, or
 // because the program moves the focus, is no leave.
-class EditField : public Control {
+class EditField : public ControlFor<IEditField> {
 public:
     void Create(HWND parent, int id, DWORD extraStyle = 0);
+    std::string Text() const override { return Control::Text(); }
+    void SetText(const std::string& text) override { Control::SetText(text); }
     std::function<void()> OnLeave;
 
 protected:
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-class Button : public Control {
+class Button : public ControlFor<IButton> {
 public:
     void Create(HWND parent, int id, const std::string& caption);
     std::function<void()> OnClick;
@@ -117,11 +128,11 @@ protected:
     void Notified(int code) override;
 };
 
-class CheckBox : public Control {
+class CheckBox : public ControlFor<ICheckBox> {
 public:
     void Create(HWND parent, int id, const std::string& caption);
-    bool Checked() const;
-    void SetChecked(bool checked);
+    bool Checked() const override;
+    void SetChecked(bool checked) override;
     // After the user toggled the box.
     std::function<void()> OnClick;
 
@@ -143,16 +154,20 @@ protected:
 
 // A captioned frame with radio buttons; the frame and the buttons are siblings, so the dialog keys move
 // between the buttons.
-class RadioGroup {
+class RadioGroup : public IRadioGroup {
 public:
-    void Create(HWND parent, int frameId, int firstItemId, const std::string& caption,
+    // The items get the IDs itemIds, in order.
+    void Create(HWND parent, int frameId, const std::vector<int>& itemIds, const std::string& caption,
                 const std::vector<std::string>& items);
-    int ItemIndex() const;
-    void SetItemIndex(int index);
+    int ItemIndex() const override;
+    void SetItemIndex(int index) override;
+    bool Enabled() const override;
+    void SetEnabled(bool enabled) override;
+    // To the chosen item (the first when none is).
+    void SetFocus() override;
     int Count() const { return static_cast<int>(Items_.size()); }
     Control& Frame() { return Frame_; }
     RadioButton& Item(int index) { return *Items_.at(static_cast<std::size_t>(index)); }
-    void SetEnabled(bool enabled);
     void SetFont(HFONT font);
     // The user chose an item (its index).
     std::function<void(int)> OnClick;
@@ -167,15 +182,18 @@ private:
 };
 
 // A drop-down list without typing.
-class ComboBox : public Control {
+class ComboBox : public ControlFor<IComboBox> {
 public:
     void Create(HWND parent, int id);
-    void SetItems(const std::vector<std::string>& items);
-    int Count() const;
-    std::string ItemText(int index) const;
-    int ItemIndex() const;
+    // Nothing is chosen afterwards.
+    void SetItems(const std::vector<std::string>& items) override;
+    int ItemCount() const override;
+    std::string ItemText(int index) const override;
+    int ItemIndex() const override;
     // Chosen by the program: no change event.
-    void SetItemIndex(int index);
+    void SetItemIndex(int index) override;
+    // The width the widest entry needs, frame and arrow included.
+    int WidestItemWidth() const;
     std::function<void()> OnChange;
 
 protected:
@@ -183,11 +201,12 @@ protected:
 };
 
 // Static text. Ampersands show as they are: status texts come from files and from the gateway.
-class Label : public Control {
+class Label : public Control, public ILabel {
 public:
     void Create(HWND parent, int id, const std::string& text, DWORD align = SS_LEFT);
+    void SetText(const std::string& text) override { Control::SetText(text); }
     // Paints a changed text at once, also in the middle of a handler.
-    void RepaintNow();
+    void RepaintNow() override;
 };
 
 // A black caption bar with its text in white bold type, behind a lowered bevel.
@@ -207,17 +226,17 @@ private:
 int GaugePercent(int minimum, int maximum, int position);
 
 // A horizontal bar gauge, black on white, with its percentage done in the middle.
-class Gauge : public Control {
+class Gauge : public Control, public IGauge {
 public:
     void Create(HWND parent, int id);
-    void SetMinimum(int value);
-    void SetMaximum(int value);
-    void SetPosition(int value);
+    void SetMinimum(int value) override;
+    void SetMaximum(int value) override;
+    void SetPosition(int value) override;
     int Minimum() const { return Minimum_; }
     int Maximum() const { return Maximum_; }
     int Position() const { return Position_; }
     int Percent() const { return GaugePercent(Minimum_, Maximum_, Position_); }
-    void RepaintNow();
+    void RepaintNow() override;
 
 protected:
     bool Draw(const DRAWITEMSTRUCT& item) override;
@@ -230,21 +249,22 @@ private:
 };
 
 // The multi-line text of the command list, read and written by line. Its text limit is lifted, so lists of
-// tens of thousands of lines fit; the Tab key moves on to the next control. Appended lines are gathered and
-// handed to the control in one piece when the program next reads the text or returns to the message loop:
-// an edit control repaints on every change, which made long runs of appends crawl.
-class MultiLineEdit : public Control {
+// tens of thousands of lines fit; the Tab key moves on to the next control. Lines added at the end are
+// gathered and handed to the control in one piece when the program next reads the text or returns to the
+// message loop: an edit control repaints on every change, which made long runs of additions crawl.
+class MultiLineEdit : public ControlFor<ICommandList> {
 public:
     void Create(HWND parent, int id);
-    int LineCount() const;
-    std::string Line(int index) const;
+    int LineCount() const override;
+    std::string Line(int index) const override;
+    void ReplaceLine(int index, const std::string& text) override;
+    // Line ends in the text become blanks: it is one line.
+    void InsertLine(int index, const std::string& text) override;
+    // Lines joined by "\n".
+    std::string Text() const override;
+    // Any of CR LF, LF and CR ends a line.
+    void SetText(const std::string& text) override;
     std::vector<std::string> Lines() const;
-    // Replaces the text of one line (without its line end).
-    void ReplaceLine(int index, const std::string& text);
-    // Appends a line; the text is treated as one line (line ends in it become blanks).
-    void AppendLine(const std::string& text);
-    void SetAllText(const std::string& text);
-    std::string AllText() const;
     // Hands gathered lines to the control now.
     void Flush() const;
     // The user changed the text (not the program).
@@ -255,10 +275,10 @@ protected:
     void Notified(int code) override;
 
 private:
+    void ReplaceRange(LRESULT start, LRESULT end, const std::wstring& text) const;
     mutable int ProgramEdits_ = 0;
     mutable std::wstring Pending_;
     mutable int PendingLines_ = 0;
-    bool PendingEndsLines_ = false;
 };
 
 } // namespace zelo::win32
