@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <utility>
+#include <vector>
 
 namespace zelo::win32 {
 
@@ -292,14 +293,53 @@ void EditField::Create(HWND parent, int id, DWORD extraStyle) {
     Control::Create(L"EDIT", {}, WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | extraStyle, 0, parent, id);
 }
 
+namespace {
+
+// Fields left whose judgement is still to come, in the order they were left.
+std::vector<EditField*>& LeftFields() {
+    static std::vector<EditField*> fields;
+    return fields;
+}
+
+// Takes a field off the list; true when it was on it.
+bool TakeLeft(EditField* field) {
+    auto& fields = LeftFields();
+    const auto found = std::find(fields.begin(), fields.end(), field);
+    if (found == fields.end())
+        return false;
+    fields.erase(found);
+    return true;
+}
+
+} // namespace
+
+EditField::~EditField() {
+    TakeLeft(this);
+}
+
+bool EditField::JudgeLeftFields() {
+    bool judged = false;
+    while (!LeftFields().empty()) {
+        EditField* field = LeftFields().front();
+        LeftFields().erase(LeftFields().begin());
+        RunHandler(field->OnLeave);
+        judged = true;
+    }
+    return judged;
+}
+
 LRESULT EditField::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KILLFOCUS && OnLeave && !ProgramMovesFocus()) {
         const HWND next = reinterpret_cast<HWND>(wParam);
         // Only a move to another control of this window leaves the field.
-        if (next != nullptr && next != Handle() && ::IsChild(::GetAncestor(Handle(), GA_ROOT), next))
+        if (next != nullptr && next != Handle() && ::IsChild(::GetAncestor(Handle(), GA_ROOT), next)) {
+            TakeLeft(this);
+            LeftFields().push_back(this);
             ::PostMessageW(Handle(), WmFieldLeft, 0, 0);
+        }
     } else if (message == WmFieldLeft) {
-        RunHandler(OnLeave);
+        if (TakeLeft(this))
+            RunHandler(OnLeave);
         return 0;
     }
     return Default(message, wParam, lParam);
@@ -312,8 +352,13 @@ void Button::Create(HWND parent, int id, const std::string& caption) {
 }
 
 void Button::Notified(int code) {
-    if (code == BN_CLICKED)
-        RunHandler(OnClick);
+    if (code != BN_CLICKED)
+        return;
+    // A field refused on being left takes the focus back: the click that left it does not happen, as with
+    // the mouse, where the refusal's box takes the press away from the button.
+    if (EditField::JudgeLeftFields() && ::GetFocus() != Handle())
+        return;
+    RunHandler(OnClick);
 }
 
 void CheckBox::Create(HWND parent, int id, const std::string& caption) {
@@ -330,8 +375,10 @@ void CheckBox::SetChecked(bool checked) {
 }
 
 void CheckBox::Notified(int code) {
-    if (code == BN_CLICKED)
-        RunHandler(OnClick);
+    if (code != BN_CLICKED)
+        return;
+    EditField::JudgeLeftFields();
+    RunHandler(OnClick);
 }
 
 void RadioButton::Create(HWND parent, int id, const std::string& caption, bool firstOfGroup) {
@@ -349,8 +396,10 @@ void RadioButton::SetChecked(bool checked) {
 }
 
 void RadioButton::Notified(int code) {
-    if (code == BN_CLICKED)
-        RunHandler(OnClick);
+    if (code != BN_CLICKED)
+        return;
+    EditField::JudgeLeftFields();
+    RunHandler(OnClick);
 }
 
 void RadioGroup::FrameControl::Create(HWND parent, int id, const std::string& caption) {

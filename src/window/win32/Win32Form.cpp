@@ -1,4 +1,5 @@
 #include "window/win32/Win32Form.h"
+#include "window/Layout.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -69,15 +70,16 @@ LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
         return result;
     switch (message) {
     case WM_CLOSE: {
+        // The window stays until its owner has shut the logic down, which may still use the controls.
         bool close = true;
         if (OnCloseRequest)
             RunHandler([&] { close = OnCloseRequest(); });
         if (close)
-            ::DestroyWindow(Handle_);
+            Terminate();
         return 0;
     }
     case WM_DESTROY:
-        RunHandler(OnDestroy);
+        Terminate();
         return 0;
     case WM_SIZE:
         if (wParam != SIZE_MINIMIZED) {
@@ -157,10 +159,10 @@ SIZE Form::ClientSize() const {
     return SIZE{client.right - client.left, client.bottom - client.top};
 }
 
-void Form::FitAndCenter(SIZE client) {
+SIZE Form::FrameSize() const {
+    RECT frame{0, 0, 100, 100};
     if (Handle_ == nullptr)
-        return;
-    RECT frame{0, 0, client.cx, client.cy};
+        return SIZE{0, 0};
     const DWORD style =
         static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_STYLE)) & ~(WS_VSCROLL | WS_HSCROLL);
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_EXSTYLE));
@@ -171,8 +173,10 @@ void Form::FitAndCenter(SIZE client) {
         adjustForDpi(&frame, style, FALSE, exStyle, Dpi());
     else
         ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return SIZE{frame.right - frame.left - 100, frame.bottom - frame.top - 100};
+}
 
-    // The work area of the window's monitor: the screen without panels and task bar.
+RECT Form::WorkArea() const {
     RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
@@ -180,11 +184,19 @@ void Form::FitAndCenter(SIZE client) {
         work = monitor.rcWork;
     else
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = std::min(frame.right - frame.left, work.right - work.left);
-    const int height = std::min(frame.bottom - frame.top, work.bottom - work.top);
-    const int left = work.left + (work.right - work.left - width) / 2;
-    const int top = work.top + (work.bottom - work.top - height) / 2;
-    ::SetWindowPos(Handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    return work;
+}
+
+void Form::FitAndCenter(SIZE client) {
+    if (Handle_ == nullptr)
+        return;
+    const SIZE frame = FrameSize();
+    const RECT work = WorkArea();
+    const layout::Placement place =
+        layout::FitToArea({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                          {frame.cx, frame.cy}, {client.cx, client.cy});
+    ::SetWindowPos(Handle_, nullptr, place.X, place.Y, place.Client.Width + frame.cx,
+                   place.Client.Height + frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Form::SetContentSize(SIZE content) {
@@ -290,7 +302,7 @@ bool Form::DialogKeys(MSG& message) {
     return Handle_ != nullptr && ::IsDialogMessageW(Handle_, &message);
 }
 
-void Form::ProcessPending() {
+void Form::ProcessPendingEvents() {
     MSG message{};
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -319,9 +331,13 @@ int Form::Run() {
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
 }
 
-void Form::RequestClose() {
+void Form::Close() {
     if (Handle_ != nullptr)
         ::PostMessageW(Handle_, WM_CLOSE, 0, 0);
+}
+
+void Form::Terminate() {
+    ::PostQuitMessage(0);
 }
 
 } // namespace zelo::win32
