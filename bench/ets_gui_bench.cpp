@@ -1,7 +1,7 @@
 // The window's batch import: an export of 10000 ranges accepted with "Add all", from the click to the notice.
 // Usage: bench_ets_gui [--runs N]
-#include "app/TwinMain.h"
-#include "app/ZeloApplication.h"
+#include "window/qt/QtMainWindow.h"
+#include "window/qt/ZeloApplication.h"
 
 #include <QPushButton>
 #include <algorithm>
@@ -76,14 +76,16 @@ int main(int argc, char** argv) {
 
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        zelo::TwinMain window(boxes, (dir / "zelo.ini").string());
+        zelo::QtMainWindow window(boxes, (dir / "zelo.ini").string());
+        window.resize(1016, 734);
         window.show();
-        window.btnImport->click();
+        static_cast<QPushButton*>(window.Control(zelo::layout::ControlId::btnImport))->click();
         const auto start = Clock::now();
-        window.btnAddAll->click();
+        static_cast<QPushButton*>(window.Control(zelo::layout::ControlId::btnAddAll))->click();
         times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        if (window.CommandLines().size() != 10001) {
-            std::fprintf(stderr, "expected 10000 group lines, got %zu\n", window.CommandLines().size() - 1);
+        const std::size_t lines = window.Logic().CommandLines().size();
+        if (lines != 10001) {
+            std::fprintf(stderr, "expected 10000 group lines, got %zu\n", lines - 1);
             return 1;
         }
     }

@@ -1,14 +1,18 @@
-// Runs the window tests inside one application object; without a display they go offscreen.
-#include "GuiSupport.h"
-#include "app/ZeloApplication.h"
+// Runs the view's tests inside one application object. Without a display they go offscreen, on a screen large
+// enough for the window at its design size.
 #include "version/VersionInfo.h"
+#include "window/qt/ZeloApplication.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
 
 int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr) {
+        const std::string platform =
+            std::string("offscreen:configfile=") + ZELO_SOURCE_DIR "/tests/gui/offscreen-large.json";
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     zelo::ZeloApplication app(argc, argv);
     zelo::ReadVersionInfo();

@@ -1,10 +1,9 @@
 #include "GuiSupport.h"
-#include "app/CheckListBox.h"
-#include "app/ZeloApplication.h"
+#include "window/qt/CheckListBox.h"
+#include "window/qt/ZeloApplication.h"
 
-#include <QApplication>
+#include <QAbstractButton>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -12,62 +11,38 @@
 
 namespace zelo::test {
 
-int ScriptedDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
-                                const std::string& detail) {
-    Boxes.push_back({text, title, flags, detail});
-    if ((flags & 0x0F) == box::Ok)
-        return box::IdOk;
-    if (Answers.empty()) {
-        ADD_FAILURE() << "unscripted question: " << text;
-        return box::IdNo;
-    }
-    const int answer = Answers.front();
-    Answers.pop_front();
-    return answer;
-}
-
-std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& filter) {
-    Filters.push_back(filter);
-    if (Files.empty())
-        return std::nullopt;
-    auto file = Files.front();
-    Files.pop_front();
-    return file;
-}
-
-WindowHarness::WindowHarness(const std::optional<std::string>& settings)
-    : SettingsPath(Dir.File("zelo.ini")) {
+ViewHarness::ViewHarness(const std::optional<std::string>& settings) : SettingsPath(Dir.File("zelo.ini")) {
     if (settings)
         Dir.Write("zelo.ini", *settings);
     ZeloApplication::Instance()->SetDialogs(&Boxes);
-    Window_ = std::make_unique<TwinMain>(Boxes, SettingsPath);
+    Window_ = std::make_unique<QtMainWindow>(Boxes, SettingsPath);
 }
 
-WindowHarness::~WindowHarness() {
+ViewHarness::~ViewHarness() {
     Window_.reset();
     ZeloApplication::Instance()->SetDialogs(nullptr);
 }
 
-void WindowHarness::ShowActive() {
+void ViewHarness::ShowActive() {
     Window_->show();
     Window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Window_.get()));
 }
 
-std::string WindowHarness::Close() {
+std::string ViewHarness::Close() {
     Window_.reset();
     return ReadFileBytes(SettingsPath);
 }
 
-void WindowHarness::Enter(const char* field, const QString& text) {
-    auto* edit = Find<QLineEdit>(*Window_, field);
+void ViewHarness::Enter(const char* field, const QString& text) {
+    auto* edit = Find<QLineEdit>(field);
     edit->setFocus(Qt::MouseFocusReason);
     edit->setText(text);
     QTest::keyClick(edit, Qt::Key_Tab);
 }
 
-void WindowHarness::ClickCheck(int row) {
-    auto* list = Find<TCheckListBox>(*Window_, "EibDptList");
+void ViewHarness::ClickCheck(int row) {
+    auto* list = Find<TCheckListBox>("EibDptList");
     QStyleOptionViewItem option;
     option.initFrom(list);
     option.rect = list->visualItemRect(list->item(row));
@@ -77,13 +52,8 @@ void WindowHarness::ClickCheck(int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
 }
 
-void WindowHarness::AddRange(const QString& start, const QString& end, int type) {
-    Enter("txtGrpAdrStart", start);
-    Enter("txtGrpAdrEnd", end);
-    auto* list = Find<TCheckListBox>(*Window_, "EibDptList");
-    if (!list->Checked(type))
-        ClickCheck(type);
-    QTest::mouseClick(Find<QPushButton>(*Window_, "btnAdd"), Qt::LeftButton);
+void ViewHarness::Click(const char* button) {
+    QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
 }
 
 } // namespace zelo::test

@@ -1,11 +1,11 @@
 // Takes the README's screenshot: the real window on an X display, a few ranges added through its controls and
 // a download into the gateway simulator, then a capture of the screen with ImageMagick's import.
 // Usage: gui_screenshot OUTPUT.png
-#include "app/CheckListBox.h"
-#include "app/TwinMain.h"
-#include "app/ZeloApplication.h"
 #include "sim/GatewaySim.h"
 #include "version/VersionInfo.h"
+#include "window/qt/CheckListBox.h"
+#include "window/qt/QtMainWindow.h"
+#include "window/qt/ZeloApplication.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -75,15 +75,17 @@ int main(int argc, char** argv) {
         file.write(("[SerialPort]\r\nDevice=" + link + "\r\nBaudrate=19200\r\n").c_str());
     }
 
-    zelo::TwinMain window(boxes, settings);
+    zelo::QtMainWindow window(boxes, settings);
     window.show();
     window.activateWindow();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
     if (!QTest::qWaitForWindowActive(&window))
         std::fprintf(stderr, "the window did not become active\n");
-    Type(window.txtPhyAdr, "1.1.250");
-    QTest::mouseClick(window.chkPrintSource, Qt::LeftButton);
+    using zelo::layout::ControlId;
+    auto control = [&window](ControlId id) { return window.Control(id); };
+    Type(static_cast<QLineEdit*>(control(ControlId::txtPhyAdr)), "1.1.250");
+    QTest::mouseClick(control(ControlId::chkPrintSource), Qt::LeftButton);
     const struct {
         const char* Start;
         const char* End;
@@ -91,15 +93,16 @@ int main(int argc, char** argv) {
         int Access;
     } ranges[] = {{"0/0/0", "0/0/7", 1, 2}, {"1/0/0", "1/0/10", 11, 0}, {"2/1/0", "2/1/0", 12, 1}};
     for (const auto& range : ranges) {
-        Type(window.txtGrpAdrStart, range.Start);
-        Type(window.txtGrpAdrEnd, range.End);
-        Check(window.EibDptList, range.Type);
-        QTest::mouseClick(window.AccessTypeButtons->button(range.Access), Qt::LeftButton);
-        QTest::mouseClick(window.btnAdd, Qt::LeftButton);
+        Type(static_cast<QLineEdit*>(control(ControlId::txtGrpAdrStart)), range.Start);
+        Type(static_cast<QLineEdit*>(control(ControlId::txtGrpAdrEnd)), range.End);
+        Check(static_cast<zelo::TCheckListBox*>(control(ControlId::EibDptList)), range.Type);
+        QTest::mouseClick(window.AccessTypeButtons()->button(range.Access), Qt::LeftButton);
+        QTest::mouseClick(control(ControlId::btnAdd), Qt::LeftButton);
     }
-    QTest::mouseClick(window.btnDownload, Qt::LeftButton);
-    if (boxes.Failed || window.labStatus->text() != QStringLiteral("Configuration loaded successfully!")) {
-        std::fprintf(stderr, "download failed: %s\n", window.labStatus->text().toLocal8Bit().constData());
+    QTest::mouseClick(control(ControlId::btnDownload), Qt::LeftButton);
+    auto* status = static_cast<QLabel*>(control(ControlId::labStatus));
+    if (boxes.Failed || status->text() != QStringLiteral("Configuration loaded successfully!")) {
+        std::fprintf(stderr, "download failed: %s\n", status->text().toLocal8Bit().constData());
         return 1;
     }
     QTest::qWait(300); // let the X server show the last paint before the capture

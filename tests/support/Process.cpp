@@ -95,7 +95,7 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const std::string
 }
 
 std::string BuiltProgram(const std::string& name) {
-    for (const char* dir : {"/src/cli/", "/src/sim/", "/src/app/", "/"}) {
+    for (const char* dir : {"/src/cli/", "/src/sim/", "/src/window/qt/", "/"}) {
         std::string path = std::string(ZELO_BINARY_DIR) + dir + name;
         if (std::filesystem::exists(path))
             return path;

@@ -1,4 +1,4 @@
-#include "app/GroupLineIndex.h"
+#include "window/GroupLineIndex.h"
 #include "commands/CommandLine.h"
 
 namespace zelo {

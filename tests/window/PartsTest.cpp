@@ -1,15 +1,10 @@
-// The window's widget-free parts and the application's error display.
-#include "GuiSupport.h"
-#include "app/DeviceList.h"
-#include "app/GroupLineIndex.h"
-#include "app/QtDialogs.h"
-#include "app/ZeloApplication.h"
+// The window logic's helpers: the table that mirrors the command list's group lines, and the device list.
+#include "FakeWindow.h"
 #include "model/Error.h"
+#include "window/DeviceList.h"
+#include "window/GroupLineIndex.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <gtest/gtest.h>
-#include <stdexcept>
 
 using namespace zelo;
 using namespace zelo::test;
@@ -71,7 +66,7 @@ TEST(GroupLineIndex, EffectiveEnd) {
 }
 
 TEST(DeviceList, ComPortsThenSystemPortsThenTheConfiguredPath) {
-    TempDir dir;
+    ScratchFolder dir;
     const std::string link = dir.Write("gateway", "");
     const std::vector<os::PortInfo> ports = {
         {"/dev/ttyUSB0", "FT232R"}, {"/dev/ttyACM0", ""}, {"/dev/ttyUSB0", "again"}, {"", ""}};
@@ -80,7 +75,9 @@ TEST(DeviceList, ComPortsThenSystemPortsThenTheConfiguredPath) {
         std::vector<std::string> Tail;
     } cases[] = {
         {"COM1", {"/dev/ttyUSB0", "/dev/ttyACM0"}},
-        {link, {"/dev/ttyUSB0", "/dev/ttyACM0", link}},
+        // A device path is listed when it exists; the system's folder names (a drive letter) are no device.
+        {link, link.front() == '/' ? std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyACM0", link}
+                                   : std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyACM0"}},
         {"/dev/ttyUSB0", {"/dev/ttyUSB0", "/dev/ttyACM0"}},
         {dir.File("missing"), {"/dev/ttyUSB0", "/dev/ttyACM0"}},
         {"TCP/IP", {"/dev/ttyUSB0", "/dev/ttyACM0"}},
@@ -93,63 +90,6 @@ TEST(DeviceList, ComPortsThenSystemPortsThenTheConfiguredPath) {
         EXPECT_EQ(entries[254], "COM255");
         EXPECT_EQ(std::vector<std::string>(entries.begin() + 255, entries.end()), c.Tail) << c.Configured;
     }
-}
-
-TEST(StandardError, FullStopWhenTheLastCharacterSortsAfterOne) {
-    const struct {
-        std::string Message, Shown;
-    } cases[] = {{"abc", "abc."},
-                 {"abc.", "abc."},
-                 {"Done!", "Done!"},
-                 {"", ""},
-                 {"x)", "x)"},
-                 {"1/2", "1/2."},
-                 {"Grüße\xC3\xA9", "Grüße\xC3\xA9."},
-                 {"a-", "a-"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(StandardErrorText(c.Message), c.Shown) << c.Message;
-}
-
-// An event handler that throws: the application shows the error and delivery goes on.
-class Throwing : public QObject {
-public:
-    int Kind = 0;
-    bool event(QEvent* event) override {
-        if (event->type() != QEvent::User)
-            return QObject::event(event);
-        if (Kind == 0)
-            throw Exception("Broken handler");
-        if (Kind == 1)
-            throw std::out_of_range("index");
-        throw 42;
-    }
-};
-
-TEST(StandardError, ExceptionsEscapingHandlersAreShownAndTheProgramGoesOn) {
-    ScriptedDialogs boxes;
-    ZeloApplication::Instance()->SetDialogs(&boxes);
-    Throwing receiver;
-    const std::string shown[] = {"Broken handler.", "index.", ""};
-    for (int kind = 0; kind < 3; ++kind) {
-        receiver.Kind = kind;
-        QEvent event(QEvent::User);
-        QCoreApplication::sendEvent(&receiver, &event);
-        ASSERT_EQ(boxes.Boxes.size(), static_cast<std::size_t>(kind + 1));
-        EXPECT_EQ(boxes.Boxes.back().Text, shown[kind]);
-        EXPECT_EQ(boxes.Boxes.back().Title, "ZELO-EIB-ASCII Configurator");
-        EXPECT_EQ(boxes.Boxes.back().Flags, 16);
-    }
-    ZeloApplication::Instance()->SetDialogs(nullptr);
-}
-
-TEST(QtDialogs, FileFilterForTheQtDialog) {
-    const struct {
-        std::string Filter, Qt;
-    } cases[] = {{"CSV File (*.csv)|*.csv", "CSV File (*.csv)"},
-                 {"CSV File (*.csv)|*.csv|All files (*.*)|*.*", "CSV File (*.csv);;All files (*.*)"},
-                 {"Text|*.txt;*.log", "Text (*.txt *.log)"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(QtFileFilter(c.Filter), c.Qt);
 }
 
 } // namespace

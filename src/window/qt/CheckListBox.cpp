@@ -1,4 +1,4 @@
-#include "app/CheckListBox.h"
+#include "window/qt/CheckListBox.h"
 
 #include <QApplication>
 #include <QResizeEvent>

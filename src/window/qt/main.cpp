@@ -1,8 +1,8 @@
-#include "app/QtDialogs.h"
-#include "app/TwinMain.h"
-#include "app/ZeloApplication.h"
 #include "device/EibConverter.h"
 #include "version/VersionInfo.h"
+#include "window/qt/QtDialogs.h"
+#include "window/qt/QtMainWindow.h"
+#include "window/qt/ZeloApplication.h"
 
 #include <memory>
 
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     try {
         zelo::ReadVersionInfo();
         auto window =
-            std::make_unique<zelo::TwinMain>(dialogs, zelo::SettingsFileName(zelo::ExecutablePath()));
+            std::make_unique<zelo::QtMainWindow>(dialogs, zelo::SettingsFileName(zelo::ExecutablePath()));
         dialogs.SetParent(window.get());
         window->show();
         app.exec();

@@ -1,17 +1,11 @@
 // The ETS3 import of the window: walks an export range by range in the controls of the range entry.
-#include "app/CheckListBox.h"
-#include "app/TwinMain.h"
-#include "app/ZeloApplication.h"
 #include "model/Address.h"
+#include "window/StandardError.h"
+#include "window/TwinMain.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTextDocument>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -19,33 +13,11 @@ namespace zelo {
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-
 std::string Counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 } // namespace
-
-void TwinMain::CreateImportControls() {
-    btnAddAll = new QPushButton(QStringLiteral("Add a&ll"), btnAdd->parentWidget());
-    btnAddAll->setObjectName(QStringLiteral("btnAddAll"));
-    btnAddAll->setToolTip(QStringLiteral("Add this range and every following one of the import"));
-    // Left of "&Add", in the same row.
-    const QRect add = btnAdd->geometry();
-    btnAddAll->setGeometry(add.x() - add.width() - 8, add.y(), add.width(), add.height());
-    btnAddAll->setEnabled(false);
-    setTabOrder(btnAdd, btnAddAll);
-    setTabOrder(btnAddAll, btnIgnore);
-
-    connect(btnImport, &QPushButton::clicked, this, [this] { Guarded([this] { btnImportClick(); }); });
-    connect(btnIgnore, &QPushButton::clicked, this, [this] { Guarded([this] { btnIgnoreClick(); }); });
-    connect(btnAbort, &QPushButton::clicked, this, [this] { Guarded([this] { btnAbortClick(); }); });
-    connect(btnAddAll, &QPushButton::clicked, this, [this] { Guarded([this] { btnAddAllClick(); }); });
-}
 
 DptListState TwinMain::ReadDptList() const {
     DptListState state;
@@ -53,7 +25,7 @@ DptListState TwinMain::ReadDptList() const {
         state.Enabled[i] = EibDptList->ItemEnabled(i);
         state.Checked[i] = EibDptList->Checked(i);
     }
-    state.Current = EibDptList->currentRow();
+    state.Current = EibDptList->CurrentRow();
     return state;
 }
 
@@ -64,8 +36,8 @@ void TwinMain::WriteDptList(const DptListState& state) {
         if (EibDptList->Checked(i) != state.Checked[i])
             EibDptList->SetChecked(i, state.Checked[i]);
     }
-    if (EibDptList->currentRow() != state.Current)
-        EibDptList->setCurrentRow(state.Current);
+    if (EibDptList->CurrentRow() != state.Current)
+        EibDptList->SetCurrentRow(state.Current);
 }
 
 bool TwinMain::OfferDatapointTypes(const std::string& text) {
@@ -83,7 +55,8 @@ void TwinMain::btnImportClick() {
     const std::optional<std::string> path = Dialogs_.OpenFile(OpenDialogFilter);
     if (!path)
         return;
-    std::ifstream in(*path, std::ios::binary);
+    // The path is UTF-8; through a u8 path it also opens on Windows, whatever the code page.
+    std::ifstream in(std::filesystem::path(std::u8string(path->begin(), path->end())), std::ios::binary);
     std::string bytes;
     if (in)
         bytes.assign(std::istreambuf_iterator<char>(in), {});
@@ -94,37 +67,37 @@ void TwinMain::btnImportClick() {
     }
     ImportLines = LoadImportLines(bytes);
     Importer_ = std::make_unique<EtsImporter>(ImportLines);
-    ProgressBar->setMinimum(0);
-    ProgressBar->setMaximum(static_cast<int>(ImportLines.size()));
-    ProgressBar->setValue(0);
+    ProgressBar->SetMinimum(0);
+    ProgressBar->SetMaximum(static_cast<int>(ImportLines.size()));
+    ProgressBar->SetPosition(0);
     ImportFields.clear();
     ImportIndex = 0;
-    btnImport->setEnabled(false);
-    btnIgnore->setEnabled(true);
-    btnAbort->setEnabled(true);
+    btnImport->SetEnabled(false);
+    btnIgnore->SetEnabled(true);
+    btnAbort->SetEnabled(true);
     Importing = true;
     ImportNextRange();
 }
 
 ImportStep TwinMain::StepImport() {
-    ProgressBar->setValue(ImportIndex);
+    ProgressBar->SetPosition(ImportIndex);
     ImportStep step = Importer_->Next();
     ImportIndex = Importer_->ImportIndex();
     ImportFields = Importer_->ImportFields();
     if (step.Kind == ImportStepKind::BadAddress) {
         // The line is passed over; until a range is offered again there is nothing to accept.
-        labStatus->setText(Q(step.Range.StatusText));
-        btnAdd->setEnabled(false);
-        btnAddAll->setEnabled(false);
+        labStatus->SetText(step.Range.StatusText);
+        btnAdd->SetEnabled(false);
+        btnAddAll->SetEnabled(false);
     } else if (step.Kind == ImportStepKind::Range) {
         const ImportRange& range = step.Range;
-        labStatus->setText(Q(range.StatusText));
+        labStatus->SetText(range.StatusText);
         CurrentGroup->StartAddress = range.StartAddress;
         CurrentGroup->EndAddress = range.EndAddress;
-        txtGrpAdrStart->setText(Q(GroupAddressToText(CurrentGroup->StartAddress)));
-        txtGrpAdrEnd->setText(Q(GroupAddressToText(CurrentGroup->EndAddress)));
-        btnAdd->setEnabled(OfferDatapointTypes(range.Datatype));
-        btnAddAll->setEnabled(true);
+        txtGrpAdrStart->SetText(GroupAddressToText(CurrentGroup->StartAddress));
+        txtGrpAdrEnd->SetText(GroupAddressToText(CurrentGroup->EndAddress));
+        btnAdd->SetEnabled(OfferDatapointTypes(range.Datatype));
+        btnAddAll->SetEnabled(true);
     }
     return step;
 }
@@ -156,22 +129,22 @@ void TwinMain::btnIgnoreClick() {
 
 void TwinMain::btnAbortClick() {
     OfferDatapointTypes({});
-    btnImport->setEnabled(true);
-    btnAdd->setEnabled(true);
-    btnIgnore->setEnabled(false);
-    btnAbort->setEnabled(false);
-    btnAddAll->setEnabled(false);
-    txtGrpAdrEnd->setText(Q(GroupAddressToText(0)));
-    txtGrpAdrStart->setText(Q(GroupAddressToText(0)));
+    btnImport->SetEnabled(true);
+    btnAdd->SetEnabled(true);
+    btnIgnore->SetEnabled(false);
+    btnAbort->SetEnabled(false);
+    btnAddAll->SetEnabled(false);
+    txtGrpAdrEnd->SetText(GroupAddressToText(0));
+    txtGrpAdrStart->SetText(GroupAddressToText(0));
     CurrentGroup->StartAddress = 0;
     CurrentGroup->EndAddress = 0;
-    EibDptList->setCurrentRow(0);
-    labStatus->setText(QString::fromLatin1(ImportEndedStatus));
+    EibDptList->SetCurrentRow(0);
+    labStatus->SetText(ImportEndedStatus);
     Importing = false;
 }
 
 void TwinMain::btnAddAllClick() {
-    if (!Importing || !btnAddAll->isEnabled())
+    if (!Importing || !btnAddAll->Enabled())
         return;
     int added = 0;
     int present = 0; // equal to a range of the list, or replaced one with the user's consent
@@ -195,7 +168,7 @@ void TwinMain::btnAddAllClick() {
                     if (shown.Checked[i] != wanted.Checked[i])
                         EibDptList->SetChecked(i, wanted.Checked[i]);
                 shown.Checked = wanted.Checked;
-                const int lines = CommandList->document()->blockCount();
+                const int lines = CommandList->LineCount();
                 try {
                     AddCurrentGroup();
                 } catch (...) {
@@ -203,7 +176,7 @@ void TwinMain::btnAddAllClick() {
                     btnAbortClick();
                     throw;
                 }
-                ++(CommandList->document()->blockCount() > lines ? added : present);
+                ++(CommandList->LineCount() > lines ? added : present);
             } else {
                 ++skipped;
             }
@@ -221,7 +194,7 @@ void TwinMain::btnAddAllClick() {
         }
     }
     ImportFields = Importer_->ImportFields();
-    ProgressBar->setValue(ImportIndex);
+    ProgressBar->SetPosition(ImportIndex);
     btnAbortClick();
     const std::string counts =
         Counted(added, "range", "ranges") + " added, " + Counted(skipped, "range", "ranges") + " skipped" +

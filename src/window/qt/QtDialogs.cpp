@@ -1,4 +1,4 @@
-#include "app/QtDialogs.h"
+#include "window/qt/QtDialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

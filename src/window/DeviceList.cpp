@@ -1,4 +1,4 @@
-#include "app/DeviceList.h"
+#include "window/DeviceList.h"
 
 #include <filesystem>
 #include <set>

@@ -1,0 +1,27 @@
+#include "window/StandardError.h"
+
+#include <exception>
+
+namespace zelo {
+
+std::string StandardErrorText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+        return message + ".";
+    return message;
+}
+
+void ShowStandardError(Dialogs& dialogs, const std::string& message) {
+    dialogs.MessageBox(StandardErrorText(message), ApplicationTitle, box::Ok | box::IconError);
+}
+
+void ShowCurrentException(Dialogs& dialogs) {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        ShowStandardError(dialogs, error.what());
+    } catch (...) {
+        ShowStandardError(dialogs, {});
+    }
+}
+
+} // namespace zelo

@@ -1,0 +1,141 @@
+#pragma once
+// The configurator's one window, without a toolkit: start-up, shutdown and every handler, working on the
+// controls of Controls.h. A view creates the controls, hands them over, and forwards the user's events to the
+// handlers through Run.
+#include "device/EibConverter.h"
+#include "ets/EtsImport.h"
+#include "model/EibGroup.h"
+#include "window/Controls.h"
+#include "window/Dialogs.h"
+#include "window/GroupLineIndex.h"
+#include "window/Layout.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zelo {
+
+inline constexpr const char* OpenDialogFilter = "CSV File (*.csv)|*.csv";
+
+// The driver writes its status into the window's label and gauge and wants to see it painted at once.
+class StatusLabelLink : public IStatusLabel {
+public:
+    explicit StatusLabelLink(ILabel& label) : Label_(label) {}
+    void SetStatusText(const std::string& text) override { Label_.SetText(text); }
+    void RepaintNow() override { Label_.RepaintNow(); }
+
+private:
+    ILabel& Label_;
+};
+
+class ProgressGaugeLink : public IProgressGauge {
+public:
+    explicit ProgressGaugeLink(IGauge& gauge) : Gauge_(gauge) {}
+    void SetMinimum(int value) override { Gauge_.SetMinimum(value); }
+    void SetMaximum(int value) override { Gauge_.SetMaximum(value); }
+    void SetPosition(int value) override { Gauge_.SetPosition(value); }
+    void RepaintNow() override { Gauge_.RepaintNow(); }
+
+private:
+    IGauge& Gauge_;
+};
+
+class TwinMain : public WindowControls {
+public:
+    // Runs the start-up: the driver with the settings from settingsFileName, the controls' first state, the
+    // setup line, the version in the caption. An error here ends the start (the window is not created).
+    TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName);
+    // FormDestroy: writes the settings back and frees what the window owns.
+    ~TwinMain();
+    TwinMain(const TwinMain&) = delete;
+    TwinMain& operator=(const TwinMain&) = delete;
+
+    // Owned objects
+    std::unique_ptr<TEibConverter> Converter;
+    std::unique_ptr<TEibGroup> CurrentGroup;
+    std::vector<std::string> ImportLines;
+    std::vector<std::string> ImportFields;
+    std::int32_t ImportIndex = 0;
+    bool Importing = false;
+
+    using Handler = void (TwinMain::*)();
+    // Runs a handler for the view: an error it lets through goes to the standard error display.
+    void Run(Handler handler);
+    // The handler of the one event a control of the layout raises: leaving an edit field, a click on a button
+    // or an option box, a choice in a list or the radio group, a toggle in the check list. Null for none.
+    static Handler EventHandler(layout::ControlId id);
+
+    // Handlers, by event (see EventHandler): focus leaving txtPhyAdr and clicks on the three option boxes;
+    // focus leaving the address fields; a check mark toggled by the user in EibDptList (its row is the
+    // current row); a choice in grpAccessType, cmbDevice, cmbBaudrate; the buttons.
+    void txtPhyAdrExit();
+    void txtGrpAdrStartExit();
+    void txtGrpAdrEndExit();
+    void EibDptListClickCheck();
+    void grpAccessTypeClick();
+    void cmbDeviceChange();
+    void cmbBaudrateChange();
+    void btnAddClick();
+    void btnAddAllClick();
+    void btnIgnoreClick();
+    void btnImportClick();
+    void btnAbortClick();
+    void btnDownloadClick();
+    void btnExitClick();
+    // The user changed the command list's text (the view reports every change; the window's own are ignored).
+    void CommandListChange();
+    // The close box or IForm::Close: true lets the window close. While a download runs the request is held
+    // and carried out once the download has ended.
+    bool FormCloseQuery();
+
+    // Deals with the range in CurrentGroup: appends its line, finds it present, or replaces the range of the
+    // same start when the user agrees. False when no datapoint type is checked.
+    bool AddCurrentGroup();
+    // Appends the group line of CurrentGroup as the new last line of the command list.
+    void AppendGroupLine();
+    // The lines of the command list as the download sends them (a line end at the very end adds no line).
+    std::vector<std::string> CommandLines() const;
+    // The box of a handler: titled with the window's caption.
+    int ShowMessage(const std::string& text, int flags, const std::string& detail = {});
+    Dialogs& Boxes() { return Dialogs_; }
+    bool DownloadRunning() const { return Downloading_; }
+
+    // The ETS3 import: offers the next range of the file or ends the import.
+    void ImportNextRange();
+    // Sets up EibDptList for a range's datatype text; false when the text offers nothing to accept.
+    bool OfferDatapointTypes(const std::string& text);
+
+private:
+    void FormDestroy();
+    // Edits of the command list made by the window itself; the user's edits invalidate the table's mirror.
+    void ReplaceLine(int lineNumber, const std::string& text);
+    int AppendLine(const std::string& text);
+    // The line number the next appended line gets.
+    int NextLineNumber() const;
+    void RefreshGroups();
+    void GroupAddressExit(IEditField& field, std::uint16_t& target);
+    void EnableAreas(bool enabled);
+    void EndDownload();
+    // Advances to the next range and shows it; a range offers itself in the controls.
+    ImportStep StepImport();
+    void ShowImportNotice(const std::string& text);
+    DptListState ReadDptList() const;
+    void WriteDptList(const DptListState& state);
+
+    Dialogs& Dialogs_;
+    std::string SettingsFileName_;
+    StatusLabelLink StatusLabel_;
+    ProgressGaugeLink ProgressGauge_;
+    std::unique_ptr<GroupLineIndex> GroupLines_;
+    bool GroupsStale_ = true;
+    int OwnEdits_ = 0;
+    bool Downloading_ = false;
+    bool CloseRequested_ = false;
+    bool RestoringFocus_ = false;
+    std::unique_ptr<EtsImporter> Importer_;
+    DatapointOffer Offer_;
+};
+
+} // namespace zelo

@@ -1,0 +1,29 @@
+#include "window/qt/ZeloApplication.h"
+#include "window/qt/QtDialogs.h"
+
+namespace zelo {
+
+ZeloApplication::ZeloApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The name, not the display name: a display name would be appended to every window caption.
+    setApplicationName(QString::fromLatin1(ApplicationTitle));
+}
+
+ZeloApplication* ZeloApplication::Instance() {
+    return dynamic_cast<ZeloApplication*>(QCoreApplication::instance());
+}
+
+void ZeloApplication::ShowCurrentException() {
+    static QtDialogs fallback;
+    zelo::ShowCurrentException(Boxes ? *Boxes : fallback);
+}
+
+bool ZeloApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowCurrentException();
+    }
+    return false;
+}
+
+} // namespace zelo

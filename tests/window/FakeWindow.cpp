@@ -1,0 +1,368 @@
+#include "FakeWindow.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <random>
+#include <utility>
+
+namespace zelo::test {
+
+using layout::ControlId;
+
+// ---- Scratch folder ----
+
+ScratchFolder::ScratchFolder() {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && Path_.empty(); ++attempt) {
+        const auto path = std::filesystem::temp_directory_path() /
+                          ("zelo-window-" + std::to_string(random()) + std::to_string(attempt));
+        if (std::filesystem::create_directory(path))
+            Path_ = path.string();
+    }
+    if (Path_.empty())
+        throw std::runtime_error("no scratch folder");
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(Path_, error);
+}
+
+std::string ScratchFolder::File(const std::string& name) const {
+    return (std::filesystem::path(Path_) / name).string();
+}
+
+std::string ScratchFolder::Write(const std::string& name, const std::string& bytes) const {
+    const std::string path = File(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// ---- Controls ----
+
+template <typename Interface> void Fake<Interface>::SetFocus() {
+    Window.MoveFocus(Id);
+}
+
+void FakeCombo::SetItems(const std::vector<std::string>& items) {
+    Items = items;
+    Index = -1;
+}
+
+void FakeCheckList::SetItems(const std::vector<std::string>& items) {
+    Rows.clear();
+    for (const std::string& text : items)
+        Rows.push_back({text, false, true});
+    Current = -1;
+}
+
+std::vector<int> FakeCheckList::CheckedRows() const {
+    std::vector<int> rows;
+    for (int i = 0; i < Count(); ++i)
+        if (Checked(i))
+            rows.push_back(i);
+    return rows;
+}
+
+std::vector<int> FakeCheckList::EnabledRows() const {
+    std::vector<int> rows;
+    for (int i = 0; i < Count(); ++i)
+        if (ItemEnabled(i))
+            rows.push_back(i);
+    return rows;
+}
+
+void FakeCommandList::ReplaceLine(int index, const std::string& text) {
+    Lines.at(static_cast<std::size_t>(index)) = text;
+    Changed();
+}
+
+void FakeCommandList::InsertLine(int index, const std::string& text) {
+    EXPECT_GE(index, 0);
+    EXPECT_LE(index, LineCount());
+    Lines.insert(Lines.begin() + std::min(index, LineCount()), text);
+    Changed();
+}
+
+std::string FakeCommandList::Text() const {
+    std::string text;
+    for (std::size_t i = 0; i < Lines.size(); ++i)
+        text += (i > 0 ? "\n" : "") + Lines[i];
+    return text;
+}
+
+void FakeCommandList::SetText(const std::string& text) {
+    Lines.clear();
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        Lines.push_back(text.substr(start, end - start));
+    Lines.push_back(text.substr(start));
+    Changed();
+}
+
+void FakeCommandList::Changed() {
+    // As a view does: every change is reported, the window's own included.
+    Window.CommandListChanged();
+}
+
+void FakeGauge::RepaintNow() {
+    Window.RecordFrame();
+}
+
+void FakeForm::Close() {
+    Window.CloseBox();
+}
+
+// ---- The window ----
+
+FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::string& settingsPath)
+    : SettingsPath(settingsPath.empty() ? Dir.File("zelo.ini") : settingsPath), winMain(*this),
+      DeviceSetupContainer(*this, ControlId::DeviceSetupContainer),
+      GroupAddressContainer(*this, ControlId::GroupAddressContainer),
+      CommandList(*this, ControlId::CommandList), ButtonContainer(*this, ControlId::ButtonContainer),
+      cmbDevice(*this, ControlId::cmbDevice), cmbBaudrate(*this, ControlId::cmbBaudrate),
+      txtPhyAdr(*this, ControlId::txtPhyAdr), chkPrintSource(*this, ControlId::chkPrintSource),
+      chkPrintHex(*this, ControlId::chkPrintHex), chkFullDuplex(*this, ControlId::chkFullDuplex),
+      txtGrpAdrStart(*this, ControlId::txtGrpAdrStart), txtGrpAdrEnd(*this, ControlId::txtGrpAdrEnd),
+      grpAccessType(*this, ControlId::grpAccessType), EibDptList(*this, ControlId::EibDptList),
+      btnAdd(*this, ControlId::btnAdd), btnAddAll(*this, ControlId::btnAddAll),
+      btnIgnore(*this, ControlId::btnIgnore), btnImport(*this, ControlId::btnImport),
+      btnAbort(*this, ControlId::btnAbort), labStatus(*this), ProgressBar(*this),
+      btnDownload(*this, ControlId::btnDownload), btnExit(*this, ControlId::btnExit) {
+    if (settings)
+        Dir.Write("zelo.ini", *settings);
+    WindowControls c;
+    c.winMain = &winMain;
+    c.DeviceSetupContainer = &DeviceSetupContainer;
+    c.GroupAddressContainer = &GroupAddressContainer;
+    c.CommandList = &CommandList;
+    c.ButtonContainer = &ButtonContainer;
+    c.cmbDevice = &cmbDevice;
+    c.cmbBaudrate = &cmbBaudrate;
+    c.txtPhyAdr = &txtPhyAdr;
+    c.chkPrintSource = &chkPrintSource;
+    c.chkPrintHex = &chkPrintHex;
+    c.chkFullDuplex = &chkFullDuplex;
+    c.txtGrpAdrStart = &txtGrpAdrStart;
+    c.txtGrpAdrEnd = &txtGrpAdrEnd;
+    c.grpAccessType = &grpAccessType;
+    c.EibDptList = &EibDptList;
+    c.btnAdd = &btnAdd;
+    c.btnAddAll = &btnAddAll;
+    c.btnIgnore = &btnIgnore;
+    c.btnImport = &btnImport;
+    c.btnAbort = &btnAbort;
+    c.labStatus = &labStatus;
+    c.ProgressBar = &ProgressBar;
+    c.btnDownload = &btnDownload;
+    c.btnExit = &btnExit;
+    Logic_ = std::make_unique<TwinMain>(c, Boxes, SettingsPath);
+}
+
+FakeWindow::~FakeWindow() {
+    Logic_.reset();
+}
+
+std::string FakeWindow::Close() {
+    Logic_.reset();
+    return ReadBytes(SettingsPath);
+}
+
+void FakeWindow::CommandListChanged() {
+    if (Logic_)
+        Logic_->CommandListChange();
+}
+
+void FakeWindow::Forward(ControlId id) {
+    Logic_->Run(TwinMain::EventHandler(id));
+}
+
+void FakeWindow::MoveFocus(ControlId to) {
+    const std::optional<ControlId> from = Focused;
+    Focused = to;
+    if (!from || *from == to || !Logic_)
+        return;
+    if (*from == ControlId::txtPhyAdr || *from == ControlId::txtGrpAdrStart ||
+        *from == ControlId::txtGrpAdrEnd)
+        Forward(*from);
+}
+
+bool FakeWindow::Usable(ControlId id) const {
+    const IControl* own = nullptr;
+    switch (id) {
+    case ControlId::txtPhyAdr:
+        own = &txtPhyAdr;
+        break;
+    case ControlId::txtGrpAdrStart:
+        own = &txtGrpAdrStart;
+        break;
+    case ControlId::txtGrpAdrEnd:
+        own = &txtGrpAdrEnd;
+        break;
+    case ControlId::chkPrintSource:
+        own = &chkPrintSource;
+        break;
+    case ControlId::chkPrintHex:
+        own = &chkPrintHex;
+        break;
+    case ControlId::chkFullDuplex:
+        own = &chkFullDuplex;
+        break;
+    case ControlId::cmbDevice:
+        own = &cmbDevice;
+        break;
+    case ControlId::cmbBaudrate:
+        own = &cmbBaudrate;
+        break;
+    case ControlId::grpAccessType:
+        own = &grpAccessType;
+        break;
+    case ControlId::EibDptList:
+        own = &EibDptList;
+        break;
+    case ControlId::CommandList:
+        own = &CommandList;
+        break;
+    case ControlId::btnAdd:
+        own = &btnAdd;
+        break;
+    case ControlId::btnAddAll:
+        own = &btnAddAll;
+        break;
+    case ControlId::btnIgnore:
+        own = &btnIgnore;
+        break;
+    case ControlId::btnImport:
+        own = &btnImport;
+        break;
+    case ControlId::btnAbort:
+        own = &btnAbort;
+        break;
+    case ControlId::btnDownload:
+        own = &btnDownload;
+        break;
+    case ControlId::btnExit:
+        own = &btnExit;
+        break;
+    default:
+        ADD_FAILURE() << "no control the user operates: " << layout::Info(id).Name;
+        return false;
+    }
+    if (!own->Enabled())
+        return false;
+    switch (layout::Info(id).Parent) {
+    case ControlId::DeviceSetupContainer:
+        return DeviceSetupContainer.Enabled();
+    case ControlId::GroupAddressContainer:
+        return GroupAddressContainer.Enabled();
+    case ControlId::ButtonContainer:
+        return ButtonContainer.Enabled();
+    default:
+        return true;
+    }
+}
+
+void FakeWindow::Enter(FakeEdit& field, const std::string& text) {
+    ASSERT_TRUE(Usable(field.Id)) << layout::Info(field.Id).Name;
+    MoveFocus(field.Id);
+    field.Value = text;
+    // Tab: the next control in the tab order.
+    const auto order = layout::TabOrder();
+    const auto at = std::find(order.begin(), order.end(), field.Id);
+    MoveFocus(at + 1 == order.end() ? order.front() : *(at + 1));
+}
+
+void FakeWindow::Click(FakeControl& button) {
+    ASSERT_TRUE(Usable(button.Id)) << layout::Info(button.Id).Name;
+    MoveFocus(button.Id);
+    Forward(button.Id);
+}
+
+void FakeWindow::Accelerator(FakeControl& button) {
+    ASSERT_TRUE(Usable(button.Id)) << layout::Info(button.Id).Name;
+    Forward(button.Id);
+}
+
+void FakeWindow::Click(FakeCheckBox& box) {
+    ASSERT_TRUE(Usable(box.Id)) << layout::Info(box.Id).Name;
+    MoveFocus(box.Id);
+    box.Value = !box.Value;
+    Forward(box.Id);
+}
+
+void FakeWindow::ToggleType(int row) {
+    ASSERT_TRUE(Usable(ControlId::EibDptList));
+    MoveFocus(ControlId::EibDptList);
+    // A disabled row does not react.
+    if (!EibDptList.ItemEnabled(row))
+        return;
+    EibDptList.Current = row;
+    EibDptList.SetChecked(row, !EibDptList.Checked(row));
+    Forward(ControlId::EibDptList);
+}
+
+void FakeWindow::ChooseAccess(int index) {
+    ASSERT_TRUE(Usable(ControlId::grpAccessType));
+    MoveFocus(static_cast<ControlId>(static_cast<int>(ControlId::grpAccessType0) + index));
+    grpAccessType.Index = index;
+    Forward(ControlId::grpAccessType);
+}
+
+void FakeWindow::Choose(FakeCombo& list, const std::string& entry) {
+    ASSERT_TRUE(Usable(list.Id)) << layout::Info(list.Id).Name;
+    const auto at = std::find(list.Items.begin(), list.Items.end(), entry);
+    ASSERT_NE(at, list.Items.end()) << entry;
+    MoveFocus(list.Id);
+    list.Index = static_cast<int>(at - list.Items.begin());
+    Forward(list.Id);
+}
+
+void FakeWindow::EditCommandList(const std::string& text) {
+    ASSERT_TRUE(Usable(ControlId::CommandList));
+    MoveFocus(ControlId::CommandList);
+    CommandList.SetText(text);
+}
+
+bool FakeWindow::CloseBox() {
+    if (!Logic_->FormCloseQuery())
+        return false;
+    winMain.Closed = true;
+    return true;
+}
+
+void FakeWindow::AddRange(const std::string& start, const std::string& end, int type) {
+    Enter(txtGrpAdrStart, start);
+    Enter(txtGrpAdrEnd, end);
+    if (!EibDptList.Checked(type))
+        ToggleType(type);
+    Click(btnAdd);
+}
+
+void FakeWindow::RecordFrame() {
+    if (!Logic_ || !Logic_->DownloadRunning())
+        return;
+    Frames.push_back({labStatus.Value, ProgressBar.Position, ProgressBar.Maximum,
+                      DeviceSetupContainer.Enabled() || GroupAddressContainer.Enabled() ||
+                          CommandList.Enabled() || ButtonContainer.Enabled(),
+                      winMain.WaitCursor});
+    if (OnFirstFrame)
+        std::exchange(OnFirstFrame, nullptr)();
+}
+
+template class Fake<IControl>;
+template class Fake<IEditField>;
+template class Fake<ICheckBox>;
+template class Fake<IRadioGroup>;
+template class Fake<IComboBox>;
+template class Fake<ICheckList>;
+template class Fake<ICommandList>;
+
+} // namespace zelo::test

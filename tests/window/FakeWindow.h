@@ -1,0 +1,262 @@
+#pragma once
+// The window logic on fake controls: each fake keeps its state as a view's control would, the harness plays
+// the user (typing, Tab, clicks, toggles, choices, the close box) and forwards the events as a view does, and
+// every box goes to ScriptedDialogs. No toolkit, no display.
+#include "ScriptedDialogs.h"
+#include "window/Controls.h"
+#include "window/Layout.h"
+#include "window/TwinMain.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelo::test {
+
+class FakeWindow;
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return Path_; }
+    std::string File(const std::string& name) const;
+    // Writes bytes to a file in the folder and returns its path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::string Path_;
+};
+
+std::string ReadBytes(const std::string& path);
+
+// Enabled state and focus as a view keeps them.
+template <typename Interface> class Fake : public Interface {
+public:
+    Fake(FakeWindow& window, layout::ControlId id) : Window(window), Id(id) {}
+    bool Enabled() const override { return Enabled_; }
+    void SetEnabled(bool enabled) override { Enabled_ = enabled; }
+    void SetFocus() override;
+    FakeWindow& Window;
+    const layout::ControlId Id;
+    bool Enabled_ = true;
+};
+
+using FakeControl = Fake<IControl>;
+
+class FakeEdit : public Fake<IEditField> {
+public:
+    using Fake::Fake;
+    std::string Text() const override { return Value; }
+    void SetText(const std::string& text) override { Value = text; }
+    std::string Value;
+};
+
+class FakeCheckBox : public Fake<ICheckBox> {
+public:
+    using Fake::Fake;
+    bool Checked() const override { return Value; }
+    void SetChecked(bool checked) override { Value = checked; }
+    bool Value = false;
+};
+
+class FakeRadioGroup : public Fake<IRadioGroup> {
+public:
+    using Fake::Fake;
+    int ItemIndex() const override { return Index; }
+    void SetItemIndex(int index) override { Index = index; }
+    int Index = -1;
+};
+
+class FakeCombo : public Fake<IComboBox> {
+public:
+    using Fake::Fake;
+    void SetItems(const std::vector<std::string>& items) override;
+    int ItemCount() const override { return static_cast<int>(Items.size()); }
+    std::string ItemText(int index) const override { return Items.at(static_cast<std::size_t>(index)); }
+    int ItemIndex() const override { return Index; }
+    void SetItemIndex(int index) override { Index = index; }
+    // The chosen entry's text, empty for none.
+    std::string Current() const { return Index < 0 ? std::string() : ItemText(Index); }
+    std::vector<std::string> Items;
+    int Index = -1;
+};
+
+class FakeCheckList : public Fake<ICheckList> {
+public:
+    using Fake::Fake;
+    struct Row {
+        std::string Text;
+        bool Checked = false;
+        bool Enabled = true;
+    };
+    void SetItems(const std::vector<std::string>& items) override;
+    int Count() const override { return static_cast<int>(Rows.size()); }
+    bool Checked(int row) const override { return Rows.at(static_cast<std::size_t>(row)).Checked; }
+    void SetChecked(int row, bool checked) override {
+        Rows.at(static_cast<std::size_t>(row)).Checked = checked;
+    }
+    bool ItemEnabled(int row) const override { return Rows.at(static_cast<std::size_t>(row)).Enabled; }
+    void SetItemEnabled(int row, bool enabled) override {
+        Rows.at(static_cast<std::size_t>(row)).Enabled = enabled;
+    }
+    int CurrentRow() const override { return Current; }
+    void SetCurrentRow(int row) override { Current = row; }
+    std::vector<int> CheckedRows() const;
+    std::vector<int> EnabledRows() const;
+    std::vector<Row> Rows;
+    int Current = -1;
+};
+
+// Lines in a vector; every change, the logic's own too, is reported to the logic as a view reports it.
+class FakeCommandList : public Fake<ICommandList> {
+public:
+    using Fake::Fake;
+    int LineCount() const override { return static_cast<int>(Lines.size()); }
+    std::string Line(int index) const override { return Lines.at(static_cast<std::size_t>(index)); }
+    void ReplaceLine(int index, const std::string& text) override;
+    void InsertLine(int index, const std::string& text) override;
+    std::string Text() const override;
+    void SetText(const std::string& text) override;
+    std::vector<std::string> Lines{""};
+
+private:
+    void Changed();
+};
+
+class FakeLabel : public ILabel {
+public:
+    explicit FakeLabel(FakeWindow& window) : Window(window) {}
+    void SetText(const std::string& text) override { Value = text; }
+    void RepaintNow() override { ++Repaints; }
+    FakeWindow& Window;
+    std::string Value;
+    int Repaints = 0;
+};
+
+class FakeGauge : public IGauge {
+public:
+    explicit FakeGauge(FakeWindow& window) : Window(window) {}
+    void SetMinimum(int value) override { Minimum = value; }
+    void SetMaximum(int value) override { Maximum = value; }
+    void SetPosition(int value) override { Position = value; }
+    void RepaintNow() override;
+    FakeWindow& Window;
+    int Minimum = 0;
+    int Maximum = 100;
+    int Position = 0;
+};
+
+class FakeForm : public IForm {
+public:
+    explicit FakeForm(FakeWindow& window) : Window(window) {}
+    std::string Caption() const override { return Value; }
+    void SetCaption(const std::string& caption) override { Value = caption; }
+    void SetWaitCursor(bool waiting) override { WaitCursor = waiting; }
+    void ProcessPendingEvents() override { ++EventRounds; }
+    void Close() override;
+    void Terminate() override { Terminated = true; }
+    FakeWindow& Window;
+    std::string Value = layout::WindowCaption;
+    bool WaitCursor = false;
+    bool Closed = false;
+    bool Terminated = false;
+    int EventRounds = 0;
+};
+
+// What the window showed each time the driver had the gauge or label painted during a download.
+struct Frame {
+    std::string Status;
+    int Position = 0;
+    int Maximum = 0;
+    bool AreasEnabled = false;
+    bool WaitCursor = false;
+    bool operator==(const Frame&) const = default;
+};
+
+class FakeWindow {
+public:
+    // settings: the settings file's content (nullopt: no file); settingsPath: where it is (default: a fresh
+    // folder's zelo.ini). The start-up runs here; its error leaves the constructor.
+    explicit FakeWindow(const std::optional<std::string>& settings = std::nullopt,
+                        const std::string& settingsPath = {});
+    ~FakeWindow();
+    FakeWindow(const FakeWindow&) = delete;
+    FakeWindow& operator=(const FakeWindow&) = delete;
+
+    TwinMain& Logic() { return *Logic_; }
+    std::vector<std::string> Lines() const { return Logic_->CommandLines(); }
+    // Destroys the window logic (FormDestroy runs) and returns the settings file's content.
+    std::string Close();
+
+    // ---- The user ----
+    // Puts the focus into a field, types the text over it and leaves it with Tab.
+    void Enter(FakeEdit& field, const std::string& text);
+    // Clicks a button or an option box (which takes the focus), or presses its accelerator key (which does
+    // not).
+    void Click(FakeControl& button);
+    void Accelerator(FakeControl& button);
+    void Click(FakeCheckBox& box);
+    // Clicks the check box of a datapoint type.
+    void ToggleType(int row);
+    void ChooseAccess(int index);
+    void Choose(FakeCombo& list, const std::string& entry);
+    // The user's own edit of the command list: the whole text replaced.
+    void EditCommandList(const std::string& text);
+    // The close box; true when the window closed.
+    bool CloseBox();
+    // Start and end entered, the type checked (unless it is already), then Add clicked.
+    void AddRange(const std::string& start, const std::string& end, int type);
+
+    // Whether the user can operate the control: its own state and its area's.
+    bool Usable(layout::ControlId id) const;
+    // Moves the focus as the view would; the edit field it leaves reports its exit.
+    void MoveFocus(layout::ControlId to);
+    std::optional<layout::ControlId> Focused;
+    // The gauge was painted: during a download, what the window shows is kept in Frames, and the first such
+    // paint runs OnFirstFrame (user input that arrives while the download runs).
+    void RecordFrame();
+    std::function<void()> OnFirstFrame;
+    void CommandListChanged();
+
+    ScratchFolder Dir;
+    std::string SettingsPath;
+    ScriptedDialogs Boxes;
+    std::vector<Frame> Frames;
+
+    FakeForm winMain;
+    FakeControl DeviceSetupContainer;
+    FakeControl GroupAddressContainer;
+    FakeCommandList CommandList;
+    FakeControl ButtonContainer;
+    FakeCombo cmbDevice;
+    FakeCombo cmbBaudrate;
+    FakeEdit txtPhyAdr;
+    FakeCheckBox chkPrintSource;
+    FakeCheckBox chkPrintHex;
+    FakeCheckBox chkFullDuplex;
+    FakeEdit txtGrpAdrStart;
+    FakeEdit txtGrpAdrEnd;
+    FakeRadioGroup grpAccessType;
+    FakeCheckList EibDptList;
+    FakeControl btnAdd;
+    FakeControl btnAddAll;
+    FakeControl btnIgnore;
+    FakeControl btnImport;
+    FakeControl btnAbort;
+    FakeLabel labStatus;
+    FakeGauge ProgressBar;
+    FakeControl btnDownload;
+    FakeControl btnExit;
+
+private:
+    void Forward(layout::ControlId id);
+    std::unique_ptr<TwinMain> Logic_;
+};
+
+} // namespace zelo::test

@@ -1,0 +1,304 @@
+// The setup line and group range entry: leaving fields, option boxes, the datapoint list, Add and the
+// same-start question.
+#include "FakeWindow.h"
+#include "model/Address.h"
+
+#include <gtest/gtest.h>
+
+using namespace zelo;
+using namespace zelo::test;
+using layout::ControlId;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string SetupLine0 = "#SETUP=15.15.255;OFF;OFF;OFF";
+
+TEST(SetupLine, RebuiltOnLeavingThePhysicalAddress) {
+    FakeWindow w;
+    // Typing alone changes nothing; leaving the field does. The text goes in as typed.
+    w.txtPhyAdr.Value = "x";
+    EXPECT_EQ(w.Lines(), Lines{SetupLine0});
+    for (const char* text : {"1.1.250", "any text; really", ""}) {
+        w.Enter(w.txtPhyAdr, text);
+        EXPECT_EQ(w.Lines(), Lines{std::string("#SETUP=") + text + ";OFF;OFF;OFF"});
+    }
+}
+
+TEST(SetupLine, OptionBoxClicks) {
+    FakeWindow w;
+    w.AddRange("1/0/0", "1/0/10", 11);
+    const struct {
+        FakeCheckBox& Box;
+        const char* Expected;
+    } steps[] = {{w.chkPrintHex, "#SETUP=15.15.255;OFF;ON;OFF"},
+                 {w.chkPrintSource, "#SETUP=15.15.255;ON;ON;OFF"},
+                 {w.chkFullDuplex, "#SETUP=15.15.255;ON;ON;ON"},
+                 {w.chkPrintHex, "#SETUP=15.15.255;ON;OFF;ON"},
+                 {w.chkFullDuplex, "#SETUP=15.15.255;ON;OFF;OFF"}};
+    for (const auto& step : steps) {
+        w.Click(step.Box);
+        EXPECT_EQ(w.Lines(), (Lines{step.Expected, "#DG1/0/0-1/0/10=VALUE;RW"}))
+            << layout::Info(step.Box.Id).Name;
+    }
+}
+
+TEST(SetupLine, FirstLineReplacedWhateverItHolds) {
+    FakeWindow w;
+    const struct {
+        const char* Before;
+        Lines After;
+        const char* Text;
+    } cases[] = {
+        {"", {"#SETUP=15.15.255;OFF;ON;OFF"}, "#SETUP=15.15.255;OFF;ON;OFF"},
+        {"#DG1/2/3=BIT;RW\n#DG1/2/4=BIT;RW\n",
+         {"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/2/4=BIT;RW"},
+         "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/2/4=BIT;RW\n"},
+        {"\nnote", {"#SETUP=15.15.255;OFF;ON;OFF", "note"}, "#SETUP=15.15.255;OFF;ON;OFF\nnote"},
+    };
+    for (const auto& c : cases) {
+        w.EditCommandList(c.Before);
+        w.Click(w.chkPrintHex);
+        EXPECT_EQ(w.Lines(), c.After) << c.Before;
+        EXPECT_EQ(w.CommandList.Text(), c.Text) << c.Before;
+    }
+}
+
+TEST(GroupLines, AppendedAfterTheLastLineWithTheirOwnLineEnd) {
+    FakeWindow w;
+    w.AddRange("0/0/0", "0/0/0", 1);
+    EXPECT_EQ(w.CommandList.Text(), SetupLine0 + "\n#DG0/0/0=BIT;RW\n");
+    // A typed line without a line end gets one put before the next line; it stays where it is.
+    w.EditCommandList(SetupLine0 + "\n#DG0/0/0=BIT;RW\nmy note");
+    w.AddRange("1/2/5", "1/2/3", 1);
+    EXPECT_EQ(w.CommandList.Text(), SetupLine0 + "\n#DG0/0/0=BIT;RW\nmy note\n#DG1/2/5=BIT;RW");
+    EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG0/0/0=BIT;RW", "my note", "#DG1/2/5=BIT;RW"}));
+    // An emptied list: the line becomes the only one, with its line end.
+    w.EditCommandList("");
+    w.AddRange("2/0/0", "2/0/0", 1);
+    EXPECT_EQ(w.CommandList.Text(), "#DG2/0/0=BIT;RW\n");
+}
+
+TEST(RangeEntry, AddressFieldsReachTheBufferOnlyWhenLeft) {
+    FakeWindow w;
+    w.AddRange("1/2/3", "1/2/9", 1);
+    EXPECT_EQ(w.Lines().back(), "#DG1/2/3-1/2/9=BIT;RW");
+    EXPECT_EQ(w.txtGrpAdrStart.Value, "1/2/3");
+    // A new end typed but not left: Add by its accelerator key still uses the old one.
+    w.MoveFocus(ControlId::txtGrpAdrEnd);
+    w.txtGrpAdrEnd.Value = "1/2/20";
+    w.Accelerator(w.btnAdd);
+    EXPECT_EQ(w.Logic().CurrentGroup->EndAddress, TextToGroupAddress("1/2/9"));
+    EXPECT_EQ(w.Lines().back(), "#DG1/2/3-1/2/9=BIT;RW");
+    EXPECT_TRUE(w.Boxes.Boxes.empty());
+    // Clicking Add moves the focus: the field is left first and its text counts (the same start: replaced).
+    w.Boxes.Answers = {6};
+    w.Click(w.btnAdd);
+    EXPECT_EQ(w.Lines().back(), "#DG1/2/3-1/2/20=BIT;RW");
+    EXPECT_EQ(w.Boxes.Boxes.size(), 1u);
+}
+
+TEST(RangeEntry, BadAddressShowsTheParserMessageAndKeepsTheFocus) {
+    FakeWindow w;
+    w.Enter(w.txtGrpAdrStart, "4/5/6");
+    for (FakeEdit* field : {&w.txtGrpAdrStart, &w.txtGrpAdrEnd}) {
+        for (const char* bad : {"1/2/300", "abc", ""}) {
+            SCOPED_TRACE(std::string(layout::Info(field->Id).Name) + " " + bad);
+            w.Boxes.Boxes.clear();
+            w.Enter(*field, bad);
+            ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
+            EXPECT_EQ(w.Boxes.Boxes[0].Text, InvalidGroupAddressMessage);
+            EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
+            EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
+            EXPECT_EQ(w.Focused, field->Id);
+            // Leaving again with the same text shows the message again.
+            w.MoveFocus(ControlId::btnAdd);
+            EXPECT_EQ(w.Boxes.Boxes.size(), 2u);
+        }
+        w.Enter(*field, field == &w.txtGrpAdrStart ? "4/5/6" : "0/0/0");
+    }
+    EXPECT_EQ(w.Logic().CurrentGroup->StartAddress, TextToGroupAddress("4/5/6"));
+    EXPECT_EQ(w.Logic().CurrentGroup->EndAddress, 0);
+}
+
+// Two bad fields: taking the focus back into the first is no leave of the second, so one box per leave.
+TEST(RangeEntry, FocusTakenBackIsNoLeave) {
+    FakeWindow w;
+    w.txtGrpAdrEnd.Value = "9/9/9";
+    w.Enter(w.txtGrpAdrStart, "bad");
+    ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(w.Focused, ControlId::txtGrpAdrStart);
+    w.Enter(w.txtGrpAdrStart, "1/1/1");
+    EXPECT_EQ(w.Boxes.Boxes.size(), 1u);
+    // Leaving the end field for real is judged.
+    w.MoveFocus(ControlId::btnAdd);
+    EXPECT_EQ(w.Boxes.Boxes.size(), 2u);
+    EXPECT_EQ(w.Focused, ControlId::txtGrpAdrEnd);
+}
+
+TEST(RangeEntry, AddWithoutDatapointType) {
+    FakeWindow w;
+    w.Click(w.btnAdd);
+    ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(w.Boxes.Boxes[0].Text, "Please select a datapoint type!");
+    EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
+    EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
+    EXPECT_EQ(w.Focused, ControlId::EibDptList);
+    EXPECT_EQ(w.Lines(), Lines{SetupLine0});
+    EXPECT_FALSE(w.Logic().AddCurrentGroup());
+    w.ToggleType(4);
+    EXPECT_TRUE(w.Logic().AddCurrentGroup());
+    EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG0/0/0=UWORD;RW"}));
+}
+
+TEST(RangeEntry, OneCheckedDatapointType) {
+    FakeWindow w;
+    const struct {
+        int Row;
+        std::vector<int> Checked;
+    } toggles[] = {{3, {3}}, {12, {12}}, {12, {}}, {5, {5}}, {7, {7}}};
+    for (const auto& t : toggles) {
+        w.ToggleType(t.Row);
+        EXPECT_EQ(w.EibDptList.CheckedRows(), t.Checked) << t.Row;
+    }
+    // A disabled item cannot be toggled.
+    w.EibDptList.SetItemEnabled(9, false);
+    w.ToggleType(9);
+    EXPECT_EQ(w.EibDptList.CheckedRows(), std::vector<int>{7});
+    // Marks set by the program (as an import does) are left alone; Add takes the lowest.
+    w.EibDptList.SetChecked(2, true);
+    EXPECT_EQ(w.EibDptList.CheckedRows(), (std::vector<int>{2, 7}));
+    EXPECT_TRUE(w.Logic().AddCurrentGroup());
+    EXPECT_EQ(w.Lines().back(), "#DG0/0/0=CHAR;RW");
+}
+
+TEST(RangeEntry, AccessTypeChoice) {
+    FakeWindow w;
+    const char* const access[] = {"R", "W", "RW"};
+    for (int i = 0; i < 3; ++i) {
+        w.ChooseAccess(i);
+        EXPECT_EQ(w.Logic().CurrentGroup->AccessType, i);
+        w.AddRange("1/1/" + std::to_string(i), "0/0/0", 1);
+        EXPECT_EQ(w.Lines().back(), "#DG1/1/" + std::to_string(i) + "=BIT;" + access[i]);
+    }
+}
+
+std::string Question(const char* oldStart, const char* oldEnd, const char* newStart, const char* newEnd) {
+    return std::string("Group with same starting address allready exists.\nDo you wish to replace\n\n") +
+           "group address: " + oldStart + " to " + oldEnd + ")\n\nwith\n\ngroup address: " + newStart +
+           " to " + newEnd + ")?";
+}
+
+TEST(SameStart, QuestionAnsweredYesAndNo) {
+    // After No the list holds both ranges: the same range again meets the other one first and asks.
+    const struct {
+        int Answer;
+        Lines Expected;
+        std::deque<int> AgainAnswers;
+    } cases[] = {
+        {6, {SetupLine0, "#DG1/2/3-1/2/5=BIT;RW", "#DG2/0/0=BIT;RW"}, {}},
+        {7, {SetupLine0, "#DG1/2/3-1/2/9=BIT;RW", "#DG2/0/0=BIT;RW", "#DG1/2/3-1/2/5=BIT;RW"}, {7}},
+    };
+    for (const auto& c : cases) {
+        FakeWindow w;
+        w.AddRange("1/2/3", "1/2/9", 1);
+        w.AddRange("2/0/0", "2/0/0", 1);
+        w.Boxes.Answers.push_back(c.Answer);
+        w.AddRange("1/2/3", "1/2/5", 1);
+        ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
+        EXPECT_EQ(w.Boxes.Boxes[0].Text, Question("1/2/3", "1/2/9", "1/2/3", "1/2/5"));
+        EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
+        EXPECT_EQ(w.Boxes.Boxes[0].Flags, 36);
+        EXPECT_EQ(w.Lines(), c.Expected);
+        // The same range again is found equal: no new line.
+        w.Boxes.Answers = c.AgainAnswers;
+        w.AddRange("1/2/3", "1/2/5", 1);
+        EXPECT_EQ(w.Boxes.Boxes.size(), 1u + c.AgainAnswers.size());
+        EXPECT_EQ(w.Lines(), c.Expected);
+    }
+}
+
+TEST(SameStart, EveryFurtherEntryOfTheSameStartAsksAgain) {
+    FakeWindow w;
+    w.AddRange("3/0/0", "3/0/1", 1);
+    w.Boxes.Answers = {7};
+    w.AddRange("3/0/0", "3/0/2", 1);
+    w.Boxes.Answers = {7, 6};
+    w.AddRange("3/0/0", "3/0/3", 5);
+    ASSERT_EQ(w.Boxes.Boxes.size(), 3u);
+    EXPECT_EQ(w.Boxes.Boxes[2].Text, Question("3/0/0", "3/0/2", "3/0/0", "3/0/3"));
+    EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG3/0/0-3/0/1=BIT;RW", "#DG3/0/0-3/0/3=UDWORD;RW"}));
+}
+
+TEST(SameStart, OtherAccessTypeOnlyIsFoundEqual) {
+    FakeWindow w;
+    w.AddRange("1/2/3", "1/2/9", 1);
+    w.ChooseAccess(0);
+    w.AddRange("1/2/3", "1/2/9", 1);
+    EXPECT_TRUE(w.Boxes.Boxes.empty());
+    EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG1/2/3-1/2/9=BIT;RW"}));
+    EXPECT_EQ(w.Logic().Converter->Groups.Items(0).AccessType, 2);
+}
+
+TEST(SameStart, EndBelowStartIsTheLineOfTheStartAlone) {
+    FakeWindow w;
+    w.AddRange("1/2/5", "1/2/3", 1);
+    w.AddRange("1/2/5", "1/2/5", 1);
+    w.AddRange("1/2/5", "1/2/1", 1);
+    EXPECT_TRUE(w.Boxes.Boxes.empty());
+    EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG1/2/5=BIT;RW"}));
+}
+
+// The search works on what the list holds: typed lines count, deleted lines are gone, bad lines are no range.
+TEST(SameStart, HandEditedList) {
+    FakeWindow w;
+    w.AddRange("1/0/0", "1/0/0", 1);
+    w.EditCommandList(SetupLine0 + "\n#DG5/5/5=BIT;W\n#DG6/6/6=bit;RW\nnote\n");
+    w.Boxes.Answers = {6};
+    w.AddRange("5/5/5", "5/5/7", 1);
+    ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(w.Boxes.Boxes[0].Text, Question("5/5/5", "5/5/5", "5/5/5", "5/5/7"));
+    // The line is rewritten in place with the buffer's access type.
+    EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG5/5/5-5/5/7=BIT;RW", "#DG6/6/6=bit;RW", "note"}));
+    w.AddRange("1/0/0", "1/0/0", 1); // deleted by hand: appended anew
+    w.AddRange("6/6/6", "6/6/6", 1); // the lower-case keyword is no group line
+    EXPECT_EQ(w.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG5/5/5-5/5/7=BIT;RW", "#DG6/6/6=bit;RW", "note",
+                                "#DG1/0/0=BIT;RW", "#DG6/6/6=BIT;RW"}));
+    // A line typed at the end is seen as well.
+    w.EditCommandList(w.CommandList.Text() + "#DG7/0/0=BIT;RW");
+    w.Boxes.Answers = {7};
+    w.AddRange("7/0/0", "7/0/1", 1);
+    EXPECT_EQ(w.Boxes.Boxes.size(), 2u);
+    EXPECT_EQ(w.Lines().back(), "#DG7/0/0-7/0/1=BIT;RW");
+}
+
+TEST(SameStart, SetupLineOverAGroupLineDropsItsEntry) {
+    FakeWindow w;
+    w.EditCommandList("#DG1/1/1=BIT;RW\n");
+    w.AddRange("2/2/2", "2/2/2", 1); // the table now knows 1/1/1 from line 1
+    w.Click(w.chkPrintHex);
+    w.AddRange("1/1/1", "1/1/4", 1);
+    EXPECT_TRUE(w.Boxes.Boxes.empty());
+    EXPECT_EQ(w.Lines(), (Lines{"#SETUP=15.15.255;OFF;ON;OFF", "#DG2/2/2=BIT;RW", "#DG1/1/1-1/1/4=BIT;RW"}));
+}
+
+// A list with more group lines than the gateway's table holds: Add says so through the standard display.
+TEST(SameStart, FullTableIsReported) {
+    FakeWindow w;
+    std::string text = SetupLine0 + "\n";
+    for (int i = 0; i < 32768; ++i)
+        text += "#DG" + GroupAddressToText(static_cast<std::uint16_t>(i)) + "=BIT;RW\n";
+    w.EditCommandList(text);
+    // Same start as the last line with another type: asked, answered No, and the new line does not fit.
+    w.Boxes.Answers = {7};
+    w.AddRange("15/7/255", "15/7/255", 2);
+    ASSERT_EQ(w.Boxes.Boxes.size(), 2u);
+    EXPECT_EQ(w.Boxes.Boxes[0].Flags, 36);
+    EXPECT_EQ(w.Boxes.Boxes[1].Text, "No more configuration allowed!");
+    EXPECT_EQ(w.Boxes.Boxes[1].Title, "ZELO-EIB-ASCII Configurator");
+    EXPECT_EQ(w.Boxes.Boxes[1].Flags, 16);
+    EXPECT_EQ(w.Lines().size(), 32769u);
+}
+
+} // namespace

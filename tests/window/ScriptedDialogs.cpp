@@ -1,0 +1,30 @@
+#include "ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace zelo::test {
+
+int ScriptedDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
+                                const std::string& detail) {
+    Boxes.push_back({text, title, flags, detail});
+    if ((flags & 0x0F) == box::Ok)
+        return box::IdOk;
+    if (Answers.empty()) {
+        ADD_FAILURE() << "unscripted question: " << text;
+        return box::IdNo;
+    }
+    const int answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& filter) {
+    Filters.push_back(filter);
+    if (Files.empty())
+        return std::nullopt;
+    auto file = Files.front();
+    Files.pop_front();
+    return file;
+}
+
+} // namespace zelo::test

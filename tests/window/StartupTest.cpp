@@ -1,0 +1,191 @@
+// The window's first state, the settings it starts from and the settings it leaves behind.
+#include "FakeWindow.h"
+#include "model/DatapointTypes.h"
+#include "model/Error.h"
+#include "version/VersionInfo.h"
+#include "window/StandardError.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+using namespace zelo;
+using namespace zelo::test;
+using layout::ControlId;
+
+namespace {
+
+TEST(Startup, FirstStartWithoutSettingsFile) {
+    ReadVersionInfo();
+    FakeWindow w;
+    EXPECT_EQ(w.cmbDevice.Current(), "COM1");
+    EXPECT_EQ(w.cmbBaudrate.Current(), "19200");
+    EXPECT_EQ(w.cmbBaudrate.Items, (std::vector<std::string>{"9600", "19200", "38400", "57600"}));
+    ASSERT_GE(w.cmbDevice.Items.size(), 255u);
+    for (int i = 0; i < 255; ++i)
+        ASSERT_EQ(w.cmbDevice.Items[static_cast<std::size_t>(i)], "COM" + std::to_string(i + 1));
+    EXPECT_EQ(w.txtPhyAdr.Value, "15.15.255");
+    EXPECT_EQ(w.txtGrpAdrStart.Value, "0/0/0");
+    EXPECT_EQ(w.txtGrpAdrEnd.Value, "0/0/0");
+    EXPECT_EQ(w.grpAccessType.Index, 2);
+    std::vector<std::string> types;
+    FillDatapointTypeList(types);
+    ASSERT_EQ(w.EibDptList.Count(), 17);
+    for (int i = 0; i < 17; ++i)
+        EXPECT_EQ(w.EibDptList.Rows[static_cast<std::size_t>(i)].Text, types[static_cast<std::size_t>(i)]);
+    EXPECT_TRUE(w.EibDptList.CheckedRows().empty());
+    EXPECT_EQ(w.EibDptList.EnabledRows().size(), 17u);
+    EXPECT_EQ(w.EibDptList.Current, -1);
+    EXPECT_EQ(w.labStatus.Value, "Ready...");
+    EXPECT_EQ(w.ProgressBar.Minimum, 0);
+    EXPECT_EQ(w.ProgressBar.Maximum, 1);
+    EXPECT_EQ(w.ProgressBar.Position, 0);
+    EXPECT_EQ(w.Lines(), std::vector<std::string>{"#SETUP=15.15.255;OFF;OFF;OFF"});
+    // The list itself ends with a line end: the next appended line goes behind it.
+    EXPECT_EQ(w.CommandList.Text(), "#SETUP=15.15.255;OFF;OFF;OFF\n");
+    EXPECT_EQ(w.winMain.Value, "ZELO-KNX-ASCII Configurator V" + VersionText(VersionInfo));
+    for (const FakeCheckBox* box : {&w.chkPrintSource, &w.chkPrintHex, &w.chkFullDuplex})
+        EXPECT_FALSE(box->Value);
+    for (const FakeControl* button : {&w.btnAdd, &w.btnImport, &w.btnDownload, &w.btnExit})
+        EXPECT_TRUE(w.Usable(button->Id)) << layout::Info(button->Id).Name;
+    for (const FakeControl* button : {&w.btnIgnore, &w.btnAbort, &w.btnAddAll})
+        EXPECT_FALSE(w.Usable(button->Id)) << layout::Info(button->Id).Name;
+    EXPECT_EQ(w.Focused, ControlId::txtPhyAdr);
+    EXPECT_FALSE(w.Logic().Importing);
+    EXPECT_EQ(w.Logic().ImportIndex, 0);
+    EXPECT_TRUE(w.Logic().ImportLines.empty());
+    EXPECT_TRUE(w.Boxes.Boxes.empty());
+}
+
+// Settings files and what the window makes of them; the device and rate in force are written back at exit.
+TEST(Startup, SettingsVariants) {
+    ScratchFolder files;
+    const std::string existingPath = files.Write("ttyZELO", "");
+    const struct {
+        std::string Content;
+        std::string ShownDevice;
+        std::string ShownBaudrate;
+        std::string Device;
+        int Baudrate;
+    } cases[] = {
+        {"[SerialPort]\r\nDevice=COM3\r\nBaudrate=57600\r\n", "COM3", "57600", "COM3", 57600},
+        {"[serialport]\ndevice = com7\n", "COM7", "19200", "com7", 19200},
+        {"[SerialPort]\nDevice=TCP/IP\nBaudrate=9600\n", "", "9600", "TCP/IP", 9600},
+        {"[SerialPort]\nDevice=COM2\nBaudrate=4800\n", "COM2", "", "COM2", 4800},
+        {"[SerialPort]\nDevice=" + existingPath + "\n", existingPath, "19200", existingPath, 19200},
+        {"[SerialPort]\nDevice=/nonexistent/ttyZELO\n", "", "19200", "/nonexistent/ttyZELO", 19200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Content);
+        FakeWindow w(c.Content);
+        EXPECT_EQ(w.cmbDevice.Current(), c.ShownDevice);
+        EXPECT_EQ(w.cmbBaudrate.Current(), c.ShownBaudrate);
+        EXPECT_EQ(w.Logic().Converter->Device(), c.Device);
+        EXPECT_EQ(w.Logic().Converter->Baudrate(), c.Baudrate);
+        // Choosing the entry at start ran no change handler: the stored spelling is written back as it was.
+        const std::string saved = w.Close();
+        EXPECT_NE(saved.find("Device=" + c.Device + "\r\n"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("Baudrate=" + std::to_string(c.Baudrate) + "\r\n"), std::string::npos) << saved;
+    }
+}
+
+// Both ways out end the window, and the settings are written either way, byte for byte.
+TEST(Startup, ExitByButtonAndByCloseBoxSave) {
+    const struct {
+        bool ByButton;
+        const char* Device;
+        const char* Baudrate;
+        std::string Saved;
+    } cases[] = {
+        {true, "COM5", "19200", "[SerialPort]\r\nDevice=COM5\r\nBaudrate=19200\r\n\r\n"},
+        {false, "COM6", "38400", "[SerialPort]\r\nDevice=COM6\r\nBaudrate=38400\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        FakeWindow w;
+        w.Choose(w.cmbDevice, c.Device);
+        w.Choose(w.cmbBaudrate, c.Baudrate);
+        EXPECT_EQ(w.Logic().Converter->Device(), c.Device);
+        if (c.ByButton) {
+            w.Click(w.btnExit);
+            EXPECT_TRUE(w.winMain.Terminated);
+        } else {
+            EXPECT_TRUE(w.CloseBox());
+        }
+        EXPECT_TRUE(w.Boxes.Boxes.empty());
+        EXPECT_EQ(w.Close(), c.Saved);
+    }
+}
+
+TEST(Startup, BaudrateTextThatIsNoNumberGivesTheDefault) {
+    const struct {
+        const char* Entry;
+        int Baudrate;
+    } cases[] = {{"57600", 57600}, {"fast", 19200}, {"", 19200}, {"9600x", 19200}, {"38400", 38400}};
+    FakeWindow w;
+    w.cmbBaudrate.Items = {"57600", "fast", "", "9600x", "38400"};
+    for (const auto& c : cases) {
+        w.Choose(w.cmbBaudrate, c.Entry);
+        EXPECT_EQ(w.Logic().Converter->Baudrate(), c.Baudrate) << c.Entry;
+    }
+}
+
+TEST(Startup, UnreadableSettingsEndTheStart) {
+    ScratchFolder dir;
+    // A folder where the file should be cannot be read.
+    EXPECT_THROW(FakeWindow(std::nullopt, dir.Path()), Exception);
+}
+
+TEST(Startup, FailedSaveIsShownAndTheWindowGoesAllTheSame) {
+    ScratchFolder dir;
+    // A file where the folder should be: nothing can be written there.
+    const std::string path = dir.Write("plain-file", "") + "/zelo.ini";
+    FakeWindow w(std::nullopt, path);
+    w.Close();
+    ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(w.Boxes.Boxes[0].Title, "ZELO-EIB-ASCII Configurator");
+    EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
+    EXPECT_NE(w.Boxes.Boxes[0].Text.find(path), std::string::npos) << w.Boxes.Boxes[0].Text;
+}
+
+// An error a handler lets through: the standard display shows it and the program goes on.
+TEST(StandardError, ShownByTheHandlerGuard) {
+    const struct {
+        std::function<void()> Handler;
+        std::string Shown;
+    } cases[] = {
+        {[] { throw Exception("Broken handler"); }, "Broken handler."},
+        {[] { throw std::out_of_range("index"); }, "index."},
+        {[] { throw 42; }, ""},
+        {[] { throw Exception("Done!"); }, "Done!"},
+    };
+    ScriptedDialogs boxes;
+    for (const auto& c : cases) {
+        Guarded(boxes, c.Handler);
+        ASSERT_FALSE(boxes.Boxes.empty());
+        EXPECT_EQ(boxes.Boxes.back().Text, c.Shown);
+        EXPECT_EQ(boxes.Boxes.back().Title, "ZELO-EIB-ASCII Configurator");
+        EXPECT_EQ(boxes.Boxes.back().Flags, 16);
+    }
+    EXPECT_EQ(boxes.Boxes.size(), std::size(cases));
+    bool ran = false;
+    Guarded(boxes, [&ran] { ran = true; });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(boxes.Boxes.size(), std::size(cases));
+}
+
+TEST(StandardError, FullStopWhenTheLastCharacterSortsAfterOne) {
+    const struct {
+        std::string Message, Shown;
+    } cases[] = {{"abc", "abc."},
+                 {"abc.", "abc."},
+                 {"Done!", "Done!"},
+                 {"", ""},
+                 {"x)", "x)"},
+                 {"1/2", "1/2."},
+                 {"Grüße\xC3\xA9", "Grüße\xC3\xA9."},
+                 {"a-", "a-"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(StandardErrorText(c.Message), c.Shown) << c.Message;
+}
+
+} // namespace
