@@ -20,27 +20,6 @@ void PumpPending(HWND dialog) {
     }
 }
 
-int ScriptedDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
-                                const std::string& detail) {
-    Boxes.push_back({text, title, flags, detail});
-    FocusAtBox.push_back(::GetFocus());
-    if (!Answers.empty()) {
-        const int answer = Answers.front();
-        Answers.pop_front();
-        return answer;
-    }
-    return (flags & 0x0F) == box::YesNo ? box::IdNo : box::IdOk;
-}
-
-std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& filter) {
-    Filters.push_back(filter);
-    if (Files.empty())
-        return std::nullopt;
-    std::optional<std::string> file = Files.front();
-    Files.pop_front();
-    return file;
-}
-
 namespace {
 thread_local BoxAnswerer* ActiveAnswerer = nullptr;
 } // namespace

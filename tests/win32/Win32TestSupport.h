@@ -1,11 +1,9 @@
 #pragma once
 // Helpers for driving Windows controls in-process: pumping the queue, answering real boxes through a hook,
-// scripted boxes for the window's Dialogs, and pixels of a control's painting.
-#include "window/Dialogs.h"
+// and pixels of a control's painting. The window's own boxes are scripted (ScriptedDialogs.h).
+#include "ScriptedDialogs.h"
 #include "window/win32/Win32Api.h"
 
-#include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,28 +11,6 @@ namespace zelo::test {
 
 // Dispatches every message that is waiting (posted leave events, paints), with the dialog keys of `dialog`.
 void PumpPending(HWND dialog = nullptr);
-
-struct ShownBox {
-    std::string Text;
-    std::string Title;
-    int Flags = 0;
-    std::string Detail;
-};
-
-// Records every box and answers it from a script; a box nobody scripted is answered OK (or No).
-class ScriptedDialogs : public Dialogs {
-public:
-    int MessageBox(const std::string& text, const std::string& title, int flags,
-                   const std::string& detail = {}) override;
-    std::optional<std::string> OpenFile(const std::string& filter) override;
-
-    std::vector<ShownBox> Boxes;
-    std::deque<int> Answers;
-    std::vector<std::string> Filters;
-    std::deque<std::optional<std::string>> Files;
-    // The focus while the box was up, as the handler left it.
-    std::vector<HWND> FocusAtBox;
-};
 
 // Real message boxes of this thread are answered the moment they become active; what they showed is kept.
 class BoxAnswerer {

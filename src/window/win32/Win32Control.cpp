@@ -17,8 +17,8 @@ constexpr UINT_PTR SubclassId = 0x7A656C6F; // "zelo"
 // The wrapper of a control window, found from its handle.
 const wchar_t* const ControlProperty = L"zelo.control";
 
-std::function<void(std::exception_ptr)>& ErrorDisplay() {
-    static std::function<void(std::exception_ptr)> display;
+std::function<void()>& ErrorDisplay() {
+    static std::function<void()> display;
     return display;
 }
 
@@ -64,7 +64,7 @@ void RunHandler(const std::function<void()>& handler) {
     } catch (...) {
         if (ErrorDisplay()) {
             try {
-                ErrorDisplay()(std::current_exception());
+                ErrorDisplay()();
             } catch (...) {
                 // Nothing may unwind into Windows; a display that fails has nothing left to say.
             }
@@ -72,7 +72,7 @@ void RunHandler(const std::function<void()>& handler) {
     }
 }
 
-void SetHandlerErrorDisplay(std::function<void(std::exception_ptr)> display) {
+void SetHandlerErrorDisplay(std::function<void()> display) {
     ErrorDisplay() = std::move(display);
 }
 

@@ -4,7 +4,6 @@
 #include "window/Controls.h"
 #include "window/win32/Win32Api.h"
 
-#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,9 +12,10 @@
 namespace zelo::win32 {
 
 // Runs an event's handler. What it lets through goes to the error display set here and never unwinds
-// through Windows' own code (the window procedures are called from C).
+// through Windows' own code (the window procedures are called from C). The display is called inside the
+// catch block: it rethrows to see the error.
 void RunHandler(const std::function<void()>& handler);
-void SetHandlerErrorDisplay(std::function<void(std::exception_ptr)> display);
+void SetHandlerErrorDisplay(std::function<void()> display);
 
 // Moves the focus for the program: no field counts as left.
 void MoveFocus(HWND window);
