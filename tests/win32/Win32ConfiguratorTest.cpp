@@ -21,9 +21,12 @@
 using namespace zelo;
 using namespace zelo::win32;
 using layout::ControlId;
+using zelo::test::ChooseItem;
+using zelo::test::ClickRowBox;
 using zelo::test::FindControl;
 using zelo::test::PumpPending;
 using zelo::test::ScriptedDialogs;
+using zelo::test::TypeInto;
 using zelo::test::WindowText;
 
 namespace {
@@ -78,14 +81,7 @@ protected:
     std::string Text(ControlId id) const { return WindowText(Control(id)); }
     Win32Window& View() { return Window->View(); }
 
-    // Types into a field as the user does, replacing what it held.
-    void Type(ControlId field, const std::string& text) {
-        ::SetFocus(Control(field));
-        PumpPending(Window->Handle());
-        ::SendMessageW(Control(field), EM_SETSEL, 0, -1);
-        for (const char c : text)
-            ::SendMessageW(Control(field), WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 0);
-    }
+    void Type(ControlId field, const std::string& text) { TypeInto(Control(field), text); }
 
     // Moves the focus on as a click or the Tab key does, and lets the window react.
     void FocusTo(ControlId id) {

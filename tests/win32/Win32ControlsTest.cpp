@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -285,6 +286,24 @@ TEST_F(MinimalWindow, TheCheckListShowsItsRowsTopToBottomInTwoColumnsWithoutScro
     }
     EXPECT_EQ(last.left, tenth.left);
     EXPECT_EQ(List.ItemText(0), std::string(DatapointTypeNames[0]));
+
+    // Every name shows whole: the font is made smaller where the longest would not fit its column.
+    HDC dc = ::GetDC(List.Handle());
+    HGDIOBJ old = ::SelectObject(dc, List.RowFont());
+    for (int row = 0; row < List.Count(); ++row) {
+        const std::wstring text = Widen(List.ItemText(row));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        EXPECT_LE(List.TextIndent() + size.cx, client.right / 2) << List.ItemText(row);
+    }
+    LOGFONTW given{};
+    LOGFONTW drawn{};
+    ::GetObjectW(Fonts->Message(), sizeof given, &given);
+    ::GetObjectW(List.RowFont(), sizeof drawn, &drawn);
+    EXPECT_STREQ(drawn.lfFaceName, given.lfFaceName);
+    EXPECT_GE(std::abs(drawn.lfHeight), std::abs(given.lfHeight) * 3 / 4) << "not smaller than needed";
+    ::SelectObject(dc, old);
+    ::ReleaseDC(List.Handle(), dc);
     EXPECT_EQ(List.CurrentRow(), -1) << "nothing current at first";
 }
 

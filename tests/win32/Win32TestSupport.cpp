@@ -88,6 +88,33 @@ int Pixels::Count(const RECT& area, COLORREF color) const {
     return count;
 }
 
+void TypeInto(HWND field, const std::string& text) {
+    ::SetFocus(field);
+    PumpPending();
+    ::SendMessageW(field, EM_SETSEL, 0, -1);
+    for (const wchar_t c : win32::Widen(text))
+        ::SendMessageW(field, WM_CHAR, static_cast<WPARAM>(c), 0);
+}
+
+void ClickRowBox(const win32::CheckList& list, int row) {
+    const RECT box = list.CheckBoxRect(row);
+    const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    ::SendMessageW(list.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, at);
+    PumpPending();
+}
+
+bool ChooseItem(HWND list, const std::string& text) {
+    const std::wstring wide = win32::Widen(text);
+    if (::SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(wide.c_str())) == CB_ERR)
+        return false;
+    ::SendMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(list), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(list));
+    PumpPending();
+    return true;
+}
+
 std::string WindowText(HWND window) {
     if (window == nullptr)
         return {};

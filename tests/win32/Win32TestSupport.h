@@ -3,6 +3,7 @@
 // and pixels of a control's painting. The window's own boxes are scripted (ScriptedDialogs.h).
 #include "ScriptedDialogs.h"
 #include "window/win32/Win32Api.h"
+#include "window/win32/Win32CheckList.h"
 
 #include <string>
 #include <vector>
@@ -55,6 +56,14 @@ private:
     int Width_;
     int Height_;
 };
+
+// Types into an edit field as the user does, replacing what it held; the focus is left in the field.
+void TypeInto(HWND field, const std::string& text);
+// A click on the check box of a row of the check list.
+void ClickRowBox(const win32::CheckList& list, int row);
+// Chooses an entry of a drop-down list as the user does (the list tells its parent); false when it has none
+// of that text.
+bool ChooseItem(HWND list, const std::string& text);
 
 // The window text of any window, UTF-8.
 std::string WindowText(HWND window);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -230,6 +231,37 @@ TEST_F(ViewWindow, CaptionBarsAreBlackWithWhiteTextAndTheGaugeShowsItsShare) {
         << "the rest white";
     EXPECT_GT(shown.Count({width / 2 - 20, 2, width / 2 + 20, height - 2}, RGB(0, 0, 0)), 10)
         << "the percentage in the middle";
+}
+
+TEST_F(ViewWindow, OnAMonitorOfAnotherDpiFontsAndPlacesScaleAlong) {
+    const auto fontHeight = [](HWND window) {
+        LOGFONTW font{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return std::abs(font.lfHeight);
+    };
+    const int messageAt96 = fontHeight(Control(ControlId::txtPhyAdr));
+    const struct {
+        UINT Dpi;
+        double Factor;
+    } rows[] = {{144, 1.5}, {120, 1.25}, {96, 1.0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Dpi);
+        // What Windows sends when the window moves to such a monitor: the new DPI and a suggested frame.
+        RECT suggested{0, 0, static_cast<LONG>(1040 * row.Factor), static_cast<LONG>(780 * row.Factor)};
+        ::SendMessageW(View.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(row.Dpi, row.Dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+        PumpPending(View.Handle());
+        EXPECT_EQ(View.Dpi(), row.Dpi);
+        EXPECT_NEAR(fontHeight(Control(ControlId::txtPhyAdr)), messageAt96 * row.Factor, 1.0);
+        EXPECT_EQ(fontHeight(Control(ControlId::DeviceSetupCaption)),
+                  ::MulDiv(10, static_cast<int>(row.Dpi), 72));
+        const RECT exit = ClientRectOf(ControlId::btnExit);
+        EXPECT_NEAR(exit.right - exit.left, 105 * row.Factor, 1.0);
+        EXPECT_NEAR(exit.bottom - exit.top, 25 * row.Factor, 1.0);
+        const RECT caption = ClientRectOf(ControlId::GroupAddressCaption);
+        EXPECT_NEAR(caption.top, (33 + 72) * row.Factor, 1.0);
+        EXPECT_NEAR(caption.bottom - caption.top, 33 * row.Factor, 1.0);
+    }
 }
 
 TEST_F(ViewWindow, StartsAtTheDesignSizeCentredInTheFreeAreaOfTheScreen) {

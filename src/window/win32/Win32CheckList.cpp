@@ -2,8 +2,66 @@
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace zelo::win32 {
+
+CheckList::~CheckList() {
+    if (Fitted_ != nullptr)
+        ::DeleteObject(Fitted_);
+}
+
+HFONT CheckList::RowFont() const {
+    return Fitted_ != nullptr ? Fitted_ : Font_;
+}
+
+int CheckList::TextIndent() const {
+    const UINT dpi = WindowDpi(Handle());
+    const RECT box = BoxIn(RowRect(0));
+    const RECT row = RowRect(0);
+    return box.right - row.left + Scale(6, dpi);
+}
+
+void CheckList::FitFont(int columnWidth, int rowHeight) {
+    if (Fitted_ != nullptr) {
+        ::DeleteObject(Fitted_);
+        Fitted_ = nullptr;
+    }
+    if (Font_ == nullptr || Rows_.empty() || columnWidth <= 0)
+        return;
+    HDC dc = ::GetDC(Handle());
+    if (dc == nullptr)
+        return;
+    LOGFONTW wanted{};
+    ::GetObjectW(Font_, sizeof wanted, &wanted);
+    const UINT dpi = WindowDpi(Handle());
+    const int room = columnWidth - TextIndent() - Scale(2, dpi);
+    const int smallest = ::MulDiv(6, static_cast<int>(dpi), 72);
+    HFONT candidate = nullptr;
+    for (int height = std::abs(wanted.lfHeight); height >= smallest; --height) {
+        LOGFONTW shape = wanted;
+        shape.lfHeight = wanted.lfHeight < 0 ? -height : height;
+        HFONT font = height == std::abs(wanted.lfHeight) ? Font_ : ::CreateFontIndirectW(&shape);
+        HGDIOBJ old = ::SelectObject(dc, font);
+        int widest = 0;
+        for (int row = 0; row < Count(); ++row) {
+            const std::wstring text = Widen(ItemText(row));
+            SIZE size{};
+            ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            widest = std::max(widest, static_cast<int>(size.cx));
+        }
+        TEXTMETRICW metrics{};
+        ::GetTextMetricsW(dc, &metrics);
+        ::SelectObject(dc, old);
+        if (candidate != nullptr)
+            ::DeleteObject(candidate);
+        candidate = font == Font_ ? nullptr : font;
+        if (widest <= room && metrics.tmHeight <= rowHeight + 2)
+            break;
+    }
+    ::ReleaseDC(Handle(), dc);
+    Fitted_ = candidate;
+}
 
 void CheckList::Create(HWND parent, int id, int columns) {
     Columns_ = std::max(columns, 1);
@@ -81,8 +139,7 @@ void CheckList::FitRows() {
     // Rows as tall as the font wants, but never so tall that a column would need scrolling.
     int fontHeight = 13;
     if (HDC dc = ::GetDC(Handle())) {
-        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0));
-        HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+        HGDIOBJ old = Font_ != nullptr ? ::SelectObject(dc, Font_) : nullptr;
         TEXTMETRICW metrics{};
         if (::GetTextMetricsW(dc, &metrics))
             fontHeight = metrics.tmHeight;
@@ -98,6 +155,7 @@ void CheckList::FitRows() {
     ::SendMessageW(Handle(), LB_SETITEMHEIGHT, 0, rowHeight);
     if (Columns_ > 1 && width > 0)
         ::SendMessageW(Handle(), LB_SETCOLUMNWIDTH, static_cast<WPARAM>(std::max(1, width / Columns_)), 0);
+    FitFont(width / Columns_, rowHeight);
     ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -165,6 +223,12 @@ LRESULT CheckList::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
         FitRows();
         return result;
     }
+    case WM_SETFONT: {
+        Font_ = reinterpret_cast<HFONT>(wParam);
+        const LRESULT result = Default(message, wParam, lParam);
+        FitRows();
+        return result;
+    }
     default:
         break;
     }
@@ -194,18 +258,19 @@ bool CheckList::Draw(const DRAWITEMSTRUCT& item) {
 
     RECT text = area;
     text.left = box.right + Scale(4, WindowDpi(Handle()));
+    const int indent = TextIndent();
     if (selected)
         ::FillRect(dc, &text, ::GetSysColorBrush(COLOR_HIGHLIGHT));
     const int saved = ::SaveDC(dc);
-    if (HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0)))
+    if (HFONT font = RowFont())
         ::SelectObject(dc, font);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(!state.Enabled ? COLOR_GRAYTEXT
                                      : selected     ? COLOR_HIGHLIGHTTEXT
                                                     : COLOR_WINDOWTEXT));
     const std::wstring caption = Widen(ItemText(row));
-    RECT inside = text;
-    inside.left += Scale(2, WindowDpi(Handle()));
+    RECT inside = area;
+    inside.left += indent;
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &inside,
                 DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     ::RestoreDC(dc, saved);

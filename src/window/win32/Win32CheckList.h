@@ -11,6 +11,11 @@ namespace zelo::win32 {
 
 class CheckList : public ControlFor<ICheckList> {
 public:
+    CheckList() = default;
+    ~CheckList() override;
+    CheckList(const CheckList&) = delete;
+    CheckList& operator=(const CheckList&) = delete;
+
     void Create(HWND parent, int id, int columns);
     // All enabled, none checked, no current row.
     void SetItems(const std::vector<std::string>& items) override;
@@ -28,6 +33,11 @@ public:
     // The rectangle of a row and of its check box, in the list's client coordinates.
     RECT RowRect(int row) const;
     RECT CheckBoxRect(int row) const;
+    // Where a row's text starts, from the row's left edge.
+    int TextIndent() const;
+    // The font the rows are drawn in: the list's own, made smaller only when the longest row would not fit
+    // its column.
+    HFONT RowFont() const;
 
     // The user toggled a row's check mark (its index); the mark is already changed.
     std::function<void(int)> OnCheckClicked;
@@ -39,6 +49,7 @@ protected:
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void FitFont(int columnWidth, int rowHeight);
     struct Row {
         bool Checked = false;
         bool Enabled = true;
@@ -49,6 +60,8 @@ private:
     RECT BoxIn(const RECT& row) const;
     std::vector<Row> Rows_;
     int Columns_ = 1;
+    HFONT Font_ = nullptr;   // given by WM_SETFONT
+    HFONT Fitted_ = nullptr; // owned; null when the given font fits
 };
 
 } // namespace zelo::win32
