@@ -11,7 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -264,6 +267,37 @@ TEST_F(MinimalWindow, RealBoxesShowTheirTitleAndTextAndReturnTheButtonPressed) {
         EXPECT_EQ(answerer.Boxes[0].HasNo, (row.Flags & 0x0F) == box::YesNo);
         EXPECT_TRUE(::IsWindowEnabled(Window.Handle())) << "the owner is enabled again after the box";
     }
+}
+
+TEST_F(MinimalWindow, TheOpenFileDialogGivesTheChosenPathInUtf8AndLeavesTheCurrentFolder) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("zelo-open-" + std::to_string(::GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / L"Gr\u00FC\u00DFe \u20AC.csv";
+    std::ofstream(file) << "\"Main\",\"1/0/0\"\n";
+    Win32Dialogs dialogs;
+    dialogs.SetOwner(Window.Handle());
+    const struct {
+        const char* Name;
+        int Answer;
+        bool Chosen;
+    } rows[] = {{"chosen", IDOK, true}, {"cancelled", IDCANCEL, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        BoxAnswerer answerer(row.Answer, file.wstring());
+        const std::optional<std::string> chosen = dialogs.OpenFile("CSV File (*.csv)|*.csv");
+        ASSERT_EQ(answerer.Boxes.size(), 1u);
+        ASSERT_EQ(chosen.has_value(), row.Chosen);
+        if (row.Chosen) {
+            const std::u8string utf8(chosen->begin(), chosen->end());
+            EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(utf8), file)) << *chosen;
+        }
+    }
+    // The program's current folder is not the file's: the folder can go.
+    EXPECT_NE(std::filesystem::current_path(), folder);
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    EXPECT_FALSE(error) << error.message();
 }
 
 TEST_F(MinimalWindow, TheCheckListShowsItsRowsTopToBottomInTwoColumnsWithoutScrolling) {

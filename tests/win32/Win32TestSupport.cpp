@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <utility>
 
 namespace zelo::test {
 
@@ -24,7 +25,8 @@ namespace {
 thread_local BoxAnswerer* ActiveAnswerer = nullptr;
 } // namespace
 
-BoxAnswerer::BoxAnswerer(int answer) : Answer_(answer) {
+BoxAnswerer::BoxAnswerer(int answer, std::wstring fileName)
+    : Answer_(answer), FileName_(std::move(fileName)) {
     ActiveAnswerer = this;
     Hook_ = ::SetWindowsHookExW(WH_CBT, Hook, nullptr, ::GetCurrentThreadId());
 }
@@ -41,9 +43,16 @@ LRESULT CALLBACK BoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
         wchar_t windowClass[16] = {};
         ::GetClassNameW(window, windowClass, 16);
         if (std::wcscmp(windowClass, L"#32770") == 0) {
-            // The box's text is the static control with the ID 0xFFFF.
-            ActiveAnswerer->Boxes.push_back({WindowText(window), WindowText(::GetDlgItem(window, 0xFFFF)),
-                                             ::GetDlgItem(window, IDNO) != nullptr});
+            // A box's text is the static control with the ID 0xFFFF; a file dialog has its name field in
+            // cmb13 (0x47C) or edt1 (0x480).
+            const BoxAnswerer::Seen seen{WindowText(window), WindowText(::GetDlgItem(window, 0xFFFF)),
+                                         ::GetDlgItem(window, IDNO) != nullptr};
+            if (!ActiveAnswerer->FileName_.empty()) {
+                for (const int field : {0x47C, 0x480})
+                    if (::GetDlgItem(window, field) != nullptr)
+                        ::SetDlgItemTextW(window, field, ActiveAnswerer->FileName_.c_str());
+            }
+            ActiveAnswerer->Boxes.push_back(seen);
             ::PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(ActiveAnswerer->Answer_), 0);
         }
     }

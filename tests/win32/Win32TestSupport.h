@@ -13,10 +13,11 @@ namespace zelo::test {
 // Dispatches every message that is waiting (posted leave events, paints), with the dialog keys of `dialog`.
 void PumpPending(HWND dialog = nullptr);
 
-// Real message boxes of this thread are answered the moment they become active; what they showed is kept.
+// Real message boxes and file dialogs of this thread are answered the moment they become active; what they
+// showed is kept. A file dialog gets fileName typed into its name field first.
 class BoxAnswerer {
 public:
-    explicit BoxAnswerer(int answer);
+    explicit BoxAnswerer(int answer, std::wstring fileName = {});
     ~BoxAnswerer();
     BoxAnswerer(const BoxAnswerer&) = delete;
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
@@ -32,6 +33,7 @@ private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
     HHOOK Hook_ = nullptr;
     int Answer_;
+    std::wstring FileName_;
 };
 
 // A control painted into a 32-bit bitmap: WM_PRINTCLIENT or owner drawing of one item.

@@ -152,6 +152,29 @@ TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
     // Shift+Tab goes back.
     EXPECT_EQ(::GetNextDlgTabItem(View.Handle(), Control(ControlId::txtGrpAdrStart), TRUE),
               Control(ControlId::cmbBaudrate));
+
+    // The keys themselves: Tab leaves the command list for the first field, Enter in the list starts a line.
+    const struct {
+        ControlId From;
+        WPARAM Key;
+        ControlId Focus;
+    } keys[] = {{ControlId::txtPhyAdr, VK_TAB, ControlId::chkPrintSource},
+                {ControlId::btnExit, VK_TAB, ControlId::CommandList},
+                {ControlId::CommandList, VK_TAB, ControlId::txtPhyAdr},
+                {ControlId::CommandList, VK_RETURN, ControlId::CommandList}};
+    for (const auto& row : keys) {
+        SCOPED_TRACE(std::string(layout::Info(row.From).Name));
+        View.ControlHandle(row.From) == nullptr ? void() : MoveFocus(View.ControlHandle(row.From));
+        const int lines = View.CommandList.LineCount();
+        MSG down{::GetFocus(), WM_KEYDOWN, row.Key, 1, 0, {}};
+        if (!View.winMain.DialogKeys(down)) {
+            ::TranslateMessage(&down);
+            ::DispatchMessageW(&down);
+        }
+        PumpPending(View.Handle());
+        EXPECT_EQ(::GetFocus(), Control(row.Focus));
+        EXPECT_EQ(View.CommandList.LineCount(), lines + (row.Key == VK_RETURN ? 1 : 0));
+    }
 }
 
 TEST_F(ViewWindow, AnAmpersandLetterClicksItsButton) {

@@ -46,8 +46,10 @@ std::optional<std::string> Win32Dialogs::OpenFile(const std::string& filter) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = static_cast<DWORD>(path.size());
+    // The program's current folder stays where it is: the file's folder could not be removed while the
+    // program runs otherwise.
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING |
-                   OFN_DONTADDTORECENT | OFN_HIDEREADONLY;
+                   OFN_DONTADDTORECENT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!::GetOpenFileNameW(&dialog))
         return std::nullopt;
     return Narrow(path.data());
