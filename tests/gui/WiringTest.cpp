@@ -133,6 +133,30 @@ TEST(View, StartsAtTheDesignSizeWithTheBands) {
     allShown();
 }
 
+// A device path is shown whole: the list widens and the baud rate list moves along, still inside the window.
+TEST(View, DeviceListWidensForALongPath) {
+    TempDir dir;
+    const std::string longPath = dir.Write("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "");
+    const struct {
+        std::string Device;
+        int Width;
+    } cases[] = {{"COM3", 97}, {longPath, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Device);
+        ViewHarness h("[SerialPort]\r\nDevice=" + c.Device + "\r\n");
+        h.ShowActive();
+        auto* device = h.Find<QComboBox>("cmbDevice");
+        auto* baud = h.Find<QComboBox>("cmbBaudrate");
+        EXPECT_EQ(Text(device->currentText()), c.Device);
+        EXPECT_GT(device->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
+        if (c.Width > 0) {
+            EXPECT_EQ(device->width(), c.Width);
+        }
+        EXPECT_EQ(h.Find<QWidget>("Label7")->x(), device->geometry().right() + 1 + 24);
+        EXPECT_LE(baud->geometry().right(), 1016 - 8);
+    }
+}
+
 TEST(View, TabOrderStartsAtThePhysicalAddress) {
     ViewHarness h;
     h.ShowActive();

@@ -1,4 +1,5 @@
 #include "FakeWindow.h"
+#include "model/Address.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -44,6 +45,13 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& byt
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string FullCommandList() {
+    std::string text = "#SETUP=15.15.255;OFF;OFF;OFF\n";
+    for (int i = 0; i < 32768; ++i)
+        text += "#DG" + GroupAddressToText(static_cast<std::uint16_t>(i)) + "=BIT;RW\n";
+    return text;
 }
 
 // ---- Controls ----

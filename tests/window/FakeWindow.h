@@ -35,6 +35,9 @@ private:
 
 std::string ReadBytes(const std::string& path);
 
+// A command list of the setup line and as many group lines as the gateway's table holds (0/0/0 to 15/7/255).
+std::string FullCommandList();
+
 // Enabled state and focus as a view keeps them.
 template <typename Interface> class Fake : public Interface {
 public:

@@ -249,10 +249,7 @@ TEST(Import, AddAllStopsAtAWronglyFormattedLine) {
 // A full table during Add all: the ranges so far stay, the import ends, and the error is shown.
 TEST(Import, AddAllIntoAFullTableEndsTheImport) {
     FakeWindow w;
-    std::string text = SetupLine0 + "\n";
-    for (int i = 0; i < 32768; ++i)
-        text += "#DG" + GroupAddressToText(static_cast<std::uint16_t>(i)) + "=BIT;RW\n";
-    w.EditCommandList(text);
+    w.EditCommandList(FullCommandList());
     Import(w, EtsFile({{"A", "1/0/0", "2B"}}));
     w.ToggleType(4);
     w.Boxes.Answers.push_back(box::IdNo);

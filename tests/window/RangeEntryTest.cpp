@@ -286,10 +286,7 @@ TEST(SameStart, SetupLineOverAGroupLineDropsItsEntry) {
 // A list with more group lines than the gateway's table holds: Add says so through the standard display.
 TEST(SameStart, FullTableIsReported) {
     FakeWindow w;
-    std::string text = SetupLine0 + "\n";
-    for (int i = 0; i < 32768; ++i)
-        text += "#DG" + GroupAddressToText(static_cast<std::uint16_t>(i)) + "=BIT;RW\n";
-    w.EditCommandList(text);
+    w.EditCommandList(FullCommandList());
     // Same start as the last line with another type: asked, answered No, and the new line does not fit.
     w.Boxes.Answers = {7};
     w.AddRange("15/7/255", "15/7/255", 2);

@@ -72,7 +72,9 @@ TEST(Startup, SettingsVariants) {
         {"[serialport]\ndevice = com7\n", "COM7", "19200", "com7", 19200},
         {"[SerialPort]\nDevice=TCP/IP\nBaudrate=9600\n", "", "9600", "TCP/IP", 9600},
         {"[SerialPort]\nDevice=COM2\nBaudrate=4800\n", "COM2", "", "COM2", 4800},
-        {"[SerialPort]\nDevice=" + existingPath + "\n", existingPath, "19200", existingPath, 19200},
+        // An existing device path is listed and chosen; a drive-letter path is no device path.
+        {"[SerialPort]\nDevice=" + existingPath + "\n", existingPath.front() == '/' ? existingPath : "",
+         "19200", existingPath, 19200},
         {"[SerialPort]\nDevice=/nonexistent/ttyZELO\n", "", "19200", "/nonexistent/ttyZELO", 19200},
     };
     for (const auto& c : cases) {
