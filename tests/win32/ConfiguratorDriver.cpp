@@ -1,6 +1,7 @@
 // Drives zelo-configurator.exe from outside as a user would: starts it, waits until its window takes input,
 // clicks Download, reads the status line, closes the window and waits for the program to end. Prints what
 // it saw, one "name: value" line each, for the native harness in tests/wine to check.
+#include "Win32TestSupport.h"
 #include "window/win32/Win32Text.h"
 #include "window/win32/Win32Window.h"
 
@@ -34,24 +35,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     return TRUE;
 }
 
-struct ChildSearch {
-    int Id;
-    HWND Found;
-};
-
-BOOL CALLBACK MatchChild(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<ChildSearch*>(context);
-    if (::GetDlgCtrlID(window) == search->Id) {
-        search->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND Child(HWND root, ControlId id) {
-    ChildSearch search{Win32Id(id), nullptr};
-    ::EnumChildWindows(root, MatchChild, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    return zelo::test::FindControl(root, Win32Id(id));
 }
 
 std::string TextOf(HWND window) {

@@ -124,16 +124,6 @@ bool ChooseItem(HWND list, const std::string& text) {
     return true;
 }
 
-std::string WindowText(HWND window) {
-    if (window == nullptr)
-        return {};
-    const int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return win32::Narrow(text);
-}
-
 namespace {
 struct Search {
     int Id;

@@ -4,6 +4,7 @@
 #include "ScriptedDialogs.h"
 #include "window/win32/Win32Api.h"
 #include "window/win32/Win32CheckList.h"
+#include "window/win32/Win32Text.h"
 
 #include <string>
 #include <vector>
@@ -67,8 +68,7 @@ void ClickRowBox(const win32::CheckList& list, int row);
 // of that text.
 bool ChooseItem(HWND list, const std::string& text);
 
-// The window text of any window, UTF-8.
-std::string WindowText(HWND window);
+using win32::WindowText;
 // A control of a window by its ID, looked for among all its descendants.
 HWND FindControl(HWND root, int id);
 

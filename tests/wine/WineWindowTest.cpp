@@ -2,6 +2,7 @@
 // simulator over a COM port that Wine maps to the simulator's pseudo-terminal: once driven in-process by the
 // window's test program, once as the real zelo-configurator.exe driven from outside.
 #include "Process.h"
+#include "WineHarness.h"
 #include "sim/GatewaySim.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,11 @@
 #include <vector>
 
 using namespace zelo;
+using zelo::test::Env;
 using zelo::test::ProcessResult;
 using zelo::test::RunProcess;
 
 namespace {
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
 
 // Where the cross build put things; its CTest passes them in.
 struct WindowSetup {
@@ -105,11 +102,7 @@ protected:
     static std::unique_ptr<sim::GatewaySim> OnComPort() {
         sim::SimOptions options;
         options.DelayMs = 30;
-        auto gateway = std::make_unique<sim::GatewaySim>(options);
-        std::filesystem::remove(setup_.ComLink);
-        gateway->OpenPty(setup_.ComLink);
-        gateway->Start();
-        return gateway;
+        return test::SimulatorBehind(setup_.ComLink, options);
     }
 
     static WindowSetup setup_;

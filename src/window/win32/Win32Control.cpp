@@ -243,18 +243,11 @@ void Control::SetEnabled(bool enabled) {
 }
 
 std::string Control::Text() const {
-    if (Handle_ == nullptr)
-        return {};
-    const int length = ::GetWindowTextLengthW(Handle_);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(Handle_, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-    return Narrow(text);
+    return WindowText(Handle_);
 }
 
 void Control::SetText(const std::string& text) {
-    if (Handle_ != nullptr)
-        ::SetWindowTextW(Handle_, Widen(text).c_str());
+    SetWindowTextUtf8(Handle_, text);
 }
 
 void Control::SetFont(HFONT font) {

@@ -133,18 +133,11 @@ LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 std::string Form::Caption() const {
-    if (Handle_ == nullptr)
-        return {};
-    const int length = ::GetWindowTextLengthW(Handle_);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(Handle_, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-    return Narrow(text);
+    return WindowText(Handle_);
 }
 
 void Form::SetCaption(const std::string& caption) {
-    if (Handle_ != nullptr)
-        ::SetWindowTextW(Handle_, Widen(caption).c_str());
+    SetWindowTextUtf8(Handle_, caption);
 }
 
 void Form::SetFont(HFONT font) {

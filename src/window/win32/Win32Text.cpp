@@ -1,6 +1,7 @@
 #include "window/win32/Win32Text.h"
 #include "window/win32/Win32Api.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace zelo::win32 {
@@ -24,6 +25,21 @@ std::string Narrow(std::wstring_view utf16) {
     std::string text(static_cast<std::size_t>(length), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, text.data(), length, nullptr, nullptr);
     return text;
+}
+
+std::string WindowText(HWND window) {
+    if (window == nullptr)
+        return {};
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+    return Narrow(text);
+}
+
+void SetWindowTextUtf8(HWND window, const std::string& text) {
+    if (window != nullptr)
+        ::SetWindowTextW(window, Widen(text).c_str());
 }
 
 } // namespace zelo::win32
