@@ -47,8 +47,20 @@ std::string TextOf(HWND window) {
     return Narrow(std::wstring(text, static_cast<std::size_t>(length)));
 }
 
+BOOL CALLBACK PrintBox(HWND window, LPARAM process) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t windowClass[16] = {};
+    ::GetClassNameW(window, windowClass, 16);
+    if (owner == static_cast<DWORD>(process) && std::wstring(windowClass) == L"#32770")
+        std::printf("box: %s: %s\n", TextOf(window).c_str(), TextOf(::GetDlgItem(window, 0xFFFF)).c_str());
+    return TRUE;
+}
+
 int Fail(PROCESS_INFORMATION& program, const char* why) {
     std::printf("failed: %s\n", why);
+    // A box the program shows (a refused download, say) is what keeps it: say what it says.
+    ::EnumWindows(PrintBox, static_cast<LPARAM>(program.dwProcessId));
     ::TerminateProcess(program.hProcess, 99);
     return 1;
 }

@@ -468,10 +468,11 @@ TEST_F(MinimalWindow, AnAmpersandLetterClicksItsButtonOnceTheFieldItLeavesIsAcce
 
 TEST_F(MinimalWindow, TheCommandListEditsLinesAndHoldsTensOfThousands) {
     constexpr int AtEnd = -1;
+    constexpr int BeforeLast = -2;
     const struct {
         const char* Name;
         std::string Before;
-        std::vector<std::pair<int, std::string>> Inserts; // before line n, or AtEnd
+        std::vector<std::pair<int, std::string>> Inserts; // before line n, AtEnd or BeforeLast
         int Replace;                                      // -1: none
         std::vector<std::string> After;
     } rows[] = {
@@ -501,7 +502,10 @@ TEST_F(MinimalWindow, TheCommandListEditsLinesAndHoldsTensOfThousands) {
         SCOPED_TRACE(row.Name);
         Text.SetText(row.Before);
         for (const auto& [before, line] : row.Inserts)
-            Text.InsertLine(before == AtEnd ? Text.LineCount() : before, line);
+            Text.InsertLine(before == AtEnd        ? Text.LineCount()
+                            : before == BeforeLast ? Text.LineCount() - 1
+                                                   : before,
+                            line);
         EXPECT_EQ(Text.LineCount(), static_cast<int>(row.After.size()))
             << "counted before the lines are shown";
         if (row.Replace >= 0)

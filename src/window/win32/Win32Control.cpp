@@ -704,29 +704,44 @@ void MultiLineEdit::Notified(int code) {
         RunHandler(OnUserChange);
 }
 
-int MultiLineEdit::LineCount() const {
-    if (Handle() == nullptr)
-        return 0;
-    return static_cast<int>(::SendMessageW(Handle(), EM_GETLINECOUNT, 0, 0)) + PendingLines_;
+int MultiLineEdit::ControlLineCount() const {
+    return Handle() != nullptr ? static_cast<int>(::SendMessageW(Handle(), EM_GETLINECOUNT, 0, 0)) : 0;
 }
 
-std::string MultiLineEdit::Line(int index) const {
-    Flush();
-    if (Handle() == nullptr || index < 0 || index >= LineCount())
+std::wstring MultiLineEdit::ControlLine(int index) const {
+    if (Handle() == nullptr || index < 0 || index >= ControlLineCount())
         return {};
     const auto start = ::SendMessageW(Handle(), EM_LINEINDEX, static_cast<WPARAM>(index), 0);
     if (start < 0)
         return {};
     const auto length = ::SendMessageW(Handle(), EM_LINELENGTH, static_cast<WPARAM>(start), 0);
+    if (length <= 0)
+        return {};
     // EM_GETLINE takes the buffer's size in its first word and writes no terminating zero.
-    if (length >= 0xFFFF)
-        return Lines().at(static_cast<std::size_t>(index));
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    std::wstring text(std::max<std::size_t>(static_cast<std::size_t>(length), 1), L'\0');
+    if (text.size() > 0xFFFF) {
+        const std::wstring all = Widen(Control::Text());
+        return all.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length));
+    }
     text[0] = static_cast<wchar_t>(text.size());
     const auto copied = ::SendMessageW(Handle(), EM_GETLINE, static_cast<WPARAM>(index),
                                        reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
-    return Narrow(text);
+    return text;
+}
+
+int MultiLineEdit::LineCount() const {
+    if (!Tail_.empty())
+        return TailStart_ + static_cast<int>(Tail_.size());
+    return ControlLineCount();
+}
+
+std::string MultiLineEdit::Line(int index) const {
+    if (index < 0 || index >= LineCount())
+        return {};
+    if (!Tail_.empty() && index >= TailStart_)
+        return Narrow(Tail_[static_cast<std::size_t>(index - TailStart_)]);
+    return Narrow(ControlLine(index));
 }
 
 std::vector<std::string> MultiLineEdit::Lines() const {
@@ -758,7 +773,7 @@ std::string MultiLineEdit::Text() const {
 
 void MultiLineEdit::SetText(const std::string& text) {
     Pending_.clear();
-    PendingLines_ = 0;
+    Tail_.clear();
     if (Handle() == nullptr)
         return;
     ++ProgramEdits_;
@@ -784,11 +799,19 @@ void MultiLineEdit::ReplaceRange(LRESULT start, LRESULT end, const std::wstring&
     --ProgramEdits_;
 }
 
+void MultiLineEdit::Gather() {
+    if (!Tail_.empty())
+        return;
+    TailStart_ = std::max(ControlLineCount() - 1, 0);
+    Tail_.push_back(ControlLine(TailStart_));
+    ::PostMessageW(Handle(), WmFlushLines, 0, 0);
+}
+
 void MultiLineEdit::Flush() const {
+    Tail_.clear();
     if (Handle() == nullptr || Pending_.empty())
         return;
     const std::wstring lines = std::exchange(Pending_, {});
-    PendingLines_ = 0;
     const int length = ::GetWindowTextLengthW(Handle());
     ReplaceRange(length, length, lines);
 }
@@ -803,14 +826,24 @@ void MultiLineEdit::ReplaceLine(int index, const std::string& text) {
 }
 
 void MultiLineEdit::InsertLine(int index, const std::string& text) {
-    if (Handle() == nullptr || index < 0 || index > LineCount())
+    const int count = LineCount();
+    if (Handle() == nullptr || index < 0 || index > count)
         return;
-    if (index == LineCount()) {
-        // A new last line: gathered, so a run of them reaches the control in one piece.
-        if (Pending_.empty())
-            ::PostMessageW(Handle(), WmFlushLines, 0, 0);
-        Pending_ += L"\r\n" + OneLine(text);
-        ++PendingLines_;
+    // Lines added at the end are gathered, so a run of them reaches the control in one piece.
+    if (index == count) {
+        Gather();
+        const std::wstring line = OneLine(text);
+        Pending_ += L"\r\n" + line;
+        Tail_.push_back(line);
+        return;
+    }
+    if (index == count - 1 && Line(index).empty()) {
+        // Before an empty last line: the text ends with a line end (or is empty), so the line goes behind it.
+        Gather();
+        const std::wstring line = OneLine(text);
+        Pending_ += line + L"\r\n";
+        Tail_.back() = line;
+        Tail_.emplace_back();
         return;
     }
     Flush();

@@ -259,9 +259,10 @@ private:
 };
 
 // The multi-line text of the command list, read and written by line. Its text limit is lifted, so lists of
-// tens of thousands of lines fit; the Tab key moves on to the next control. Lines added at the end are
-// gathered and handed to the control in one piece when the program next reads the text or returns to the
-// message loop: an edit control repaints on every change, which made long runs of additions crawl.
+// tens of thousands of lines fit; the Tab key moves on to the next control. Lines added at the end (as a new
+// last line, or before an empty last line) are gathered and handed to the control in one piece when the
+// program next needs the control's text or returns to the message loop; meanwhile they are counted and read
+// from here. An edit control repaints on every change, which made long runs of additions crawl.
 class MultiLineEdit : public ControlFor<ICommandList> {
 public:
     void Create(HWND parent, int id);
@@ -285,10 +286,17 @@ protected:
     void Notified(int code) override;
 
 private:
+    std::wstring ControlLine(int index) const;
+    int ControlLineCount() const;
+    // Starts gathering: the control's last line opens the tail.
+    void Gather();
     void ReplaceRange(LRESULT start, LRESULT end, const std::wstring& text) const;
     mutable int ProgramEdits_ = 0;
+    // While lines are gathered: the text to be put behind the control's text, and the lines from TailStart_
+    // on as they will read then.
     mutable std::wstring Pending_;
-    mutable int PendingLines_ = 0;
+    mutable std::vector<std::wstring> Tail_;
+    int TailStart_ = 0;
 };
 
 } // namespace zelo::win32
