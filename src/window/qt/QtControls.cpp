@@ -176,12 +176,18 @@ int QtCommandList::LineCount() const {
     return Edit()->document()->blockCount();
 }
 
+QTextBlock QtCommandList::Block(int index) const {
+    // The window writes at the end nearly always: the last block without a search.
+    const QTextDocument* document = Edit()->document();
+    return index == document->blockCount() - 1 ? document->lastBlock() : document->findBlockByNumber(index);
+}
+
 std::string QtCommandList::Line(int index) const {
-    return Edit()->document()->findBlockByNumber(index).text().toStdString();
+    return Block(index).text().toStdString();
 }
 
 void QtCommandList::ReplaceLine(int index, const std::string& text) {
-    const QTextBlock block = Edit()->document()->findBlockByNumber(index);
+    const QTextBlock block = Block(index);
     if (!block.isValid())
         return;
     QTextCursor cursor(block);
@@ -194,7 +200,7 @@ void QtCommandList::InsertLine(int index, const std::string& text) {
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     if (index < document->blockCount()) {
-        cursor.setPosition(document->findBlockByNumber(index).position());
+        cursor.setPosition(Block(index).position());
         cursor.insertText(Q(text));
         cursor.insertBlock();
     } else {

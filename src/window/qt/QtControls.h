@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
+class QTextBlock;
 class QWidget;
 
 namespace zelo {
@@ -98,6 +99,7 @@ public:
 
 private:
     QPlainTextEdit* Edit() const;
+    QTextBlock Block(int index) const;
 };
 
 class QtLabel : public ILabel {
