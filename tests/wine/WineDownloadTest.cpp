@@ -1,6 +1,7 @@
 // The Windows zeloctl.exe, run under Wine, downloads into the gateway simulator: over a COM port that Wine
 // maps to the simulator's pseudo-terminal, and over TCP to the simulator's loopback port.
 #include "Process.h"
+#include "WineHarness.h"
 #include "commands/CommandLine.h"
 #include "model/Address.h"
 #include "sim/GatewaySim.h"
@@ -17,15 +18,11 @@
 #include <vector>
 
 using namespace zelo;
+using zelo::test::Env;
 using zelo::test::ProcessResult;
 using zelo::test::RunProcess;
 
 namespace {
-
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
 
 // Where the cross build put things; the cross build's CTest passes them in.
 struct WineSetup {
@@ -120,11 +117,7 @@ protected:
 
     // A simulator on the pseudo-terminal that Wine's COM port leads to.
     static std::unique_ptr<sim::GatewaySim> OnComPort(sim::SimOptions options = {}) {
-        auto gateway = std::make_unique<sim::GatewaySim>(options);
-        std::filesystem::remove(setup_.ComLink);
-        gateway->OpenPty(setup_.ComLink);
-        gateway->Start();
-        return gateway;
+        return test::SimulatorBehind(setup_.ComLink, options);
     }
 
     static WineSetup setup_;

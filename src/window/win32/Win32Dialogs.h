@@ -1,0 +1,30 @@
+#pragma once
+// The modal boxes and the open-file dialog of the Windows view: MessageBoxW and GetOpenFileNameW.
+#include "window/Dialogs.h"
+#include "window/win32/Win32Api.h"
+
+#include <string>
+
+namespace zelo::win32 {
+
+class Win32Dialogs : public Dialogs {
+public:
+    // The window the boxes belong to: it is disabled while a box is up. Null before the window exists.
+    void SetOwner(HWND owner) { Owner_ = owner; }
+    HWND Owner() const { return Owner_; }
+
+    int MessageBox(const std::string& text, const std::string& title, int flags,
+                   const std::string& detail = {}) override;
+    std::optional<std::string> OpenFile(const std::string& filter) override;
+
+private:
+    HWND Owner_ = nullptr;
+};
+
+// A message box has no details button: the detail follows the text after an empty line.
+std::string MessageBoxText(const std::string& text, const std::string& detail);
+// "Description (*.ext)|*.ext|..." as the open-file dialog takes it: pairs of zero-terminated texts, ended by
+// an empty one.
+std::wstring OpenFileFilter(const std::string& filter);
+
+} // namespace zelo::win32

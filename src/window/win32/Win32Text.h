@@ -1,0 +1,17 @@
+#pragma once
+// Texts are UTF-8 inside the program; the W functions of Windows take UTF-16.
+#include "window/win32/Win32Api.h"
+
+#include <string>
+#include <string_view>
+
+namespace zelo::win32 {
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view utf16);
+
+// The text of a window (a caption, a control's text); empty for none.
+std::string WindowText(HWND window);
+void SetWindowTextUtf8(HWND window, const std::string& text);
+
+} // namespace zelo::win32

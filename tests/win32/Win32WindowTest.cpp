@@ -1,0 +1,465 @@
+// The Windows view's own wiring, without the logic: controls by ID, tab order, accelerators, fonts, caption
+// bars and gauge as painted, the start size, resizing and scrolling, and every event reaching its owner.
+#include "window/win32/Win32Window.h"
+#include "Win32TestSupport.h"
+#include "model/DatapointTypes.h"
+#include "window/Layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+using namespace zelo;
+using namespace zelo::win32;
+using layout::ControlId;
+using zelo::test::FindControl;
+using zelo::test::Pixels;
+using zelo::test::PumpPending;
+using zelo::test::WindowText;
+
+namespace {
+
+constexpr const char* NoWindow =
+    "no window: the Windows window tests need an X display; run them under xvfb-run as scripts/test does";
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    std::wstring text = name;
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+class ViewWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(View.Create()) << NoWindow;
+        View.OnEvent = [this](ControlId id) { Events.push_back(id); };
+        View.OnCommandListChange = [this] { ++ListChanges; };
+        View.OnCloseRequest = [this] {
+            ++CloseRequests;
+            return AllowClose;
+        };
+        std::vector<std::string> types;
+        FillDatapointTypeList(types);
+        View.EibDptList.SetItems(types);
+        View.cmbBaudrate.SetItems({"9600", "19200", "38400", "57600"});
+        View.Show();
+        PumpPending(View.Handle());
+    }
+
+    HWND Control(ControlId id) const { return FindControl(View.Handle(), Win32Id(id)); }
+
+    RECT ClientRectOf(ControlId id) const {
+        RECT rect{};
+        ::GetWindowRect(Control(id), &rect);
+        ::MapWindowPoints(nullptr, View.Handle(), reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+
+    void ResizeClient(int width, int height) {
+        RECT frame{0, 0, width, height};
+        ::AdjustWindowRectEx(&frame,
+                             static_cast<DWORD>(::GetWindowLongPtrW(View.Handle(), GWL_STYLE)) &
+                                 ~(WS_VSCROLL | WS_HSCROLL),
+                             FALSE, static_cast<DWORD>(::GetWindowLongPtrW(View.Handle(), GWL_EXSTYLE)));
+        ::SetWindowPos(View.Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                       SWP_NOZORDER | SWP_NOMOVE);
+        PumpPending(View.Handle());
+    }
+
+    // Whether WM_QUIT is waiting (it is taken off the queue).
+    static bool QuitWaiting() {
+        MSG message{};
+        return ::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+    }
+
+    Win32Window View;
+    std::vector<ControlId> Events;
+    int ListChanges = 0;
+    int CloseRequests = 0;
+    bool AllowClose = false;
+};
+
+TEST_F(ViewWindow, EveryControlIsFoundByItsIdWithItsKindAndText) {
+    ASSERT_EQ(View.Dpi(), 96u) << "the figures below are for 96 dpi";
+    for (const layout::ControlInfo& info : layout::Controls()) {
+        SCOPED_TRACE(std::string(info.Name));
+        HWND window = Control(info.Id);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(::GetDlgCtrlID(window), Win32Id(info.Id));
+        EXPECT_EQ(window, View.ControlHandle(info.Id));
+        const HWND parent = ::GetParent(window);
+        const ControlId expectedParent =
+            info.Parent == ControlId::grpAccessType ? ControlId::GroupAddressContainer : info.Parent;
+        EXPECT_EQ(parent, expectedParent == layout::Client ? View.Handle() : Control(expectedParent));
+        const struct {
+            layout::ControlKind Kind;
+            const wchar_t* Class;
+            bool ShowsText; // the window text is the layout's text
+        } kinds[] = {
+            {layout::ControlKind::CaptionBar, L"static", true},
+            {layout::ControlKind::Panel, L"zelopanel", false},
+            {layout::ControlKind::Label, L"static", true},
+            {layout::ControlKind::EditField, L"edit", false},
+            {layout::ControlKind::ComboBox, L"combobox", false},
+            {layout::ControlKind::CheckBox, L"button", true},
+            {layout::ControlKind::RadioGroup, L"button", true},
+            {layout::ControlKind::RadioButton, L"button", true},
+            {layout::ControlKind::CheckList, L"listbox", false},
+            {layout::ControlKind::Button, L"button", true},
+            {layout::ControlKind::StatusLabel, L"static", false},
+            {layout::ControlKind::Gauge, L"static", false},
+            {layout::ControlKind::CommandList, L"edit", false},
+        };
+        bool known = false;
+        for (const auto& kind : kinds) {
+            if (kind.Kind != info.Kind)
+                continue;
+            known = true;
+            EXPECT_EQ(ClassOf(window), kind.Class);
+            if (kind.ShowsText) {
+                EXPECT_EQ(WindowText(window), std::string(info.Text));
+            }
+        }
+        EXPECT_TRUE(known);
+    }
+    const LONG_PTR style = ::GetWindowLongPtrW(View.Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX) << "a minimise box only";
+    EXPECT_TRUE(style & WS_THICKFRAME) << "the window can be resized";
+    EXPECT_EQ(WindowText(View.Handle()), "ZELO-KNX-ASCII Configurator");
+}
+
+TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
+    const ControlId expected[] = {
+        ControlId::txtPhyAdr,  ControlId::chkPrintSource, ControlId::chkPrintHex,    ControlId::chkFullDuplex,
+        ControlId::cmbDevice,  ControlId::cmbBaudrate,    ControlId::txtGrpAdrStart, ControlId::txtGrpAdrEnd,
+        ControlId::EibDptList, ControlId::btnAdd,         ControlId::btnAddAll,      ControlId::btnIgnore,
+        ControlId::btnImport,  ControlId::grpAccessType0, ControlId::btnAbort,       ControlId::btnDownload,
+        ControlId::btnExit,    ControlId::CommandList,    ControlId::txtPhyAdr};
+    EXPECT_EQ(::GetFocus(), Control(ControlId::txtPhyAdr)) << "the physical address has the focus first";
+    HWND at = Control(ControlId::txtPhyAdr);
+    for (std::size_t i = 1; i < std::size(expected); ++i) {
+        SCOPED_TRACE(std::string(layout::Info(expected[i]).Name));
+        at = ::GetNextDlgTabItem(View.Handle(), at, FALSE);
+        EXPECT_EQ(at, Control(expected[i])) << "got " << ::GetDlgCtrlID(at) - ControlIdBase;
+    }
+    // Shift+Tab goes back.
+    EXPECT_EQ(::GetNextDlgTabItem(View.Handle(), Control(ControlId::txtGrpAdrStart), TRUE),
+              Control(ControlId::cmbBaudrate));
+
+    // The keys themselves: Tab leaves the command list for the first field, Enter in the list starts a line.
+    const struct {
+        ControlId From;
+        WPARAM Key;
+        ControlId Focus;
+    } keys[] = {{ControlId::txtPhyAdr, VK_TAB, ControlId::chkPrintSource},
+                {ControlId::btnExit, VK_TAB, ControlId::CommandList},
+                {ControlId::CommandList, VK_TAB, ControlId::txtPhyAdr},
+                {ControlId::CommandList, VK_RETURN, ControlId::CommandList}};
+    for (const auto& row : keys) {
+        SCOPED_TRACE(std::string(layout::Info(row.From).Name));
+        View.ControlHandle(row.From) == nullptr ? void() : MoveFocus(View.ControlHandle(row.From));
+        const int lines = View.CommandList.LineCount();
+        MSG down{::GetFocus(), WM_KEYDOWN, row.Key, 1, 0, {}};
+        if (!View.winMain.DialogKeys(down)) {
+            ::TranslateMessage(&down);
+            ::DispatchMessageW(&down);
+        }
+        PumpPending(View.Handle());
+        EXPECT_EQ(::GetFocus(), Control(row.Focus));
+        EXPECT_EQ(View.CommandList.LineCount(), lines + (row.Key == VK_RETURN ? 1 : 0));
+    }
+}
+
+TEST_F(ViewWindow, AnAmpersandLetterClicksItsButton) {
+    const struct {
+        wchar_t Letter;
+        ControlId Button;
+    } rows[] = {{L'a', ControlId::btnAdd},
+                {L'l', ControlId::btnAddAll},
+                {L'g', ControlId::btnIgnore},
+                {L'I', ControlId::btnImport},
+                {L'b', ControlId::btnAbort}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(layout::Info(row.Button).Name));
+        View.txtGrpAdrStart.Focus();
+        Events.clear();
+        MSG message{::GetFocus(), WM_SYSCHAR, row.Letter, static_cast<LPARAM>(1u << 29), 0, {}};
+        EXPECT_TRUE(View.winMain.DialogKeys(message));
+        PumpPending(View.Handle());
+        // The accelerator moves the focus to the button: the field is left, and judged before the click.
+        EXPECT_EQ(Events, (std::vector<ControlId>{ControlId::txtGrpAdrStart, row.Button}));
+    }
+}
+
+TEST_F(ViewWindow, ControlsUseTheSystemsMessageFontAndCaptionsABoldOne) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    const auto fontOf = [](HWND window) {
+        LOGFONTW font{};
+        HFONT handle = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
+        EXPECT_NE(handle, nullptr) << "a font of its own, not the bold system font";
+        ::GetObjectW(handle, sizeof font, &font);
+        return font;
+    };
+    for (const ControlId id :
+         {ControlId::txtPhyAdr, ControlId::Label6, ControlId::btnAdd, ControlId::chkPrintHex,
+          ControlId::EibDptList, ControlId::CommandList, ControlId::labStatus}) {
+        SCOPED_TRACE(std::string(layout::Info(id).Name));
+        const LOGFONTW font = fontOf(Control(id));
+        EXPECT_STREQ(font.lfFaceName, metrics.lfMessageFont.lfFaceName);
+        EXPECT_EQ(font.lfHeight, metrics.lfMessageFont.lfHeight);
+        EXPECT_LT(font.lfWeight, FW_BOLD);
+    }
+    const LOGFONTW caption = fontOf(Control(ControlId::GroupAddressCaption));
+    EXPECT_EQ(caption.lfWeight, FW_BOLD);
+    EXPECT_EQ(caption.lfHeight, -::MulDiv(10, static_cast<int>(View.Dpi()), 72)) << "10 points";
+}
+
+TEST_F(ViewWindow, CaptionBarsAreBlackWithWhiteTextAndTheGaugeShowsItsShare) {
+    const RECT bar = ClientRectOf(ControlId::DeviceSetupCaption);
+    Pixels caption(bar.right - bar.left, bar.bottom - bar.top);
+    ::SendMessageW(Control(ControlId::DeviceSetupCaption), WM_PRINTCLIENT,
+                   reinterpret_cast<WPARAM>(caption.Dc()), PRF_CLIENT);
+    const RECT all{0, 0, caption.Width(), caption.Height()};
+    const int area = caption.Width() * caption.Height();
+    EXPECT_GT(caption.Count(all, RGB(0, 0, 0)), area * 8 / 10) << "a black band";
+    EXPECT_GT(caption.Count({8, 0, 200, caption.Height()}, RGB(255, 255, 255)), 30)
+        << "white text at the left";
+    EXPECT_EQ(caption.Count({caption.Width() / 2, 2, caption.Width() - 2, caption.Height() - 2},
+                            RGB(255, 255, 255)),
+              0)
+        << "nothing but the text is white";
+
+    View.ProgressBar.SetMinimum(0);
+    View.ProgressBar.SetMaximum(4);
+    View.ProgressBar.SetPosition(1);
+    const RECT gauge = ClientRectOf(ControlId::ProgressBar);
+    Pixels shown(gauge.right - gauge.left, gauge.bottom - gauge.top);
+    ::SendMessageW(Control(ControlId::ProgressBar), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(shown.Dc()),
+                   PRF_CLIENT);
+    const int width = shown.Width();
+    const int height = shown.Height();
+    EXPECT_EQ(shown.Count({2, 2, width / 4 - 2, height - 2}, RGB(0, 0, 0)), (width / 4 - 4) * (height - 4))
+        << "the first quarter done, in black";
+    EXPECT_EQ(shown.Count({width / 4 + 2, 2, width / 2 - 20, height - 2}, RGB(255, 255, 255)),
+              (width / 4 - 22) * (height - 4))
+        << "the rest white";
+    EXPECT_GT(shown.Count({width / 2 - 20, 2, width / 2 + 20, height - 2}, RGB(0, 0, 0)), 10)
+        << "the percentage in the middle";
+}
+
+TEST_F(ViewWindow, OnAMonitorOfAnotherDpiFontsAndPlacesScaleAlong) {
+    const auto fontHeight = [](HWND window) {
+        LOGFONTW font{};
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return std::abs(font.lfHeight);
+    };
+    const int messageAt96 = fontHeight(Control(ControlId::txtPhyAdr));
+    const struct {
+        UINT Dpi;
+        double Factor;
+    } rows[] = {{144, 1.5}, {120, 1.25}, {96, 1.0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Dpi);
+        // What Windows sends when the window moves to such a monitor: the new DPI and a suggested frame.
+        RECT suggested{0, 0, static_cast<LONG>(1040 * row.Factor), static_cast<LONG>(780 * row.Factor)};
+        ::SendMessageW(View.Handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(row.Dpi, row.Dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+        PumpPending(View.Handle());
+        EXPECT_EQ(View.Dpi(), row.Dpi);
+        EXPECT_NEAR(fontHeight(Control(ControlId::txtPhyAdr)), messageAt96 * row.Factor, 1.0);
+        EXPECT_EQ(fontHeight(Control(ControlId::DeviceSetupCaption)),
+                  ::MulDiv(10, static_cast<int>(row.Dpi), 72));
+        const RECT exit = ClientRectOf(ControlId::btnExit);
+        EXPECT_NEAR(exit.right - exit.left, 105 * row.Factor, 1.0);
+        EXPECT_NEAR(exit.bottom - exit.top, 25 * row.Factor, 1.0);
+        const RECT caption = ClientRectOf(ControlId::GroupAddressCaption);
+        EXPECT_NEAR(caption.top, (33 + 72) * row.Factor, 1.0);
+        EXPECT_NEAR(caption.bottom - caption.top, 33 * row.Factor, 1.0);
+    }
+}
+
+TEST_F(ViewWindow, StartsAtTheDesignSizeCentredInTheFreeAreaOfTheScreen) {
+    RECT client{};
+    ::GetClientRect(View.Handle(), &client);
+    EXPECT_EQ(client.right, 1016);
+    EXPECT_EQ(client.bottom, 734);
+    RECT window{};
+    ::GetWindowRect(View.Handle(), &window);
+    const RECT work = View.winMain.WorkArea();
+    EXPECT_NEAR((window.left + window.right) / 2, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR((window.top + window.bottom) / 2, (work.top + work.bottom) / 2, 1);
+    // Larger than the free area: made to fit it.
+    View.winMain.FitAndCenter({4000, 3000});
+    ::GetWindowRect(View.Handle(), &window);
+    EXPECT_GE(window.left, work.left);
+    EXPECT_GE(window.top, work.top);
+    EXPECT_LE(window.right, work.right);
+    EXPECT_LE(window.bottom, work.bottom);
+}
+
+TEST_F(ViewWindow, TheCommandListTakesWhatTheWindowGainsOrLosesAndBelowThatTheWindowScrolls) {
+    const int fixedBands = 734 - 250; // everything but the command list
+    const struct {
+        int Width, Height;
+        bool Scrolls;
+    } rows[] = {
+        {1016, 734, false}, {1200, 900, false}, {1100, 640, false}, {900, 500, true}, {640, 400, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.Width << "x" << row.Height);
+        ResizeClient(row.Width, row.Height);
+        RECT client{};
+        ::GetClientRect(View.Handle(), &client);
+        SCROLLINFO vertical{};
+        vertical.cbSize = sizeof vertical;
+        vertical.fMask = SIF_ALL;
+        const bool scrolls = ::GetScrollInfo(View.Handle(), SB_VERT, &vertical) && vertical.nPage > 0 &&
+                             static_cast<int>(vertical.nPage) <= vertical.nMax;
+        EXPECT_EQ(scrolls, row.Scrolls);
+        const RECT list = ClientRectOf(ControlId::CommandList);
+        const RECT buttons = ClientRectOf(ControlId::ButtonContainer);
+        const RECT exit = ClientRectOf(ControlId::btnExit);
+        if (!row.Scrolls) {
+            EXPECT_EQ(list.bottom - list.top, client.bottom - fixedBands);
+            EXPECT_EQ(list.right - list.left, client.right);
+            EXPECT_EQ(buttons.bottom, client.bottom) << "the buttons stay docked at the bottom";
+            EXPECT_EQ(exit.right, client.right - 8) << "at the right-hand end";
+            continue;
+        }
+        // At the least size the list still shows five lines; the rest is reached by scrolling.
+        EXPECT_GE(list.bottom - list.top, 5 * View.Metrics().CommandLineHeight);
+        EXPECT_GT(buttons.bottom, client.bottom);
+        ::SendMessageW(View.Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+        ::SendMessageW(View.Handle(), WM_HSCROLL, SB_BOTTOM, 0);
+        PumpPending(View.Handle());
+        const RECT download = ClientRectOf(ControlId::btnDownload);
+        EXPECT_LE(download.bottom, client.bottom) << "Download can be reached";
+        EXPECT_LE(download.right, client.right);
+        EXPECT_GE(download.top, 0);
+        ::SendMessageW(View.Handle(), WM_VSCROLL, SB_TOP, 0);
+        ::SendMessageW(View.Handle(), WM_HSCROLL, SB_TOP, 0);
+        PumpPending(View.Handle());
+        EXPECT_EQ(ClientRectOf(ControlId::DeviceSetupCaption).top, 0);
+    }
+}
+
+TEST_F(ViewWindow, EveryUserEventReachesTheOwnerNamedByItsControl) {
+    enum class Act { Click, DownKey, LeaveTo, ClickFirstBox };
+    const struct {
+        ControlId Target;
+        Act How;
+        ControlId Reported;
+    } rows[] = {
+        {ControlId::btnAdd, Act::Click, ControlId::btnAdd},
+        {ControlId::btnAddAll, Act::Click, ControlId::btnAddAll},
+        {ControlId::btnIgnore, Act::Click, ControlId::btnIgnore},
+        {ControlId::btnImport, Act::Click, ControlId::btnImport},
+        {ControlId::btnAbort, Act::Click, ControlId::btnAbort},
+        {ControlId::btnDownload, Act::Click, ControlId::btnDownload},
+        {ControlId::btnExit, Act::Click, ControlId::btnExit},
+        {ControlId::chkPrintSource, Act::Click, ControlId::chkPrintSource},
+        {ControlId::chkPrintHex, Act::Click, ControlId::chkPrintHex},
+        {ControlId::chkFullDuplex, Act::Click, ControlId::chkFullDuplex},
+        {ControlId::grpAccessType0, Act::Click, ControlId::grpAccessType},
+        {ControlId::grpAccessType1, Act::Click, ControlId::grpAccessType},
+        {ControlId::cmbBaudrate, Act::DownKey, ControlId::cmbBaudrate},
+        {ControlId::txtPhyAdr, Act::LeaveTo, ControlId::txtPhyAdr},
+        {ControlId::txtGrpAdrStart, Act::LeaveTo, ControlId::txtGrpAdrStart},
+        {ControlId::txtGrpAdrEnd, Act::LeaveTo, ControlId::txtGrpAdrEnd},
+        {ControlId::EibDptList, Act::ClickFirstBox, ControlId::EibDptList},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(layout::Info(row.Target).Name));
+        HWND target = Control(row.Target);
+        // From a control that judges nothing when it is left.
+        View.CommandList.Focus();
+        PumpPending(View.Handle());
+        Events.clear();
+        switch (row.How) {
+        case Act::Click:
+            ::SendMessageW(target, BM_CLICK, 0, 0);
+            break;
+        case Act::DownKey:
+            View.cmbBaudrate.SetItemIndex(0);
+            ::SetFocus(target);
+            ::SendMessageW(target, WM_KEYDOWN, VK_DOWN, 0);
+            break;
+        case Act::LeaveTo:
+            ::SetFocus(target);
+            PumpPending(View.Handle());
+            Events.clear();
+            ::SetFocus(Control(ControlId::btnAdd));
+            break;
+        case Act::ClickFirstBox: {
+            const RECT box = View.EibDptList.CheckBoxRect(0);
+            const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+            ::SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            ::SendMessageW(target, WM_LBUTTONUP, 0, at);
+            break;
+        }
+        }
+        PumpPending(View.Handle());
+        EXPECT_EQ(Events, std::vector<ControlId>{row.Reported});
+    }
+    // The state the logic reads is there when it hears of the event.
+    EXPECT_TRUE(View.chkFullDuplex.Checked());
+    EXPECT_EQ(View.grpAccessType.ItemIndex(), 1);
+    EXPECT_EQ(View.cmbBaudrate.ItemIndex(), 1);
+    EXPECT_TRUE(View.EibDptList.Checked(0));
+    EXPECT_EQ(View.EibDptList.CurrentRow(), 0);
+
+    // Typing into the command list is reported; the program's own lines are not.
+    ::SendMessageW(Control(ControlId::CommandList), WM_CHAR, L'x', 0);
+    EXPECT_EQ(ListChanges, 1);
+    View.CommandList.InsertLine(View.CommandList.LineCount(), "#DG=1/1/1;1/1/1;EIS1;RW");
+    View.CommandList.ReplaceLine(0, "#SETUP=15.15.255;OFF;OFF;OFF");
+    PumpPending(View.Handle());
+    EXPECT_EQ(ListChanges, 1);
+    // Changes made through the interfaces raise nothing.
+    Events.clear();
+    View.chkPrintHex.SetChecked(true);
+    View.cmbBaudrate.SetItemIndex(3);
+    View.grpAccessType.SetItemIndex(2);
+    View.EibDptList.SetChecked(5, true);
+    View.txtGrpAdrEnd.SetText("1/2/3");
+    PumpPending(View.Handle());
+    EXPECT_TRUE(Events.empty());
+}
+
+TEST_F(ViewWindow, TheCloseBoxAsksTheOwnerAndTheWaitCursorCoversTheWindow) {
+    for (const bool allow : {false, true}) {
+        SCOPED_TRACE(allow ? "allowed" : "held");
+        AllowClose = allow;
+        CloseRequests = 0;
+        ::SendMessageW(View.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        PumpPending(View.Handle());
+        EXPECT_EQ(CloseRequests, 1);
+        EXPECT_EQ(QuitWaiting(), allow) << "the message loop ends only when the owner lets it";
+        EXPECT_TRUE(::IsWindow(View.Handle())) << "the window itself stays until its owner is done with it";
+    }
+
+    const HCURSOR wait = ::LoadCursorW(nullptr, IDC_WAIT);
+    for (const bool waiting : {true, false}) {
+        SCOPED_TRACE(waiting ? "waiting" : "not waiting");
+        View.winMain.SetWaitCursor(waiting);
+        for (const ControlId over :
+             {ControlId::btnAdd, ControlId::CommandList, ControlId::DeviceSetupCaption}) {
+            ::SetCursor(nullptr);
+            HWND window = Control(over);
+            ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            EXPECT_EQ(::GetCursor() == wait, waiting) << layout::Info(over).Name;
+        }
+    }
+}
+
+} // namespace
