@@ -11,6 +11,8 @@ inline constexpr int Ok = 0;
 inline constexpr int OkCancel = 1;
 inline constexpr int YesNoCancel = 3;
 inline constexpr int YesNo = 4;
+// Yes, Yes to all, No, No to all (no Windows message box has these: the Windows view draws its own).
+inline constexpr int YesNoToAll = 8;
 inline constexpr int IconError = 16;
 inline constexpr int IconQuestion = 32;
 inline constexpr int IconWarning = 48;
@@ -20,6 +22,8 @@ inline constexpr int IdOk = 1;
 inline constexpr int IdCancel = 2;
 inline constexpr int IdYes = 6;
 inline constexpr int IdNo = 7;
+inline constexpr int IdYesToAll = 12;
+inline constexpr int IdNoToAll = 13;
 } // namespace box
 
 class Dialogs {
@@ -29,8 +33,15 @@ public:
     // behind the box's details button (the operating system's reason for a failure, for instance).
     virtual int MessageBox(const std::string& text, const std::string& title, int flags,
                            const std::string& detail = {}) = 0;
-    // Asks for an existing file; filter in the "Description (*.ext)|*.ext" form. Nothing when cancelled.
-    virtual std::optional<std::string> OpenFile(const std::string& filter) = 0;
+    // Asks for an existing file; filter in the "Description (*.ext)|*.ext" form; the dialog starts in folder
+    // (the system's choice when empty). The path in UTF-8; nothing when cancelled.
+    virtual std::optional<std::string> OpenFile(const std::string& filter,
+                                                const std::string& folder = {}) = 0;
+    // Asks for a file to write, offering name in folder; a name typed without an extension gets the filter's
+    // first one, and an existing file is only taken once the user agreed to replace it. Nothing when
+    // cancelled.
+    virtual std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
+                                                const std::string& name) = 0;
 };
 
 } // namespace zelo

@@ -52,17 +52,22 @@ void TwinMain::ShowImportNotice(const std::string& text) {
 }
 
 void TwinMain::btnImportClick() {
-    const std::optional<std::string> path = Dialogs_.OpenFile(OpenDialogFilter);
+    const std::optional<std::string> path = Dialogs_.OpenFile(OpenDialogFilter, LastFolder());
     if (!path)
         return;
+    RememberFolder(*path);
+    ImportFile(*path);
+}
+
+void TwinMain::ImportFile(const std::string& path) {
     // The path is UTF-8; through a u8 path it also opens on Windows, whatever the code page.
-    std::ifstream in(std::filesystem::path(std::u8string(path->begin(), path->end())), std::ios::binary);
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     std::string bytes;
     if (in)
         bytes.assign(std::istreambuf_iterator<char>(in), {});
     if (!in.is_open() || in.bad()) {
         // The window stays idle; nothing of the file is taken.
-        ShowStandardError(Dialogs_, "Cannot open file \"" + *path + "\". " + std::strerror(errno));
+        ShowStandardError(Dialogs_, "Cannot open file \"" + path + "\". " + std::strerror(errno));
         return;
     }
     ImportLines = LoadImportLines(bytes);
@@ -149,6 +154,18 @@ void TwinMain::btnAddAllClick() {
     int added = 0;
     int present = 0; // equal to a range of the list, or replaced one with the user's consent
     int skipped = 0;
+    // The same-start question offers "to all" answers for the rest of this run.
+    struct Adding {
+        TwinMain& Window;
+        explicit Adding(TwinMain& window) : Window(window) {
+            Window.AddingAll_ = true;
+            Window.AnswerToAll_ = 0;
+        }
+        ~Adding() {
+            Window.AddingAll_ = false;
+            Window.AnswerToAll_ = 0;
+        }
+    } const adding(*this);
     // The offered range first, with whatever the user has checked for it; then every following range. The
     // later ranges are offered to a copy of the list, not to its widgets: only the check marks that the
     // range entry reads are written, and the import's end puts every control back anyway.
@@ -196,6 +213,9 @@ void TwinMain::btnAddAllClick() {
     ImportFields = Importer_->ImportFields();
     ProgressBar->SetPosition(ImportIndex);
     btnAbortClick();
+    // Once, at the end: the list shows where the run ended.
+    if (added > 0)
+        CommandList->ScrollToLine(NextLineNumber() - 1);
     const std::string counts =
         Counted(added, "range", "ranges") + " added, " + Counted(skipped, "range", "ranges") + " skipped" +
         (present > 0 ? ", " + Counted(present, "range", "ranges") + " already in the list or replaced."

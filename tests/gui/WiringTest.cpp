@@ -133,7 +133,8 @@ TEST(View, StartsAtTheDesignSizeWithTheBands) {
     allShown();
 }
 
-// A device path is shown whole: the list widens and the baud rate list moves along, still inside the window.
+// A device path widens the list as far as the row allows (the baud rate list moves along, room stays for the
+// TCP link's host and port); the open list shows it whole.
 TEST(View, DeviceListWidensForALongPath) {
     TempDir dir;
     const std::string longPath = dir.Write("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "");
@@ -148,12 +149,16 @@ TEST(View, DeviceListWidensForALongPath) {
         auto* device = h.Find<QComboBox>("cmbDevice");
         auto* baud = h.Find<QComboBox>("cmbBaudrate");
         EXPECT_EQ(Text(device->currentText()), c.Device);
-        EXPECT_GT(device->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
         if (c.Width > 0) {
             EXPECT_EQ(device->width(), c.Width);
+        } else {
+            EXPECT_GT(device->width(), 97);
         }
         EXPECT_EQ(h.Find<QWidget>("Label7")->x(), device->geometry().right() + 1 + 24);
-        EXPECT_LE(baud->geometry().right(), 1016 - 8);
+        EXPECT_LE(baud->geometry().right() + 24, h.Find<QWidget>("labHost")->x());
+        device->showPopup();
+        EXPECT_GT(device->view()->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
+        device->hidePopup();
     }
 }
 
@@ -162,9 +167,9 @@ TEST(View, TabOrderStartsAtThePhysicalAddress) {
     h.ShowActive();
     EXPECT_EQ(QApplication::focusWidget(), h.Find<QWidget>("txtPhyAdr"));
     const std::vector<std::string> expected = {
-        "chkPrintSource", "chkPrintHex",  "chkFullDuplex", "cmbDevice",   "cmbBaudrate",
-        "txtGrpAdrStart", "txtGrpAdrEnd", "EibDptList",    "btnAdd",      "btnImport",
-        "grpAccessType0", "btnDownload",  "btnExit",       "CommandList", "txtPhyAdr"};
+        "chkPrintSource", "chkPrintHex", "chkFullDuplex", "cmbDevice",   "cmbBaudrate",    "txtGrpAdrStart",
+        "txtGrpAdrEnd",   "EibDptList",  "btnAdd",        "btnImport",   "grpAccessType0", "btnOpen",
+        "btnSave",        "btnDownload", "btnExit",       "CommandList", "txtPhyAdr"};
     std::vector<std::string> seen;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -239,12 +244,13 @@ TEST(View, EventsReachTheLogic) {
          },
          // The typed line is found by the same-start search: its question was asked.
          [&h] { return h.Boxes.Boxes.size() == 1 && h.Lines().back() == "#DG7/0/0-7/0/1=BIT;R"; }},
-        {"Exit clicked",
+        {"Exit clicked, the changes not to be saved",
          [&h] {
+             h.Boxes.Answers = {box::IdNo};
              QTimer::singleShot(0, &h.Window(), [&h] { h.Click("btnExit"); });
              QApplication::exec();
          },
-         [] { return true; }},
+         [&h] { return h.Boxes.Boxes.back().Text == "Save changes to the command list?"; }},
     };
     for (const auto& e : events) {
         e.Act();
@@ -349,9 +355,12 @@ TEST(View, DownloadIntoTheSimulatorWithTheCloseBoxHeld) {
     auto* phys = h.Find<QLineEdit>("txtPhyAdr");
     phys->setFocus();
     phys->setText(QStringLiteral("1.1.250"));
+    // The changed list is asked about once the download has ended.
+    h.Boxes.Answers = {box::IdNo};
     h.Click("btnDownload");
     EXPECT_EQ(gateway.Configuration(), Lines{"#SETUP=1.1.250;OFF;OFF;OFF"});
-    EXPECT_TRUE(h.Boxes.Boxes.empty());
+    ASSERT_EQ(h.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(h.Boxes.Boxes[0].Text, "Save changes to the command list?");
     EXPECT_FALSE(closedAtOnce);
     ASSERT_FALSE(recorder.Frames.empty());
     for (const Frame& frame : recorder.Frames) {
