@@ -19,8 +19,8 @@ bool IsLineEnd(char c) {
 }
 
 // Splits a text into records of fields. A quoted field may hold separators and line breaks, "" is one quote;
-// only a quote still open at the end of the text ends with the line it began on (with a warning), and
-// reading goes on behind that line.
+// a quote still open at the end of the text, or closed on a later line with text behind it, ends with the
+// line it began on (with a warning), and reading goes on behind that line.
 class CsvParser {
 public:
     CsvParser(std::string_view text, char separator) : Text_(text), Separator_(separator) {}
@@ -76,6 +76,24 @@ private:
         return true;
     }
 
+    // A quote at open that is not closed properly: the field ends with the quote's own line, with a warning,
+    // and reading goes on behind that line.
+    bool EndAtOwnLine(std::string& out, std::size_t open) {
+        std::size_t end = open + 1;
+        while (end < Text_.size() && !IsLineEnd(Text_[end]))
+            ++end;
+        out.clear();
+        const std::string_view rest = Text_.substr(open + 1, end - open - 1);
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            out += rest[k];
+            if (rest[k] == '"' && k + 1 < rest.size() && rest[k + 1] == '"')
+                ++k;
+        }
+        Warnings.push_back(LinePrefix(Line_) + "a quote is never closed; its field ends with this line.");
+        Pos_ = end;
+        return EndField();
+    }
+
     // Reads one field into out; true when it ends its record.
     bool ReadField(std::string& out) {
         const std::size_t n = Text_.size();
@@ -94,31 +112,21 @@ private:
         std::size_t i = open + 1;
         for (;;) {
             const std::size_t quote = Text_.find('"', i);
-            if (quote == std::string_view::npos) {
-                // Never closed: the field ends with the quote's own line, and the rest is read again.
-                std::size_t end = open + 1;
-                while (end < n && !IsLineEnd(Text_[end]))
-                    ++end;
-                out.clear();
-                std::string_view rest = Text_.substr(open + 1, end - open - 1);
-                for (std::size_t k = 0; k < rest.size(); ++k) {
-                    out += rest[k];
-                    if (rest[k] == '"' && k + 1 < rest.size() && rest[k + 1] == '"')
-                        ++k;
-                }
-                Warnings.push_back(LinePrefix(Line_) +
-                                   "a quote is never closed; its field ends with this line.");
-                Pos_ = end;
-                return EndField();
-            }
+            if (quote == std::string_view::npos)
+                return EndAtOwnLine(out, open);
             out.append(Text_.substr(i, quote - i));
             if (quote + 1 < n && Text_[quote + 1] == '"') {
                 out += '"';
                 i = quote + 2;
                 continue;
             }
-            Line_ += LineEnds(open, quote);
             i = quote + 1;
+            const int lineEnds = LineEnds(open, quote);
+            // A quote that closes on a later line with text behind it was a stray one: taking it would
+            // swallow the lines between into one field.
+            if (lineEnds > 0 && i < n && Text_[i] != Separator_ && !IsLineEnd(Text_[i]))
+                return EndAtOwnLine(out, open);
+            Line_ += lineEnds;
             break;
         }
         // Text behind the closing quote belongs to the field.
