@@ -90,7 +90,8 @@ int RunImport(const ImportOptions& options) {
     }
     std::cout << out;
     std::cerr << result.Summary << '\n';
-    if (result.Build.Ranges.empty() && result.Build.Untyped > 0 && rangeOptions.Untyped == UntypedPolicy::Skip)
+    if (result.Build.Ranges.empty() && result.Build.Untyped > 0 &&
+        rangeOptions.Untyped == UntypedPolicy::Skip)
         std::cerr << "With --unknown other the addresses without a datapoint type are written as GENERIC.\n";
     return ExitOk;
 }
