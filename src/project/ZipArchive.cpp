@@ -55,10 +55,15 @@ bool Within(std::uint64_t start, std::uint64_t length, std::uint64_t size) {
 
 std::string NameText(std::string_view raw, std::uint16_t flags) {
     // Names without the UTF-8 flag are in the writer's code page; ETS writes ASCII, so any byte above 127 is
-    // only made readable for messages.
-    if ((flags & FlagUtf8) || IsValidUtf8(raw))
-        return std::string(raw);
-    return SingleByteToUtf8(raw, SingleByteCharset::Latin1);
+    // only made readable for messages. Control characters (a zero byte would cut a message short) show as
+    // '?'.
+    std::string name = (flags & FlagUtf8) || IsValidUtf8(raw)
+                           ? std::string(raw)
+                           : SingleByteToUtf8(raw, SingleByteCharset::Latin1);
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return name;
 }
 
 std::string LookupKey(std::string_view name) {

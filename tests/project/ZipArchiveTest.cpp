@@ -435,8 +435,8 @@ TEST(ZipArchive, BombsStopAtTheLimit) {
 }
 
 TEST(ZipArchive, FindIgnoresCaseAndSeparator) {
-    ZipArchive zip(WriteZip(
-        {Entry("P-0600/Project.xml", "p"), Entry("P-0600\\0.xml", "0"), Entry("knx_master.xml", "m")}));
+    ZipArchive zip(WriteZip({Entry("P-0600/Project.xml", "p"), Entry("P-0600\\0.xml", "0"),
+                             Entry("knx_master.xml", "m"), Entry(std::string("P-\0\x01\x7F.zip", 9), "z")}));
     const struct {
         const char* Lookup;
         const char* Found; // nullptr: none
@@ -445,6 +445,7 @@ TEST(ZipArchive, FindIgnoresCaseAndSeparator) {
         {"p-0600/PROJECT.XML", "P-0600/Project.xml"},
         {"P-0600/0.xml", "P-0600\\0.xml"},
         {"KNX_MASTER.xml", "knx_master.xml"},
+        {"P-???.zip", "P-???.zip"}, // control characters, a zero byte among them, would cut messages short
         {"project.xml", nullptr},
         {"P-0600/0.xm", nullptr},
     };
