@@ -66,6 +66,16 @@ constexpr std::array<char32_t, 32> Cp1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t pos = 0;
+    while (pos < bytes.size())
+        if (!NextUtf8(bytes, pos))
+            return false;
+    return true;
+}
+
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
     out.reserve(bytes.size());
@@ -90,14 +100,20 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-} // namespace
-
-bool IsValidUtf8(std::string_view bytes) {
+std::string ReplaceInvalidUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
     std::size_t pos = 0;
-    while (pos < bytes.size())
-        if (!NextUtf8(bytes, pos))
-            return false;
-    return true;
+    while (pos < bytes.size()) {
+        const std::size_t start = pos;
+        if (auto cp = NextUtf8(bytes, pos)) {
+            out.append(bytes.substr(start, pos - start));
+        } else {
+            AppendUtf8(out, 0xFFFD);
+            pos = start + 1;
+        }
+    }
+    return out;
 }
 
 std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset) {

@@ -11,6 +11,11 @@ enum class SingleByteCharset { Latin1, Windows1252 };
 
 bool IsValidUtf8(std::string_view bytes);
 std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset);
+// UTF-16 code units (no byte-order mark) to UTF-8; a lone surrogate becomes U+FFFD, an odd last byte is
+// dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
+// The text with every byte that starts no valid UTF-8 sequence replaced by U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
 // Latin-1 bytes of a UTF-8 text, or nullopt when a character has no single-byte form (or the UTF-8 is
 // broken).
 std::optional<std::string> Utf8ToLatin1(std::string_view text);
