@@ -142,6 +142,7 @@ ProjectArchive::ProjectArchive(std::string bytes, std::optional<std::string> pas
                                                                   "/project.xml beside " +
                                                                   installation->Name + ".");
             Installation_ = Archive_.Read(*installation);
+            InstallationName_ = installation->Name;
             ProjectXml_ = Archive_.Read(*project);
             return;
         }
@@ -157,6 +158,7 @@ ProjectArchive::ProjectArchive(std::string bytes, std::optional<std::string> pas
             throw ProjectError(ProjectErrorKind::Damaged, "The archive \"" + packed->Name + "\" has no " +
                                                               (installation ? "project.xml" : "0.xml") + ".");
         Installation_ = ReadProtected(inner, *installation);
+        InstallationName_ = inner.EntryLabel(*installation);
         ProjectXml_ = ReadProtected(inner, *project);
     } catch (const ZipError& e) {
         Rethrow(e);

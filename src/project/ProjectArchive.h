@@ -50,6 +50,8 @@ public:
     const std::string& KnxMaster() const { return KnxMaster_; }       // knx_master.xml
     const std::string& Installation() const { return Installation_; } // 0.xml
     const std::string& ProjectXml() const { return ProjectXml_; }     // project.xml (Project.xml in ETS4)
+    // Where 0.xml came from, for messages: "P-0242/0.xml", or "P-0242.zip/0.xml" in a protected project.
+    const std::string& InstallationName() const { return InstallationName_; }
     // The outer archive, for the manufacturers' data.
     const ZipArchive& Archive() const { return Archive_; }
 
@@ -64,6 +66,7 @@ private:
     ZipEncryption Protection_ = ZipEncryption::None;
     std::string KnxMaster_;
     std::string Installation_;
+    std::string InstallationName_;
     std::string ProjectXml_;
 };
 
