@@ -17,25 +17,9 @@ constexpr std::string_view EtsPasswordSalt = "21.project.ets.knx.org";
 constexpr unsigned EtsPasswordIterations = 65536;
 constexpr std::size_t EtsPasswordSize = 32;
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && EqualsIgnoringCase(text.substr(text.size() - tail.size()), tail);
-}
-
-// "P-" and at least one more character, no folder part.
-bool IsProjectId(std::string_view id) {
-    return id.size() > 2 && EqualsIgnoringCase(id.substr(0, 2), "p-") && id.find_first_of("/\\") == id.npos;
+// "P-" and at least one more character, no folder part; `key` is a ZipNameKey.
+bool IsProjectId(std::string_view key) {
+    return key.size() > 2 && key.substr(0, 2) == "p-" && key.find('/') == key.npos;
 }
 
 ZipArchive OpenOuter(std::string bytes, ZipLimits limits) {
@@ -170,15 +154,22 @@ std::string ProjectArchive::FindProjectId() const {
     std::vector<std::string> signed_;
     std::vector<std::string> found;
     for (const auto& e : Archive_.Entries()) {
-        std::string normalised = e.Name;
-        std::replace(normalised.begin(), normalised.end(), '\\', '/');
-        std::string_view name = normalised;
-        if (EndsWithIgnoringCase(name, ".signature") && IsProjectId(name.substr(0, name.size() - 10)))
-            signed_.emplace_back(name.substr(0, name.size() - 10));
-        else if (EndsWithIgnoringCase(name, ".zip") && IsProjectId(name.substr(0, name.size() - 4)))
-            found.emplace_back(name.substr(0, name.size() - 4));
-        else if (EndsWithIgnoringCase(name, "/0.xml") && IsProjectId(name.substr(0, name.size() - 6)))
-            found.emplace_back(name.substr(0, name.size() - 6));
+        // The key is the name in lower case: the id keeps the name's own letters.
+        std::string name = e.Name;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        const std::string key = ZipNameKey(name);
+        auto idBefore = [&](std::string_view tail) -> std::optional<std::string> {
+            if (!key.ends_with(tail) ||
+                !IsProjectId(std::string_view(key).substr(0, key.size() - tail.size())))
+                return std::nullopt;
+            return name.substr(0, name.size() - tail.size());
+        };
+        if (auto id = idBefore(".signature"))
+            signed_.push_back(*id);
+        else if (auto zipped = idBefore(".zip"))
+            found.push_back(*zipped);
+        else if (auto folder = idBefore("/0.xml"))
+            found.push_back(*folder);
     }
     const auto& ids = signed_.empty() ? found : signed_;
     if (ids.size() == 1)

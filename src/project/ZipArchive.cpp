@@ -66,17 +66,6 @@ std::string NameText(std::string_view raw, std::uint16_t flags) {
     return name;
 }
 
-std::string LookupKey(std::string_view name) {
-    std::string key(name);
-    for (char& c : key) {
-        if (c == '\\')
-            c = '/';
-        else if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return key;
-}
-
 } // namespace
 
 std::uint32_t ZipCrc32(std::string_view bytes) {
@@ -90,6 +79,17 @@ std::uint32_t ZipCrc32(std::string_view bytes) {
         left -= chunk;
     }
     return static_cast<std::uint32_t>(crc);
+}
+
+std::string ZipNameKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) {
+        if (c == '\\')
+            c = '/';
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
 }
 
 ZipArchive::ZipArchive(std::string bytes, std::string label, ZipLimits limits)
@@ -285,10 +285,10 @@ void ZipArchive::ReadDirectory() {
 }
 
 const ZipEntry* ZipArchive::Find(std::string_view name) const {
-    std::string key = LookupKey(name);
+    std::string key = ZipNameKey(name);
     const ZipEntry* found = nullptr;
     for (const auto& e : Entries_) {
-        if (LookupKey(e.Name) != key)
+        if (ZipNameKey(e.Name) != key)
             continue;
         if (found)
             Fail(e, ZipErrorKind::Damaged, "the archive holds it twice");

@@ -99,6 +99,9 @@ private:
     std::uint64_t Shift_ = 0;          // bytes in front of the archive (a self-extractor's stub)
 };
 
+// The form entry names are compared in: ASCII letters in lower case, '\' as '/'.
+std::string ZipNameKey(std::string_view name);
+
 // CRC-32 as zip archives use it.
 std::uint32_t ZipCrc32(std::string_view bytes);
 
