@@ -202,6 +202,9 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
     std::string brokenInnerZip =
         with({File("P-1234.signature", "s"),
               File("P-1234.zip", "PK\x03\x04 cut short after its first header, long enough")});
+    std::string damagedInnerEntry = WriteZip({File("0.xml", Installation), File("project.xml", ProjectText)});
+    damagedInnerEntry[damagedInnerEntry.rfind("0.xml") - 30] ^= 1;
+    damagedInnerEntry = with({File("P-1234.signature", "s"), File("P-1234.zip", damagedInnerEntry)});
     std::string damagedFolder = MakeProject(Form::Folder);
     damagedFolder[damagedFolder.rfind("P-1234/0.xml") - 30] ^= 1; // the central record's CRC
     const struct {
@@ -233,6 +236,8 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
          ProjectErrorKind::Damaged, "The archive \"P-1234.zip\" has no project.xml."},
         {"an inner archive that is none", brokenInnerZip, ProjectErrorKind::Damaged,
          "The archive \"P-1234.zip\" is damaged: it has no end of central directory record."},
+        {"a damaged 0.xml in the inner archive", damagedInnerEntry, ProjectErrorKind::Damaged,
+         "The archive entry \"P-1234.zip/0.xml\" is damaged: its CRC-32 check fails."},
         {"a damaged 0.xml", damagedFolder, ProjectErrorKind::Damaged,
          "The archive entry \"P-1234/0.xml\" is damaged: its CRC-32 check fails."},
     };

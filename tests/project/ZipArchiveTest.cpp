@@ -42,6 +42,14 @@ ZipWriterEntry Entry(std::string name, std::string data, std::uint16_t method = 
     return e;
 }
 
+// The entry with a data descriptor, ZIP64 fields or another AES key size.
+ZipWriterEntry Shaped(ZipWriterEntry e, Descriptor descriptor, bool zip64 = false, int aesStrength = 3) {
+    e.DataDescriptor = descriptor;
+    e.Zip64 = zip64;
+    e.AesStrength = aesStrength;
+    return e;
+}
+
 ZipWriterEntry Encrypted(ZipWriterEntry e, ZipEncryption encryption, std::string password,
                          int aesVersion = 2) {
     e.Encryption = encryption;
@@ -89,54 +97,22 @@ TEST(ZipArchive, ReadsEveryFeatureItsWriterUses) {
         {"empty, deflate", Entry("empty.xml", "", 8), {}},
         {"empty, stored", Entry("empty.xml", "", 0), {}},
         {"binary", Entry("bin", std::string("\0\xFF\x01PK\x03\x04", 8), 8), {}},
-        {"descriptor with signature",
-         [&] {
-             auto e = Entry("d.xml", text);
-             e.DataDescriptor = Descriptor::WithSignature;
-             return e;
-         }(),
-         {}},
-        {"descriptor without signature",
-         [&] {
-             auto e = Entry("d.xml", text);
-             e.DataDescriptor = Descriptor::WithoutSignature;
-             return e;
-         }(),
-         {}},
-        {"ZIP64 entry and end records",
-         [&] {
-             auto e = Entry("z.xml", text);
-             e.Zip64 = true;
-             return e;
-         }(),
+        {"descriptor with signature", Shaped(Entry("d.xml", text), Descriptor::WithSignature), {}},
+        {"descriptor without signature", Shaped(Entry("d.xml", text), Descriptor::WithoutSignature), {}},
+        {"ZIP64 entry and end records", Shaped(Entry("z.xml", text), Descriptor::None, true),
          Options("", "", true)},
-        {"ZIP64 entry with descriptor",
-         [&] {
-             auto e = Entry("z.xml", text);
-             e.Zip64 = true;
-             e.DataDescriptor = Descriptor::WithSignature;
-             return e;
-         }(),
-         {}},
+        {"ZIP64 entry with descriptor", Shaped(Entry("z.xml", text), Descriptor::WithSignature, true), {}},
         {"ZIP64 end records only", Entry("z.xml", text), Options("", "", true)},
         {"comment holding an end signature", Entry("c.xml", text),
          Options("", std::string("PK\x05\x06", 4) + std::string(30, 'x'), false)},
         {"self-extractor stub", Entry("s.xml", text), Options(std::string(1000, '\x90'), "", false)},
-        {"stub and ZIP64",
-         [&] {
-             auto e = Entry("z.xml", text);
-             e.Zip64 = true;
-             return e;
-         }(),
+        {"stub and ZIP64", Shaped(Entry("z.xml", text), Descriptor::None, true),
          Options("MZ stub", "", true)},
         {"traditional, stored", Encrypted(Entry("t.xml", text, 0), ZipEncryption::Traditional, "test"), {}},
         {"traditional, deflate", Encrypted(Entry("t.xml", text), ZipEncryption::Traditional, "test"), {}},
         {"traditional with descriptor",
-         [&] {
-             auto e = Encrypted(Entry("t.xml", text), ZipEncryption::Traditional, "test");
-             e.DataDescriptor = Descriptor::WithoutSignature;
-             return e;
-         }(),
+         Shaped(Encrypted(Entry("t.xml", text), ZipEncryption::Traditional, "test"),
+                Descriptor::WithoutSignature),
          {}},
         {"traditional, empty", Encrypted(Entry("t.xml", ""), ZipEncryption::Traditional, "test"), {}},
         {"AE-1, deflate", Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1), {}},
@@ -145,26 +121,16 @@ TEST(ZipArchive, ReadsEveryFeatureItsWriterUses) {
         {"AE-2, short", Encrypted(Entry("a.xml", small, 0), ZipEncryption::WinZipAes, "test", 2), {}},
         {"AE-1, empty", Encrypted(Entry("a.xml", ""), ZipEncryption::WinZipAes, "test", 1), {}},
         {"AES-128",
-         [&] {
-             auto e = Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1);
-             e.AesStrength = 1;
-             return e;
-         }(),
+         Shaped(Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1), Descriptor::None, false,
+                1),
          {}},
         {"AES-192",
-         [&] {
-             auto e = Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 2);
-             e.AesStrength = 2;
-             return e;
-         }(),
+         Shaped(Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 2), Descriptor::None, false,
+                2),
          {}},
         {"AES with ZIP64 and descriptor",
-         [&] {
-             auto e = Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1);
-             e.Zip64 = true;
-             e.DataDescriptor = Descriptor::WithSignature;
-             return e;
-         }(),
+         Shaped(Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1),
+                Descriptor::WithSignature, true),
          Options("", "", true)},
     };
     for (const auto& c : cases) {
@@ -244,10 +210,6 @@ TEST(ZipArchive, InfoZipTraditionalEncryption) {
 
 TEST(ZipArchive, PasswordOutcomes) {
     const std::string text = ProjectLikeText(3000);
-    auto withDescriptor = [](ZipWriterEntry e) {
-        e.DataDescriptor = Descriptor::WithSignature;
-        return e;
-    };
     const struct {
         const char* What;
         ZipWriterEntry Entry;
@@ -255,7 +217,8 @@ TEST(ZipArchive, PasswordOutcomes) {
         {"plain", Entry("x.xml", text)},
         {"traditional", Encrypted(Entry("x.xml", text), ZipEncryption::Traditional, "right")},
         {"traditional, descriptor",
-         withDescriptor(Encrypted(Entry("x.xml", text), ZipEncryption::Traditional, "right"))},
+         Shaped(Encrypted(Entry("x.xml", text), ZipEncryption::Traditional, "right"),
+                Descriptor::WithSignature)},
         {"AE-1", Encrypted(Entry("x.xml", text), ZipEncryption::WinZipAes, "right", 1)},
         {"AE-2", Encrypted(Entry("x.xml", text), ZipEncryption::WinZipAes, "right", 2)},
     };
@@ -399,25 +362,6 @@ TEST(ZipArchive, DamageIsReportedWithTheEntryName) {
                 EXPECT_NE(std::string(e.what()).find("\"dir/data.xml\""), std::string::npos) << e.what();
             }
         }
-    }
-}
-
-TEST(ZipArchive, InnerArchiveMessagesNameTheOuterEntry) {
-    std::string bytes = WriteZip({Entry("0.xml", ProjectLikeText(800))});
-    bytes[CentralRecord(bytes, "0.xml") + 16] ^= 1;
-    ZipArchive inner(bytes, "P-0001.zip");
-    try {
-        inner.Read(*inner.Find("0.xml"));
-        FAIL() << "read";
-    } catch (const ZipError& e) {
-        EXPECT_EQ(e.Entry(), "P-0001.zip/0.xml");
-        EXPECT_STREQ(e.what(), "The archive entry \"P-0001.zip/0.xml\" is damaged: its CRC-32 check fails.");
-    }
-    try {
-        ZipArchive("not a zip at all, but long enough to look", "P-0001.zip");
-        FAIL() << "opened";
-    } catch (const ZipError& e) {
-        EXPECT_NE(std::string(e.what()).find("\"P-0001.zip\""), std::string::npos) << e.what();
     }
 }
 
