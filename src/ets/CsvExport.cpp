@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <optional>
 
 namespace zelo::exports {
@@ -25,9 +26,11 @@ class CsvParser {
 public:
     CsvParser(std::string_view text, char separator) : Text_(text), Separator_(separator) {}
 
-    // The next record and the physical line it begins on; false at the end of the text.
-    bool Next(std::vector<std::string>& fields, int& line) {
+    // The next record and the physical line it begins on; false at the end of the text. Fields are views
+    // into the text, or (unescaped) into the parser's own storage, valid until the next call.
+    bool Next(std::vector<std::string_view>& fields, int& line) {
         fields.clear();
+        Scratch_.clear();
         if (Pos_ >= Text_.size())
             return false;
         line = Line_;
@@ -42,6 +45,11 @@ public:
     std::vector<std::string> Warnings;
 
 private:
+    std::string_view Keep(std::string text) {
+        Scratch_.push_back(std::move(text));
+        return Scratch_.back();
+    }
+
     bool IsPad(char c) const { return c == ' ' || (c == '\t' && Separator_ != '\t'); }
 
     std::string_view Trim(std::string_view text) const {
@@ -78,16 +86,21 @@ private:
 
     // A quote at open that is not closed properly: the field ends with the quote's own line, with a warning,
     // and reading goes on behind that line.
-    bool EndAtOwnLine(std::string& out, std::size_t open) {
+    bool EndAtOwnLine(std::string_view& out, std::size_t open) {
         std::size_t end = open + 1;
         while (end < Text_.size() && !IsLineEnd(Text_[end]))
             ++end;
-        out.clear();
         const std::string_view rest = Text_.substr(open + 1, end - open - 1);
-        for (std::size_t k = 0; k < rest.size(); ++k) {
-            out += rest[k];
-            if (rest[k] == '"' && k + 1 < rest.size() && rest[k + 1] == '"')
-                ++k;
+        if (rest.find("\"\"") == std::string_view::npos) {
+            out = rest;
+        } else {
+            std::string unescaped;
+            for (std::size_t k = 0; k < rest.size(); ++k) {
+                unescaped += rest[k];
+                if (rest[k] == '"' && k + 1 < rest.size() && rest[k + 1] == '"')
+                    ++k;
+            }
+            out = Keep(std::move(unescaped));
         }
         Warnings.push_back(LinePrefix(Line_) + "a quote is never closed; its field ends with this line.");
         Pos_ = end;
@@ -95,7 +108,7 @@ private:
     }
 
     // Reads one field into out; true when it ends its record.
-    bool ReadField(std::string& out) {
+    bool ReadField(std::string_view& out) {
         const std::size_t n = Text_.size();
         std::size_t start = Pos_;
         while (start < n && IsPad(Text_[start]))
@@ -104,22 +117,25 @@ private:
             std::size_t end = Pos_;
             while (end < n && Text_[end] != Separator_ && !IsLineEnd(Text_[end]))
                 ++end;
-            out.assign(Trim(Text_.substr(Pos_, end - Pos_)));
+            out = Trim(Text_.substr(Pos_, end - Pos_));
             Pos_ = end;
             return EndField();
         }
         const std::size_t open = start;
         std::size_t i = open + 1;
+        std::string unescaped; // only for a field with doubled quotes or text behind its closing quote
+        bool escaped = false;
         for (;;) {
             const std::size_t quote = Text_.find('"', i);
             if (quote == std::string_view::npos)
                 return EndAtOwnLine(out, open);
-            out.append(Text_.substr(i, quote - i));
             if (quote + 1 < n && Text_[quote + 1] == '"') {
-                out += '"';
+                unescaped.append(Text_.substr(i, quote - i + 1));
+                escaped = true;
                 i = quote + 2;
                 continue;
             }
+            unescaped.append(Text_.substr(i, quote - i));
             i = quote + 1;
             const int lineEnds = LineEnds(open, quote);
             // A quote that closes on a later line with text behind it was a stray one: taking it would
@@ -133,7 +149,11 @@ private:
         std::size_t end = i;
         while (end < n && Text_[end] != Separator_ && !IsLineEnd(Text_[end]))
             ++end;
-        out.append(Trim(Text_.substr(i, end - i)));
+        const std::string_view behind = Trim(Text_.substr(i, end - i));
+        if (!escaped && behind.empty())
+            out = Text_.substr(open + 1, i - open - 2);
+        else
+            out = Keep(unescaped.append(behind));
         Pos_ = end;
         return EndField();
     }
@@ -142,11 +162,13 @@ private:
     char Separator_;
     std::size_t Pos_ = 0;
     int Line_ = 1;
+    std::deque<std::string> Scratch_; // unescaped fields of the current record
 };
 
-bool IsBlankRecord(const std::vector<std::string>& fields) {
+// The helpers below take a record's fields as views, or as the strings kept for detection.
+template <typename Fields> bool IsBlankRecord(const Fields& fields) {
     return std::all_of(fields.begin(), fields.end(),
-                       [](const std::string& f) { return f.find_first_not_of(" \t") == std::string::npos; });
+                       [](std::string_view f) { return f.find_first_not_of(" \t") == std::string_view::npos; });
 }
 
 // The separator found most often outside quotes on the first non-empty line; ties go to TAB, then ";".
@@ -278,13 +300,13 @@ Header ReadHeader(const std::vector<std::string>& cells) {
     return header;
 }
 
-std::string_view Cell(const std::vector<std::string>& fields, int column) {
+template <typename Fields> std::string_view Cell(const Fields& fields, int column) {
     return column >= 0 && column < static_cast<int>(fields.size()) ? std::string_view(fields[column])
                                                                    : std::string_view();
 }
 
-AddressTextResult ReadRecordAddress(const Columns& c, const std::vector<std::string>& fields,
-                                    std::string& text) {
+template <typename Fields>
+AddressTextResult ReadRecordAddress(const Columns& c, const Fields& fields, std::string& text) {
     if (c.Address >= 0) {
         text = Cell(fields, c.Address);
         return ReadAddressText(text, c.FreeStyle);
@@ -314,10 +336,11 @@ void ReadCsv(std::string_view text, ExportReading& reading) {
     std::vector<Record> first;
     {
         CsvParser parser(text, separator);
-        Record record;
-        while (static_cast<int>(first.size()) < DetectionRecords && parser.Next(record.Fields, record.Line))
-            if (!IsBlankRecord(record.Fields))
-                first.push_back(record);
+        std::vector<std::string_view> fields;
+        int line = 0;
+        while (static_cast<int>(first.size()) < DetectionRecords && parser.Next(fields, line))
+            if (!IsBlankRecord(fields))
+                first.push_back({line, std::vector<std::string>(fields.begin(), fields.end())});
     }
     if (first.empty())
         return; // no address at all: the caller refuses
@@ -364,7 +387,7 @@ void ReadCsv(std::string_view text, ExportReading& reading) {
     reading.Detected.Layout = columns.Layout;
 
     CsvParser parser(text, separator);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     int line = 0;
     bool headerSkipped = !reading.Detected.Header;
     std::string addressText;
@@ -386,10 +409,10 @@ void ReadCsv(std::string_view text, ExportReading& reading) {
         GroupAddressRecord record;
         record.Address = address.Value;
         record.Line = line;
-        record.Name = Cell(fields, columns.Name);
-        record.DptText = Cell(fields, columns.Dpt);
+        record.Name = reading.Texts->Stable(Cell(fields, columns.Name));
+        record.DptText = reading.Texts->Stable(Cell(fields, columns.Dpt));
         const DptTextResult type = MapDptText(record.DptText);
-        record.Type = type.Type;
+        record.Type = static_cast<std::int8_t>(type.Type);
         if (type.Conflict)
             reading.Warnings.push_back(TypeConflictWarning(line, record.DptText, type.Type));
         reading.Addresses.push_back(std::move(record));

@@ -91,7 +91,7 @@ void ReadEsf(std::string_view text, ExportReading& reading) {
         record.Line = line;
         record.Name = Field(content, 1);
         record.DptText = Field(content, 2);
-        record.Type = MapEsfType(record.DptText);
+        record.Type = static_cast<std::int8_t>(MapEsfType(record.DptText));
         reading.Addresses.push_back(std::move(record));
     });
 }

@@ -117,8 +117,9 @@ std::size_t LineEndCount(std::string_view text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
 }
 
-std::string TypeConflictWarning(int line, const std::string& dptText, int type) {
-    return LinePrefix(line) + "datatype \"" + dptText + "\" names types of different kinds; the last one (" +
+std::string TypeConflictWarning(int line, std::string_view dptText, int type) {
+    return LinePrefix(line) + "datatype \"" + std::string(dptText) +
+           "\" names types of different kinds; the last one (" +
            std::string(DatapointTypeKeywords[static_cast<std::size_t>(type)]) + ") is taken.";
 }
 
@@ -283,23 +284,25 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
             text.erase(0, 3);
     }
     std::string().swap(bytes);
-    const std::size_t zero = text.find('\0');
-    if (zero != std::string::npos) {
+    // The records point into the text, so the reading keeps it.
+    const std::string_view stored = reading.Texts->Adopt(std::move(text));
+    const std::size_t zero = stored.find('\0');
+    if (zero != std::string_view::npos) {
         reading.Refusal =
             ImportRefusal{WrongFormat, 0,
-                          "Line " + std::to_string(LineAt(text, zero)) +
+                          "Line " + std::to_string(LineAt(stored, zero)) +
                               " holds a zero character: this is a binary file, not an ETS export."};
         return reading;
     }
     switch (format) {
     case ExportFormat::Xml:
-        exports::ReadXml(text, reading);
+        exports::ReadXml(stored, reading);
         break;
     case ExportFormat::Esf:
-        exports::ReadEsf(text, reading);
+        exports::ReadEsf(stored, reading);
         break;
     default:
-        exports::ReadCsv(text, reading);
+        exports::ReadCsv(stored, reading);
         break;
     }
     if (!reading.Refusal && reading.Addresses.empty() && reading.BadEntries.empty())

@@ -5,6 +5,7 @@
 // BuildRanges of RangeBuilder.h, then ImportSummary.
 #include "ets/RangeBuilder.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,8 +69,11 @@ struct ImportRefusal {
 extern const char* const ProjectFileMessage; // a zip: the ETS project archive instead of an export
 
 // What a reader found. For an ETS3 file only Detected and Ets3Lines are set: it goes to EtsImporter.
+// The records point into Texts, which copies of the reading share: keep a reading (or a copy) alive while
+// its records are used.
 struct ExportReading {
     DetectedExport Detected;
+    std::shared_ptr<TextStore> Texts = std::make_shared<TextStore>();
     std::optional<ImportRefusal> Refusal;
     std::vector<std::string> Ets3Lines;
     std::vector<GroupAddressRecord> Addresses; // in file order

@@ -3,7 +3,28 @@
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace zelo {
+
+std::string_view TextStore::Adopt(std::string text) {
+    Texts_.push_back(std::move(text));
+    Adopted_.push_back(Texts_.back());
+    return Texts_.back();
+}
+
+std::string_view TextStore::Stable(std::string_view text) {
+    if (text.empty())
+        return {};
+    const std::less_equal<const char*> notAfter;
+    for (std::string_view whole : Adopted_)
+        if (notAfter(whole.data(), text.data()) &&
+            notAfter(text.data() + text.size(), whole.data() + whole.size()))
+            return text;
+    Texts_.emplace_back(text);
+    return Texts_.back();
+}
 
 std::string BadEntry::Message() const {
     return Line > 0 ? "Line " + std::to_string(Line) + ": " + Reason : Reason;
@@ -23,8 +44,8 @@ std::string Keyword(int type) {
     return std::string(DatapointTypeKeywords[static_cast<std::size_t>(type)]);
 }
 
-std::string Named(const std::string& name) {
-    return name.empty() ? std::string() : " \"" + name + "\"";
+std::string Named(std::string_view name) {
+    return name.empty() ? std::string() : " \"" + std::string(name) + "\"";
 }
 
 std::string RangeText(const ImportedRange& range) {
@@ -40,45 +61,51 @@ RangeBuild BuildRanges(std::vector<GroupAddressRecord> records, const RangeOptio
     RangeBuild build;
     build.Addresses = static_cast<int>(records.size());
 
-    // The record that stands for each address: the first typed one, else the first one. Indexed by the
-    // address itself, which also sorts without a sort.
-    std::vector<int> chosen(AddressCount, -1);
+    // Sorted by address, and within an address in file order: the index sits in the key's low half.
+    std::vector<std::uint64_t> keys(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         GroupAddressRecord& record = records[i];
         if (record.Type < 1 || record.Type >= DatapointTypeCount)
             record.Type = Untyped;
-        int& kept = chosen[record.Address % AddressCount];
-        if (kept < 0) {
-            kept = static_cast<int>(i);
-            continue;
-        }
-        ++build.Duplicates;
-        const GroupAddressRecord& first = records[static_cast<std::size_t>(kept)];
-        if (first.Type == Untyped) {
-            if (record.Type != Untyped)
-                kept = static_cast<int>(i);
-            continue;
-        }
-        if (record.Type != Untyped && record.Type != first.Type)
-            build.Warnings.push_back(
-                Where(record) + "group address " + GroupAddressToText(record.Address) + " again, as " +
-                Keyword(record.Type) + " (\"" + record.DptText + "\"); " +
-                (first.Line > 0 ? "its type " + Keyword(first.Type) + " of line " + std::to_string(first.Line)
-                                : "its first type " + Keyword(first.Type)) +
-                " is kept.");
+        keys[i] = (std::uint64_t{static_cast<std::uint16_t>(record.Address % AddressCount)} << 32) | i;
     }
+    std::sort(keys.begin(), keys.end());
 
+    std::vector<std::pair<std::size_t, std::string>> conflicts; // by the later record's index
     const GroupAddressRecord* firstUntyped = nullptr;
-    for (int address = 0; address < AddressCount; ++address) {
-        if (chosen[address] < 0)
-            continue;
-        GroupAddressRecord& record = records[static_cast<std::size_t>(chosen[address])];
+    for (std::size_t k = 0; k < keys.size();) {
+        const int address = static_cast<int>(keys[k] >> 32);
+        // The record that stands for the address: the first typed one, else the first one.
+        std::size_t chosen = keys[k] & 0xFFFFFFFFu;
+        std::size_t end = k + 1;
+        for (; end < keys.size() && static_cast<int>(keys[end] >> 32) == address; ++end) {
+            const std::size_t index = keys[end] & 0xFFFFFFFFu;
+            const GroupAddressRecord& record = records[index];
+            const GroupAddressRecord& kept = records[chosen];
+            ++build.Duplicates;
+            if (kept.Type == Untyped) {
+                if (record.Type != Untyped)
+                    chosen = index;
+            } else if (record.Type != Untyped && record.Type != kept.Type) {
+                conflicts.emplace_back(
+                    index,
+                    Where(record) + "group address " + GroupAddressToText(record.Address) + " again, as " +
+                        Keyword(record.Type) + " (\"" + std::string(record.DptText) + "\"); " +
+                        (kept.Line > 0
+                             ? "its type " + Keyword(kept.Type) + " of line " + std::to_string(kept.Line)
+                             : "its first type " + Keyword(kept.Type)) +
+                        " is kept.");
+            }
+        }
+        k = end;
+
+        GroupAddressRecord& record = records[chosen];
         if (record.Type == Untyped) {
             ++build.Untyped;
             if (!firstUntyped || (record.Line > 0 && record.Line < firstUntyped->Line))
                 firstUntyped = &record;
             if (options.Untyped == UntypedPolicy::Other)
-                record.Type = GenericType;
+                record.Type = static_cast<std::int8_t>(GenericType);
         }
         if (!build.Ranges.empty()) {
             ImportedRange& last = build.Ranges.back();
@@ -94,10 +121,14 @@ RangeBuild BuildRanges(std::vector<GroupAddressRecord> records, const RangeOptio
         range.Type = record.Type;
         range.AccessType = options.AccessType;
         range.Line = record.Line;
-        range.Name = record.Name;
-        range.DptText = record.DptText;
+        range.Name = std::string(record.Name);
+        range.DptText = std::string(record.DptText);
         build.Ranges.push_back(std::move(range));
     }
+    std::sort(conflicts.begin(), conflicts.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& conflict : conflicts)
+        build.Warnings.push_back(std::move(conflict.second));
 
     if (firstUntyped && options.Untyped == UntypedPolicy::Fail) {
         build.Failure = Where(*firstUntyped) + "group address " + GroupAddressToText(firstUntyped->Address) +

@@ -46,11 +46,12 @@ void ReadXml(std::string_view text, ExportReading& reading) {
             GroupAddressRecord record;
             record.Address = address.Value;
             record.Line = line;
-            record.Name = xml.AttributeValue("Name").value_or("");
-            record.DptText =
-                xml.AttributeValue("DPTs").value_or(xml.AttributeValue("DatapointType").value_or(""));
+            // Values with references were decoded into the reader's buffer: those are kept as copies.
+            record.Name = reading.Texts->Stable(xml.AttributeValue("Name").value_or(""));
+            record.DptText = reading.Texts->Stable(
+                xml.AttributeValue("DPTs").value_or(xml.AttributeValue("DatapointType").value_or("")));
             const DptTextResult type = MapDptText(record.DptText);
-            record.Type = type.Type;
+            record.Type = static_cast<std::int8_t>(type.Type);
             // A list names the address's own type last: that one is taken, a conflict is worth a word.
             if (type.Conflict)
                 reading.Warnings.push_back(TypeConflictWarning(line, record.DptText, type.Type));

@@ -77,26 +77,49 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    std::string out;
-    out.reserve(bytes.size());
     auto unit = [&](std::size_t i) -> char32_t {
         auto a = static_cast<unsigned char>(bytes[i]);
         auto b = static_cast<unsigned char>(bytes[i + 1]);
         return bigEndian ? (a << 8 | b) : (b << 8 | a);
     };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            char32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
+    // Each code point once, to the callback; a lone surrogate cannot be shown: the replacement character
+    // keeps the position visible.
+    auto forEach = [&](auto take) {
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            char32_t u = unit(i);
+            if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+                char32_t low = unit(i + 2);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    take(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                    i += 2;
+                    continue;
+                }
             }
+            take((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
         }
-        // A lone surrogate cannot be shown: the replacement character keeps the position visible.
-        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
-    }
+    };
+    // Sized first and written in place: a big export is decoded without growing the string.
+    std::size_t size = 0;
+    forEach([&](char32_t cp) { size += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; });
+    std::string out(size, '\0');
+    char* p = out.data();
+    forEach([&](char32_t cp) {
+        if (cp < 0x80) {
+            *p++ = static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (cp >> 6));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (cp >> 12));
+            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (cp >> 18));
+            *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    });
     return out;
 }
 

@@ -27,7 +27,7 @@ std::vector<std::string> Records(const ExportReading& reading) {
     std::vector<std::string> out;
     for (const auto& r : reading.Addresses)
         out.push_back(GroupAddressToText(r.Address) + " " + KeywordOf(r.Type) + "@" + std::to_string(r.Line) +
-                      " " + r.Name);
+                      " " + std::string(r.Name));
     return out;
 }
 
@@ -445,9 +445,11 @@ TEST(EsfAndXmlExport, NamesNestingAndAttributes) {
 }
 
 TEST(RangeBuilder, DuplicatesSortingJoiningAndPolicies) {
-    auto record = [](const char* address, int type, int line, const char* name = "n") {
-        return GroupAddressRecord{TextToGroupAddress(address), type, line, name,
-                                  "dpt" + std::to_string(line)};
+    // The records' texts live in a store, as a reader's do.
+    TextStore texts;
+    auto record = [&texts](const char* address, int type, int line, const char* name = "n") {
+        return GroupAddressRecord{TextToGroupAddress(address), static_cast<std::int8_t>(type), line,
+                                  texts.Stable(name), texts.Stable("dpt" + std::to_string(line))};
     };
     const int bit = 1;
     const int value = 11;
