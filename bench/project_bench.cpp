@@ -103,8 +103,10 @@ void BM_OpenAndListAddresses(benchmark::State& state) {
     for (auto _ : state) {
         ProjectArchive project(file, Password);
         benchmark::DoNotOptimize(ReadProjectSchema(project.KnxMaster(), "knx_master.xml").Version);
+        TextStore texts;
         records =
-            ToAddressRecords(ReadProjectGroupAddresses(project.Installation(), project.InstallationName()))
+            ToAddressRecords(
+                ReadInstallation(project.Installation(), project.InstallationName()).GroupAddresses, texts)
                 .Records.size();
     }
     state.counters["addresses"] = static_cast<double>(records);

@@ -3,18 +3,16 @@
 #include "ets/AddressText.h"
 #include "ets/EtsExport.h"
 #include "ets/XmlReader.h"
+#include "model/DatapointTypes.h"
 #include "project/ProjectArchive.h"
+
+#include <algorithm>
 
 namespace zelo {
 
 namespace {
 
 constexpr std::string_view ProjectNamespace = "http://knx.org/xml/project/";
-
-// ETS writes UTF-8 with a byte-order mark; anything else is decoded the way exports are.
-std::string Decode(std::string_view bytes) {
-    return DecodeText(bytes, DetectEncoding(bytes));
-}
 
 [[noreturn]] void Damaged(const std::string& file, const std::string& what) {
     throw ProjectError(ProjectErrorKind::Damaged, file + ": " + what);
@@ -42,8 +40,12 @@ std::string ThreeLevel(unsigned address) {
 
 } // namespace
 
+std::string ProjectXmlText(std::string_view bytes) {
+    return DecodeText(bytes, DetectEncoding(bytes));
+}
+
 ProjectSchema ReadProjectSchema(std::string_view bytes, const std::string& file) {
-    const std::string text = Decode(bytes);
+    const std::string text = ProjectXmlText(bytes);
     try {
         // The root's start tag says it all; the rest of the master data is not needed here.
         XmlReader xml(text);
@@ -70,36 +72,93 @@ ProjectSchema ReadProjectSchema(std::string_view bytes, const std::string& file)
     }
 }
 
-std::vector<ProjectGroupAddress> ReadProjectGroupAddresses(std::string_view bytes, const std::string& file) {
-    const std::string text = Decode(bytes);
-    std::vector<ProjectGroupAddress> addresses;
+ProjectInstallation ReadInstallation(std::string_view bytes, const std::string& file) {
+    const std::string text = ProjectXmlText(bytes);
+    ProjectInstallation out;
     try {
         XmlReader xml(text);
-        int groupAddressesDepth = 0; // of the GroupAddresses element the reader is in, 0 outside
+        int installation = -1;
+        // Depths of the elements the reader is in, 0 outside.
+        int groupAddressesDepth = 0;
+        int deviceDepth = 0;
+        int objectDepth = 0;
+        std::string programRef; // of the device the reader is in
+        ProjectObjectLink link; // the object the reader is in
         while (xml.Next() != XmlReader::Token::EndOfDocument) {
+            const int depth = xml.Depth();
             if (xml.Current() == XmlReader::Token::EndElement) {
-                if (xml.Depth() == groupAddressesDepth)
+                if (depth == groupAddressesDepth)
                     groupAddressesDepth = 0;
+                if (depth == objectDepth) {
+                    objectDepth = 0;
+                    if (!link.GroupAddresses.empty())
+                        out.Links.push_back(std::move(link));
+                }
+                if (depth == deviceDepth) {
+                    deviceDepth = 0;
+                    programRef.clear();
+                }
                 continue;
             }
             if (xml.Current() != XmlReader::Token::StartElement)
                 continue;
-            if (xml.LocalName() == "GroupAddresses" && groupAddressesDepth == 0) {
-                groupAddressesDepth = xml.Depth();
-            } else if (groupAddressesDepth != 0 && xml.LocalName() == "GroupAddress") {
-                addresses.push_back({std::string(xml.AttributeValue("Id").value_or("")),
-                                     std::string(xml.AttributeValue("Address").value_or("")),
-                                     std::string(xml.AttributeValue("Name").value_or("")),
-                                     std::string(xml.AttributeValue("DatapointType").value_or(""))});
+            const std::string_view name = xml.LocalName();
+            auto attribute = [&xml](std::string_view attributeName) {
+                return std::string(xml.AttributeValue(attributeName).value_or(""));
+            };
+            if (name == "Installation") {
+                ++installation;
+            } else if (name == "GroupAddresses" && groupAddressesDepth == 0) {
+                groupAddressesDepth = depth;
+            } else if (groupAddressesDepth != 0 && name == "GroupAddress") {
+                ProjectGroupAddress a;
+                a.Id = attribute("Id");
+                a.AddressText = attribute("Address");
+                a.Name = attribute("Name");
+                a.DatapointType = attribute("DatapointType");
+                a.Installation = std::max(installation, 0);
+                out.GroupAddresses.push_back(std::move(a));
+            } else if (name == "DeviceInstance" && deviceDepth == 0) {
+                deviceDepth = depth;
+                programRef = attribute("Hardware2ProgramRefId");
+            } else if (name == "ComObjectInstanceRef" && objectDepth == 0) {
+                objectDepth = depth;
+                link = ProjectObjectLink{};
+                link.Installation = std::max(installation, 0);
+                link.ProgramRef = programRef;
+                link.RefId = attribute("RefId");
+                link.DatapointType = attribute("DatapointType");
+                const std::string_view links = xml.AttributeValue("Links").value_or("");
+                for (std::size_t pos = 0; pos < links.size();) {
+                    const std::size_t end = std::min(links.find(' ', pos), links.size());
+                    if (end > pos)
+                        link.GroupAddresses.emplace_back(links.substr(pos, end - pos));
+                    pos = end + 1;
+                }
+            } else if (objectDepth != 0 && (name == "Send" || name == "Receive")) {
+                if (auto id = xml.AttributeValue("GroupAddressRefId"); id && !id->empty())
+                    link.GroupAddresses.emplace_back(*id);
             }
         }
     } catch (const XmlError& e) {
         Damaged(file, e.Message());
     }
-    return addresses;
+    return out;
 }
 
-ProjectAddressRecords ToAddressRecords(const std::vector<ProjectGroupAddress>& addresses) {
+std::string LinkedTypeText(const std::vector<DptNumber>& types) {
+    if (types.empty())
+        return {};
+    const long main = types.front().Main;
+    for (const auto& t : types)
+        if (t.Main != main)
+            return {};
+    if (types.size() == 1 && types.front().Sub >= 0)
+        return "DPST-" + std::to_string(main) + "-" + std::to_string(types.front().Sub);
+    return "DPT-" + std::to_string(main);
+}
+
+ProjectAddressRecords ToAddressRecords(const std::vector<ProjectGroupAddress>& addresses, TextStore& texts) {
     ProjectAddressRecords out;
     out.Records.reserve(addresses.size());
     for (const auto& a : addresses) {
@@ -126,9 +185,32 @@ ProjectAddressRecords ToAddressRecords(const std::vector<ProjectGroupAddress>& a
         }
         GroupAddressRecord record;
         record.Address = static_cast<std::uint16_t>(value);
-        record.Name = a.Name;
-        record.DptText = a.DatapointType;
-        out.Records.push_back(std::move(record));
+        record.Name = texts.Stable(a.Name);
+        const std::string where =
+            "group address " + ThreeLevel(record.Address) + (a.Name.empty() ? "" : " \"" + a.Name + "\"");
+        DptTextResult own = MapDptText(a.DatapointType);
+        if (own.Type >= 0) {
+            record.DptText = texts.Stable(a.DatapointType);
+            record.Type = static_cast<std::int8_t>(own.Type);
+            if (own.Conflict)
+                out.Warnings.push_back(
+                    where + ": datatype \"" + a.DatapointType +
+                    "\" names types of different kinds; the last one (" +
+                    std::string(DatapointTypeKeywords[static_cast<std::size_t>(own.Type)]) + ") is taken.");
+        } else if (const std::string linked = LinkedTypeText(a.LinkedTypes); !linked.empty()) {
+            const DptNumber& first = a.LinkedTypes.front();
+            record.DptText = texts.Stable(linked);
+            record.Type = static_cast<std::int8_t>(
+                DatapointTypeOfDpt(first.Main, a.LinkedTypes.size() == 1 ? first.Sub : -1));
+        } else if (a.LinkedTypes.size() > 1) {
+            std::string list;
+            for (const auto& t : a.LinkedTypes)
+                list += (list.empty() ? "" : ", ") + LinkedTypeText({t});
+            out.Warnings.push_back(where +
+                                   ": the objects linked to it have types of different main numbers (" +
+                                   list + "); it is left without a type.");
+        }
+        out.Records.push_back(record);
     }
     return out;
 }

@@ -3,6 +3,7 @@
 // ../shared/knxproj-samples when they are there.
 #include "project/ProjectArchive.h"
 #include "ZipWriter.h"
+#include "project/ProjectImport.h"
 #include "project/ProjectXml.h"
 
 #include <gtest/gtest.h>
@@ -104,22 +105,19 @@ AddressList ExpectedAddresses(const std::string& json) {
     return list;
 }
 
-// The same from 0.xml, with the type only where the address names exactly one itself ("DPST-m-s" or "DPT-m");
-// the others the other reader resolved through the devices, which is not done here.
-AddressList ReadAddresses(const std::string& installation, const AddressList& expected) {
-    static const std::regex single(R"(DPST-(\d+)-(\d+)|DPT-(\d+))");
+// The same from the whole import's reading, with the types of untyped addresses resolved through the
+// devices' objects.
+AddressList ReadAddresses(const std::string& bytes, const std::optional<std::string>& password) {
+    ExportReading reading = ReadProjectFile(bytes, password);
+    EXPECT_FALSE(reading.Refusal) << reading.Refusal->Message;
     AddressList list;
-    for (const auto& a : ReadProjectGroupAddresses(installation, "0.xml")) {
-        int address = std::stoi(a.AddressText);
-        std::smatch m;
+    for (const auto& r : reading.Addresses) {
+        const std::vector<DptNumber> types = ReadDptTypes(r.DptText);
         std::string dpt;
-        if (std::regex_match(a.DatapointType, m, single))
-            dpt = m[1].matched ? m[1].str() + "." + m[2].str() : m[3].str();
-        else
-            for (const auto& e : expected)
-                if (std::get<0>(e) == address)
-                    dpt = std::get<2>(e);
-        list.emplace_back(address, a.Name, dpt);
+        if (!types.empty())
+            dpt = std::to_string(types.back().Main) +
+                  (types.back().Sub >= 0 ? "." + std::to_string(types.back().Sub) : std::string());
+        list.emplace_back(r.Address, std::string(r.Name), dpt);
     }
     std::sort(list.begin(), list.end());
     return list;
@@ -291,11 +289,11 @@ TEST(ProjectArchive, RealProjects) {
         EXPECT_EQ(ReadProjectSchema(project.KnxMaster(), "knx_master.xml").Version, c.Schema);
         EXPECT_NE(project.ProjectXml().find("<Project "), std::string::npos);
         if (c.Expected.empty()) {
-            EXPECT_FALSE(ReadProjectGroupAddresses(project.Installation(), "0.xml").empty());
+            EXPECT_FALSE(ReadInstallation(project.Installation(), "0.xml").GroupAddresses.empty());
         } else {
             AddressList expected = ExpectedAddresses(ReadFile(samples / "expected" / c.Expected));
             EXPECT_FALSE(expected.empty());
-            EXPECT_EQ(ReadAddresses(project.Installation(), expected), expected);
+            EXPECT_EQ(ReadAddresses(bytes, c.Password), expected);
         }
         if (c.Password) {
             try {

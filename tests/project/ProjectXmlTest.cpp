@@ -1,6 +1,7 @@
 // The XML of project files: the schema of knx_master.xml, and the group addresses of 0.xml with what the
 // range builder gets from them.
 #include "project/ProjectXml.h"
+#include "model/DatapointTypes.h"
 #include "project/ProjectArchive.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +38,14 @@ std::string Utf16Le(const std::string& ascii) {
 
 namespace zelo {
 void PrintTo(const ProjectGroupAddress& a, std::ostream* out) {
-    *out << "{" << a.Id << ", " << a.AddressText << ", " << a.Name << ", " << a.DatapointType << "}";
+    *out << "{" << a.Id << ", " << a.AddressText << ", " << a.Name << ", " << a.DatapointType << ", "
+         << a.Installation << "}";
+}
+void PrintTo(const ProjectObjectLink& l, std::ostream* out) {
+    *out << "{" << l.Installation << ", " << l.ProgramRef << ", " << l.RefId << ", " << l.DatapointType;
+    for (const auto& a : l.GroupAddresses)
+        *out << ", " << a;
+    *out << "}";
 }
 } // namespace zelo
 
@@ -92,13 +100,22 @@ TEST(ProjectXml, Schemas) {
     }
 }
 
-TEST(ProjectXml, GroupAddressesBelowGroupAddressesOnly) {
+TEST(ProjectXml, InstallationAddressesAndLinks) {
     const std::string xml =
         "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
         "<KNX xmlns=\"http://knx.org/xml/project/21\"><Project Id=\"P-0001\"><Installations>\r\n"
         "<Installation Name=\"\" InstallationId=\"0\"><Topology><Area Address=\"1\"><Line Address=\"1\">"
-        "<DeviceInstance Id=\"P-0001-0_DI-1\"><ComObjectInstanceRefs><ComObjectInstanceRef RefId=\"O-1_R-1\" "
-        "Links=\"GA-1\"/></ComObjectInstanceRefs></DeviceInstance></Line></Area></Topology>\r\n"
+        "<DeviceInstance Id=\"P-0001-0_DI-1\" Hardware2ProgramRefId=\"M-0083_H-1-1_HP-0001-11-ABCD\">"
+        "<ComObjectInstanceRefs><ComObjectInstanceRef RefId=\"O-1_R-1\" Links=\"GA-1\"/>\r\n"
+        "<ComObjectInstanceRef RefId=\"O-2_R-2\" />\r\n" // linked to nothing: left out
+        "<ComObjectInstanceRef RefId=\"MD-1_M-2_MI-1_O-3-1_R-4\" DatapointType=\"DPST-9-1\" "
+        "Links=\"GA-2  GA-3 \"/></ComObjectInstanceRefs></DeviceInstance>\r\n"
+        // ETS4: whole ids, links as connectors; a device without a program.
+        "<DeviceInstance Id=\"P-0001-0_DI-2\"><ComObjectInstanceRefs><ComObjectInstanceRef "
+        "RefId=\"M-0002_A-A061-14-BE27_O-3_R-1375\" IsActive=\"1\"><Connectors><Send "
+        "GroupAddressRefId=\"P-0001-0_GA-2\" /><Receive GroupAddressRefId=\"P-0001-0_GA-4\" /><Receive "
+        "/></Connectors></ComObjectInstanceRef></ComObjectInstanceRefs></DeviceInstance>"
+        "</Line></Area></Topology>\r\n"
         "<GroupAddresses><GroupRanges>\r\n"
         "  <GroupRange Id=\"P-0001-0_GR-1\" Name=\"Main\" RangeStart=\"0\" RangeEnd=\"2047\">\r\n"
         "    <GroupRange Id=\"P-0001-0_GR-2\" Name=\"Middle\" RangeStart=\"0\" RangeEnd=\"255\">\r\n"
@@ -120,19 +137,29 @@ TEST(ProjectXml, GroupAddressesBelowGroupAddressesOnly) {
         "</GroupRange></GroupRanges></GroupAddresses></Installation>\r\n"
         "</Installations></Project></KNX>\r\n";
     const std::vector<ProjectGroupAddress> expected = {
-        {"P-0001-0_GA-1", "1",
+        {"P-0001-0_GA-1",
+         "1",
          "K\xC3\xBC"
          "che & Bad \"1\"",
-         "DPST-1-1"},
-        {"P-0001-0_GA-2", "2", "ohne Typ", ""},
-        {"P-0001-0_GA-3", "300", "two types", "DPST-5-1 DPST-5-4"},
-        {"P-0001-0_GA-4", "35331", "17/2/3", ""},
-        {"P-0001-1_GA-1", "4", "second installation", ""},
+         "DPST-1-1",
+         0,
+         {}},
+        {"P-0001-0_GA-2", "2", "ohne Typ", "", 0, {}},
+        {"P-0001-0_GA-3", "300", "two types", "DPST-5-1 DPST-5-4", 0, {}},
+        {"P-0001-0_GA-4", "35331", "17/2/3", "", 0, {}},
+        {"P-0001-1_GA-1", "4", "second installation", "", 1, {}},
     };
-    EXPECT_EQ(ReadProjectGroupAddresses(xml, "P-0001/0.xml"), expected);
+    const std::vector<ProjectObjectLink> links = {
+        {0, "M-0083_H-1-1_HP-0001-11-ABCD", "O-1_R-1", "", {"GA-1"}},
+        {0, "M-0083_H-1-1_HP-0001-11-ABCD", "MD-1_M-2_MI-1_O-3-1_R-4", "DPST-9-1", {"GA-2", "GA-3"}},
+        {0, "", "M-0002_A-A061-14-BE27_O-3_R-1375", "", {"P-0001-0_GA-2", "P-0001-0_GA-4"}},
+    };
+    ProjectInstallation installation = ReadInstallation(xml, "P-0001/0.xml");
+    EXPECT_EQ(installation.GroupAddresses, expected);
+    EXPECT_EQ(installation.Links, links);
 
     try {
-        ReadProjectGroupAddresses(xml.substr(0, xml.size() - 20), "P-0001.zip/0.xml");
+        ReadInstallation(xml.substr(0, xml.size() - 20), "P-0001.zip/0.xml");
         FAIL() << "read a document cut short";
     } catch (const ProjectError& e) {
         EXPECT_EQ(std::string(e.what()).substr(0, 33), "P-0001.zip/0.xml: XML error in li") << e.what();
@@ -159,14 +186,15 @@ TEST(ProjectXml, AddressRecords) {
         {"", -1, "", "no group address"},
     };
     for (const auto& c : cases) {
-        ProjectAddressRecords out = ToAddressRecords({{"GA-1", c.Text, "Name", "DPST-9-1"}});
+        TextStore texts;
+        ProjectAddressRecords out = ToAddressRecords({{"GA-1", c.Text, "Name", "DPST-9-1", 0, {}}}, texts);
         if (c.Address >= 0) {
             ASSERT_EQ(out.Records.size(), 1u) << c.Text;
             EXPECT_TRUE(out.BadEntries.empty());
             EXPECT_EQ(out.Records[0].Address, c.Address);
             EXPECT_EQ(out.Records[0].Name, "Name");
             EXPECT_EQ(out.Records[0].DptText, "DPST-9-1");
-            EXPECT_EQ(out.Records[0].Type, Untyped);
+            EXPECT_EQ(DatapointTypeKeywords[static_cast<std::size_t>(out.Records[0].Type)], "VALUE");
             EXPECT_EQ(out.Records[0].Line, 0);
         } else {
             ASSERT_EQ(out.BadEntries.size(), 1u) << c.Text;
@@ -175,5 +203,51 @@ TEST(ProjectXml, AddressRecords) {
             EXPECT_EQ(out.BadEntries[0].Reason, c.Reason);
             EXPECT_EQ(out.BadEntries[0].Message(), c.Reason); // no line to name
         }
+    }
+}
+
+// The type a record gets: the address's own, else one from the objects linked to it.
+TEST(ProjectXml, RecordTypes) {
+    const struct {
+        const char* What;
+        std::string Own;
+        std::vector<DptNumber> Linked;
+        std::string DptText; // empty: untyped
+        std::string Keyword;
+        std::string Warning;
+    } cases[] = {
+        {"own", "DPST-5-1", {}, "DPST-5-1", "PERCENT", ""},
+        {"own beats linked", "DPT-9", {{1, 1}}, "DPT-9", "VALUE", ""},
+        {"own list of one kind", "DPT-1 DPST-1-1", {}, "DPT-1 DPST-1-1", "BIT", ""},
+        {"own list of two kinds: the last",
+         "DPST-5-1 DPST-5-4",
+         {},
+         "DPST-5-1 DPST-5-4",
+         "UBYTE",
+         "group address 1/2/3 \"Licht\": datatype \"DPST-5-1 DPST-5-4\" names types of different kinds; the "
+         "last one (UBYTE) is taken."},
+        {"own text that is no type: linked", "Auto", {{5, 3}}, "DPST-5-3", "ANGLE", ""},
+        {"one linked", "", {{9, 1}}, "DPST-9-1", "VALUE", ""},
+        {"one linked main number", "", {{1, -1}}, "DPT-1", "BIT", ""},
+        {"several of one main number", "", {{5, -1}, {5, 1}, {5, 10}}, "DPT-5", "GENERIC", ""},
+        {"several main numbers",
+         "",
+         {{1, 1}, {5, 1}},
+         "",
+         "",
+         "group address 1/2/3 \"Licht\": the objects linked to it have types of different main numbers "
+         "(DPST-1-1, DPST-5-1); it is left without a type."},
+        {"none", "", {}, "", "", ""},
+    };
+    for (const auto& c : cases) {
+        TextStore texts;
+        ProjectAddressRecords out = ToAddressRecords({{"GA-1", "2563", "Licht", c.Own, 0, c.Linked}}, texts);
+        ASSERT_EQ(out.Records.size(), 1u) << c.What;
+        const GroupAddressRecord& r = out.Records[0];
+        EXPECT_EQ(r.DptText, c.DptText) << c.What;
+        EXPECT_EQ(r.Type == Untyped ? "" : DatapointTypeKeywords[static_cast<std::size_t>(r.Type)], c.Keyword)
+            << c.What;
+        EXPECT_EQ(out.Warnings.empty() ? "" : out.Warnings[0], c.Warning) << c.What;
+        EXPECT_LE(out.Warnings.size(), 1u) << c.What;
     }
 }
