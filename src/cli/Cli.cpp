@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 #include "commands/CommandLine.h"
+#include "device/Arguments.h"
 #include "model/Address.h"
 #include "model/Error.h"
 
@@ -19,14 +20,15 @@ std::string ReadInput(const std::string& path) {
         all << std::cin.rdbuf();
         return all.str();
     }
-    std::ifstream in(path, std::ios::binary);
+    const std::string fileName = os::NarrowFileName(path);
+    std::ifstream in(fileName, std::ios::binary);
     if (!in)
         throw ExitRequest{ExitBadInput, "Can't read " + path + ": " + std::strerror(errno)};
     // In blocks: a character iterator takes a noticeable share of an import of a big export. The size is
     // reserved first, so a big file is never copied while its string grows.
     std::string bytes;
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(fileName, ec);
     if (!ec)
         bytes.reserve(static_cast<std::size_t>(size));
     char block[65536];

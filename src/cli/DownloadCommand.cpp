@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "device/Arguments.h"
 #include "device/EibConverter.h"
 #include "model/Error.h"
 #include "model/Text.h"
@@ -101,7 +102,7 @@ int RunDownload(const DownloadOptions& o) {
     Gauge gauge(progress);
     TEibConverter converter(nullptr, nullptr);
     // The configurator's own settings give the defaults: the link the user last chose in the window.
-    std::string settings = o.Settings;
+    std::string settings = os::NarrowFileName(o.Settings);
     if (settings.empty()) {
         std::string configurator =
             (std::filesystem::path(ExecutablePath()).parent_path() / "zelo-configurator").string();

@@ -1,8 +1,11 @@
 #include "cli/Cli.h"
+#include "device/Arguments.h"
 #include "model/Error.h"
 #include "version/VersionInfo.h"
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 using namespace zelo;
 using namespace zelo::cli;
@@ -13,7 +16,8 @@ int main(int argc, char** argv) {
     } catch (const Exception& e) {
         std::cerr << e.Message() << '\n';
     }
-    CLI::App app{"zeloctl: build, check, import and download command lists of the ZELO KNX/EIB-to-ASCII gateway"};
+    CLI::App app{
+        "zeloctl: build, check, import and download command lists of the ZELO KNX/EIB-to-ASCII gateway"};
     app.set_version_flag("--version", VersionText(VersionInfo));
     app.require_subcommand(1);
     Runner run;
@@ -22,8 +26,13 @@ int main(int argc, char** argv) {
     AddImport(app, run);
     AddDownload(app, run);
     AddPorts(app, run);
+    // In UTF-8 on every system, so that a project password in any script reaches the import intact.
+    std::vector<std::string> arguments = os::Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (auto& argument : arguments)
+        pointers.push_back(argument.data());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
         int code = app.exit(e);
         return code == 0 ? ExitOk : ExitBadInput;
