@@ -186,15 +186,17 @@ ProjectAddressRecords ToAddressRecords(const std::vector<ProjectGroupAddress>& a
         GroupAddressRecord record;
         record.Address = static_cast<std::uint16_t>(value);
         record.Name = texts.Stable(a.Name);
-        const std::string where =
-            "group address " + ThreeLevel(record.Address) + (a.Name.empty() ? "" : " \"" + a.Name + "\"");
+        auto where = [&a, &record] {
+            return "group address " + ThreeLevel(record.Address) +
+                   (a.Name.empty() ? "" : " \"" + a.Name + "\"");
+        };
         DptTextResult own = MapDptText(a.DatapointType);
         if (own.Type >= 0) {
             record.DptText = texts.Stable(a.DatapointType);
             record.Type = static_cast<std::int8_t>(own.Type);
             if (own.Conflict)
                 out.Warnings.push_back(
-                    where + ": datatype \"" + a.DatapointType +
+                    where() + ": datatype \"" + a.DatapointType +
                     "\" names types of different kinds; the last one (" +
                     std::string(DatapointTypeKeywords[static_cast<std::size_t>(own.Type)]) + ") is taken.");
         } else if (const std::string linked = LinkedTypeText(a.LinkedTypes); !linked.empty()) {
@@ -206,7 +208,7 @@ ProjectAddressRecords ToAddressRecords(const std::vector<ProjectGroupAddress>& a
             std::string list;
             for (const auto& t : a.LinkedTypes)
                 list += (list.empty() ? "" : ", ") + LinkedTypeText({t});
-            out.Warnings.push_back(where +
+            out.Warnings.push_back(where() +
                                    ": the objects linked to it have types of different main numbers (" +
                                    list + "); it is left without a type.");
         }

@@ -119,8 +119,9 @@ std::string HardwareXml(int schema, const std::map<std::string, std::string>& pr
 }
 
 std::string ProjectFile(const TestProject& project) {
-    std::vector<ZipWriterEntry> entries = {Entry("knx_master.xml", MasterXml(project.Schema)),
-                                           Entry("P-0001.signature", "signature")};
+    std::vector<ZipWriterEntry> entries = {Entry("P-0001.signature", "signature")};
+    if (!project.Files.contains("knx_master.xml"))
+        entries.push_back(Entry("knx_master.xml", MasterXml(project.Schema)));
     for (const auto& [name, data] : project.Files)
         entries.push_back(Entry(name, data));
     std::vector<ZipWriterEntry> parts = {

@@ -40,7 +40,8 @@ struct TestProject {
     int Schema = 21;
     std::vector<TestAddress> Addresses;
     std::vector<TestDevice> Devices;
-    // Further entries of the archive (the manufacturers' files) by name.
+    // Further entries of the archive (the manufacturers' files) by name; a knx_master.xml here replaces the
+    // writer's own.
     std::map<std::string, std::string> Files;
     ZipEncryption Protection = ZipEncryption::None;
     std::string Password; // the project password; for AES the zip password is derived from it
