@@ -1,5 +1,7 @@
 #include "ets/XmlReader.h"
 
+#include "model/Text.h"
+
 #include <algorithm>
 #include <array>
 
@@ -39,24 +41,6 @@ constexpr std::array<bool, 256> TextSpecial = [] {
 bool IsXmlChar(unsigned long cp) {
     return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
            (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
-}
-
-void AppendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 std::string Quoted(std::string_view name) {
@@ -213,7 +197,7 @@ void XmlReader::AppendReference(std::string& out) {
         ++Pos_;
         if (!IsXmlChar(cp))
             Fail("character reference to a character XML does not allow", start);
-        AppendUtf8(out, cp);
+        AppendUtf8(out, static_cast<char32_t>(cp));
         return;
     }
     std::string_view name = ReadName();

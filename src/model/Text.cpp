@@ -7,24 +7,6 @@ namespace zelo {
 
 namespace {
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Decodes one UTF-8 sequence at pos; nullopt for anything malformed, overlong, a surrogate or beyond
 // U+10FFFF.
 std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos) {
@@ -68,6 +50,24 @@ constexpr std::array<char32_t, 32> Cp1252High = {
 
 } // namespace
 
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
 bool IsValidUtf8(std::string_view bytes) {
     std::size_t pos = 0;
     while (pos < bytes.size())
@@ -98,28 +98,12 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
             take((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
         }
     };
-    // Sized first and written in place: a big export is decoded without growing the string.
+    // Sized first: a big export is decoded without growing the string.
     std::size_t size = 0;
     forEach([&](char32_t cp) { size += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; });
-    std::string out(size, '\0');
-    char* p = out.data();
-    forEach([&](char32_t cp) {
-        if (cp < 0x80) {
-            *p++ = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (cp >> 6));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            *p++ = static_cast<char>(0xE0 | (cp >> 12));
-            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            *p++ = static_cast<char>(0xF0 | (cp >> 18));
-            *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    });
+    std::string out;
+    out.reserve(size);
+    forEach([&](char32_t cp) { AppendUtf8(out, cp); });
     return out;
 }
 

@@ -10,6 +10,8 @@ namespace zelo {
 enum class SingleByteCharset { Latin1, Windows1252 };
 
 bool IsValidUtf8(std::string_view bytes);
+// Appends a code point (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
 std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset);
 // UTF-16 code units (no byte-order mark) to UTF-8; a lone surrogate becomes U+FFFD, an odd last byte is
 // dropped.

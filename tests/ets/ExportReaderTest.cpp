@@ -148,6 +148,12 @@ TEST(CsvExport, QuotingSpacesStylesAndBadLines) {
          {"Line 4: group address 16/0/1 out of range (main 0-15, middle 0-7, sub 0-255)",
           "Line 5: no group address", "Line 6: \"1//2\" is no group address"},
          {}},
+        {"separators tied on the first line: TAB before \";\"",
+         "A,B;C\t1/2/3\nD;E\t1/2/4\n",
+         {"1/2/3 -@1 A,B;C", "1/2/4 -@2 D;E"},
+         {},
+         {}},
+        {"separators tied on the first line: \";\" before \",\"", "A,B;1/2/3\n", {"1/2/3 -@1 A,B"}, {}, {}},
         {"a list with types of two kinds: the last wins",
          "\"A\",\"1/2/3\",\"\",\"\",\"\",\"DPST-1-1, DPST-9-1\"\n",
          {"1/2/3 VALUE@1 A"},
@@ -208,7 +214,8 @@ TEST(EtsExport, DetectionAndRefusals) {
         {"a header without address columns", "\"Group name\",\"Description\"\n\"A\",\"x\"\n",
          FormatChoice::Auto, ExportFormat::Csv, "Line 1: Import file has wrong format!"},
         {"free style without a header: the number cells of 1/3 make a hierarchy row", "\"A\",\"2051\"\n",
-         FormatChoice::Auto, ExportFormat::Csv, "Import file has wrong format!\nThe file holds no group address."},
+         FormatChoice::Auto, ExportFormat::Csv,
+         "Import file has wrong format!\nThe file holds no group address."},
         {"--format csv on an ETS3 file", ets3Line, FormatChoice::Csv, ExportFormat::Csv,
          "Line 1: Import file has wrong format!"},
         {"--format xml on a CSV file", "\"A\",\"1/1/1\"", FormatChoice::Xml, ExportFormat::Xml,
@@ -583,4 +590,20 @@ TEST(EtsImporter, WrongFormatAndBadAddressNameTheLineForTheWindow) {
         EXPECT_EQ(step.Kind, c.kind) << c.text;
         EXPECT_EQ(step.WindowText(), c.text);
     }
+}
+
+TEST(TextStore, ViewsStayValidWhileItGrowsAndMoves) {
+    auto store = std::make_unique<TextStore>();
+    const std::string_view whole = store->Adopt(std::string(100, 'x') + "name");
+    // A view inside an adopted text is that view, not a copy.
+    EXPECT_EQ(store->Stable(whole.substr(100)).data(), whole.data() + 100);
+    std::vector<std::string_view> kept;
+    for (int i = 0; i < 1000; ++i)
+        kept.push_back(store->Stable("short " + std::to_string(i))); // each a copy, most of them small
+    TextStore moved = std::move(*store);
+    store.reset();
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(kept[static_cast<std::size_t>(i)], "short " + std::to_string(i));
+    EXPECT_EQ(whole.substr(100), "name");
+    EXPECT_EQ(moved.Stable({}), std::string_view());
 }
