@@ -56,74 +56,50 @@ TEST(ProjectImport, EverySchemaFromEts4On) {
     }
 }
 
-TEST(ProjectImport, ProtectionAndPasswords) {
-    const struct {
-        ZipEncryption Protection;
-        std::optional<std::string> Password;
-        RefusalKind Kind; // File: read
-        std::string Describe;
-    } cases[] = {
-        {ZipEncryption::None, std::nullopt, RefusalKind::File, "ETS project file, schema 21, unprotected"},
-        {ZipEncryption::None, "x", RefusalKind::File, "ETS project file, schema 21, unprotected"},
-        {ZipEncryption::Traditional, "Geheim", RefusalKind::File,
-         "ETS project file, schema 21, protected with ZipCrypto (ETS4/5)"},
-        {ZipEncryption::Traditional, "geheim", RefusalKind::WrongPassword, ""},
-        {ZipEncryption::Traditional, std::nullopt, RefusalKind::PasswordNeeded, ""},
-        {ZipEncryption::WinZipAes, "Geheim", RefusalKind::File,
-         "ETS project file, schema 21, protected with AES (ETS6)"},
-        {ZipEncryption::WinZipAes, "Geheim ", RefusalKind::WrongPassword, ""},
-        {ZipEncryption::WinZipAes, "", RefusalKind::PasswordNeeded, ""},
-    };
-    for (const auto& c : cases) {
-        TestProject project = Sample(21);
-        project.Protection = c.Protection;
-        project.Password = "Geheim";
-        ExportReading reading = ReadProjectFile(ProjectFile(project), c.Password);
-        if (c.Describe.empty()) {
-            ASSERT_TRUE(reading.Refusal) << c.Password.value_or("(none)");
-            EXPECT_EQ(reading.Refusal->Kind, c.Kind);
-            EXPECT_EQ(reading.Refusal->CommandLineText(), c.Kind == RefusalKind::WrongPassword
-                                                              ? "Wrong project password."
-                                                              : "This project is protected by a password.");
-            EXPECT_TRUE(reading.Addresses.empty());
-        } else {
-            ASSERT_FALSE(reading.Refusal) << reading.Refusal->Message;
-            EXPECT_EQ(reading.Detected.Describe(), c.Describe);
-            EXPECT_EQ(Records(reading), "1/2/1 Licht BIT DPST-1-1\n1/2/2 Dimmen PERCENT DPST-5-1\n");
-        }
-    }
-}
-
-TEST(ProjectImport, FilesThatAreNoProjectOrAreDamaged) {
+// What the window needs to tell apart: a password to ask for (again), and files that cannot be read at all.
+TEST(ProjectImport, RefusalsAndTheirKinds) {
     ZipWriterEntry csv;
     csv.Name = "a.csv";
     csv.Data = "1/2/3;x";
     TestProject empty = Sample(22);
     empty.Addresses.clear();
+    TestProject aes = Sample(22);
+    aes.Protection = ZipEncryption::WinZipAes;
+    aes.Password = "pw";
     std::string damagedProgram = ProjectFile(Sample(22));
     damagedProgram[damagedProgram.rfind("M-00FA/" + Program + ".xml") - 30] ^= 1; // its CRC in the directory
     const struct {
         const char* What;
         std::string Name;
         std::string Bytes;
-        std::string Refusal; // the command line's text; empty: read as an export
+        std::optional<std::string> Password;
+        std::string Refusal; // the command line's text; empty: read
+        RefusalKind Kind = RefusalKind::File;
     } cases[] = {
-        {"a zip of something else", "x.zip", WriteZip({csv}),
+        {"protected, the right password", "p.knxproj", ProjectFile(aes), "pw", ""},
+        {"protected, no password", "p.knxproj", ProjectFile(aes), std::nullopt,
+         "This project is protected by a password.", RefusalKind::PasswordNeeded},
+        {"protected, a wrong password", "p.knxproj", ProjectFile(aes), "Pw", "Wrong project password.",
+         RefusalKind::WrongPassword},
+        {"a zip of something else", "x.zip", WriteZip({csv}), "pw",
          "This is not an ETS project file (.knxproj): it has no knx_master.xml."},
-        {"a project file that is no zip", "Haus.KNXPROJ", "not a zip at all",
+        {"a project file that is no zip", "Haus.KNXPROJ", "not a zip at all", "pw",
          "This is not an ETS project file (.knxproj): it is no zip archive."},
-        {"no group address", "p.knxproj", ProjectFile(empty),
+        {"no group address", "p.knxproj", ProjectFile(empty), "pw",
          "Import file has wrong format!\nThe ETS project holds no group address (P-0001/0.xml)."},
-        {"a damaged program", "p.knxproj", damagedProgram,
+        {"a damaged program", "p.knxproj", damagedProgram, "pw",
          "The archive entry \"M-00FA/M-00FA_A-0010-12-0000.xml\" is damaged: its CRC-32 check fails."},
-        {"an export", "x.csv", "\"Licht\",\"1/2/1\",\"\",\"\",\"\",\"DPST-1-1\",\"Auto\"\n", ""},
+        {"an export", "x.csv", "\"Licht\",\"1/2/1\",\"\",\"\",\"\",\"DPST-1-1\",\"Auto\"\n", "pw", ""},
     };
     for (const auto& c : cases) {
-        ExportReading reading = ReadImportFile(c.Name, c.Bytes, "pw");
+        ExportReading reading = ReadImportFile(c.Name, c.Bytes, c.Password);
         EXPECT_EQ(reading.Refusal ? reading.Refusal->CommandLineText() : "", c.Refusal) << c.What;
-        EXPECT_EQ(reading.Detected.Format == ExportFormat::Project, !c.Refusal.empty()) << c.What;
+        EXPECT_EQ(reading.Detected.Format == ExportFormat::Project, !c.Name.ends_with(".csv")) << c.What;
         if (reading.Refusal) {
-            EXPECT_EQ(reading.Refusal->Kind, RefusalKind::File) << c.What;
+            EXPECT_EQ(reading.Refusal->Kind, c.Kind) << c.What;
+            EXPECT_TRUE(reading.Addresses.empty()) << c.What;
+        } else {
+            EXPECT_FALSE(reading.Addresses.empty()) << c.What;
         }
     }
 }
