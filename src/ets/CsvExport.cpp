@@ -167,8 +167,9 @@ private:
 
 // The helpers below take a record's fields as views, or as the strings kept for detection.
 template <typename Fields> bool IsBlankRecord(const Fields& fields) {
-    return std::all_of(fields.begin(), fields.end(),
-                       [](std::string_view f) { return f.find_first_not_of(" \t") == std::string_view::npos; });
+    return std::all_of(fields.begin(), fields.end(), [](std::string_view f) {
+        return f.find_first_not_of(" \t") == std::string_view::npos;
+    });
 }
 
 // The separator found most often outside quotes on the first non-empty line; ties go to TAB, then ";".

@@ -12,6 +12,13 @@ namespace zelo {
 const char* const ProjectFileMessage =
     "This is an ETS project file; export the group addresses from ETS (CSV or XML) and import that file.";
 
+const char* const ExportImportFinishedMessage = "Finished import from ETS!";
+const char* const ExportOpenFilter = "ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|All files|*";
+
+std::string ExportStatusText(const ImportedRange& range) {
+    return "Importing data from ETS [" + range.Name + ", datatype: \"" + range.DptText + "\"]...";
+}
+
 namespace {
 
 const char* const WrongFormat = "Import file has wrong format!";
@@ -93,6 +100,14 @@ bool LooksLikeEts3(std::string_view text) {
         pos = end + 1;
     }
     return false;
+}
+
+// The beginning of a file that detection looks at: far more than the five lines it needs, whole UTF-16 units.
+std::string_view DetectionPrefix(std::string_view bytes, TextEncoding encoding) {
+    std::size_t size = std::min<std::size_t>(bytes.size(), 1 << 20);
+    if (IsUtf16(encoding))
+        size &= ~std::size_t{1};
+    return bytes.substr(0, size);
 }
 
 ExportFormat DetectFormat(std::string_view text) {
@@ -246,21 +261,13 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
     const TextEncoding encoding = DetectEncoding(bytes);
     reading.Detected.Encoding = encoding;
 
-    // The text, decoded; UTF-8 stays where it is, so a large file is not held twice.
-    std::string text;
-    const bool inPlace = encoding == TextEncoding::Utf8 &&
-                         (!StartsWithUtf8Mark(bytes) || IsValidUtf8(std::string_view(bytes).substr(3)));
-    if (!inPlace)
-        text = DecodeText(bytes, encoding);
-    std::string_view view = inPlace ? std::string_view(bytes) : std::string_view(text);
-    if (inPlace && StartsWithUtf8Mark(view))
-        view.remove_prefix(3);
-
     ExportFormat format = ExportFormat::Csv;
     switch (choice) {
     case FormatChoice::Auto:
-        // An empty file goes to the ETS3 importer, which has nothing to do.
-        format = bytes.empty() ? ExportFormat::Ets3 : DetectFormat(view);
+        // An empty file goes to the ETS3 importer, which has nothing to do. The format shows in the file's
+        // beginning, so only that is decoded for it.
+        format = bytes.empty() ? ExportFormat::Ets3
+                               : DetectFormat(DecodeText(DetectionPrefix(bytes, encoding), encoding));
         break;
     case FormatChoice::Ets3:
         format = ExportFormat::Ets3;
@@ -278,14 +285,20 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
     reading.Detected.Format = format;
     if (format == ExportFormat::Ets3) {
         // As the ETS3 import always read its files; UTF-16 without a mark is decoded first.
-        reading.Ets3Lines = IsUtf16(encoding) ? SplitLines(view) : LoadImportLines(bytes);
+        reading.Ets3Lines =
+            IsUtf16(encoding) ? SplitLines(DecodeText(bytes, encoding)) : LoadImportLines(bytes);
         return reading;
     }
 
-    if (inPlace) {
+    // The text, decoded; valid UTF-8 stays where it is, so a large file is not held twice.
+    std::string text;
+    if (encoding == TextEncoding::Utf8 &&
+        (!StartsWithUtf8Mark(bytes) || IsValidUtf8(std::string_view(bytes).substr(3)))) {
         text = std::move(bytes);
         if (StartsWithUtf8Mark(text))
             text.erase(0, 3);
+    } else {
+        text = DecodeText(bytes, encoding);
     }
     std::string().swap(bytes);
     // The records point into the text, so the reading keeps it.

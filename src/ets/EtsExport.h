@@ -76,7 +76,12 @@ struct ImportRefusal {
     std::string WindowText() const;
 };
 
-extern const char* const ProjectFileMessage; // a zip: the ETS project archive instead of an export
+extern const char* const ProjectFileMessage;          // a zip: the ETS project archive instead of an export
+extern const char* const ExportImportFinishedMessage; // the window's notice at the end of such an import
+extern const char* const ExportOpenFilter;            // the window's open-file filter: ETS exports, all files
+
+// The window's status text for an offered range: "Importing data from ETS [name, datatype: "DPST-1-1"]...".
+std::string ExportStatusText(const ImportedRange& range);
 
 // What a reader found. For an ETS3 file only Detected and Ets3Lines are set: it goes to EtsImporter.
 // The records point into Texts, which copies of the reading share: keep a reading (or a copy) alive while

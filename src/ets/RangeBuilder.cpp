@@ -35,9 +35,13 @@ namespace {
 constexpr int AddressCount = 32768;
 constexpr int GenericType = DatapointTypeCount - 1;
 
-// "Line 12: " for a record from a line, nothing for one without.
-std::string Where(const GroupAddressRecord& record) {
-    return record.Line > 0 ? "Line " + std::to_string(record.Line) + ": " : std::string();
+// "Line 12: " and the text for a record from a line; the text alone, as a sentence, for one without.
+std::string Said(int line, std::string text) {
+    if (line > 0)
+        return "Line " + std::to_string(line) + ": " + text;
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 32);
+    return text;
 }
 
 std::string Keyword(int type) {
@@ -88,13 +92,13 @@ RangeBuild BuildRanges(std::vector<GroupAddressRecord> records, const RangeOptio
                     chosen = index;
             } else if (record.Type != Untyped && record.Type != kept.Type) {
                 conflicts.emplace_back(
-                    index,
-                    Where(record) + "group address " + GroupAddressToText(record.Address) + " again, as " +
-                        Keyword(record.Type) + " (\"" + std::string(record.DptText) + "\"); " +
-                        (kept.Line > 0
-                             ? "its type " + Keyword(kept.Type) + " of line " + std::to_string(kept.Line)
-                             : "its first type " + Keyword(kept.Type)) +
-                        " is kept.");
+                    index, Said(record.Line, "group address " + GroupAddressToText(record.Address) +
+                                                 " again, as " + Keyword(record.Type) + " (\"" +
+                                                 std::string(record.DptText) + "\"); " +
+                                                 (kept.Line > 0 ? "its type " + Keyword(kept.Type) +
+                                                                      " of line " + std::to_string(kept.Line)
+                                                                : "its first type " + Keyword(kept.Type)) +
+                                                 " is kept."));
             }
         }
         k = end;
@@ -131,8 +135,9 @@ RangeBuild BuildRanges(std::vector<GroupAddressRecord> records, const RangeOptio
         build.Warnings.push_back(std::move(conflict.second));
 
     if (firstUntyped && options.Untyped == UntypedPolicy::Fail) {
-        build.Failure = Where(*firstUntyped) + "group address " + GroupAddressToText(firstUntyped->Address) +
-                        Named(firstUntyped->Name) + " has no datapoint type.";
+        build.Failure =
+            Said(firstUntyped->Line, "group address " + GroupAddressToText(firstUntyped->Address) +
+                                         Named(firstUntyped->Name) + " has no datapoint type.");
         build.Ranges.clear();
     } else if (firstUntyped && options.Untyped == UntypedPolicy::Skip) {
         std::vector<ImportedRange> typed;
@@ -143,8 +148,8 @@ RangeBuild BuildRanges(std::vector<GroupAddressRecord> records, const RangeOptio
                 typed.push_back(std::move(range));
                 continue;
             }
-            skipped.push_back((range.Line > 0 ? "Line " + std::to_string(range.Line) + ": " : std::string()) +
-                              RangeText(range) + Named(range.Name) + " has no datapoint type; skipped.");
+            skipped.push_back(
+                Said(range.Line, RangeText(range) + Named(range.Name) + " has no datapoint type; skipped."));
         }
         // A file without any datatype would give a warning per range: one says it all.
         if (typed.empty())

@@ -516,6 +516,13 @@ TEST(RangeBuilder, DuplicatesSortingJoiningAndPolicies) {
             EXPECT_EQ(*build.Failure, "Line 11: group address 2/0/2 \"n\" has no datapoint type.");
         }
     }
+    EXPECT_EQ(ExportStatusText(BuildRanges(records, {}).Ranges.front()),
+              "Importing data from ETS [first, datatype: \"dpt2\"]...");
+    // Records without lines (a project file's) are named by their address.
+    EXPECT_EQ(BuildRanges({record("1/1/1", bit, 0), record("1/1/1", value, 0)}, {}).Warnings,
+              Strings{"Group address 1/1/1 again, as VALUE (\"dpt0\"); its first type BIT is kept."});
+    EXPECT_EQ(*BuildRanges({record("1/1/1", Untyped, 0, "")}, {2, UntypedPolicy::Fail}).Failure,
+              "Group address 1/1/1 has no datapoint type.");
     EXPECT_EQ(
         BuildRanges({record("1/1/1", Untyped, 1), record("1/1/2", Untyped, 2)}, {2, UntypedPolicy::Skip})
             .Warnings,
