@@ -187,7 +187,7 @@ ProjectAddressRecords ToAddressRecords(const std::vector<ProjectGroupAddress>& a
         record.Address = static_cast<std::uint16_t>(value);
         record.Name = texts.Stable(a.Name);
         auto where = [&a, &record] {
-            return "group address " + ThreeLevel(record.Address) +
+            return "Group address " + ThreeLevel(record.Address) +
                    (a.Name.empty() ? "" : " \"" + a.Name + "\"");
         };
         DptTextResult own = MapDptText(a.DatapointType);

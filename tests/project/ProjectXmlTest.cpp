@@ -224,7 +224,7 @@ TEST(ProjectXml, RecordTypes) {
          {},
          "DPST-5-1 DPST-5-4",
          "UBYTE",
-         "group address 1/2/3 \"Licht\": datatype \"DPST-5-1 DPST-5-4\" names types of different kinds; the "
+         "Group address 1/2/3 \"Licht\": datatype \"DPST-5-1 DPST-5-4\" names types of different kinds; the "
          "last one (UBYTE) is taken."},
         {"own text that is no type: linked", "Auto", {{5, 3}}, "DPST-5-3", "ANGLE", ""},
         {"one linked", "", {{9, 1}}, "DPST-9-1", "VALUE", ""},
@@ -235,7 +235,7 @@ TEST(ProjectXml, RecordTypes) {
          {{1, 1}, {5, 1}},
          "",
          "",
-         "group address 1/2/3 \"Licht\": the objects linked to it have types of different main numbers "
+         "Group address 1/2/3 \"Licht\": the objects linked to it have types of different main numbers "
          "(DPST-1-1, DPST-5-1); it is left without a type."},
         {"none", "", {}, "", "", ""},
     };
