@@ -68,7 +68,8 @@ std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>
 
 // The settings file for an executable path: extension replaced by ".ini" (appended when there is none). On
 // POSIX, when that folder is not writable and no such file exists there, the same name under $XDG_CONFIG_HOME
-// (default ~/.config)/zelo-configurator/.
+// (default ~/.config)/zelo-configurator/; a build with ZELO_INSTALLED_LAYOUT (the package) always uses that
+// one.
 std::string SettingsFileName(const std::string& executablePath);
 
 // Full path of the running executable.
