@@ -7,20 +7,8 @@
 set -uo pipefail
 deb=$(realpath "$1")
 
-passed=0
-failed=0
-check() { # check DESCRIPTION COMMAND... : the command's output is shown when it fails
-    local what=$1 output
-    shift
-    if output=$("$@" 2>&1); then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-        [[ -n $output ]] && sed 's/^/    /' <<<"$output"
-    fi
-}
+# shellcheck source=tests/packaging/checks.sh
+source "$(dirname "$0")/checks.sh"
 
 tmp=$(mktemp -d)
 sim_pid=
@@ -61,14 +49,14 @@ check "the window ends normally on a close request" window_closes
 check "the window saved its settings under \$XDG_CONFIG_HOME" grep -qxF $'[SerialPort]\r' "$settings"
 check "nothing was written beside the installed program" test ! -e "$bin/zelo-configurator.ini"
 
-# zeloctl download takes its link from the same settings: the simulator behind a link path is the device.
+# zeloctl download takes its link from the same settings: the simulator's pseudo-terminal is the device.
 download_by_settings() {
     local where
-    exec {sim_out}< <(exec timeout -k 5 60 "$bin/zelo-gateway-sim" --pty --link "$tmp/gateway" --dump "$tmp/held.txt")
+    exec {sim_out}< <(exec timeout -k 5 60 "$bin/zelo-gateway-sim" --pty --dump "$tmp/held.txt")
     sim_pid=$!
     read -r -t 10 -u "$sim_out" where || { echo "the simulator did not start"; return 1; }
     mkdir -p "$(dirname "$settings")" &&
-        printf '[SerialPort]\r\nDevice=%s\r\nBaudrate=19200\r\n' "$tmp/gateway" >"$settings" || return 1
+        printf '[SerialPort]\r\nDevice=%s\r\nBaudrate=19200\r\n' "$where" >"$settings" || return 1
     timeout 30 "$bin/zeloctl" build 1/0/0-1/0/10=VALUE >"$tmp/list.txt" &&
         timeout 30 "$bin/zeloctl" download "$tmp/list.txt" || return 1
     kill -TERM "$sim_pid" && wait "$sim_pid"
@@ -115,5 +103,4 @@ if [[ ${CI:-} == true ]]; then
     fi
 fi
 
-echo "package: $passed passed, $failed failed"
-((failed == 0))
+summary package

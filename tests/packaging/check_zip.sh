@@ -8,20 +8,8 @@ zip=$(realpath "$1")
 shift
 required=("$@")
 
-passed=0
-failed=0
-check() { # check DESCRIPTION COMMAND... : the command's output is shown when it fails
-    local what=$1 output
-    shift
-    if output=$("$@" 2>&1); then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-        [[ -n $output ]] && sed 's/^/    /' <<<"$output"
-    fi
-}
+# shellcheck source=tests/packaging/checks.sh
+source "$(dirname "$0")/checks.sh"
 
 tmp=$(mktemp -d)
 export WINEPREFIX=$tmp/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -45,7 +33,7 @@ done
 system_dlls='^(advapi32|bcrypt|comctl32|comdlg32|crypt32|gdi32|imm32|kernel32|msvcrt|ole32|oleaut32|setupapi|shell32|shlwapi|user32|uxtheme|version|winmm|ws2_32)\.dll$'
 only_system_dlls() {
     local others
-    others=$(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | grep -vE "$system_dlls")
+    others=$(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | grep -vE "$system_dlls")
     [[ -z $others ]] || { echo "needs $others"; return 1; }
 }
 for exe in "$dir"/*.exe; do
@@ -65,5 +53,4 @@ runs_in_fresh_prefix() {
 }
 check "zeloctl.exe --version prints $version in a fresh Wine prefix" runs_in_fresh_prefix
 
-echo "zip: $passed passed, $failed failed"
-((failed == 0))
+summary zip

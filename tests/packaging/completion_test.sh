@@ -130,7 +130,7 @@ for row in "${rows[@]}"; do
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
-        printf 'FAIL: "%s"\n  expected: %s\n  offered:  %s\n' "$line" "$(echo $expected)" "$(echo $actual)"
+        printf 'FAIL: "%s"\n  expected: %s\n  offered:  %s\n' "$line" "$(tr '\n' ' ' <<<"$expected")" "$(tr '\n' ' ' <<<"$actual")"
     fi
 done
 # Every option a program's own help lists must be offered; the rows above may name more.
@@ -145,7 +145,7 @@ for line in "zeloctl --" $(printf 'zeloctl|%s|--\n' $subcommands) "zelo-gateway-
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
-        printf 'FAIL: "%s" does not offer %s\n' "$line" "$(echo $missing)"
+        printf 'FAIL: "%s" does not offer %s\n' "$line" "$(tr '\n' ' ' <<<"$missing")"
     fi
 done
 [[ -n $subcommands ]] || { failed=$((failed + 1)); echo "FAIL: no subcommands in zeloctl --help"; }

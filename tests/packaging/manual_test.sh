@@ -7,18 +7,8 @@ pages=$1
 zeloctl=$2
 sim=$3
 
-passed=0
-failed=0
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-    fi
-}
+# shellcheck source=tests/packaging/checks.sh
+source "$(dirname "$0")/checks.sh"
 
 # A page describes an option when it names it as roff writes it: each "-" escaped.
 describes() { grep -qF -- "${2//-/\\-}" "$pages/$1"; }
@@ -50,5 +40,4 @@ for page in "$pages"/*.1; do
     check "man formats $(basename "$page") without warnings${warnings:+: $warnings}" test -z "$warnings"
 done
 
-echo "$passed passed, $failed failed"
-((failed == 0))
+summary manual
