@@ -1,6 +1,8 @@
-// An ETS3 export is untrusted text: the loader, the comma-text split and the stepper take any bytes, and what
-// they give back keeps its invariants.
+// An ETS export is untrusted text: detection and every reader take any bytes (the ETS3 loader, comma-text
+// split and stepper; the CSV, OPC and XML readers; the range builder), and what they give back keeps its
+// invariants.
 #include "ets/EtsBatch.h"
+#include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
 
 #include <cstdint>
@@ -31,6 +33,52 @@ std::string QuotedJoin(const std::vector<std::string>& fields) {
         line += '"';
     }
     return line;
+}
+
+// Today's readers under every format choice, and the range builder under every policy.
+void CheckExportReaders(std::string_view bytes) {
+    for (FormatChoice choice :
+         {FormatChoice::Auto, FormatChoice::Csv, FormatChoice::Xml, FormatChoice::Esf}) {
+        ExportReading reading = ReadEtsExport(std::string(bytes), choice);
+        Check(choice == FormatChoice::Auto || reading.Detected.Format != ExportFormat::Ets3);
+        if (reading.Refusal || reading.Detected.Format == ExportFormat::Ets3) {
+            Check(reading.Addresses.empty() && reading.BadEntries.empty());
+            Check(!reading.Refusal || !reading.Refusal->Message.empty());
+            continue;
+        }
+        Check(!reading.Addresses.empty() || !reading.BadEntries.empty());
+        int line = 0;
+        for (const auto& record : reading.Addresses) {
+            Check(record.Address <= 32767 && record.Line >= line && record.Line >= 1);
+            Check(record.Type == Untyped || (record.Type >= 1 && record.Type < DatapointTypeCount));
+            line = record.Line;
+        }
+        for (const auto& bad : reading.BadEntries)
+            Check(bad.Line >= 1 && !bad.Reason.empty());
+        for (UntypedPolicy policy :
+             {UntypedPolicy::Keep, UntypedPolicy::Skip, UntypedPolicy::Other, UntypedPolicy::Fail}) {
+            RangeBuild build = BuildRanges(reading.Addresses, {1, policy});
+            Check(build.Addresses == static_cast<int>(reading.Addresses.size()));
+            Check(build.Failure.has_value() == (policy == UntypedPolicy::Fail && build.Untyped > 0));
+            int covered = 0;
+            int previousEnd = -1;
+            for (const auto& range : build.Ranges) {
+                Check(range.StartAddress <= range.EndAddress && range.StartAddress > previousEnd);
+                Check((range.StartAddress >> 8) == (range.EndAddress >> 8) && range.AccessType == 1);
+                Check(range.Type != Untyped || policy == UntypedPolicy::Keep);
+                covered += range.EndAddress - range.StartAddress + 1;
+                previousEnd = range.EndAddress;
+            }
+            // Every distinct address lands in exactly one range unless the policy leaves untyped ones out.
+            const int distinct = build.Addresses - build.Duplicates;
+            if (policy == UntypedPolicy::Keep || policy == UntypedPolicy::Other)
+                Check(covered == distinct);
+            if (policy == UntypedPolicy::Skip)
+                Check(covered == distinct - build.Untyped);
+        }
+        ExportImport whole = ImportEtsExport(std::string(bytes), choice, {}, true);
+        Check(whole.Refusal.has_value() == whole.Summary.empty());
+    }
 }
 
 } // namespace
@@ -79,5 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     BatchImportResult batch = BatchImport(lines, 2, UnknownDatatype::Other);
     Check(batch.Added == static_cast<int>(batch.Groups.size()));
+
+    CheckExportReaders(bytes);
     return 0;
 }

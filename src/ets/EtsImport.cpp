@@ -91,6 +91,14 @@ std::string ImportStatusText(const std::vector<std::string>& fields) {
            fields[EtsDescriptionField] + " datatype: \"" + fields[EtsDatatypeField] + "\"]...";
 }
 
+std::string ImportStep::WindowText() const {
+    if (Kind == ImportStepKind::WrongFormat)
+        return std::string(ImportWrongFormatMessage) + "\n" + Detail;
+    if (Kind == ImportStepKind::BadAddress)
+        return Message + "\n" + Detail;
+    return {};
+}
+
 EtsImporter::EtsImporter(std::vector<std::string> lines) : Lines(std::move(lines)) {}
 
 ImportStep EtsImporter::Next() {
@@ -106,6 +114,11 @@ ImportStep EtsImporter::Next() {
     FieldsLine = ImportIndex_;
     if (static_cast<int>(Fields.size()) < EtsFieldCount) {
         step.Kind = ImportStepKind::WrongFormat;
+        const std::string line = "Line " + std::to_string(ImportIndex_ + 1);
+        step.Detail = Fields.empty() ? line + " is empty; an ETS3 export line has 46 or more fields."
+                                     : line + " has " + std::to_string(Fields.size()) +
+                                           (Fields.size() == 1 ? " field" : " fields") +
+                                           "; an ETS3 export line has 46 or more.";
         return step;
     }
     ImportRange& range = step.Range;
@@ -116,6 +129,8 @@ ImportStep EtsImporter::Next() {
     } catch (const Exception& e) {
         step.Kind = ImportStepKind::BadAddress;
         step.Message = e.Message();
+        step.Detail = "Line " + std::to_string(ImportIndex_ + 1) + " holds the address \"" +
+                      Fields[EtsAddressField] + "\".";
         ++ImportIndex_;
         return step;
     }

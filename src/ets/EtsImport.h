@@ -64,6 +64,13 @@ struct ImportStep {
     int Line = 0;        // the range's first line, or the line the step stopped at
     ImportRange Range;   // for Range; for BadAddress only FirstLine and StatusText
     std::string Message; // for BadAddress: the address reader's message
+    // For WrongFormat and BadAddress: a line that names the file's line (1-based) and what is wrong there,
+    // e.g. "Line 7 has 12 fields; an ETS3 export line has 46 or more.", so the user can find it.
+    std::string Detail;
+
+    // What the window shows for WrongFormat ("Import file has wrong format!") and BadAddress (the reader's
+    // message), each followed by Detail on a line of its own; empty for the other kinds.
+    std::string WindowText() const;
 };
 
 // Walks the lines of an export. A range starts at a line with at least EtsFieldCount fields and takes in each

@@ -7,24 +7,6 @@ namespace zelo {
 
 namespace {
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Decodes one UTF-8 sequence at pos; nullopt for anything malformed, overlong, a surrogate or beyond
 // U+10FFFF.
 std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos) {
@@ -66,31 +48,25 @@ constexpr std::array<char32_t, 32> Cp1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    std::string out;
-    out.reserve(bytes.size());
-    auto unit = [&](std::size_t i) -> char32_t {
-        auto a = static_cast<unsigned char>(bytes[i]);
-        auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            char32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        // A lone surrogate cannot be shown: the replacement character keeps the position visible.
-        AppendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
-    }
-    return out;
-}
-
 } // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
 
 bool IsValidUtf8(std::string_view bytes) {
     std::size_t pos = 0;
@@ -98,6 +74,53 @@ bool IsValidUtf8(std::string_view bytes) {
         if (!NextUtf8(bytes, pos))
             return false;
     return true;
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    auto unit = [&](std::size_t i) -> char32_t {
+        auto a = static_cast<unsigned char>(bytes[i]);
+        auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    // Each code point once, to the callback; a lone surrogate cannot be shown: the replacement character
+    // keeps the position visible.
+    auto forEach = [&](auto take) {
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            char32_t u = unit(i);
+            if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+                char32_t low = unit(i + 2);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    take(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                    i += 2;
+                    continue;
+                }
+            }
+            take((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
+        }
+    };
+    // Sized first: a big export is decoded without growing the string.
+    std::size_t size = 0;
+    forEach([&](char32_t cp) { size += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; });
+    std::string out;
+    out.reserve(size);
+    forEach([&](char32_t cp) { AppendUtf8(out, cp); });
+    return out;
+}
+
+std::string ReplaceInvalidUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t start = pos;
+        if (auto cp = NextUtf8(bytes, pos)) {
+            out.append(bytes.substr(start, pos - start));
+        } else {
+            AppendUtf8(out, 0xFFFD);
+            pos = start + 1;
+        }
+    }
+    return out;
 }
 
 std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset) {

@@ -10,7 +10,14 @@ namespace zelo {
 enum class SingleByteCharset { Latin1, Windows1252 };
 
 bool IsValidUtf8(std::string_view bytes);
+// Appends a code point (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
 std::string SingleByteToUtf8(std::string_view bytes, SingleByteCharset charset);
+// UTF-16 code units (no byte-order mark) to UTF-8; a lone surrogate becomes U+FFFD, an odd last byte is
+// dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
+// The text with every byte that starts no valid UTF-8 sequence replaced by U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view bytes);
 // Latin-1 bytes of a UTF-8 text, or nullopt when a character has no single-byte form (or the UTF-8 is
 // broken).
 std::optional<std::string> Utf8ToLatin1(std::string_view text);

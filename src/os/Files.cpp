@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace zelo::os {
@@ -33,7 +34,12 @@ std::string ReadWholeFile(const std::string& fileName) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
     if (!file)
         throw fail(errno != 0 ? errno : ENOENT);
+    // The size is reserved first, so a big export is never copied while its string grows.
     std::string bytes;
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(fileName, sizeError);
+    if (!sizeError && size < bytes.max_size())
+        bytes.reserve(static_cast<std::size_t>(size));
     char block[65536];
     for (;;) {
         errno = 0;
