@@ -30,7 +30,10 @@ public:
         LastNotice = text;
         return zelo::box::IdOk;
     }
-    std::optional<std::string> OpenFile(const std::string&) override { return File; }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&) override { return File; }
+    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
 };
 
 // One line per range: distinct names, addresses three apart, a mix of bit and byte types.

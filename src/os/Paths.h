@@ -15,8 +15,4 @@ std::string IniFileNameBeside(const std::string& executablePath);
 // no such file exists there, the same name under $XDG_CONFIG_HOME (default ~/.config)/zelo-configurator/.
 std::string SettingsFileName(const std::string& executablePath);
 
-// A file name in UTF-8 (from a file dialog, a drop, the wide command line) as the narrow file functions of
-// this layer take it: itself on POSIX, in the ANSI code page on Windows.
-std::string NarrowFileName(const std::string& utf8);
-
 } // namespace zelo::os

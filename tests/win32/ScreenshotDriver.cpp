@@ -25,7 +25,12 @@ public:
         Failed = true;
         return zelo::box::IdNo;
     }
-    std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     bool Failed = false;
 };
 

@@ -16,10 +16,6 @@ std::string ExecutablePath() {
     return path;
 }
 
-std::string NarrowFileName(const std::string& utf8) {
-    return utf8;
-}
-
 std::string SettingsFileName(const std::string& executablePath) {
     const std::string beside = IniFileNameBeside(executablePath);
     std::size_t slash = beside.rfind('/');
