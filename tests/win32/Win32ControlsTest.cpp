@@ -254,6 +254,11 @@ TEST_F(MinimalWindow, RealBoxesShowTheirTitleAndTextAndReturnTheButtonPressed) {
          "", box::YesNo | box::IconQuestion, box::IdNo, "Replace?\n\nwith"},
         {"Can't open COM3!", "T", "Access is denied.", box::Ok | box::IconError, box::IdOk,
          "Can't open COM3!\n\nAccess is denied."},
+        // Four buttons no message box has: a task dialog, the detail behind its expander.
+        {"Group with same starting address allready exists.", "Add all", "Line 2: #DG1/2/3=BIT;RW",
+         box::YesNoToAll | box::IconQuestion, box::IdYesToAll, ""},
+        {"Group with same starting address allready exists.", "Add all", "",
+         box::YesNoToAll | box::IconQuestion, box::IdNoToAll, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Text);
@@ -264,7 +269,8 @@ TEST_F(MinimalWindow, RealBoxesShowTheirTitleAndTextAndReturnTheButtonPressed) {
         std::string shown = answerer.Boxes[0].Text;
         std::erase(shown, '\r');
         EXPECT_EQ(shown, row.Shown);
-        EXPECT_EQ(answerer.Boxes[0].HasNo, (row.Flags & 0x0F) == box::YesNo);
+        EXPECT_EQ(answerer.Boxes[0].HasNo,
+                  (row.Flags & 0x0F) == box::YesNo || (row.Flags & 0x0F) == box::YesNoToAll);
         EXPECT_TRUE(::IsWindowEnabled(Window.Handle())) << "the owner is enabled again after the box";
     }
 }

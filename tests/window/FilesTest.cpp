@@ -152,16 +152,23 @@ TEST(ListFile, FilesThatCannotBeOpenedOrWritten) {
     const std::string zero = dir.Write("zero.txt", std::string("#DG1/1/1=BIT;RW\n#DG1/1/\0x=BIT\n", 28));
     const std::string folder = dir.File("sub");
     std::filesystem::create_directory(folder);
+    // The system's reason follows the file's name; where systems word it differently only its place is
+    // checked.
     const struct {
         const char* Case;
         std::string Open;  // opened, or
         std::string Saved; // saved to
         std::string Message;
+        bool WholeMessage;
     } cases[] = {
-        {"a file that is not there", missing, {}, "Can't read " + missing + ": No such file or directory"},
-        {"a zero byte", zero, {}, "Can't read " + zero + ": Line 2: zero byte"},
-        {"a folder", folder, {}, "Can't read " + folder + ": Is a directory"},
-        {"saved over a folder", {}, folder, "Can't write " + folder + ": Is a directory"},
+        {"a file that is not there",
+         missing,
+         {},
+         "Can't read " + missing + ": No such file or directory",
+         true},
+        {"a zero byte", zero, {}, "Can't read " + zero + ": Line 2: zero byte", true},
+        {"a folder", folder, {}, "Can't read " + folder + ": ", false},
+        {"saved over a folder", {}, folder, "Can't write " + folder + ": ", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
@@ -176,7 +183,13 @@ TEST(ListFile, FilesThatCannotBeOpenedOrWritten) {
             w.Click(w.btnSave);
         }
         ASSERT_FALSE(w.Boxes.Boxes.empty());
-        EXPECT_EQ(w.Boxes.Boxes.back().Text, c.Message);
+        const std::string& shown = w.Boxes.Boxes.back().Text;
+        if (c.WholeMessage) {
+            EXPECT_EQ(shown, c.Message);
+        } else {
+            EXPECT_EQ(shown.rfind(c.Message, 0), 0u) << shown;
+            EXPECT_GT(shown.size(), c.Message.size());
+        }
         EXPECT_EQ(w.Boxes.Boxes.back().Flags, box::Ok | box::IconError);
         // Nothing of the window's list is lost, and no file is taken for it.
         EXPECT_EQ(w.Lines(), Lines{"#DG5/5/5=BIT;RW"});

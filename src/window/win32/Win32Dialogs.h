@@ -1,5 +1,6 @@
 #pragma once
-// The modal boxes and the open-file dialog of the Windows view: MessageBoxW and GetOpenFileNameW.
+// The modal boxes and the file dialogs of the Windows view: MessageBoxW (a task dialog for the buttons no
+// message box has), GetOpenFileNameW and GetSaveFileNameW.
 #include "window/Dialogs.h"
 #include "window/win32/Win32Api.h"
 
@@ -15,7 +16,9 @@ public:
 
     int MessageBox(const std::string& text, const std::string& title, int flags,
                    const std::string& detail = {}) override;
-    std::optional<std::string> OpenFile(const std::string& filter) override;
+    std::optional<std::string> OpenFile(const std::string& filter, const std::string& folder = {}) override;
+    std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
+                                        const std::string& name) override;
 
 private:
     HWND Owner_ = nullptr;
@@ -26,5 +29,7 @@ std::string MessageBoxText(const std::string& text, const std::string& detail);
 // "Description (*.ext)|*.ext|..." as the open-file dialog takes it: pairs of zero-terminated texts, ended by
 // an empty one.
 std::wstring OpenFileFilter(const std::string& filter);
+// The extension of the filter's first pattern ("txt" for "...|*.txt|..."), empty for none or "*".
+std::string FirstExtension(const std::string& filter);
 
 } // namespace zelo::win32
