@@ -306,6 +306,37 @@ TEST_F(MinimalWindow, TheOpenFileDialogGivesTheChosenPathInUtf8AndLeavesTheCurre
     EXPECT_FALSE(error) << error.message();
 }
 
+TEST_F(MinimalWindow, TheSaveDialogGivesTheNameWithTheFiltersExtension) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("zelo-save-" + std::to_string(::GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    Win32Dialogs dialogs;
+    dialogs.SetOwner(Window.Handle());
+    const struct {
+        std::wstring Typed;
+        int Answer;
+        std::optional<std::filesystem::path> Chosen;
+    } rows[] = {
+        {(folder / L"K\u00FCche").wstring(), IDOK, folder / L"K\u00FCche.txt"},
+        {(folder / L"list.cmd").wstring(), IDOK, folder / L"list.cmd"},
+        {(folder / L"list").wstring(), IDCANCEL, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        BoxAnswerer answerer(row.Answer, row.Typed);
+        const std::optional<std::string> chosen = dialogs.SaveFile(
+            "Command list (*.txt)|*.txt|All files (*.*)|*.*", folder.string(), "commands.txt");
+        ASSERT_EQ(answerer.Boxes.size(), 1u);
+        ASSERT_EQ(chosen.has_value(), row.Chosen.has_value());
+        if (chosen) {
+            const std::u8string utf8(chosen->begin(), chosen->end());
+            EXPECT_EQ(std::filesystem::path(utf8), *row.Chosen) << *chosen;
+        }
+    }
+    EXPECT_NE(std::filesystem::current_path(), folder);
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+}
+
 TEST_F(MinimalWindow, TheCheckListShowsItsRowsTopToBottomInTwoColumnsWithoutScrolling) {
     ASSERT_EQ(List.Count(), DatapointTypeCount);
     RECT client{};

@@ -92,13 +92,21 @@ int Win32Dialogs::MessageBox(const std::string& text, const std::string& title, 
     return answer == 0 ? box::IdCancel : answer;
 }
 
-std::optional<std::string> Win32Dialogs::OpenFile(const std::string& filter, const std::string& folder) {
+namespace {
+
+// The common file dialog: open an existing file, or save (offering name, adding the filter's extension to a
+// name without one, asking before a file is replaced).
+std::optional<std::string> FileDialog(HWND owner, bool save, const std::string& filter,
+                                      const std::string& folder, const std::string& name) {
     const std::wstring filters = OpenFileFilter(filter);
     const std::wstring initial = Widen(folder);
+    const std::wstring extension = Widen(FirstExtension(filter));
     std::vector<wchar_t> path(32768, L'\0');
+    const std::wstring offered = Widen(name).substr(0, path.size() - 1);
+    std::copy(offered.begin(), offered.end(), path.begin());
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Owner_;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = filters.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path.data();
@@ -106,38 +114,29 @@ std::optional<std::string> Win32Dialogs::OpenFile(const std::string& filter, con
     dialog.lpstrInitialDir = initial.empty() ? nullptr : initial.c_str();
     // The program's current folder stays where it is: the file's folder could not be removed while the
     // program runs otherwise.
-    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLESIZING |
-                   OFN_DONTADDTORECENT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!::GetOpenFileNameW(&dialog))
-        return std::nullopt;
+    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (save) {
+        dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+        dialog.Flags |= OFN_OVERWRITEPROMPT;
+        if (!::GetSaveFileNameW(&dialog))
+            return std::nullopt;
+    } else {
+        dialog.Flags |= OFN_FILEMUSTEXIST | OFN_DONTADDTORECENT;
+        if (!::GetOpenFileNameW(&dialog))
+            return std::nullopt;
+    }
     return Narrow(path.data());
+}
+
+} // namespace
+
+std::optional<std::string> Win32Dialogs::OpenFile(const std::string& filter, const std::string& folder) {
+    return FileDialog(Owner_, false, filter, folder, {});
 }
 
 std::optional<std::string> Win32Dialogs::SaveFile(const std::string& filter, const std::string& folder,
                                                   const std::string& name) {
-    const std::wstring filters = OpenFileFilter(filter);
-    const std::wstring initial = Widen(folder);
-    const std::wstring extension = Widen(FirstExtension(filter));
-    std::vector<wchar_t> path(32768, L'\0');
-    const std::wstring offered = Widen(name);
-    std::copy(offered.begin(),
-              offered.begin() + static_cast<std::ptrdiff_t>(std::min(offered.size(), path.size() - 1)),
-              path.begin());
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Owner_;
-    dialog.lpstrFilter = filters.c_str();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    dialog.lpstrInitialDir = initial.empty() ? nullptr : initial.c_str();
-    // A name typed without an extension gets the filter's; replacing a file is asked about first.
-    dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
-    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING |
-                   OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!::GetSaveFileNameW(&dialog))
-        return std::nullopt;
-    return Narrow(path.data());
+    return FileDialog(Owner_, true, filter, folder, name);
 }
 
 } // namespace zelo::win32
