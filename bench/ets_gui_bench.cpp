@@ -31,6 +31,10 @@ public:
         return zelo::box::IdOk;
     }
     std::optional<std::string> OpenFile(const std::string&) override { return File; }
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
+        std::fprintf(stderr, "unexpected password prompt: %s\n", prompt.c_str());
+        std::exit(1);
+    }
 };
 
 // One line per range: distinct names, addresses three apart, a mix of bit and byte types.
