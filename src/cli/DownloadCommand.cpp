@@ -2,6 +2,7 @@
 #include "device/EibConverter.h"
 #include "model/Error.h"
 #include "model/Text.h"
+#include "os/Arguments.h"
 #include "os/Paths.h"
 #include "os/Signals.h"
 #include "os/Terminal.h"
@@ -121,7 +122,7 @@ private:
 void ApplyLinkSettings(TEibConverter& converter, const DownloadOptions& o) {
     std::string settings;
     if (o.Settings) {
-        settings = *o.Settings;
+        settings = os::NarrowFileName(*o.Settings);
         std::error_code ec;
         if (!std::filesystem::exists(settings, ec) && !ec)
             throw ExitRequest{ExitBadInput, "Can't read " + settings + ": " + std::strerror(ENOENT)};

@@ -3,10 +3,12 @@
 #include "ets/EtsBatch.h"
 #include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
+#include "project/ProjectImport.h"
 
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zelo::cli {
@@ -21,10 +23,21 @@ struct ImportOptions {
     std::string Format = "auto";
     bool SkipBad = false;
     bool WithSetup = false;
+    std::optional<std::string> Password;
+    std::optional<std::string> PasswordFile;
 };
 
 std::string Plural(int count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// The first line of the password file, without its line end (and without a UTF-8 byte-order mark, which
+// Windows editors write).
+std::string ReadPasswordFile(const std::string& path) {
+    std::string text = ReadInput(path);
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.erase(0, 3);
+    return text.substr(0, text.find_first_of("\r\n"));
 }
 
 // An ETS3 export, as it has always been imported: ranges in file order, its own warnings and summary.
@@ -64,8 +77,15 @@ int RunImport(const ImportOptions& options) {
     RangeOptions rangeOptions;
     rangeOptions.AccessType = static_cast<std::uint8_t>(AccessTypeFromText(options.Access));
     rangeOptions.Untyped = untypedPolicies.at(options.Unknown);
-    ExportImport result =
-        ImportEtsExport(ReadInput(options.File), formats.at(options.Format), rangeOptions, options.SkipBad);
+    if (options.PasswordFile && *options.PasswordFile == "-" && options.File == "-")
+        throw ExitRequest{ExitBadInput,
+                          "The password file and the project file cannot both be standard input."};
+    const std::optional<std::string> password =
+        options.PasswordFile ? std::optional<std::string>(ReadPasswordFile(*options.PasswordFile))
+                             : options.Password;
+    ExportImport result = ImportReading(
+        ReadImportFile(options.File, ReadInput(options.File), password, formats.at(options.Format)),
+        rangeOptions, options.SkipBad);
     if (!result.Refusal && result.Reading.Detected.Format == ExportFormat::Ets3)
         return RunEts3Import(options, std::move(result.Reading.Ets3Lines), setupLine);
 
@@ -99,15 +119,23 @@ int RunImport(const ImportOptions& options) {
 } // namespace
 
 void AddImport(CLI::App& app, Runner& run) {
-    auto* command =
-        app.add_subcommand("import", "Print the group lines of every range of an ETS group address export");
+    auto* command = app.add_subcommand(
+        "import", "Print the group lines of every range of an ETS project file or group address export");
     auto options = std::make_shared<ImportOptions>();
     command
-        ->add_option("FILE", options->File, "the ETS export (CSV, XML or OPC .esf), or - for standard input")
+        ->add_option(
+            "FILE", options->File,
+            "the ETS project file (.knxproj) or export (CSV, XML or OPC .esf), or - for standard input")
         ->required();
     command->add_option("--format", options->Format, "the export's format, found from its bytes by default")
         ->check(CLI::IsMember({"auto", "ets3", "csv", "xml", "esf"}))
         ->capture_default_str();
+    auto* password = command->add_option("--password", options->Password,
+                                         "the project's password, for a protected project file");
+    command
+        ->add_option("--password-file", options->PasswordFile,
+                     "read the project's password from the first line of this file (- for standard input)")
+        ->excludes(password);
     command->add_flag("--skip-bad", options->SkipBad,
                       "import the other addresses when lines cannot be read; they become warnings");
     command->add_option("--access", options->Access, "access type of every range")
@@ -119,10 +147,11 @@ void AddImport(CLI::App& app, Runner& run) {
     command->add_flag("--setup", options->WithSetup, "print the setup line first");
     options->Setup.AddTo(*command);
     command->footer(
-        "ETS4 to ETS6 exports (CSV of any layout, XML, OPC): the addresses are sorted, and a range is a run\n"
-        "of one middle group whose sub groups rise by one with the same type. ETS3 exports: a range is a "
-        "run\n"
-        "of lines with the same name and datatype whose addresses rise by one or two.\n"
+        "ETS4 to ETS6 project files and exports (CSV of any layout, XML, OPC): the addresses are sorted,\n"
+        "and a range is a run of one middle group whose sub groups rise by one with the same type. A "
+        "project\n"
+        "file's address without a datapoint type takes the type of the objects linked to it. ETS3 exports:\n"
+        "a range is a run of lines with the same name and datatype whose addresses rise by one or two.\n"
         "skip leaves an untyped range out with a warning, other writes it as GENERIC, fail stops with exit\n"
         "code 2. A line that cannot be read refuses the file unless --skip-bad is given. Warnings and a\n"
         "summary go to stderr.");

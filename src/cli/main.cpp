@@ -1,9 +1,12 @@
 #include "cli/Cli.h"
 #include "model/Error.h"
 #include "model/Text.h"
+#include "os/Arguments.h"
 #include "version/VersionInfo.h"
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 using namespace zelo;
 using namespace zelo::cli;
@@ -24,8 +27,13 @@ int main(int argc, char** argv) {
     AddImport(app, run);
     AddDownload(app, run);
     AddPorts(app, run);
+    // In UTF-8 on every system, so that a project password in any script reaches the import intact.
+    std::vector<std::string> arguments = os::Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (auto& argument : arguments)
+        pointers.push_back(argument.data());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
         int code = app.exit(e);
         return code == 0 ? ExitOk : ExitBadInput;

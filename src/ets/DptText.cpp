@@ -54,10 +54,7 @@ std::optional<long> Digits(std::string_view text, std::size_t& pos) {
     return value;
 }
 
-struct Dpt {
-    long Main;
-    long Sub; // -1: none
-};
+using Dpt = DptNumber;
 
 // "m.sss", "m.x" and, where a "DPT" said so before, a plain "m". Nothing may follow.
 std::optional<Dpt> NumberForm(std::string_view word, bool bareAllowed) {
@@ -152,8 +149,8 @@ int DatapointTypeOfDpt(long main, long sub) {
     }
 }
 
-DptTextResult MapDptText(std::string_view text) {
-    DptTextResult result;
+std::vector<DptNumber> ReadDptTypes(std::string_view text) {
+    std::vector<DptNumber> types;
     std::size_t pos = 0;
     while (pos <= text.size()) {
         // One item of the list: up to the next "," or ";".
@@ -183,12 +180,20 @@ DptTextResult MapDptText(std::string_view text) {
             // A word that starts no type begins the description.
             if (!dpt)
                 break;
-            const int type = DatapointTypeOfDpt(dpt->Main, dpt->Sub);
-            if (result.Type >= 0 && result.Type != type)
-                result.Conflict = true;
-            result.Type = type;
+            types.push_back(*dpt);
         }
         pos = end + 1;
+    }
+    return types;
+}
+
+DptTextResult MapDptText(std::string_view text) {
+    DptTextResult result;
+    for (const DptNumber& dpt : ReadDptTypes(text)) {
+        const int type = DatapointTypeOfDpt(dpt.Main, dpt.Sub);
+        if (result.Type >= 0 && result.Type != type)
+            result.Conflict = true;
+        result.Type = type;
     }
     return result;
 }

@@ -2,12 +2,25 @@
 // The datatype texts of ETS exports mapped to the gateway's catalogue of datapoint types.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelo {
 
 // The catalogue index (1..16, never 0) of a KNX datapoint type main number and sub number (-1 for none,
 // as in DPT-5 or 9.x).
 int DatapointTypeOfDpt(long main, long sub);
+
+// A KNX datapoint type by its numbers: 9.001 is {9, 1}; a main number alone ("DPT-9", "9.x") has Sub -1.
+struct DptNumber {
+    long Main = 0;
+    long Sub = -1;
+    bool operator==(const DptNumber&) const = default;
+    auto operator<=>(const DptNumber&) const = default;
+};
+
+// The types a DPT text names, in their order, in the forms MapDptText reads; a list item's description
+// (the words after the first one that starts no type) is left out.
+std::vector<DptNumber> ReadDptTypes(std::string_view text);
 
 struct DptTextResult {
     int Type = -1;         // catalogue index, or -1 when the text holds no type

@@ -197,6 +197,8 @@ const char* FormatName(ExportFormat format) {
         return "ETS XML";
     case ExportFormat::Esf:
         return "ETS OPC (ESF)";
+    case ExportFormat::Project:
+        return "ETS project file";
     }
     return "";
 }
@@ -230,6 +232,8 @@ const char* SeparatorName(char separator) {
 
 std::string DetectedExport::Describe() const {
     std::string text = FormatName(Format);
+    if (Format == ExportFormat::Project)
+        return text + ", schema " + std::to_string(ProjectSchema) + ", " + Protection;
     if (Format == ExportFormat::Csv)
         text += std::string(" ") + LayoutName(Layout);
     text += std::string(", ") + EncodingName(Encoding);
@@ -354,15 +358,22 @@ std::string ImportSummary(const DetectedExport& detected, const RangeBuild& buil
         text += " written as GENERIC";
     if (build.Untyped > 0 && build.Untyped == build.Addresses - build.Duplicates)
         text += " (the file has no datapoint types)";
+    // A project file has no lines: its bad entries are addresses.
+    const bool lines = detected.Format != ExportFormat::Project;
     text += ", " + Counted(build.Duplicates, "duplicate", "duplicates") + ", " +
-            Counted(badSkipped, "bad line", "bad lines") + ".";
+            Counted(badSkipped, lines ? "bad line" : "bad address", lines ? "bad lines" : "bad addresses") +
+            ".";
     return text;
 }
 
 ExportImport ImportEtsExport(std::string bytes, FormatChoice choice, const RangeOptions& options,
                              bool skipBad) {
+    return ImportReading(ReadEtsExport(std::move(bytes), choice), options, skipBad);
+}
+
+ExportImport ImportReading(ExportReading source, const RangeOptions& options, bool skipBad) {
     ExportImport result;
-    result.Reading = ReadEtsExport(std::move(bytes), choice);
+    result.Reading = std::move(source);
     ExportReading& reading = result.Reading;
     if (reading.Refusal) {
         result.Refusal = reading.Refusal;

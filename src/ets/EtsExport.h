@@ -23,8 +23,9 @@ TextEncoding DetectEncoding(std::string_view bytes);
 // The text in UTF-8, without its byte-order mark. Invalid UTF-16 surrogates become U+FFFD.
 std::string DecodeText(std::string_view bytes, TextEncoding encoding);
 
-enum class ExportFormat { Ets3, Csv, Xml, Esf };
-// "ETS3 CSV", "ETS CSV", "ETS XML", "ETS OPC (ESF)".
+// Project: an ETS project file (.knxproj), read by the project-file library beside the core.
+enum class ExportFormat { Ets3, Csv, Xml, Esf, Project };
+// "ETS3 CSV", "ETS CSV", "ETS XML", "ETS OPC (ESF)", "ETS project file".
 const char* FormatName(ExportFormat format);
 
 // The column layouts of ETS4 to ETS6 CSV exports, named as ETS names them: names / address columns.
@@ -44,8 +45,13 @@ struct DetectedExport {
     CsvLayout Layout = CsvLayout::Name1Address1;
     char Separator = ',';
     bool Header = false;
+    // Project files only: the schema number of the project XML, and how the project is protected, e.g.
+    // "unprotected" or "protected with AES-256".
+    int ProjectSchema = 0;
+    std::string Protection;
 
-    // "ETS CSV 1/1, UTF-16 LE, TAB", "ETS XML, UTF-8", "ETS OPC (ESF), Windows-1252".
+    // "ETS CSV 1/1, UTF-16 LE, TAB", "ETS XML, UTF-8", "ETS OPC (ESF), Windows-1252",
+    // "ETS project file, schema 21, protected with AES-256".
     std::string Describe() const;
 };
 
@@ -54,11 +60,15 @@ const char* SeparatorName(char separator);
 
 enum class FormatChoice { Auto, Ets3, Csv, Xml, Esf };
 
+// What a refusal asks of the user: a project file's password lets the window ask for one (again).
+enum class RefusalKind { File, PasswordNeeded, WrongPassword };
+
 // Why a file is not imported at all.
 struct ImportRefusal {
     std::string Message; // the first line, e.g. "Import file has wrong format!"
     int Line = 0;        // 1-based line the refusal names in the first line ("Line 7: ..."), 0 for none
     std::string Detail;  // a second line for the window (empty when there is none)
+    RefusalKind Kind = RefusalKind::File;
 
     // For zeloctl: "Line 7: " and the message when a line is named; else the message and the detail.
     std::string CommandLineText() const;
@@ -104,6 +114,7 @@ std::string ImportSummary(const DetectedExport& detected, const RangeBuild& buil
                           int badSkipped);
 
 // The whole import without questions (zeloctl): read, refuse on bad lines unless skipBad, build.
+// ImportReading does what follows the reading, for a reading made elsewhere (a project file).
 struct ExportImport {
     ExportReading Reading;
     RangeBuild Build;
@@ -113,5 +124,6 @@ struct ExportImport {
 };
 ExportImport ImportEtsExport(std::string bytes, FormatChoice choice, const RangeOptions& options,
                              bool skipBad);
+ExportImport ImportReading(ExportReading reading, const RangeOptions& options, bool skipBad);
 
 } // namespace zelo

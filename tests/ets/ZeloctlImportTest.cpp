@@ -164,7 +164,12 @@ TEST(ZeloctlImport, TodaysExportsThroughTheProgram) {
          "ETS OPC (ESF), UTF-8: 1 address, 0 ranges; 1 untyped skipped (the file has no datapoint types), 0 "
          "duplicates, 0 bad lines.\n"
          "With --unknown other the addresses without a datapoint type are written as GENERIC.\n"},
-        {{"import", "-"}, std::string("PK\x03\x04", 4), 2, "", std::string(zelo::ProjectFileMessage) + "\n"},
+        // A zip is read as a project file.
+        {{"import", "-"},
+         std::string("PK\x03\x04", 4),
+         2,
+         "",
+         "This is not an ETS project file (.knxproj): it is no zip archive.\n"},
         {{"import", "--format", "maybe", "-"}, "", 2, "", ""},
     };
     for (const auto& c : cases) {

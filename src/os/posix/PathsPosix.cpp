@@ -19,12 +19,16 @@ std::string ExecutablePath() {
 std::string SettingsFileName(const std::string& executablePath) {
     const std::string beside = IniFileNameBeside(executablePath);
     std::size_t slash = beside.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : beside.substr(0, slash == 0 ? 1 : slash);
     const std::string name = slash == std::string::npos ? beside : beside.substr(slash + 1);
-    // An installed program usually lives in a folder the user cannot write: its settings go to the user's
-    // own.
+#ifndef ZELO_INSTALLED_LAYOUT
+    // A portable program keeps its settings beside itself; in a folder the user cannot write they go to the
+    // user's own.
+    const std::string folder = slash == std::string::npos ? "." : beside.substr(0, slash == 0 ? 1 : slash);
     if (::access(beside.c_str(), F_OK) == 0 || ::access(folder.c_str(), W_OK) == 0)
         return beside;
+#endif
+    // An installed program's folder belongs to the system, whoever can write it (root): always the user's
+    // own.
     std::string config;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
         config = xdg;

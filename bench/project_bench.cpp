@@ -1,0 +1,178 @@
+// Importing an ETS project file of 5 MB with 10,000 group addresses: the ETS6 key derivation alone, the
+// opening (archive directory, knx_master.xml, the inner archive, decryption, inflating, checks) for each
+// protection, the whole reading with the types of untyped addresses resolved through a large application
+// program, and zeloctl import as a whole process.
+#include "ProjectWriter.h"
+#include "project/ProjectArchive.h"
+#include "project/ProjectImport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+
+using namespace zelo;
+using namespace zelo::test;
+
+namespace {
+
+constexpr int GroupAddresses = 10000;
+constexpr int ObjectsPerDevice = 10;
+const std::string Password = "test";
+const std::string Program = "M-0083_A-00A1-21-0000";
+const std::string Hardware2Program = "M-0083_H-1-1_HP-00A1-21-0000";
+
+// Elements that deflate about as badly as the manufacturers' data of a real project does: made-up
+// parameter names and numbers.
+std::string Parameters(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < size)
+        text += "<Parameter Id=\"M-0083_A-" + std::to_string(random()) + "\" Text=\"" +
+                std::to_string(random()) + "\" Value=\"" + std::to_string(random() % 65536) + "\"/>\r\n";
+    return text;
+}
+
+std::string Filler(std::size_t size, unsigned seed) {
+    return "<KNX xmlns=\"http://knx.org/xml/project/21\"><ManufacturerData>" + Parameters(size, seed) +
+           "</ManufacturerData></KNX>";
+}
+
+// Three addresses in four carry their type; every fourth takes it from a device's object (250 devices of 10
+// objects). One application program of 6 MB holds the 2,000 objects and references among its parameters.
+TestProject BenchProject(ZipEncryption protection) {
+    static const char* const types[] = {"DPST-1-1", "DPST-9-1", "DPST-5-1", "DPT-7"};
+    TestProject project;
+    project.Protection = protection;
+    project.Password = Password;
+    std::vector<TestProgramObject> objects, refs;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string object = Program + "_O-" + std::to_string(i);
+        objects.push_back({object, i % 2 ? "DPST-5-1" : "", i % 2 ? "1 Byte" : "1 Bit", ""});
+        refs.push_back({object + "_R-" + std::to_string(i), i % 3 ? "" : "DPST-1-8", "", object});
+    }
+    TestDevice device{Hardware2Program, {}};
+    for (int i = 0; i < GroupAddresses; ++i) {
+        const std::string name = "Room " + std::to_string(i / 8) + " light " + std::to_string(i % 8);
+        if (i % 4 != 3) {
+            project.Addresses.push_back({static_cast<unsigned>(i), name, types[(i / 16) % 4]});
+            continue;
+        }
+        project.Addresses.push_back({static_cast<unsigned>(i), name, ""});
+        const int object = (i / 4) % 2000;
+        device.Objects.push_back({"O-" + std::to_string(object) + "_R-" + std::to_string(object),
+                                  "",
+                                  {static_cast<std::size_t>(i)}});
+        if (device.Objects.size() == ObjectsPerDevice) {
+            project.Devices.push_back(std::move(device));
+            device = {Hardware2Program, {}};
+        }
+    }
+    std::string program = ProgramXml(21, objects, refs);
+    program.insert(program.find("<ComObjectTable>"), Parameters(6 << 20, 7));
+    project.Files = {{"M-0083/" + Program + ".xml", program},
+                     {"M-0083/Hardware.xml", HardwareXml(21, {{Hardware2Program, Program}})},
+                     {"M-0083/Catalog.xml", Filler(2 << 20, 1)}};
+    // The master data of a real project is about 1 MB.
+    std::string master = MasterXml(21);
+    master.insert(master.find("<MasterData"), Parameters(1 << 20, 3));
+    project.Files.emplace("knx_master.xml", master);
+    // Two more manufacturers' programs, for the size of a real project's archive.
+    for (unsigned m = 0; m < 2; ++m)
+        project.Files.emplace("M-008" + std::to_string(m) + "/M-008" + std::to_string(m) + "_A-0001.xml",
+                              Filler(6 << 20, 10 + m));
+    return project;
+}
+
+const std::string& BenchFile(ZipEncryption protection) {
+    static std::map<ZipEncryption, std::string> files;
+    auto found = files.find(protection);
+    if (found == files.end())
+        found = files.emplace(protection, ProjectFile(BenchProject(protection))).first;
+    return found->second;
+}
+
+std::optional<std::string> PasswordFor(ZipEncryption protection) {
+    return protection == ZipEncryption::None ? std::nullopt : std::optional<std::string>(Password);
+}
+
+const char* Label(ZipEncryption protection) {
+    return protection == ZipEncryption::None          ? "unprotected"
+           : protection == ZipEncryption::Traditional ? "ZipCrypto (ETS4/5)"
+                                                      : "AES (ETS6)";
+}
+
+void BM_EtsZipPassword(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(EtsZipPassword(Password));
+}
+
+void BM_OpenProject(benchmark::State& state) {
+    const auto protection = static_cast<ZipEncryption>(state.range(0));
+    const std::string& file = BenchFile(protection);
+    for (auto _ : state) {
+        ProjectArchive project(file, PasswordFor(protection));
+        benchmark::DoNotOptimize(project.Installation().data());
+    }
+    state.counters["file_MB"] = static_cast<double>(file.size()) / 1e6;
+    state.SetLabel(Label(protection));
+}
+
+// Opened, the schema and the 10,000 group addresses read, 2,500 types resolved through the program: the
+// reading the range builder takes.
+void BM_ReadProjectFile(benchmark::State& state) {
+    const std::string& file = BenchFile(ZipEncryption::WinZipAes);
+    std::size_t typed = 0;
+    for (auto _ : state) {
+        ExportReading reading = ReadProjectFile(file, Password);
+        if (reading.Refusal) {
+            state.SkipWithError(reading.Refusal->Message.c_str());
+            break;
+        }
+        typed = static_cast<std::size_t>(std::count_if(reading.Addresses.begin(), reading.Addresses.end(),
+                                                       [](const auto& r) { return r.Type != Untyped; }));
+    }
+    state.counters["typed"] = static_cast<double>(typed);
+}
+
+// zeloctl import of the AES project as a whole process, its output thrown away.
+void BM_ZeloctlImport(benchmark::State& state) {
+    const auto protection = static_cast<ZipEncryption>(state.range(0));
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("zelo-bench-project-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "bench.knxproj").string();
+    std::ofstream(path, std::ios::binary) << BenchFile(protection);
+    const std::string command =
+        std::string("'") + ZELOCTL + "' import --password " + Password + " '" + path + "' >/dev/null 2>&1";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("zeloctl import failed");
+            break;
+        }
+    }
+    state.counters["file_MB"] = static_cast<double>(BenchFile(protection).size()) / 1e6;
+    state.SetLabel(Label(protection));
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+
+BENCHMARK(BM_EtsZipPassword)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenProject)
+    ->Arg(static_cast<int>(ZipEncryption::None))
+    ->Arg(static_cast<int>(ZipEncryption::Traditional))
+    ->Arg(static_cast<int>(ZipEncryption::WinZipAes))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadProjectFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZeloctlImport)
+    ->Arg(static_cast<int>(ZipEncryption::None))
+    ->Arg(static_cast<int>(ZipEncryption::WinZipAes))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_MAIN();

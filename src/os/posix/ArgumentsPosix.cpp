@@ -1,0 +1,14 @@
+// POSIX hands a program its arguments as the bytes the user typed: UTF-8 on any current system.
+#include "os/Arguments.h"
+
+namespace zelo::os {
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+std::string NarrowFileName(const std::string& utf8) {
+    return utf8;
+}
+
+} // namespace zelo::os

@@ -1,0 +1,100 @@
+#include "project/ProjectImport.h"
+
+#include "project/ProjectArchive.h"
+#include "project/ProjectXml.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace zelo {
+
+namespace {
+
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() &&
+           std::equal(tail.begin(), tail.end(), text.end() - static_cast<std::ptrdiff_t>(tail.size()),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+RefusalKind KindOf(ProjectErrorKind kind) {
+    switch (kind) {
+    case ProjectErrorKind::PasswordNeeded:
+        return RefusalKind::PasswordNeeded;
+    case ProjectErrorKind::WrongPassword:
+        return RefusalKind::WrongPassword;
+    default:
+        return RefusalKind::File;
+    }
+}
+
+} // namespace
+
+bool IsZipArchive(std::string_view bytes) {
+    return bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+}
+
+const char* ProtectionText(ZipEncryption protection) {
+    switch (protection) {
+    case ZipEncryption::None:
+        break;
+    case ZipEncryption::Traditional:
+        return "protected with ZipCrypto (ETS4/5)";
+    case ZipEncryption::WinZipAes:
+        return "protected with AES (ETS6)";
+    }
+    return "unprotected";
+}
+
+ExportReading ReadProjectFile(std::string bytes, const std::optional<std::string>& password) {
+    ExportReading reading;
+    reading.Detected.Format = ExportFormat::Project;
+    reading.Detected.Separator = 0;
+    try {
+        const ProjectArchive project(std::move(bytes), password);
+        const ProjectSchema schema = ReadProjectSchema(project.KnxMaster(), "knx_master.xml");
+        reading.Detected.ProjectSchema = schema.Version;
+        reading.Detected.Protection = ProtectionText(project.Protection());
+        if (schema.Warning)
+            reading.Warnings.push_back(*schema.Warning);
+
+        ProjectInstallation installation =
+            ReadInstallation(project.Installation(), project.InstallationName());
+        const ZipArchive& archive = project.Archive();
+        ResolveLinkedTypes(
+            installation,
+            [&archive](const std::string& name) -> std::optional<std::string> {
+                try {
+                    const ZipEntry* entry = archive.Find(name);
+                    return entry ? std::optional<std::string>(archive.Read(*entry)) : std::nullopt;
+                } catch (const ZipError& e) {
+                    throw ProjectError(ProjectErrorKind::Damaged, e.Message());
+                }
+            },
+            reading.Warnings);
+
+        ProjectAddressRecords records = ToAddressRecords(installation.GroupAddresses, *reading.Texts);
+        reading.Addresses = std::move(records.Records);
+        reading.BadEntries = std::move(records.BadEntries);
+        reading.Warnings.insert(reading.Warnings.end(), records.Warnings.begin(), records.Warnings.end());
+        if (reading.Addresses.empty() && reading.BadEntries.empty())
+            reading.Refusal =
+                ImportRefusal{"Import file has wrong format!", 0,
+                              "The ETS project holds no group address (" + project.InstallationName() + ")."};
+    } catch (const ProjectError& e) {
+        reading.Addresses.clear();
+        reading.BadEntries.clear();
+        reading.Warnings.clear();
+        reading.Refusal = ImportRefusal{e.what(), 0, "", KindOf(e.Kind())};
+    }
+    return reading;
+}
+
+ExportReading ReadImportFile(const std::string& fileName, std::string bytes,
+                             const std::optional<std::string>& password, FormatChoice choice) {
+    // A damaged project file should say so rather than be read as a CSV export.
+    if (IsZipArchive(bytes) || EndsWithNoCase(fileName, ".knxproj"))
+        return ReadProjectFile(std::move(bytes), password);
+    return ReadEtsExport(std::move(bytes), choice);
+}
+
+} // namespace zelo

@@ -1,0 +1,317 @@
+// Opening ETS project files: generated ones for each layout, protection and password, and the real projects
+// in
+// ../shared/knxproj-samples when they are there.
+#include "project/ProjectArchive.h"
+#include "ZipWriter.h"
+#include "project/ProjectImport.h"
+#include "project/ProjectXml.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <tuple>
+
+using namespace zelo;
+using namespace zelo::test;
+
+namespace {
+
+// Zip passwords ETS6 derives, computed with another implementation (Python's hashlib) for these project
+// passwords.
+const std::string Geheim = "geheim";
+const std::string GeheimZip = "8pqussL76WjB9C5muPqO/sN7UJruVxTWBHKyBPcdnlc=";
+const std::string Kueche = "K\xC3\xBC"
+                           "che\xE2\x82\xAC\xF0\x9F\x98\x80"; // "Küche€😀"
+const std::string KuecheZip = "TKR1lH7Vj6QwpmgcMtgoYHPXpShC8/jQ8t3VzohJqqI=";
+
+const std::string Master =
+    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?><KNX xmlns=\"http://knx.org/xml/project/21\"/>";
+const std::string Installation = "\xEF\xBB\xBF<KNX><GroupAddress Address=\"2049\" Name=\"Licht\" /></KNX>";
+const std::string ProjectText =
+    "\xEF\xBB\xBF<KNX><ProjectInformation GroupAddressStyle=\"ThreeLevel\" /></KNX>";
+
+ZipWriterEntry File(std::string name, std::string data) {
+    ZipWriterEntry e;
+    e.Name = std::move(name);
+    e.Data = std::move(data);
+    return e;
+}
+
+enum class Form { Folder, Ets4Folder, Inner };
+
+// A project file as ETS writes it; the inner archive is encrypted with `zipPassword` as given (already
+// derived for AES).
+std::string MakeProject(Form form, ZipEncryption encryption = ZipEncryption::None,
+                        const std::string& zipPassword = {}, int aesVersion = 2) {
+    std::vector<ZipWriterEntry> entries = {File("knx_master.xml", Master), File("P-1234.signature", "sig"),
+                                           File("M-0083/M-0083_A-0013-11-A9D6.xml", "<KNX/>")};
+    if (form == Form::Inner) {
+        std::vector<ZipWriterEntry> inner = {File("0.xml", Installation), File("project.xml", ProjectText)};
+        for (auto& e : inner) {
+            e.Encryption = encryption;
+            e.Password = zipPassword;
+            e.AesVersion = aesVersion;
+        }
+        entries.push_back(File("P-1234.zip", WriteZip(inner)));
+    } else {
+        entries.push_back(File("P-1234/0.xml", Installation));
+        entries.push_back(
+            File(form == Form::Ets4Folder ? "P-1234/Project.xml" : "P-1234/project.xml", ProjectText));
+    }
+    return WriteZip(entries);
+}
+
+struct Outcome {
+    std::optional<ProjectErrorKind> Kind;
+    std::string Message;
+};
+
+Outcome Open(const std::string& bytes, const std::optional<std::string>& password) {
+    try {
+        ProjectArchive project(bytes, password);
+        EXPECT_EQ(project.ProjectId(), "P-1234");
+        EXPECT_EQ(project.KnxMaster(), Master);
+        EXPECT_EQ(project.Installation(), Installation);
+        EXPECT_EQ(project.ProjectXml(), ProjectText);
+        return {};
+    } catch (const ProjectError& e) {
+        return {e.Kind(), e.what()};
+    }
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The group addresses of the other reader's result: raw address, name and datapoint type ("main.sub", "main",
+// or empty), sorted by address.
+using AddressList = std::vector<std::tuple<int, std::string, std::string>>;
+
+AddressList ExpectedAddresses(const std::string& json) {
+    static const std::regex entry(
+        R"re("name":\s*"([^"]*)",\s*"identifier":\s*"[^"]*",\s*"raw_address":\s*(\d+)[^}]*?"dpt":\s*(null|\{\s*"main":\s*(\d+),\s*"sub":\s*(\d+|null)\s*\}))re");
+    AddressList list;
+    for (std::sregex_iterator i(json.begin(), json.end(), entry), end; i != end; ++i) {
+        const auto& m = *i;
+        std::string dpt = m[3] == "null" ? "" : m[5] == "null" ? m[4].str() : m[4].str() + "." + m[5].str();
+        list.emplace_back(std::stoi(m[2]), m[1], dpt);
+    }
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+// The same from the whole import's reading, with the types of untyped addresses resolved through the
+// devices' objects.
+AddressList ReadAddresses(const std::string& bytes, const std::optional<std::string>& password) {
+    ExportReading reading = ReadProjectFile(bytes, password);
+    EXPECT_FALSE(reading.Refusal) << reading.Refusal->Message;
+    AddressList list;
+    for (const auto& r : reading.Addresses) {
+        const std::vector<DptNumber> types = ReadDptTypes(r.DptText);
+        std::string dpt;
+        if (!types.empty())
+            dpt = std::to_string(types.back().Main) +
+                  (types.back().Sub >= 0 ? "." + std::to_string(types.back().Sub) : std::string());
+        list.emplace_back(r.Address, std::string(r.Name), dpt);
+    }
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+} // namespace
+
+TEST(ProjectArchive, PasswordsAndProtection) {
+    const std::string latin1Kueche = "K\xFC"
+                                     "che";
+    const struct {
+        const char* What;
+        std::string Bytes;
+        std::optional<std::string> Password;
+        std::optional<ProjectErrorKind> Kind;
+    } cases[] = {
+        {"folder", MakeProject(Form::Folder), std::nullopt, std::nullopt},
+        {"folder, ETS4 names", MakeProject(Form::Ets4Folder), std::nullopt, std::nullopt},
+        {"folder, a password given anyway", MakeProject(Form::Folder), "test", std::nullopt},
+        {"inner archive without encryption", MakeProject(Form::Inner), std::nullopt, std::nullopt},
+        {"traditional, right", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), Geheim,
+         std::nullopt},
+        {"traditional, wrong", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), "Geheim",
+         ProjectErrorKind::WrongPassword},
+        {"traditional, empty", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), "",
+         ProjectErrorKind::PasswordNeeded},
+        {"traditional, none", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), std::nullopt,
+         ProjectErrorKind::PasswordNeeded},
+        {"traditional, the derived password does not serve",
+         MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), GeheimZip,
+         ProjectErrorKind::WrongPassword},
+        {"traditional, non-ASCII as UTF-8", MakeProject(Form::Inner, ZipEncryption::Traditional, Kueche),
+         Kueche, std::nullopt},
+        {"traditional, non-ASCII as Latin-1",
+         MakeProject(Form::Inner, ZipEncryption::Traditional, latin1Kueche),
+         "K\xC3\xBC"
+         "che",
+         std::nullopt},
+        {"AE-2, right", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), Geheim, std::nullopt},
+        {"AE-1, right", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip, 1), Geheim,
+         std::nullopt},
+        {"AES, non-ASCII", MakeProject(Form::Inner, ZipEncryption::WinZipAes, KuecheZip), Kueche,
+         std::nullopt},
+        {"AES, wrong", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), "geheim ",
+         ProjectErrorKind::WrongPassword},
+        {"AES, empty", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), "",
+         ProjectErrorKind::PasswordNeeded},
+        {"AES, none", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), std::nullopt,
+         ProjectErrorKind::PasswordNeeded},
+        {"AES under the plain password, re-packed by hand",
+         MakeProject(Form::Inner, ZipEncryption::WinZipAes, Geheim), Geheim, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        Outcome outcome = Open(c.Bytes, c.Password);
+        EXPECT_EQ(outcome.Kind, c.Kind) << c.What << ": " << outcome.Message;
+        if (c.Kind == ProjectErrorKind::PasswordNeeded) {
+            EXPECT_EQ(outcome.Message, "This project is protected by a password.") << c.What;
+        }
+        if (c.Kind == ProjectErrorKind::WrongPassword) {
+            EXPECT_EQ(outcome.Message, "Wrong project password.") << c.What;
+        }
+    }
+
+    ProjectArchive aes(MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), Geheim);
+    EXPECT_EQ(aes.Protection(), ZipEncryption::WinZipAes);
+    ProjectArchive traditional(MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), Geheim);
+    EXPECT_EQ(traditional.Protection(), ZipEncryption::Traditional);
+    EXPECT_EQ(ProjectArchive(MakeProject(Form::Folder)).Protection(), ZipEncryption::None);
+    EXPECT_NE(aes.Archive().Find("M-0083/M-0083_A-0013-11-A9D6.xml"), nullptr);
+}
+
+TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
+    std::vector<ZipWriterEntry> common = {File("knx_master.xml", Master)};
+    auto with = [&common](std::vector<ZipWriterEntry> more) {
+        std::vector<ZipWriterEntry> all = common;
+        all.insert(all.end(), more.begin(), more.end());
+        return WriteZip(all);
+    };
+    std::string damagedInner = MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip);
+    std::string brokenInnerZip =
+        with({File("P-1234.signature", "s"),
+              File("P-1234.zip", "PK\x03\x04 cut short after its first header, long enough")});
+    std::string damagedInnerEntry = WriteZip({File("0.xml", Installation), File("project.xml", ProjectText)});
+    damagedInnerEntry[damagedInnerEntry.rfind("0.xml") - 30] ^= 1;
+    damagedInnerEntry = with({File("P-1234.signature", "s"), File("P-1234.zip", damagedInnerEntry)});
+    std::string damagedFolder = MakeProject(Form::Folder);
+    damagedFolder[damagedFolder.rfind("P-1234/0.xml") - 30] ^= 1; // the central record's CRC
+    const struct {
+        const char* What;
+        std::string Bytes;
+        ProjectErrorKind Kind;
+        std::string Message;
+    } cases[] = {
+        {"a text file", std::string(100, 'x'), ProjectErrorKind::NotProject,
+         "This is not an ETS project file (.knxproj): it is no zip archive."},
+        {"a zip without knx_master.xml", WriteZip({File("P-1234/0.xml", Installation)}),
+         ProjectErrorKind::NotProject,
+         "This is not an ETS project file (.knxproj): it has no knx_master.xml."},
+        {"no project in it", with({File("M-0083/x.xml", "m")}), ProjectErrorKind::NotProject,
+         "The ETS project file holds no project (no P-XXXX.signature, P-XXXX/0.xml or P-XXXX.zip)."},
+        {"a signature without data", with({File("P-1234.signature", "s")}), ProjectErrorKind::Damaged,
+         "The ETS project file has no data for its project P-1234 (neither P-1234/0.xml nor P-1234.zip)."},
+        {"two signatures", with({File("P-1234.signature", "s"), File("P-5678.signature", "s")}),
+         ProjectErrorKind::Damaged,
+         "The ETS project file holds several projects (P-1234, P-5678); ETS exports one at a time."},
+        {"no signature, one folder",
+         with({File("P-0042/0.xml", Installation), File("P-0042/project.xml", ProjectText)}),
+         ProjectErrorKind::Damaged, ""},
+        {"a folder without project.xml",
+         with({File("P-1234.signature", "s"), File("P-1234/0.xml", Installation)}), ProjectErrorKind::Damaged,
+         "The ETS project file has no P-1234/project.xml beside P-1234/0.xml."},
+        {"an inner archive without project.xml",
+         with({File("P-1234.signature", "s"), File("P-1234.zip", WriteZip({File("0.xml", "x")}))}),
+         ProjectErrorKind::Damaged, "The archive \"P-1234.zip\" has no project.xml."},
+        {"an inner archive that is none", brokenInnerZip, ProjectErrorKind::Damaged,
+         "The archive \"P-1234.zip\" is damaged: it has no end of central directory record."},
+        {"a damaged 0.xml in the inner archive", damagedInnerEntry, ProjectErrorKind::Damaged,
+         "The archive entry \"P-1234.zip/0.xml\" is damaged: its CRC-32 check fails."},
+        {"a damaged 0.xml", damagedFolder, ProjectErrorKind::Damaged,
+         "The archive entry \"P-1234/0.xml\" is damaged: its CRC-32 check fails."},
+    };
+    for (const auto& c : cases) {
+        try {
+            ProjectArchive project(c.Bytes, Geheim);
+            // The one case that opens: a project found by its folder alone.
+            EXPECT_TRUE(c.Message.empty()) << c.What;
+            EXPECT_EQ(project.ProjectId(), "P-0042");
+            EXPECT_EQ(project.Installation(), Installation);
+        } catch (const ProjectError& e) {
+            EXPECT_EQ(e.Kind(), c.Kind) << c.What;
+            EXPECT_EQ(e.what(), c.Message) << c.What;
+        }
+    }
+}
+
+TEST(ProjectArchive, RealProjects) {
+    const std::filesystem::path samples = ZELO_SOURCE_DIR "/../shared/knxproj-samples";
+    if (!std::filesystem::is_directory(samples))
+        GTEST_SKIP() << "no " << samples;
+    const struct {
+        std::string File;
+        std::optional<std::string> Password;
+        std::string Id;
+        ZipEncryption Protection;
+        int Schema;
+        std::string Expected; // the other reader's result, where there is one
+    } cases[] = {
+        {"ets6_free.knxproj", std::nullopt, "P-0310", ZipEncryption::None, 22, "ets6_free.json"},
+        {"ets6_two_level.knxproj", std::nullopt, "P-05B2", ZipEncryption::None, 22, "ets6_two_level.json"},
+        {"smart_linking.knxproj", "test", "P-04FF", ZipEncryption::WinZipAes, 23, "smart_linking.json"},
+        {"test_project-ets4.knxproj", "test", "P-0600", ZipEncryption::Traditional, 11,
+         "test_project-ets4.json"},
+        {"test_project-ets4-no_password.knxproj", std::nullopt, "P-0600", ZipEncryption::None, 11,
+         "test_project-ets4.json"},
+        {"testprojekt-ets6-functions.knxproj", std::nullopt, "P-05C0", ZipEncryption::None, 22,
+         "testprojekt-ets6-functions.json"},
+        {"testprojekt-ets6.knxproj", "test", "P-04BF", ZipEncryption::WinZipAes, 21, ""},
+        {"xknx_test_project.knxproj", "test", "P-0242", ZipEncryption::Traditional, 20,
+         "xknx_test_project.json"},
+        {"xknx_test_project_no_password.knxproj", std::nullopt, "P-01D2", ZipEncryption::None, 20, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.File);
+        const std::string bytes = ReadFile(samples / c.File);
+        ASSERT_FALSE(bytes.empty());
+        ProjectArchive project(bytes, c.Password);
+        EXPECT_EQ(project.ProjectId(), c.Id);
+        EXPECT_EQ(project.Protection(), c.Protection);
+        EXPECT_EQ(ReadProjectSchema(project.KnxMaster(), "knx_master.xml").Version, c.Schema);
+        EXPECT_NE(project.ProjectXml().find("<Project "), std::string::npos);
+        if (c.Expected.empty()) {
+            EXPECT_FALSE(ReadInstallation(project.Installation(), "0.xml").GroupAddresses.empty());
+        } else {
+            AddressList expected = ExpectedAddresses(ReadFile(samples / "expected" / c.Expected));
+            EXPECT_FALSE(expected.empty());
+            EXPECT_EQ(ReadAddresses(bytes, c.Password), expected);
+        }
+        if (c.Password) {
+            try {
+                ProjectArchive(bytes, std::nullopt);
+                ADD_FAILURE() << "opened without its password";
+            } catch (const ProjectError& e) {
+                EXPECT_STREQ(e.what(), "This project is protected by a password.");
+            }
+            try {
+                ProjectArchive(bytes, "Test");
+                ADD_FAILURE() << "opened with a wrong password";
+            } catch (const ProjectError& e) {
+                EXPECT_STREQ(e.what(), "Wrong project password.");
+            }
+        }
+    }
+
+    // The ETS4 project and its unprotected twin hold the very same installation.
+    EXPECT_EQ(ProjectArchive(ReadFile(samples / "test_project-ets4.knxproj"), "test").Installation(),
+              ProjectArchive(ReadFile(samples / "test_project-ets4-no_password.knxproj")).Installation());
+}

@@ -1,0 +1,105 @@
+// Whole project files read into an import reading: every schema from ETS4 to ETS 6.2, protection and
+// passwords, main groups 16 to 31, files that are no project.
+#include "project/ProjectImport.h"
+#include "ProjectWriter.h"
+#include "model/DatapointTypes.h"
+
+#include <gtest/gtest.h>
+
+using namespace zelo;
+using namespace zelo::test;
+
+namespace {
+
+const std::string Program = "M-00FA_A-0010-12-0000";
+
+// Three addresses: one typed itself, one typed by the object linked to it, one in main group 17.
+TestProject Sample(int schema) {
+    TestProject project;
+    project.Schema = schema;
+    project.Addresses = {{0x0A01, "Licht", "DPST-1-1"}, {0x0A02, "Dimmen", ""}, {0x8A03, "Hoch", "DPST-1-1"}};
+    // ETS4 names the object by its whole id; later versions by its id within the program.
+    const std::string ref = schema <= 11 ? Program + "_O-1_R-1" : "O-1_R-1";
+    project.Devices = {{"M-00FA_H-1-1_HP-0010-12-0000", {{ref, "", {1}}}}};
+    project.Files = {
+        {"M-00FA/" + Program + ".xml", ProgramXml(schema, {{Program + "_O-1", "DPST-5-1", "1 Byte", ""}},
+                                                  {{Program + "_O-1_R-1", "", "", Program + "_O-1"}})}};
+    return project;
+}
+
+// The records as text: "1/2/1 Licht BIT DPST-1-1", one per line.
+std::string Records(const ExportReading& reading) {
+    std::string text;
+    for (const auto& r : reading.Addresses)
+        text +=
+            std::to_string(r.Address >> 11) + "/" + std::to_string((r.Address >> 8) & 7) + "/" +
+            std::to_string(r.Address & 255) + " " + std::string(r.Name) + " " +
+            (r.Type == Untyped ? "-" : std::string(DatapointTypeKeywords[static_cast<std::size_t>(r.Type)])) +
+            " " + std::string(r.DptText) + "\n";
+    return text;
+}
+
+} // namespace
+
+TEST(ProjectImport, EverySchemaFromEts4On) {
+    for (int schema = 11; schema <= 24; ++schema) {
+        SCOPED_TRACE(schema);
+        ExportReading reading = ReadImportFile("p.knxproj", ProjectFile(Sample(schema)), std::nullopt);
+        ASSERT_FALSE(reading.Refusal) << reading.Refusal->Message;
+        EXPECT_EQ(reading.Detected.Describe(),
+                  "ETS project file, schema " + std::to_string(schema) + ", unprotected");
+        EXPECT_EQ(Records(reading), "1/2/1 Licht BIT DPST-1-1\n1/2/2 Dimmen PERCENT DPST-5-1\n");
+        ASSERT_EQ(reading.BadEntries.size(), 1u);
+        EXPECT_EQ(reading.BadEntries[0].Message(),
+                  "group address 17/2/3 out of range (main 0-15, middle 0-7, sub 0-255)");
+        EXPECT_EQ(reading.Warnings.size(), schema > 23 ? 1u : 0u);
+    }
+}
+
+// What the window needs to tell apart: a password to ask for (again), and files that cannot be read at all.
+TEST(ProjectImport, RefusalsAndTheirKinds) {
+    ZipWriterEntry csv;
+    csv.Name = "a.csv";
+    csv.Data = "1/2/3;x";
+    TestProject empty = Sample(22);
+    empty.Addresses.clear();
+    TestProject aes = Sample(22);
+    aes.Protection = ZipEncryption::WinZipAes;
+    aes.Password = "pw";
+    std::string damagedProgram = ProjectFile(Sample(22));
+    damagedProgram[damagedProgram.rfind("M-00FA/" + Program + ".xml") - 30] ^= 1; // its CRC in the directory
+    const struct {
+        const char* What;
+        std::string Name;
+        std::string Bytes;
+        std::optional<std::string> Password;
+        std::string Refusal; // the command line's text; empty: read
+        RefusalKind Kind = RefusalKind::File;
+    } cases[] = {
+        {"protected, the right password", "p.knxproj", ProjectFile(aes), "pw", ""},
+        {"protected, no password", "p.knxproj", ProjectFile(aes), std::nullopt,
+         "This project is protected by a password.", RefusalKind::PasswordNeeded},
+        {"protected, a wrong password", "p.knxproj", ProjectFile(aes), "Pw", "Wrong project password.",
+         RefusalKind::WrongPassword},
+        {"a zip of something else", "x.zip", WriteZip({csv}), "pw",
+         "This is not an ETS project file (.knxproj): it has no knx_master.xml."},
+        {"a project file that is no zip", "Haus.KNXPROJ", "not a zip at all", "pw",
+         "This is not an ETS project file (.knxproj): it is no zip archive."},
+        {"no group address", "p.knxproj", ProjectFile(empty), "pw",
+         "Import file has wrong format!\nThe ETS project holds no group address (P-0001/0.xml)."},
+        {"a damaged program", "p.knxproj", damagedProgram, "pw",
+         "The archive entry \"M-00FA/M-00FA_A-0010-12-0000.xml\" is damaged: its CRC-32 check fails."},
+        {"an export", "x.csv", "\"Licht\",\"1/2/1\",\"\",\"\",\"\",\"DPST-1-1\",\"Auto\"\n", "pw", ""},
+    };
+    for (const auto& c : cases) {
+        ExportReading reading = ReadImportFile(c.Name, c.Bytes, c.Password);
+        EXPECT_EQ(reading.Refusal ? reading.Refusal->CommandLineText() : "", c.Refusal) << c.What;
+        EXPECT_EQ(reading.Detected.Format == ExportFormat::Project, !c.Name.ends_with(".csv")) << c.What;
+        if (reading.Refusal) {
+            EXPECT_EQ(reading.Refusal->Kind, c.Kind) << c.What;
+            EXPECT_TRUE(reading.Addresses.empty()) << c.What;
+        } else {
+            EXPECT_FALSE(reading.Addresses.empty()) << c.What;
+        }
+    }
+}
