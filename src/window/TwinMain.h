@@ -18,6 +18,11 @@
 
 namespace zelo {
 
+// The import's open-file dialog: ETS exports, ETS project files, every file.
+inline constexpr const char* ImportOpenFilter =
+    "ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|ETS project (*.knxproj)|*.knxproj|All files|*";
+// The title of the password prompt of a protected project file.
+extern const char* const ProjectPasswordTitle;
 // The status text once an import of today's exports has ended (an ETS3 import keeps its own).
 extern const char* const ExportImportEndedStatus;
 // Add all's question when ranges without a datapoint type lie ahead.
@@ -30,7 +35,6 @@ struct ExportSession {
     std::vector<GroupAddressRecord> Records; // kept for Add all, which may build again with untyped as other
     RangeBuild Build;
     std::vector<std::string> Warnings; // the reader's and the builder's
-    int BadSkipped = 0;                // bad lines the user agreed to leave out
     std::string Summary;               // as zeloctl gives it, untyped ranges counted as kept
     std::size_t Next = 0;              // the range the next step offers
 };

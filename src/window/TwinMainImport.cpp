@@ -2,6 +2,7 @@
 // exports read whole, their ranges built at once and then offered one by one in the controls of the range
 // entry.
 #include "model/Address.h"
+#include "project/ProjectImport.h"
 #include "window/ScopeExit.h"
 #include "window/StandardError.h"
 #include "window/TwinMain.h"
@@ -15,6 +16,7 @@
 namespace zelo {
 
 const char* const ExportImportEndedStatus = "Finished importing data from ETS!";
+const char* const ProjectPasswordTitle = "Project password";
 
 std::string UntypedRangesQuestion(int ranges) {
     return std::to_string(ranges) + (ranges == 1 ? " range has" : " ranges have") +
@@ -103,7 +105,7 @@ void TwinMain::ShowImportNotice(const std::string& text, const std::string& deta
 }
 
 void TwinMain::btnImportClick() {
-    const std::optional<std::string> path = Dialogs_.OpenFile(ExportOpenFilter);
+    const std::optional<std::string> path = Dialogs_.OpenFile(ImportOpenFilter);
     if (path)
         ImportFile(*path);
 }
@@ -112,7 +114,8 @@ void TwinMain::ImportFile(const std::string& path) {
     if (Importing)
         return;
     // The path is UTF-8; through a u8 path it also opens on Windows, whatever the code page.
-    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    std::ifstream in(file, std::ios::binary);
     std::string bytes;
     if (in)
         bytes.assign(std::istreambuf_iterator<char>(in), {});
@@ -121,12 +124,26 @@ void TwinMain::ImportFile(const std::string& path) {
         ShowStandardError(Dialogs_, "Cannot open file \"" + path + "\". " + std::strerror(errno));
         return;
     }
+    const std::u8string name = file.filename().u8string();
+    std::optional<std::string> password;
     ExportReading reading;
-    {
-        // Reading and building take well under a second for the largest exports: the wait cursor says it.
-        winMain->SetWaitCursor(true);
-        const ScopeExit normal([this] { winMain->SetWaitCursor(false); });
-        reading = ReadEtsExport(std::move(bytes));
+    for (;;) {
+        {
+            // Reading and building take well under a second for the largest files: the wait cursor says it.
+            winMain->SetWaitCursor(true);
+            const ScopeExit normal([this] { winMain->SetWaitCursor(false); });
+            // Only a project file can ask for another try with a password: an export gives its bytes away.
+            reading = IsZipArchive(bytes) ? ReadImportFile(path, bytes, password)
+                                          : ReadImportFile(path, std::move(bytes), password);
+        }
+        if (!reading.Refusal || reading.Refusal->Kind == RefusalKind::File)
+            break;
+        // A protected project: asked for its password, and again after a wrong one. Cancel changes nothing.
+        password = Dialogs_.AskPassword(reading.Refusal->Message + "\nEnter the password of " +
+                                            std::string(name.begin(), name.end()) + ":",
+                                        ProjectPasswordTitle);
+        if (!password)
+            return;
     }
     if (reading.Refusal) {
         Dialogs_.MessageBox(reading.Refusal->WindowText(), ImportNoticeTitle, box::Ok | box::IconError);
@@ -154,34 +171,26 @@ void TwinMain::StartEts3Import(std::vector<std::string> lines) {
 }
 
 void TwinMain::StartExportImport(ExportReading reading) {
-    auto session = std::make_unique<ExportSession>();
-    if (!reading.BadEntries.empty()) {
-        // No leaves everything as it was.
-        if (Dialogs_.MessageBox(SkipBadQuestion(reading.BadEntries), ImportNoticeTitle,
-                                box::YesNo | box::IconQuestion) != box::IdYes)
-            return;
-        session->BadSkipped = static_cast<int>(reading.BadEntries.size());
-    }
-    if (reading.Addresses.empty()) {
-        const ImportRefusal refusal{ImportWrongFormatMessage, 0,
-                                    "The file holds no group address that can be imported."};
-        Dialogs_.MessageBox(refusal.WindowText(), ImportNoticeTitle, box::Ok | box::IconError);
+    // No leaves everything as it was.
+    if (!reading.BadEntries.empty() &&
+        Dialogs_.MessageBox(SkipBadQuestion(reading.BadEntries), ImportNoticeTitle,
+                            box::YesNo | box::IconQuestion) != box::IdYes)
         return;
-    }
-    session->Detected = reading.Detected;
+    auto session = std::make_unique<ExportSession>();
     session->Texts = reading.Texts;
-    session->Warnings = std::move(reading.Warnings);
-    for (const auto& bad : reading.BadEntries)
-        session->Warnings.push_back(bad.Message());
     session->Records = reading.Addresses;
     // The access type is the window's at each Add; untyped ranges are offered with nothing checked.
     RangeOptions options;
     options.Untyped = UntypedPolicy::Keep;
-    session->Build = BuildRanges(std::move(reading.Addresses), options);
-    session->Warnings.insert(session->Warnings.end(), session->Build.Warnings.begin(),
-                             session->Build.Warnings.end());
-    session->Summary =
-        ImportSummary(session->Detected, session->Build, UntypedPolicy::Keep, session->BadSkipped);
+    ExportImport result = ImportReading(std::move(reading), options, true);
+    if (result.Refusal) {
+        Dialogs_.MessageBox(result.Refusal->WindowText(), ImportNoticeTitle, box::Ok | box::IconError);
+        return;
+    }
+    session->Detected = result.Reading.Detected;
+    session->Build = std::move(result.Build);
+    session->Warnings = std::move(result.Warnings);
+    session->Summary = std::move(result.Summary);
     Export_ = std::move(session);
 
     ProgressBar->SetMinimum(0);

@@ -461,10 +461,11 @@ TEST(View, ExceptionsEscapingEventsAreShownAndTheProgramGoesOn) {
 TEST(View, FileFilterForTheQtDialog) {
     const struct {
         std::string Filter, Qt;
-    } cases[] = {{"CSV File (*.csv)|*.csv", "CSV File (*.csv)"},
-                 {"CSV File (*.csv)|*.csv|All files (*.*)|*.*", "CSV File (*.csv);;All files (*.*)"},
-                 {"Text|*.txt;*.log", "Text (*.txt *.log)"},
-                 {ExportOpenFilter, "ETS export (*.csv *.xml *.esf);;All files (*)"}};
+    } cases[] = {
+        {"CSV File (*.csv)|*.csv", "CSV File (*.csv)"},
+        {"CSV File (*.csv)|*.csv|All files (*.*)|*.*", "CSV File (*.csv);;All files (*.*)"},
+        {"Text|*.txt;*.log", "Text (*.txt *.log)"},
+        {ImportOpenFilter, "ETS export (*.csv *.xml *.esf);;ETS project (*.knxproj);;All files (*)"}};
     for (const auto& c : cases)
         EXPECT_EQ(QtFileFilter(c.Filter), c.Qt);
 }

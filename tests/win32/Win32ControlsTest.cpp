@@ -1,8 +1,8 @@
 // The Windows controls of the view, in a small window of their own: the check list, an edit field's leave
 // rule, the boxes, the gauge and the command list's edit control.
 #include "Win32TestSupport.h"
-#include "ets/EtsExport.h"
 #include "model/DatapointTypes.h"
+#include "window/TwinMain.h"
 #include "window/win32/Win32CheckList.h"
 #include "window/win32/Win32Control.h"
 #include "window/win32/Win32Dialogs.h"
@@ -65,7 +65,8 @@ TEST(Win32Dialogs, FiltersAndBoxTextsTakeTheFormsWindowsWants) {
         {"CSV File (*.csv)|*.csv", L"CSV File (*.csv)\0*.csv\0\0"s},
         {"CSV File (*.csv)|*.csv|All files|*.*", L"CSV File (*.csv)\0*.csv\0All files\0*.*\0\0"s},
         {"Lists", L"Lists\0*.*\0\0"s},
-        {ExportOpenFilter, L"ETS export (*.csv *.xml *.esf)\0*.csv;*.xml;*.esf\0All files\0*\0\0"s},
+        {ImportOpenFilter, L"ETS export (*.csv *.xml *.esf)\0*.csv;*.xml;*.esf\0ETS project (*.knxproj)\0"
+                           L"*.knxproj\0All files\0*\0\0"s},
         {"", L"\0\0"s},
     };
     for (const auto& row : filters) {

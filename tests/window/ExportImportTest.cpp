@@ -6,10 +6,12 @@
 #include "FakeWindow.h"
 #include "ImportSupport.h"
 #include "commands/CommandLine.h"
+#include "project/ProjectImport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 using namespace zelo;
 using namespace zelo::test;
@@ -335,9 +337,8 @@ TEST(ExportImport, RefusalsSayWhyAndChangeNothing) {
         {"no layout", "a,b\nc,d\n", std::nullopt,
          "Import file has wrong format!\nLine 1 has no group address in the columns of any ETS export layout "
          "(1/1, 3/1, 1/3, 3/3); an ETS3 export line has 46 or more fields."},
-        {"a project archive", std::string("PK\x03\x04", 4) + "rest", std::nullopt,
-         "This is an ETS project file; export the group addresses from ETS (CSV or XML) and import that "
-         "file."},
+        {"a damaged project file", std::string("PK\x03\x04", 4) + "rest", std::nullopt,
+         "This is not an ETS project file (.knxproj): it is no zip archive."},
         {"only bad lines, imported anyway", "\"A\",\"16/0/0\"\n", box::IdYes,
          "Import file has wrong format!\nThe file holds no group address that can be imported."},
     };
@@ -372,16 +373,14 @@ TEST(ExportImport, MalformedXmlNamesTheReadersReason) {
     EXPECT_FALSE(w.Logic().Importing);
 }
 
-// ---- The real exports: the window's Add all gives the lines of the unattended import ----
+// ---- The real files: the window's Add all gives the lines of the unattended import ----
 
-const std::filesystem::path SampleDir = ZELO_SOURCE_DIR "/../shared/ets-samples";
-
-// The group lines of the core's unattended import with the bad lines skipped, as zeloctl prints them.
-Lines UnattendedLines(const std::string& bytes, std::uint8_t access, UntypedPolicy untyped) {
+// The group lines of the unattended import of a reading with the bad lines skipped, as zeloctl builds them.
+Lines UnattendedLines(ExportReading reading, std::uint8_t access, UntypedPolicy untyped) {
     RangeOptions options;
     options.AccessType = access;
     options.Untyped = untyped;
-    const ExportImport result = ImportEtsExport(bytes, FormatChoice::Auto, options, true);
+    const ExportImport result = ImportReading(std::move(reading), options, true);
     Lines lines;
     for (const auto& range : result.Build.Ranges) {
         TEibGroup group;
@@ -394,35 +393,49 @@ Lines UnattendedLines(const std::string& bytes, std::uint8_t access, UntypedPoli
     return lines;
 }
 
-TEST(ExportImport, EveryRealExportGivesTheLinesOfTheUnattendedImport) {
-    if (!std::filesystem::is_directory(SampleDir))
-        GTEST_SKIP() << "no sample exports in " << SampleDir;
+TEST(ExportImport, EveryRealFileGivesTheLinesOfTheUnattendedImport) {
+    const std::filesystem::path shared = ZELO_SOURCE_DIR "/../shared";
+    if (!std::filesystem::is_directory(shared / "ets-samples") ||
+        !std::filesystem::is_directory(shared / "knxproj-samples"))
+        GTEST_SKIP() << "no sample exports and projects in " << shared;
+    // Protected where the samples' notes say so, with the password given there.
+    const std::set<std::string> protectedOnes = {"smart_linking", "test_project-ets4", "testprojekt-ets6",
+                                                 "xknx_test_project"};
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(SampleDir)) {
-        if (entry.path().extension() == ".md")
-            continue;
-        ++files;
-        const std::string bytes = ReadBytes(entry.path().string());
-        for (const bool other : {false, true}) {
-            SCOPED_TRACE(entry.path().filename().string() +
-                         (other ? ", untyped as other" : ", untyped skipped"));
-            const Lines cli = UnattendedLines(bytes, 0, other ? UntypedPolicy::Other : UntypedPolicy::Skip);
-            FakeWindow w;
-            w.ChooseAccess(0);
-            w.Boxes.Answers = {box::IdYes}; // the bad-lines question, where there is one
-            Import(w, bytes, entry.path().filename().string());
-            ASSERT_TRUE(w.Logic().Importing);
-            w.Boxes.Answers = {other ? box::IdYes : box::IdNo}; // ranges without a type, where there are some
-            w.Click(w.btnAddAll);
-            EXPECT_FALSE(w.Logic().Importing);
-            Lines window = w.Lines();
-            ASSERT_EQ(window.front(), SetupLine0);
-            window.erase(window.begin());
-            EXPECT_EQ(window, cli);
-            EXPECT_FALSE(window.empty() && other);
+    for (const char* folder : {"ets-samples", "knxproj-samples"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(shared / folder)) {
+            if (!entry.is_regular_file() || entry.path().extension() == ".md")
+                continue;
+            ++files;
+            const std::string path = entry.path().string();
+            const bool locked = protectedOnes.count(entry.path().stem().string()) > 0;
+            // Read once, as zeloctl reads it; each policy builds from a copy.
+            const ExportReading reading = ReadImportFile(
+                path, ReadBytes(path), locked ? std::optional<std::string>("test") : std::nullopt);
+            for (const bool other : {false, true}) {
+                SCOPED_TRACE(path + (other ? ", untyped as other" : ", untyped skipped"));
+                FakeWindow w;
+                w.ChooseAccess(0);
+                if (locked)
+                    w.Boxes.Passwords = {"test"};
+                w.Boxes.Answers = {box::IdYes}; // the bad-lines question, where there is one
+                w.Boxes.Files.push_back(path);
+                w.Click(w.btnImport);
+                EXPECT_EQ(w.Boxes.Prompts.size(), locked ? 1u : 0u);
+                ASSERT_TRUE(w.Logic().Importing);
+                w.Boxes.Answers = {other ? box::IdYes : box::IdNo}; // ranges without a type, where there are
+                w.Click(w.btnAddAll);
+                EXPECT_FALSE(w.Logic().Importing);
+                Lines window = w.Lines();
+                ASSERT_EQ(window.front(), SetupLine0);
+                window.erase(window.begin());
+                EXPECT_EQ(window,
+                          UnattendedLines(reading, 0, other ? UntypedPolicy::Other : UntypedPolicy::Skip));
+                EXPECT_FALSE(window.empty() && other);
+            }
         }
     }
-    EXPECT_EQ(files, 11);
+    EXPECT_EQ(files, 20);
 }
 
 } // namespace

@@ -53,7 +53,8 @@ TEST(Import, DialogFilterAndCancel) {
     EXPECT_EQ(ImportButtons(w), "IA");
     const std::string status = w.labStatus.Value;
     w.Click(w.btnImport);
-    ASSERT_EQ(w.Boxes.Filters, Lines{"ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|All files|*"});
+    ASSERT_EQ(w.Boxes.Filters, Lines{"ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|ETS project "
+                                     "(*.knxproj)|*.knxproj|All files|*"});
     EXPECT_EQ(ImportButtons(w), "IA");
     EXPECT_TRUE(w.Boxes.Boxes.empty());
     EXPECT_FALSE(w.Logic().Importing);
