@@ -150,6 +150,12 @@ private:
     void OfferExportRange(const ImportedRange& range);
     void AddAllExport();
     void AddAllEts3();
+    struct AddAllCount {
+        int Added = 0;
+        int Present = 0; // equal to a range of the list, or replaced one with the user's consent
+    };
+    // Adds the range in CurrentGroup during Add all and counts it; a full table ends the import.
+    void AddForAll(AddAllCount& count);
     // Ends an import: the controls back in their free state, the status text given.
     void EndImport(const char* status);
     // The notice at an import's end; detail (the reading's summary and warnings) behind its details button.

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace zelo {
 
@@ -117,8 +116,17 @@ void TwinMain::ImportFile(const std::string& path) {
     const std::filesystem::path file(std::u8string(path.begin(), path.end()));
     std::ifstream in(file, std::ios::binary);
     std::string bytes;
-    if (in)
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    if (in) {
+        // In blocks, into room reserved for the whole file: a character iterator takes a good part of the
+        // import's time for a big export.
+        std::error_code sizeError;
+        const auto size = std::filesystem::file_size(file, sizeError);
+        if (!sizeError && size < bytes.max_size())
+            bytes.reserve(static_cast<std::size_t>(size));
+        char block[65536];
+        while (in.read(block, sizeof block) || in.gcount() > 0)
+            bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    }
     if (!in.is_open() || in.bad()) {
         // The window stays idle; nothing of the file is taken.
         ShowStandardError(Dialogs_, "Cannot open file \"" + path + "\". " + std::strerror(errno));
@@ -360,33 +368,36 @@ void TwinMain::AddAllExport() {
         }
     }
 
-    int added = 0;
-    int present = 0; // equal to a range of the list, or replaced one with the user's consent
+    AddAllCount count;
     for (const ImportedRange& range : plan) {
         CurrentGroup->StartAddress = range.StartAddress;
         CurrentGroup->EndAddress = range.EndAddress;
         // Only the check marks the range entry reads are written; the import's end puts the rest back.
         CheckOnly(range.Type);
-        const int lines = CommandList->LineCount();
-        try {
-            AddCurrentGroup();
-        } catch (...) {
-            // A full table: the ranges so far stay, the import ends, and the error is shown.
-            btnAbortClick();
-            throw;
-        }
-        ++(CommandList->LineCount() > lines ? added : present);
+        AddForAll(count);
     }
     ProgressBar->SetPosition(static_cast<int>(ranges.size()));
     const std::string detail = SessionDetail(session);
     EndImport(ExportImportEndedStatus);
-    ShowImportNotice(
-        std::string(ExportImportFinishedMessage) + "\n\n" + AddAllCounts(added, skipped, present), detail);
+    ShowImportNotice(std::string(ExportImportFinishedMessage) + "\n\n" +
+                         AddAllCounts(count.Added, skipped, count.Present),
+                     detail);
+}
+
+void TwinMain::AddForAll(AddAllCount& count) {
+    const int lines = CommandList->LineCount();
+    try {
+        AddCurrentGroup();
+    } catch (...) {
+        // A full table: the ranges so far stay, the import ends, and the error is shown.
+        btnAbortClick();
+        throw;
+    }
+    ++(CommandList->LineCount() > lines ? count.Added : count.Present);
 }
 
 void TwinMain::AddAllEts3() {
-    int added = 0;
-    int present = 0; // equal to a range of the list, or replaced one with the user's consent
+    AddAllCount count;
     int skipped = 0;
     // The offered range first, with whatever the user has checked for it; then every following range. The
     // later ranges are offered to a copy of the list, not to its widgets: only the check marks that the
@@ -407,14 +418,7 @@ void TwinMain::AddAllEts3() {
                     if (shown.Checked[i] != wanted.Checked[i])
                         EibDptList->SetChecked(i, wanted.Checked[i]);
                 shown.Checked = wanted.Checked;
-                const int lines = CommandList->LineCount();
-                try {
-                    AddCurrentGroup();
-                } catch (...) {
-                    btnAbortClick();
-                    throw;
-                }
-                ++(CommandList->LineCount() > lines ? added : present);
+                AddForAll(count);
             } else {
                 ++skipped;
             }
@@ -436,7 +440,7 @@ void TwinMain::AddAllEts3() {
     btnAbortClick();
     ShowImportNotice(
         (step.Kind == ImportStepKind::Finished ? std::string(ImportFinishedMessage) : step.WindowText()) +
-        "\n\n" + AddAllCounts(added, skipped, present));
+        "\n\n" + AddAllCounts(count.Added, skipped, count.Present));
 }
 
 } // namespace zelo

@@ -382,14 +382,8 @@ Lines UnattendedLines(ExportReading reading, std::uint8_t access, UntypedPolicy 
     options.Untyped = untyped;
     const ExportImport result = ImportReading(std::move(reading), options, true);
     Lines lines;
-    for (const auto& range : result.Build.Ranges) {
-        TEibGroup group;
-        group.StartAddress = range.StartAddress;
-        group.EndAddress = range.EndAddress;
-        group.DatapointType = static_cast<std::int8_t>(range.Type);
-        group.AccessType = range.AccessType;
-        lines.push_back(BuildGroupLine(group));
-    }
+    for (const auto& range : result.Build.Ranges)
+        lines.push_back(BuildGroupLine(ToGroup(range)));
     return lines;
 }
 
