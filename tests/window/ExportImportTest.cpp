@@ -361,18 +361,6 @@ TEST(ExportImport, RefusalsSayWhyAndChangeNothing) {
     }
 }
 
-TEST(ExportImport, MalformedXmlNamesTheReadersReason) {
-    FakeWindow w;
-    Import(w,
-           "<GroupAddress-Export xmlns=\"http://knx.org/xml/ga-export/01\">\n<GroupAddress Address=\"1/0/0\">"
-           "\n</GroupAddress-Export>\n");
-    ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-    const std::string& text = w.Boxes.Boxes[0].Text;
-    EXPECT_EQ(text.substr(0, text.find('\n') + 1), "Import file has wrong format!\n");
-    EXPECT_NE(text.find("ine 3"), std::string::npos) << text; // the closing tag that does not match
-    EXPECT_FALSE(w.Logic().Importing);
-}
-
 // ---- The real files: the window's Add all gives the lines of the unattended import ----
 
 // The group lines of the unattended import of a reading with the bad lines skipped, as zeloctl builds them.
