@@ -144,8 +144,9 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     };
     if (exists) {
         // The owner can be set by root only; the group by its members too. What is refused stays the saver's.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            [[maybe_unused]] const int groupKept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        }
         (void)::fchmod(fd, old.st_mode & 07777);
     }
     if (!WriteAll(fd, bytes, error)) {

@@ -29,7 +29,9 @@ extern "C" void OnTerminationSignal(int signal) {
 
 void CatchTerminationRequests() {
     static const bool installed = [] {
-        (void)::pipe2(notifier, O_CLOEXEC | O_NONBLOCK);
+        // Without the pipe a request is still noted by the flag; only the descriptor to watch is missing.
+        if (::pipe2(notifier, O_CLOEXEC | O_NONBLOCK) != 0)
+            notifier[0] = notifier[1] = -1;
         struct sigaction action {};
         action.sa_handler = OnTerminationSignal;
         sigemptyset(&action.sa_mask);
