@@ -119,7 +119,8 @@ public:
     // Handles the window messages that are waiting (repaints, clicks, the close box) and returns.
     virtual void ProcessPendingEvents() = 0;
     // Asks the window to close, as the close box does; the view then asks TwinMain::FormCloseQuery. The view
-    // may carry it out once the running handler has returned, and must not destroy the logic inside this call.
+    // may carry it out once the running handler has returned, and must not destroy the logic inside this
+    // call.
     virtual void Close() = 0;
     // Ends the application's message loop; the window is destroyed afterwards.
     virtual void Terminate() = 0;

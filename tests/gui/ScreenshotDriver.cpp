@@ -32,6 +32,11 @@ public:
         return zelo::box::IdNo;
     }
     std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
+        std::fprintf(stderr, "password prompt: %s\n", prompt.c_str());
+        Failed = true;
+        return std::nullopt;
+    }
     bool Failed = false;
 };
 

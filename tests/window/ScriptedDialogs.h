@@ -16,17 +16,25 @@ struct ShownBox {
     std::string Detail;
 };
 
-// A question nobody scripted is a test failure (answered No).
+struct ShownPrompt {
+    std::string Prompt;
+    std::string Title;
+};
+
+// A question or a password prompt nobody scripted is a test failure (answered No, or cancelled).
 class ScriptedDialogs : public Dialogs {
 public:
     int MessageBox(const std::string& text, const std::string& title, int flags,
                    const std::string& detail = {}) override;
     std::optional<std::string> OpenFile(const std::string& filter) override;
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
 
     std::vector<ShownBox> Boxes;
     std::deque<int> Answers;
     std::vector<std::string> Filters;
     std::deque<std::optional<std::string>> Files;
+    std::vector<ShownPrompt> Prompts;
+    std::deque<std::optional<std::string>> Passwords; // nullopt: Cancel
 };
 
 } // namespace zelo::test

@@ -1,5 +1,6 @@
 #pragma once
-// The modal boxes and the open-file dialog of the Windows view: MessageBoxW and GetOpenFileNameW.
+// The modal boxes, the open-file dialog and the password prompt of the Windows view: MessageBoxW,
+// GetOpenFileNameW, and a small dialog made from a template in memory.
 #include "window/Dialogs.h"
 #include "window/win32/Win32Api.h"
 
@@ -16,10 +17,15 @@ public:
     int MessageBox(const std::string& text, const std::string& title, int flags,
                    const std::string& detail = {}) override;
     std::optional<std::string> OpenFile(const std::string& filter) override;
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
 
 private:
     HWND Owner_ = nullptr;
 };
+
+// The controls of the password prompt: the prompt's text (as a message box's text) and the masked field.
+inline constexpr int PasswordPromptId = 0xFFFF;
+inline constexpr int PasswordFieldId = 100;
 
 // A message box has no details button: the detail follows the text after an empty line.
 std::string MessageBoxText(const std::string& text, const std::string& detail);
