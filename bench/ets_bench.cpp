@@ -2,6 +2,7 @@
 // comma-text split, the whole unattended import, and zeloctl import as a user runs it. Today's exports:
 // 100,000 addresses as a UTF-16 TAB CSV and as XML, through the readers, the XML reader alone, and zeloctl
 // import as a whole process with its peak memory.
+#include "ExportFiles.h"
 #include "ets/EtsBatch.h"
 #include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
@@ -114,64 +115,13 @@ void BM_ZeloctlImport(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 
-// Today's exports: 100,000 addresses (past 15/7/255 they start again, so two in three are duplicates),
-// names of 20 to 30 characters with an umlaut, types changing every 8 addresses, one untyped in 50.
-constexpr int AddressRecords = 100000;
-
-struct ExportRow {
-    std::string Name;
-    std::string Address;
-    std::string Dpt;
-};
-
-ExportRow Row(int i) {
-    static const char* const dpts[] = {"DPST-1-1", "DPST-9-1", "DPST-5-1", "DPST-7-1", "DPT-14", "DPST-3-7"};
-    const int address = i % 32768;
-    return {"Room " + std::to_string(i / 40) + " K\xC3\xBC" + "che light " + std::to_string(i % 40),
-            std::to_string(address >> 11) + "/" + std::to_string((address >> 8) & 7) + "/" +
-                std::to_string(address & 255),
-            i % 50 == 0 ? std::string() : dpts[(address / 8) % 6]};
-}
-
-std::string Utf16TabCsv() {
-    std::string utf8 = "\"Group name\"\t\"Address\"\t\"Central\"\t\"Unfiltered\"\t\"Description\"\t"
-                       "\"DatapointType\"\t\"Security\"\r\n";
-    for (int i = 0; i < AddressRecords; ++i) {
-        const ExportRow r = Row(i);
-        utf8 +=
-            "\"" + r.Name + "\"\t\"" + r.Address + "\"\t\"\"\t\"\"\t\"\"\t\"" + r.Dpt + "\"\t\"Auto\"\r\n";
-    }
-    const std::string latin1 = *Utf8ToLatin1(utf8);
-    std::string out = "\xFF\xFE";
-    out.reserve(latin1.size() * 2 + 2);
-    for (char c : latin1) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
-std::string XmlFile() {
-    std::string out = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n"
-                      "<GroupAddress-Export xmlns=\"http://knx.org/xml/ga-export/01\">\r\n";
-    for (int i = 0; i < AddressRecords; ++i) {
-        const ExportRow r = Row(i);
-        if (i % 256 == 0)
-            out += std::string(i ? "    </GroupRange>\r\n" : "") + "    <GroupRange Name=\"Group " +
-                   std::to_string(i / 256) + "\">\r\n";
-        out += "      <GroupAddress Name=\"" + r.Name + "\" Address=\"" + r.Address + "\"" +
-               (r.Dpt.empty() ? std::string() : " DPTs=\"" + r.Dpt + "\"") + " />\r\n";
-    }
-    return out + "    </GroupRange>\r\n</GroupAddress-Export>\r\n";
-}
-
 const std::string& CsvFile() {
-    static const std::string file = Utf16TabCsv();
+    static const std::string file = bench::Utf16TabCsv();
     return file;
 }
 
 const std::string& Xml() {
-    static const std::string file = XmlFile();
+    static const std::string file = bench::XmlFile();
     return file;
 }
 

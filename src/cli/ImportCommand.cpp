@@ -100,14 +100,8 @@ int RunImport(const ImportOptions& options) {
     std::string out;
     if (options.WithSetup)
         out += setupLine + '\n';
-    for (const auto& range : result.Build.Ranges) {
-        TEibGroup group;
-        group.StartAddress = range.StartAddress;
-        group.EndAddress = range.EndAddress;
-        group.DatapointType = static_cast<std::int8_t>(range.Type);
-        group.AccessType = range.AccessType;
-        out += BuildGroupLine(group) + '\n';
-    }
+    for (const auto& range : result.Build.Ranges)
+        out += BuildGroupLine(ToGroup(range)) + '\n';
     std::cout << out;
     std::cerr << result.Summary << '\n';
     if (result.Build.Ranges.empty() && result.Build.Untyped > 0 &&

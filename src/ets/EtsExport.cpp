@@ -13,7 +13,6 @@ const char* const ProjectFileMessage =
     "This is an ETS project file; export the group addresses from ETS (CSV or XML) and import that file.";
 
 const char* const ExportImportFinishedMessage = "Finished import from ETS!";
-const char* const ExportOpenFilter = "ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|All files|*";
 
 std::string ExportStatusText(const ImportedRange& range) {
     return "Importing data from ETS [" + range.Name + ", datatype: \"" + range.DptText + "\"]...";

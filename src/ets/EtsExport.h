@@ -78,7 +78,6 @@ struct ImportRefusal {
 
 extern const char* const ProjectFileMessage;          // a zip: the ETS project archive instead of an export
 extern const char* const ExportImportFinishedMessage; // the window's notice at the end of such an import
-extern const char* const ExportOpenFilter;            // the window's open-file filter: ETS exports, all files
 
 // The window's status text for an offered range: "Importing data from ETS [name, datatype: "DPST-1-1"]...".
 std::string ExportStatusText(const ImportedRange& range);

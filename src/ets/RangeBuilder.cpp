@@ -61,6 +61,15 @@ std::string RangeText(const ImportedRange& range) {
 
 } // namespace
 
+TEibGroup ToGroup(const ImportedRange& range) {
+    TEibGroup group;
+    group.StartAddress = range.StartAddress;
+    group.EndAddress = range.EndAddress;
+    group.DatapointType = static_cast<std::int8_t>(range.Type);
+    group.AccessType = range.AccessType;
+    return group;
+}
+
 RangeBuild BuildRanges(std::vector<GroupAddressRecord> records, const RangeOptions& options) {
     RangeBuild build;
     build.Addresses = static_cast<int>(records.size());

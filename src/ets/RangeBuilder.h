@@ -2,6 +2,8 @@
 // From group addresses read out of an ETS export (CSV, XML, OPC, or a project file) to the gateway's ranges:
 // one address record per address found, one bad entry per address that cannot be taken, and the one builder
 // that resolves duplicates, sorts and joins.
+#include "model/EibGroup.h"
+
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -74,6 +76,9 @@ struct ImportedRange {
     std::string Name;    // the first address's name (a copy: ranges outlive the records)
     std::string DptText; // the first address's datatype text
 };
+
+// The range as the group line's buffer takes it (a range of Untyped keeps the index -1).
+TEibGroup ToGroup(const ImportedRange& range);
 
 struct RangeBuild {
     std::vector<ImportedRange> Ranges; // ascending by start address, never overlapping

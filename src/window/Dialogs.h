@@ -1,5 +1,6 @@
 #pragma once
-// The window's modal boxes and its open-file dialog behind one interface, so tests can answer them.
+// The window's modal boxes, its file dialogs and its password prompt behind one interface, so tests can
+// answer them.
 #include <optional>
 #include <string>
 
@@ -33,8 +34,9 @@ public:
     // behind the box's details button (the operating system's reason for a failure, for instance).
     virtual int MessageBox(const std::string& text, const std::string& title, int flags,
                            const std::string& detail = {}) = 0;
-    // Asks for an existing file; filter in the "Description (*.ext)|*.ext" form; the dialog starts in folder
-    // (the system's choice when empty). The path in UTF-8; nothing when cancelled.
+    // Asks for an existing file; filter in the "Description (*.ext)|*.ext" form, several such pairs joined by
+    // "|" (the first is chosen at first); the dialog starts in folder (the system's choice when empty). The
+    // path in UTF-8; nothing when cancelled.
     virtual std::optional<std::string> OpenFile(const std::string& filter,
                                                 const std::string& folder = {}) = 0;
     // Asks for a file to write, offering name in folder; a name typed without an extension gets the filter's
@@ -42,6 +44,9 @@ public:
     // cancelled.
     virtual std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
                                                 const std::string& name) = 0;
+    // Asks for a password in a modal box with one masked line, the prompt above it and OK and Cancel. The
+    // password as typed (UTF-8, possibly empty) on OK; nothing on Cancel.
+    virtual std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) = 0;
 };
 
 } // namespace zelo

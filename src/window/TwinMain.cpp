@@ -9,6 +9,7 @@
 #include "os/Files.h"
 #include "version/VersionInfo.h"
 #include "window/DeviceList.h"
+#include "window/ScopeExit.h"
 #include "window/StandardError.h"
 
 #include <algorithm>
@@ -43,18 +44,6 @@ public:
 
 private:
     int& Depth;
-};
-
-// Runs an action when the scope is left, however it is left.
-template <typename Action> class ScopeExit {
-public:
-    explicit ScopeExit(Action action) : Action_(std::move(action)) {}
-    ~ScopeExit() { Action_(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-    Action Action_;
 };
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {

@@ -3,6 +3,7 @@
 // controls of Controls.h. A view creates the controls, hands them over, and forwards the user's events to the
 // handlers through Run.
 #include "device/EibConverter.h"
+#include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
 #include "model/EibGroup.h"
 #include "os/Ports.h"
@@ -20,7 +21,26 @@
 
 namespace zelo {
 
-inline constexpr const char* OpenDialogFilter = "CSV File (*.csv)|*.csv";
+// The import's open-file dialog: ETS exports, ETS project files, every file.
+inline constexpr const char* ImportOpenFilter =
+    "ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|ETS project (*.knxproj)|*.knxproj|All files|*";
+// The title of the password prompt of a protected project file.
+extern const char* const ProjectPasswordTitle;
+// The status text once an import of today's exports has ended (an ETS3 import keeps its own).
+extern const char* const ExportImportEndedStatus;
+// Add all's question when ranges without a datapoint type lie ahead.
+std::string UntypedRangesQuestion(int ranges);
+
+// An import of today's exports: the ranges built from the file (untyped ones kept), offered one by one.
+struct ExportSession {
+    DetectedExport Detected;
+    std::shared_ptr<TextStore> Texts;        // the records' names and datatype texts
+    std::vector<GroupAddressRecord> Records; // kept for Add all, which may build again with untyped as other
+    RangeBuild Build;
+    std::vector<std::string> Warnings; // the reader's and the builder's
+    std::string Summary;               // as zeloctl gives it, untyped ranges counted as kept
+    std::size_t Next = 0;              // the range the next step offers
+};
 // Command lists are plain text files, one command per line: what zeloctl check and download take.
 inline constexpr const char* CommandListFilter = "Command list (*.txt)|*.txt|All files (*.*)|*.*";
 inline constexpr const char* SaveChangesQuestion = "Save changes to the command list?";
@@ -109,6 +129,9 @@ public:
     void btnIgnoreClick();
     void btnImportClick();
     void btnAbortClick();
+    // Imports a file as the Import button does once its dialog has given the path (a file dropped on the
+    // window takes this way too). Does nothing while an import runs.
+    void ImportFile(const std::string& path);
     void btnDownloadClick();
     void btnExitClick();
     void btnOpenClick();
@@ -177,8 +200,6 @@ private:
     // Sets the device setup controls from a setup line; false when the line is none.
     bool TakeSetupLine(const std::string& line);
     void OpenOrImport(const std::string& path);
-    // Starts the import of an ETS export.
-    void ImportFile(const std::string& path);
     void RememberFolder(const std::string& path);
     void SetModified(bool modified);
     void UpdateCaption();
@@ -200,7 +221,25 @@ private:
     void EndDownload();
     // Advances to the next range and shows it; a range offers itself in the controls.
     ImportStep StepImport();
-    void ShowImportNotice(const std::string& text);
+    // The import's start once the file is read: the ETS3 stepper over its lines, or today's formats.
+    void StartEts3Import(std::vector<std::string> lines);
+    void StartExportImport(ExportReading reading);
+    void StepExport();
+    void OfferExportRange(const ImportedRange& range);
+    void AddAllExport();
+    void AddAllEts3();
+    struct AddAllCount {
+        int Added = 0;
+        int Present = 0; // equal to a range of the list, or replaced one with the user's consent
+    };
+    // Adds the range in CurrentGroup during Add all and counts it; a full table ends the import.
+    void AddForAll(AddAllCount& count);
+    // Ends an import: the controls back in their free state, the status text given.
+    void EndImport(const char* status);
+    // The notice at an import's end; detail (the reading's summary and warnings) behind its details button.
+    void ShowImportNotice(const std::string& text, const std::string& detail = {});
+    // Checks exactly the given row of EibDptList (none for -1), writing only the marks that change.
+    void CheckOnly(int row);
     DptListState ReadDptList() const;
     void WriteDptList(const DptListState& state);
 
@@ -215,6 +254,7 @@ private:
     bool CloseRequested_ = false;
     bool RestoringFocus_ = false;
     std::unique_ptr<EtsImporter> Importer_;
+    std::unique_ptr<ExportSession> Export_; // set while today's formats are imported
     DatapointOffer Offer_;
 
     PortLister ListPorts_;

@@ -39,6 +39,11 @@ public:
         return Folder + "/gateway.txt";
     }
     std::string Folder;
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
+        std::fprintf(stderr, "password prompt: %s\n", prompt.c_str());
+        Failed = true;
+        return std::nullopt;
+    }
     bool Failed = false;
 };
 

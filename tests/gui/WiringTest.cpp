@@ -670,9 +670,11 @@ TEST(View, BoxesShowPlainTextAndTheirButtons) {
 TEST(View, FileFilterForTheQtDialog) {
     const struct {
         std::string Filter, Qt;
-    } cases[] = {{"CSV File (*.csv)|*.csv", "CSV File (*.csv)"},
-                 {"CSV File (*.csv)|*.csv|All files (*.*)|*.*", "CSV File (*.csv);;All files (*.*)"},
-                 {"Text|*.txt;*.log", "Text (*.txt *.log)"}};
+    } cases[] = {
+        {"CSV File (*.csv)|*.csv", "CSV File (*.csv)"},
+        {"CSV File (*.csv)|*.csv|All files (*.*)|*.*", "CSV File (*.csv);;All files (*.*)"},
+        {"Text|*.txt;*.log", "Text (*.txt *.log)"},
+        {ImportOpenFilter, "ETS export (*.csv *.xml *.esf);;ETS project (*.knxproj);;All files (*)"}};
     for (const auto& c : cases)
         EXPECT_EQ(QtFileFilter(c.Filter), c.Qt);
     const struct {
@@ -732,6 +734,65 @@ TEST(Program, TerminationSignalKeepsTheUnsavedList) {
     ViewHarness next;
     QApplication::processEvents();
     EXPECT_FALSE(std::filesystem::exists(TwinMain::RecoveryFileName(next.SettingsPath)));
+}
+
+// Runs `answer` on the application's modal dialog once its event loop runs it; gives up after many turns
+// of the loop, so a dialog that never comes fails the test instead of blocking it.
+void AnswerModal(std::function<void(QWidget*)> answer, int turns = 1000) {
+    QTimer::singleShot(0, [answer = std::move(answer), turns] {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            answer(dialog);
+        else if (turns > 0)
+            AnswerModal(answer, turns - 1);
+        else
+            ADD_FAILURE() << "no modal dialog came";
+    });
+}
+
+TEST(View, PasswordPromptIsMaskedPlainAndAnswered) {
+    const struct {
+        const char* Name;
+        QString Typed;
+        bool Accept; // Enter, else Escape
+        std::optional<std::string> Answer;
+    } rows[] = {
+        {"typed and Enter", QStringLiteral("test"), true, "test"},
+        {"not ASCII", QStringLiteral("Gr\u00FC\u00DFe \u20AC"), true,
+         "Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC"},
+        {"empty", QString(), true, ""},
+        {"Escape", QStringLiteral("secret"), false, std::nullopt},
+    };
+    // The prompt may carry a file's name: it is never read as rich text.
+    const std::string prompt = "This project is protected by a password.\n<b>P-0001</b>.knxproj";
+    QtDialogs dialogs;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        QLineEdit::EchoMode echo = QLineEdit::Normal;
+        QString title;
+        std::vector<QString> labels;
+        AnswerModal([&](QWidget* dialog) {
+            title = dialog->windowTitle();
+            for (const QLabel* label : dialog->findChildren<QLabel*>())
+                if (label->textFormat() == Qt::PlainText)
+                    labels.push_back(label->text());
+            auto* field = dialog->findChild<QLineEdit*>(QLatin1String(PasswordFieldName));
+            if (field == nullptr) {
+                ADD_FAILURE() << "no password field";
+                dialog->close();
+                return;
+            }
+            echo = field->echoMode();
+            // As a key press that brings text (keyClicks takes only ASCII).
+            if (!row.Typed.isEmpty())
+                QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, row.Typed, Qt::NoModifier);
+            QTest::keyClick(field, row.Accept ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        EXPECT_EQ(dialogs.AskPassword(prompt, "Project password"), row.Answer);
+        EXPECT_EQ(echo, QLineEdit::Password);
+        EXPECT_EQ(Text(title), "Project password");
+        EXPECT_EQ(labels, std::vector<QString>{QString::fromStdString(prompt)});
+    }
 }
 
 } // namespace

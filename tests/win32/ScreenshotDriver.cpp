@@ -31,6 +31,11 @@ public:
     std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
+        std::printf("password prompt: %s\n", prompt.c_str());
+        Failed = true;
+        return std::nullopt;
+    }
     bool Failed = false;
 };
 

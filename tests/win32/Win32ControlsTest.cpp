@@ -2,6 +2,7 @@
 // rule, the boxes, the gauge and the command list's edit control.
 #include "Win32TestSupport.h"
 #include "model/DatapointTypes.h"
+#include "window/TwinMain.h"
 #include "window/win32/Win32CheckList.h"
 #include "window/win32/Win32Control.h"
 #include "window/win32/Win32Dialogs.h"
@@ -64,6 +65,8 @@ TEST(Win32Dialogs, FiltersAndBoxTextsTakeTheFormsWindowsWants) {
         {"CSV File (*.csv)|*.csv", L"CSV File (*.csv)\0*.csv\0\0"s},
         {"CSV File (*.csv)|*.csv|All files|*.*", L"CSV File (*.csv)\0*.csv\0All files\0*.*\0\0"s},
         {"Lists", L"Lists\0*.*\0\0"s},
+        {ImportOpenFilter, L"ETS export (*.csv *.xml *.esf)\0*.csv;*.xml;*.esf\0ETS project (*.knxproj)\0"
+                           L"*.knxproj\0All files\0*\0\0"s},
         {"", L"\0\0"s},
     };
     for (const auto& row : filters) {
@@ -272,6 +275,34 @@ TEST_F(MinimalWindow, RealBoxesShowTheirTitleAndTextAndReturnTheButtonPressed) {
         EXPECT_EQ(answerer.Boxes[0].HasNo,
                   (row.Flags & 0x0F) == box::YesNo || (row.Flags & 0x0F) == box::YesNoToAll);
         EXPECT_TRUE(::IsWindowEnabled(Window.Handle())) << "the owner is enabled again after the box";
+    }
+}
+
+TEST_F(MinimalWindow, ThePasswordPromptIsMaskedAndGivesWhatWasTypedOnOk) {
+    Win32Dialogs dialogs;
+    dialogs.SetOwner(Window.Handle());
+    const struct {
+        const char* Name;
+        std::wstring Typed;
+        int Answer;
+        std::optional<std::string> Expected;
+    } rows[] = {
+        {"OK", L"test", IDOK, "test"},
+        {"not ASCII", L"Gr\u00FC\u00DFe \u20AC\U0001F600", IDOK,
+         "Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {"Cancel", L"test", IDCANCEL, std::nullopt},
+    };
+    const std::string prompt = "This project is protected by a password.\n&Enter it:";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        BoxAnswerer answerer(row.Answer, row.Typed);
+        EXPECT_EQ(dialogs.AskPassword(prompt, "Project password"), row.Expected);
+        ASSERT_EQ(answerer.Boxes.size(), 1u);
+        EXPECT_EQ(answerer.Boxes[0].Title, "Project password");
+        EXPECT_EQ(answerer.Boxes[0].Text, prompt) << "shown as it is, the ampersand too";
+        EXPECT_TRUE(answerer.Boxes[0].Masked);
+        EXPECT_TRUE(::IsWindowEnabled(Window.Handle())) << "the owner is enabled again after the prompt";
     }
 }
 

@@ -1,4 +1,5 @@
 #include "Win32TestSupport.h"
+#include "window/win32/Win32Dialogs.h"
 #include "window/win32/Win32Text.h"
 
 #include <cstdint>
@@ -45,10 +46,13 @@ LRESULT CALLBACK BoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
         if (std::wcscmp(windowClass, L"#32770") == 0) {
             // A box's text is the static control with the ID 0xFFFF; a file dialog has its name field in
             // cmb13 (0x47C) or edt1 (0x480).
+            HWND password = ::GetDlgItem(window, win32::PasswordFieldId);
             const BoxAnswerer::Seen seen{WindowText(window), WindowText(::GetDlgItem(window, 0xFFFF)),
-                                         ::GetDlgItem(window, IDNO) != nullptr};
+                                         ::GetDlgItem(window, IDNO) != nullptr,
+                                         password != nullptr &&
+                                             (::GetWindowLongPtrW(password, GWL_STYLE) & ES_PASSWORD) != 0};
             if (!ActiveAnswerer->FileName_.empty()) {
-                for (const int field : {0x47C, 0x480})
+                for (const int field : {0x47C, 0x480, win32::PasswordFieldId})
                     if (::GetDlgItem(window, field) != nullptr)
                         ::SetDlgItemTextW(window, field, ActiveAnswerer->FileName_.c_str());
             }

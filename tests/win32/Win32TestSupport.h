@@ -14,8 +14,9 @@ namespace zelo::test {
 // Dispatches every message that is waiting (posted leave events, paints), with the dialog keys of `dialog`.
 void PumpPending(HWND dialog = nullptr);
 
-// Real message boxes and file dialogs of this thread are answered the moment they become active; what they
-// showed is kept. A file dialog gets fileName typed into its name field first.
+// Real message boxes, file dialogs and password prompts of this thread are answered the moment they become
+// active; what they showed is kept. A file dialog gets fileName typed into its name field first, a password
+// prompt into its masked field.
 class BoxAnswerer {
 public:
     explicit BoxAnswerer(int answer, std::wstring fileName = {});
@@ -27,6 +28,7 @@ public:
         std::string Title;
         std::string Text;
         bool HasNo = false;
+        bool Masked = false; // a password field that hides what is typed
     };
     std::vector<Seen> Boxes;
 

@@ -7,8 +7,8 @@
 namespace zelo::test {
 
 // Starts an import of the given file content: the dialog offers the file, Import is clicked.
-inline void Import(FakeWindow& w, const std::string& content) {
-    w.Boxes.Files.push_back(w.Dir.Write("export.csv", content));
+inline void Import(FakeWindow& w, const std::string& content, const std::string& name = "export.csv") {
+    w.Boxes.Files.push_back(w.Dir.Write(name, content));
     w.Click(w.btnImport);
 }
 

@@ -53,7 +53,8 @@ TEST(Import, DialogFilterAndCancel) {
     EXPECT_EQ(ImportButtons(w), "IA");
     const std::string status = w.labStatus.Value;
     w.Click(w.btnImport);
-    ASSERT_EQ(w.Boxes.Filters, Lines{"CSV File (*.csv)|*.csv"});
+    ASSERT_EQ(w.Boxes.Filters, Lines{"ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|ETS project "
+                                     "(*.knxproj)|*.knxproj|All files|*"});
     EXPECT_EQ(ImportButtons(w), "IA");
     EXPECT_TRUE(w.Boxes.Boxes.empty());
     EXPECT_FALSE(w.Logic().Importing);
@@ -66,8 +67,11 @@ TEST(Import, EmptyFileAndWrongFormat) {
         std::string notice;
     } cases[] = {
         {"", "Finished import from ETS3!"},
-        {FieldsLine(45) + "\r\n" + EtsLine({}), "Import file has wrong format!"},
-        {"\r\n" + EtsLine({}), "Import file has wrong format!"},
+        // The second line names the file's line, so the user can find it.
+        {FieldsLine(45) + "\r\n" + EtsLine({}),
+         "Import file has wrong format!\nLine 1 has 45 fields; an ETS3 export line has 46 or more."},
+        {"\r\n" + EtsLine({}),
+         "Import file has wrong format!\nLine 1 is empty; an ETS3 export line has 46 or more fields."},
     };
     for (const auto& c : cases) {
         FakeWindow w;
@@ -188,7 +192,8 @@ TEST(Import, AddressThatDoesNotReadIsShownAndPassedOver) {
     Import(w, EtsFile({{"A", "1/0/0", "1b"}, {"Bad", "1/9/0", "2B", "M", "D"}, {"C", "1/2/0", "4B"}}));
     w.Click(w.btnIgnore);
     ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-    EXPECT_EQ(w.Boxes.Boxes[0].Text, StandardErrorText(InvalidGroupAddressMessage));
+    EXPECT_EQ(w.Boxes.Boxes[0].Text,
+              std::string(InvalidGroupAddressMessage) + "\nLine 2 holds the address \"1/9/0\".");
     EXPECT_EQ(w.Boxes.Boxes[0].Title, ApplicationTitle);
     EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::Ok | box::IconError);
     // The status names the line; the controls still show the range before; nothing can be accepted.
@@ -304,7 +309,9 @@ TEST(Import, AddAllStopsAtAWronglyFormattedLine) {
     w.Click(w.btnAddAll);
     EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG1/0/0=BIT;RW"}));
     ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-    EXPECT_EQ(w.Boxes.Boxes[0].Text, "Import file has wrong format!\n\n1 range added, 0 ranges skipped.");
+    EXPECT_EQ(w.Boxes.Boxes[0].Text,
+              "Import file has wrong format!\nLine 2 is empty; an ETS3 export line has 46 "
+              "or more fields.\n\n1 range added, 0 ranges skipped.");
     ExpectIdleAfterImport(w);
 }
 

@@ -38,4 +38,15 @@ std::optional<std::string> ScriptedDialogs::SaveFile(const std::string& filter, 
     return file;
 }
 
+std::optional<std::string> ScriptedDialogs::AskPassword(const std::string& prompt, const std::string& title) {
+    Prompts.push_back({prompt, title});
+    if (Passwords.empty()) {
+        ADD_FAILURE() << "unscripted password prompt: " << prompt;
+        return std::nullopt;
+    }
+    auto password = Passwords.front();
+    Passwords.pop_front();
+    return password;
+}
+
 } // namespace zelo::test

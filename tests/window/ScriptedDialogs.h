@@ -16,7 +16,12 @@ struct ShownBox {
     std::string Detail;
 };
 
-// A question nobody scripted is a test failure (answered No).
+struct ShownPrompt {
+    std::string Prompt;
+    std::string Title;
+};
+
+// A question or a password prompt nobody scripted is a test failure (answered No, or cancelled).
 class ScriptedDialogs : public Dialogs {
 public:
     int MessageBox(const std::string& text, const std::string& title, int flags,
@@ -24,6 +29,7 @@ public:
     std::optional<std::string> OpenFile(const std::string& filter, const std::string& folder = {}) override;
     std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
                                         const std::string& name) override;
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
 
     std::vector<ShownBox> Boxes;
     std::deque<int> Answers;
@@ -39,6 +45,8 @@ public:
     };
     std::vector<SaveRequest> Saves;
     std::deque<std::optional<std::string>> SaveNames;
+    std::vector<ShownPrompt> Prompts;
+    std::deque<std::optional<std::string>> Passwords; // nullopt: Cancel
 };
 
 } // namespace zelo::test

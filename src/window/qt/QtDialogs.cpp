@@ -1,7 +1,12 @@
 #include "window/qt/QtDialogs.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QStringList>
+#include <QVBoxLayout>
 
 namespace zelo {
 
@@ -129,6 +134,31 @@ std::optional<std::string> QtDialogs::SaveFile(const std::string& filter, const 
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<std::string> QtDialogs::AskPassword(const std::string& prompt, const std::string& title) {
+    QDialog dialog(Parent);
+    dialog.setWindowTitle(QString::fromStdString(title));
+    auto* layout = new QVBoxLayout(&dialog);
+    // The prompt may name a file: shown as it is, never as rich text.
+    auto* label = new QLabel(QString::fromStdString(prompt), &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* field = new QLineEdit(&dialog);
+    field->setObjectName(QLatin1String(PasswordFieldName));
+    field->setEchoMode(QLineEdit::Password);
+    field->setMinimumWidth(dialog.fontMetrics().averageCharWidth() * 40);
+    label->setBuddy(field);
+    layout->addWidget(field);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    field->setFocus();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return field->text().toStdString();
 }
 
 } // namespace zelo

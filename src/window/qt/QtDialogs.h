@@ -18,6 +18,7 @@ public:
     std::optional<std::string> OpenFile(const std::string& filter, const std::string& folder = {}) override;
     std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
                                         const std::string& name) override;
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
 
     // The box MessageBox shows, not shown yet: texts as plain text, the icon and buttons of flags.
     std::unique_ptr<QMessageBox> MakeBox(const std::string& text, const std::string& title, int flags,
@@ -28,6 +29,9 @@ public:
 private:
     QWidget* Parent;
 };
+
+// The password prompt's masked field, by its object name.
+inline constexpr const char* PasswordFieldName = "password";
 
 // "CSV File (*.csv)|*.csv" -> "CSV File (*.csv)": the descriptions carry the patterns already.
 std::string QtFileFilter(const std::string& filter);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 namespace zelo::win32 {
@@ -137,6 +138,117 @@ std::optional<std::string> Win32Dialogs::OpenFile(const std::string& filter, con
 std::optional<std::string> Win32Dialogs::SaveFile(const std::string& filter, const std::string& folder,
                                                   const std::string& name) {
     return FileDialog(Owner_, true, filter, folder, name);
+}
+
+namespace {
+
+// A dialog template built in memory: DLGTEMPLATE with a font, then one DLGITEMTEMPLATE per control, each
+// aligned to four bytes. Sizes are dialog units.
+class DialogTemplate {
+public:
+    DialogTemplate(DWORD style, short width, short height) {
+        Dword(style | DS_SETFONT);
+        Dword(0); // extended style
+        CountAt_ = Words_.size();
+        Words_.push_back(0); // number of controls, counted as they are added
+        Rect(0, 0, width, height);
+        Words_.push_back(0); // no menu
+        Words_.push_back(0); // the standard dialog class
+        Text(L"");           // the title is set when the dialog starts
+        Words_.push_back(8);
+        Text(L"MS Shell Dlg");
+    }
+
+    // A control of a predefined class (0x80 button, 0x81 edit, 0x82 static).
+    void Control(WORD windowClass, DWORD style, int id, short x, short y, short width, short height,
+                 const wchar_t* text = L"") {
+        if (Words_.size() % 2 != 0)
+            Words_.push_back(0);
+        Dword(style | WS_CHILD | WS_VISIBLE);
+        Dword(0);
+        Rect(x, y, width, height);
+        Words_.push_back(static_cast<WORD>(id));
+        Words_.push_back(0xFFFF);
+        Words_.push_back(windowClass);
+        Text(text);
+        Words_.push_back(0); // no creation data
+        ++Words_[CountAt_];
+    }
+
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(Words_.data()); }
+
+private:
+    void Dword(DWORD value) {
+        Words_.push_back(LOWORD(value));
+        Words_.push_back(HIWORD(value));
+    }
+    void Rect(short x, short y, short width, short height) {
+        for (const short value : {x, y, width, height})
+            Words_.push_back(static_cast<WORD>(value));
+    }
+    void Text(const wchar_t* text) {
+        for (; *text != L'\0'; ++text)
+            Words_.push_back(static_cast<WORD>(*text));
+        Words_.push_back(0);
+    }
+
+    // WORDs, so the start is aligned as the template needs it.
+    std::vector<WORD> Words_;
+    std::size_t CountAt_ = 0;
+};
+
+struct PasswordRequest {
+    std::wstring Prompt;
+    std::wstring Title;
+    std::optional<std::wstring> Answer;
+};
+
+INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        const auto* request = reinterpret_cast<const PasswordRequest*>(lParam);
+        ::SetWindowTextW(dialog, request->Title.c_str());
+        ::SetDlgItemTextW(dialog, PasswordPromptId, request->Prompt.c_str());
+        ::SetFocus(::GetDlgItem(dialog, PasswordFieldId));
+        return FALSE; // the focus is set
+    }
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        if (id != IDOK && id != IDCANCEL)
+            return FALSE;
+        auto* request = reinterpret_cast<PasswordRequest*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+        if (id == IDOK) {
+            HWND field = ::GetDlgItem(dialog, PasswordFieldId);
+            std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(field)) + 1, L'\0');
+            text.resize(static_cast<std::size_t>(
+                ::GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
+            request->Answer = std::move(text);
+        }
+        ::EndDialog(dialog, id);
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> Win32Dialogs::AskPassword(const std::string& prompt, const std::string& title) {
+    DialogTemplate form(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 220, 82);
+    // The prompt as plain text over up to four lines; the field masked, with OK as the default button.
+    form.Control(0x82, SS_LEFT | SS_NOPREFIX, PasswordPromptId, 7, 7, 206, 34);
+    form.Control(0x81, ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, PasswordFieldId, 7, 43, 206,
+                 13);
+    form.Control(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 109, 62, 50, 14, L"OK");
+    form.Control(0x80, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 163, 62, 50, 14, L"Cancel");
+    PasswordRequest request{Widen(prompt), Widen(title), std::nullopt};
+    const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), form.Get(), Owner_,
+                                                     PasswordDialogProc, reinterpret_cast<LPARAM>(&request));
+    if (result != IDOK || !request.Answer)
+        return std::nullopt;
+    return Narrow(*request.Answer);
 }
 
 } // namespace zelo::win32

@@ -1,6 +1,7 @@
 #pragma once
-// The modal boxes and the file dialogs of the Windows view: MessageBoxW (a task dialog for the buttons no
-// message box has), GetOpenFileNameW and GetSaveFileNameW.
+// The modal boxes, the file dialogs and the password prompt of the Windows view: MessageBoxW (a task dialog
+// for the buttons no message box has), GetOpenFileNameW, GetSaveFileNameW, and a small dialog made from a
+// template in memory.
 #include "window/Dialogs.h"
 #include "window/win32/Win32Api.h"
 
@@ -19,10 +20,15 @@ public:
     std::optional<std::string> OpenFile(const std::string& filter, const std::string& folder = {}) override;
     std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
                                         const std::string& name) override;
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
 
 private:
     HWND Owner_ = nullptr;
 };
+
+// The controls of the password prompt: the prompt's text (as a message box's text) and the masked field.
+inline constexpr int PasswordPromptId = 0xFFFF;
+inline constexpr int PasswordFieldId = 100;
 
 // A message box has no details button: the detail follows the text after an empty line.
 std::string MessageBoxText(const std::string& text, const std::string& detail);
