@@ -16,6 +16,7 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 namespace zelo {
@@ -86,12 +87,28 @@ std::string Lowered(std::string text) {
     return text;
 }
 
-// A command list rather than an ETS export: a .txt file, or one whose first line is a command.
-bool IsCommandListFile(const std::string& path, std::string_view bytes) {
+bool EndsWith(const std::string& text, std::string_view suffix) {
+    return text.size() > suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// A command list rather than an ETS export: told by the extension where it says, else by the first line (a
+// command). Only the file's beginning is read for that; a file that cannot be read is taken for a list, whose
+// opening then says why.
+bool IsCommandListFile(const std::string& path) {
     const std::string name = Lowered(BaseName(path));
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0)
+    if (EndsWith(name, ".txt"))
         return true;
-    const std::vector<std::string> lines = CommandListFromFile(bytes.substr(0, 4096));
+    for (const char* extension : {".csv", ".xml", ".esf", ".knxproj"})
+        if (EndsWith(name, extension))
+            return false;
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    if (!in)
+        return true;
+    std::string start(4096, '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<std::size_t>(in.gcount()));
+    const std::vector<std::string> lines = CommandListFromFile(start);
     return !lines.empty() && (StartsWith(lines.front(), "#SETUP=") || StartsWith(lines.front(), "#DG"));
 }
 
@@ -512,14 +529,7 @@ void TwinMain::SaveAsClick() {
 }
 
 void TwinMain::OpenOrImport(const std::string& path) {
-    std::string bytes;
-    try {
-        bytes = os::ReadWholeFile(os::NarrowFileName(path));
-    } catch (const Exception& error) {
-        ShowMessage(error.Message(), box::Ok | box::IconError);
-        return;
-    }
-    if (IsCommandListFile(path, bytes)) {
+    if (IsCommandListFile(path)) {
         if (QuerySaveChanges())
             OpenList(path);
         return;
