@@ -35,7 +35,10 @@ public:
         // The question about ranges without a type: left out, as zeloctl does by default.
         return (flags & 0x0F) == zelo::box::YesNoCancel ? zelo::box::IdNo : zelo::box::IdOk;
     }
-    std::optional<std::string> OpenFile(const std::string&) override { return File; }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&) override { return File; }
+    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
         std::fprintf(stderr, "unexpected password prompt: %s\n", prompt.c_str());
         std::exit(1);

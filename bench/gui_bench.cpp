@@ -25,7 +25,12 @@ public:
         std::fprintf(stderr, "unexpected box: %s\n", text.c_str());
         std::exit(1);
     }
-    std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
         std::fprintf(stderr, "unexpected password prompt: %s\n", prompt.c_str());
         std::exit(1);

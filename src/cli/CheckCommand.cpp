@@ -1,5 +1,5 @@
 #include "cli/Cli.h"
-#include "commands/CommandLine.h"
+#include "commands/CommandList.h"
 #include "model/Text.h"
 
 #include <iostream>
@@ -16,17 +16,12 @@ void AddCheck(CLI::App& app, Runner& run) {
     command->callback([&run, file] {
         run = [file] {
             const std::vector<std::string> lines = ReadCommandList(*file);
-            int bad = 0;
-            for (std::size_t i = 0; i < lines.size(); ++i) {
-                ParsedLine parsed = ParseCommandLine(lines[i]);
-                if (parsed.Kind == LineKind::Invalid) {
-                    // The reason may quote the line, and the line may hold anything.
-                    std::cout << "line " << i + 1 << ": " << EscapeControlCharacters(parsed.Reason) << '\n';
-                    ++bad;
-                }
-            }
-            std::cerr << lines.size() << " lines, " << bad << " malformed\n";
-            return bad == 0 ? int{ExitOk} : int{ExitBadInput};
+            const std::vector<RefusedLine> refused = CheckCommandList(lines);
+            // The reason may quote the line, and the line may hold anything.
+            for (const RefusedLine& line : refused)
+                std::cout << "line " << line.Number << ": " << EscapeControlCharacters(line.Reason) << '\n';
+            std::cerr << lines.size() << " lines, " << refused.size() << " malformed\n";
+            return refused.empty() ? int{ExitOk} : int{ExitBadInput};
         };
     });
 }

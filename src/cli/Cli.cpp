@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 #include "commands/CommandLine.h"
+#include "commands/CommandList.h"
 #include "model/Address.h"
 #include "model/Error.h"
 #include "model/Text.h"
@@ -17,7 +18,7 @@ std::string ReadInput(const std::string& path) {
 }
 
 std::vector<std::string> ReadCommandList(const std::string& path) {
-    return SplitLines(DecodeTextFile(ReadInput(path), SingleByteCharset::Latin1), ZeroByte::Kept);
+    return CommandListFromFile(ReadInput(path));
 }
 
 void SetupOptions::AddTo(CLI::App& command) {

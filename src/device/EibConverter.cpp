@@ -148,6 +148,9 @@ std::string InterruptedMessage(int linesLoaded) {
 DownloadInterrupted::DownloadInterrupted(int linesLoaded)
     : Exception(InterruptedMessage(linesLoaded)), LinesLoaded_(linesLoaded) {}
 
+DownloadLineError::DownloadLineError(const std::string& message, int lineNumber)
+    : Exception(message), LineNumber_(lineNumber) {}
+
 void TEibConverter::StopIfRequested(int linesLoaded) {
     // The window gets its events once per answer even when the gateway answers faster than a waiting slice,
     // and whoever asks for a stop (a Stop button, a termination request) is heard before the next line goes.
@@ -167,9 +170,9 @@ void TEibConverter::Download(const std::vector<std::string>& lines) {
     } clearStop{StopRequested_};
     // Checked before anything is erased: a list the gateway cannot take must not cost it its configuration.
     if (auto bad = FirstLineWithoutSingleByteForm(lines))
-        throw Exception(FormatMessage(LineNotSingleByteMessage, std::to_string(*bad)));
+        throw DownloadLineError(FormatMessage(LineNotSingleByteMessage, std::to_string(*bad)), *bad);
     if (auto bad = FirstLineWithZeroByte(lines))
-        throw Exception(FormatMessage(LineWithZeroByteMessage, std::to_string(*bad)));
+        throw DownloadLineError(FormatMessage(LineWithZeroByteMessage, std::to_string(*bad)), *bad);
     if (StopRequested_)
         throw DownloadInterrupted(-1);
     const int n = static_cast<int>(lines.size());
@@ -183,10 +186,11 @@ void TEibConverter::Download(const std::vector<std::string>& lines) {
         SendCommand(Utf8ToLatin1(lines[i]).value_or(std::string{}));
         if (!ReadAnswer()) {
             ShowStatus("Failed to load new configuration!", number);
-            throw Exception(
+            throw DownloadLineError(
                 FormatMessage("Error \"%s\" occured while configuring device!\nPlease check line " +
                                   std::to_string(number) + " of configuration list!",
-                              LastError));
+                              LastError),
+                number);
         }
         // The last line's answer ends the download anyway: a request that comes with it changes nothing.
         if (number < n)
@@ -200,6 +204,10 @@ void TEibConverter::SaveSettings(const std::string& fileName) {
     IniFile ini = IniFile::Load(fileName);
     ini.WriteString(SettingsSection, "Device", Device());
     ini.WriteInteger(SettingsSection, "Baudrate", Baudrate());
+    if (TcpDevice()) {
+        ini.WriteString(SettingsSection, "Host", Host());
+        ini.WriteString(SettingsSection, "Port", Port());
+    }
     ini.Save(fileName);
 }
 

@@ -61,6 +61,8 @@ public:
     // byte stops the download before anything is erased. A stop request (RequestStop) ends it between two
     // lines with DownloadInterrupted.
     virtual void Download(const std::vector<std::string>& lines);
+    // Writes Device and Baudrate to the settings file's section, and Host and Port only while the link is
+    // the TCP one: a serial link's section stays as it always was.
     virtual void SaveSettings(const std::string& fileName);
     virtual void LoadSettings(const std::string& fileName);
 
@@ -84,6 +86,17 @@ public:
 
 private:
     int LinesLoaded_;
+};
+
+// A download that ended at a line of the list: refused by the gateway, or one that cannot be sent (a
+// character outside Latin-1, a zero byte). LineNumber counts from 1, so a window can point at the line.
+class DownloadLineError : public Exception {
+public:
+    DownloadLineError(const std::string& message, int lineNumber);
+    int LineNumber() const { return LineNumber_; }
+
+private:
+    int LineNumber_;
 };
 
 // The message that stops a download of a line with a character outside Latin-1; "%s" takes the line number.

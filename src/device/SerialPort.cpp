@@ -193,6 +193,10 @@ void TSerialPort::SetDevice(const std::string& value) {
     Timeout = Device_ == TcpDeviceName ? 5000 : 1000;
 }
 
+bool TSerialPort::TcpDevice() const {
+    return Device_ == TcpDeviceName;
+}
+
 void TSerialPort::SetHost(const std::string& value) {
     if (!IsOpen())
         Host_ = value;

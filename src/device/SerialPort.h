@@ -57,6 +57,8 @@ public:
     std::uint8_t Parity() const { return Parity_; }
     std::uint8_t FlowControl() const { return FlowControl_; }
     bool TcpMode() const { return TcpMode_; }
+    // The device name chooses the TCP link (TcpMode follows it at the next Open).
+    bool TcpDevice() const;
 
     // Time limit of one Read in milliseconds.
     std::int64_t Timeout = 0;

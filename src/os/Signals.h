@@ -16,4 +16,8 @@ int TerminationRequest();
 // -1 where the system has none (Windows: the view asks TerminationRequest, or handles WM_ENDSESSION).
 int TerminationDescriptor();
 
+// Empties TerminationDescriptor once its wake-up has been seen, so a watcher is not woken again for the same
+// request. TerminationRequest stays as it is.
+void AcknowledgeTerminationRequest();
+
 } // namespace zelo::os

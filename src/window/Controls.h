@@ -8,6 +8,7 @@
 //   a toggle, a choice, typing into the command list, the close box) are forwarded to the logic's handlers.
 // - Enabled() is the control's own state. Disabling a container makes its contents unusable without changing
 //   their own states, so enabling it again gives each control its state back.
+// - Visible() is the control's own state too: a control set visible shows whenever its window does.
 #include <string>
 #include <vector>
 
@@ -18,13 +19,15 @@ public:
     virtual ~IControl() = default;
     virtual bool Enabled() const = 0;
     virtual void SetEnabled(bool enabled) = 0;
+    virtual bool Visible() const = 0;
+    virtual void SetVisible(bool visible) = 0;
     // Moves the keyboard focus here. The field that loses it is not being left by the user (see TwinMain).
     virtual void SetFocus() = 0;
 };
 
 // A panel holding other controls.
 using IContainer = IControl;
-// A push button; its caption and accelerator are the view's.
+// A push button; its caption and accelerator are the view's. Also a label the logic shows or hides.
 using IButton = IControl;
 
 // A single-line edit field.
@@ -88,6 +91,10 @@ public:
     // The whole text, lines joined by "\n".
     virtual std::string Text() const = 0;
     virtual void SetText(const std::string& text) = 0;
+    // Puts the cursor at the start of the line and scrolls it into view.
+    virtual void ScrollToLine(int index) = 0;
+    // Selects the whole line (the cursor at its start) and scrolls it into view.
+    virtual void SelectLine(int index) = 0;
 };
 
 // A label the logic writes; RepaintNow shows a new text at once, even while a handler still runs.
@@ -142,6 +149,11 @@ struct WindowControls {
     ICheckBox* chkPrintSource = nullptr;
     ICheckBox* chkPrintHex = nullptr;
     ICheckBox* chkFullDuplex = nullptr;
+    // The TCP link's address, shown only while the device is TCP/IP
+    IControl* labHost = nullptr;
+    IEditField* txtHost = nullptr;
+    IControl* labPort = nullptr;
+    IEditField* txtPort = nullptr;
     // Group addresses
     IEditField* txtGrpAdrStart = nullptr;
     IEditField* txtGrpAdrEnd = nullptr;
@@ -155,7 +167,10 @@ struct WindowControls {
     // Progress
     ILabel* labStatus = nullptr;
     IGauge* ProgressBar = nullptr;
+    IButton* btnStop = nullptr;
     // Buttons
+    IButton* btnOpen = nullptr;
+    IButton* btnSave = nullptr;
     IButton* btnDownload = nullptr;
     IButton* btnExit = nullptr;
 };

@@ -6,10 +6,26 @@
 
 namespace zelo {
 
-// Entries of the window's device list: COM1 to COM255, then the serial devices the system reports, each once,
-// then the configured device when it is an existing device path not listed yet (a by-id link, a
-// pseudo-terminal), so a stored choice can be shown selected.
-std::vector<std::string> DeviceListEntries(const std::vector<os::PortInfo>& systemPorts,
+// An entry of the window's device list: the device name that goes to the link and the settings file, and the
+// text shown, which may add a description.
+struct DeviceEntry {
+    std::string Name;
+    std::string Display;
+    bool operator==(const DeviceEntry&) const = default;
+};
+
+// The device name that chooses the TCP link.
+inline constexpr const char* TcpDeviceEntry = "TCP/IP";
+
+// Entries of the window's device list, in this order:
+// - the serial devices that exist, each once with its description ("serial port" where the system gives
+//   none): of the names leading to one device the first the system lists (a by-id name before /dev/ttyUSBn),
+//   unless the configured device is another of them; a /dev/ttyS(n-1) under its COM name COMn;
+// - the configured device when it is an existing device path not listed yet (a pseudo-terminal), so a
+//   stored choice can be shown selected;
+// - "TCP/IP";
+// - the names COM1 to COM255 not listed above.
+std::vector<DeviceEntry> DeviceListEntries(const std::vector<os::PortInfo>& systemPorts,
                                            const std::string& configuredDevice);
 
 } // namespace zelo

@@ -1,5 +1,5 @@
 #pragma once
-// The window's modal boxes, its open-file dialog and its password prompt behind one interface, so tests can
+// The window's modal boxes, its file dialogs and its password prompt behind one interface, so tests can
 // answer them.
 #include <optional>
 #include <string>
@@ -12,6 +12,8 @@ inline constexpr int Ok = 0;
 inline constexpr int OkCancel = 1;
 inline constexpr int YesNoCancel = 3;
 inline constexpr int YesNo = 4;
+// Yes, Yes to all, No, No to all (no Windows message box has these: the Windows view draws its own).
+inline constexpr int YesNoToAll = 8;
 inline constexpr int IconError = 16;
 inline constexpr int IconQuestion = 32;
 inline constexpr int IconWarning = 48;
@@ -21,6 +23,8 @@ inline constexpr int IdOk = 1;
 inline constexpr int IdCancel = 2;
 inline constexpr int IdYes = 6;
 inline constexpr int IdNo = 7;
+inline constexpr int IdYesToAll = 12;
+inline constexpr int IdNoToAll = 13;
 } // namespace box
 
 class Dialogs {
@@ -31,8 +35,15 @@ public:
     virtual int MessageBox(const std::string& text, const std::string& title, int flags,
                            const std::string& detail = {}) = 0;
     // Asks for an existing file; filter in the "Description (*.ext)|*.ext" form, several such pairs joined by
-    // "|" (the first is chosen at first). Nothing when cancelled.
-    virtual std::optional<std::string> OpenFile(const std::string& filter) = 0;
+    // "|" (the first is chosen at first); the dialog starts in folder (the system's choice when empty). The
+    // path in UTF-8; nothing when cancelled.
+    virtual std::optional<std::string> OpenFile(const std::string& filter,
+                                                const std::string& folder = {}) = 0;
+    // Asks for a file to write, offering name in folder; a name typed without an extension gets the filter's
+    // first one, and an existing file is only taken once the user agreed to replace it. Nothing when
+    // cancelled.
+    virtual std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
+                                                const std::string& name) = 0;
     // Asks for a password in a modal box with one masked line, the prompt above it and OK and Cancel. The
     // password as typed (UTF-8, possibly empty) on OK; nothing on Cancel.
     virtual std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) = 0;

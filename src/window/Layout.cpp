@@ -16,6 +16,10 @@ constexpr ControlInfo Table[] = {
     {cmbDevice, "cmbDevice", K::ComboBox, DeviceSetupContainer, ""},
     {Label7, "Label7", K::Label, DeviceSetupContainer, "Baudrate:"},
     {cmbBaudrate, "cmbBaudrate", K::ComboBox, DeviceSetupContainer, ""},
+    {labHost, "labHost", K::Label, DeviceSetupContainer, "Host:"},
+    {txtHost, "txtHost", K::EditField, DeviceSetupContainer, ""},
+    {labPort, "labPort", K::Label, DeviceSetupContainer, "Port:"},
+    {txtPort, "txtPort", K::EditField, DeviceSetupContainer, ""},
     {Label1, "Label1", K::Label, DeviceSetupContainer, "Eib physical address:"},
     {txtPhyAdr, "txtPhyAdr", K::EditField, DeviceSetupContainer, ""},
     {chkPrintSource, "chkPrintSource", K::CheckBox, DeviceSetupContainer, "Output source address"},
@@ -44,9 +48,12 @@ constexpr ControlInfo Table[] = {
     {ProgressContainer, "ProgressContainer", K::Panel, Client, ""},
     {labStatus, "labStatus", K::StatusLabel, ProgressContainer, ""},
     {ProgressBar, "ProgressBar", K::Gauge, ProgressContainer, ""},
+    {btnStop, "btnStop", K::Button, ProgressContainer, "Stop"},
     {CommandListCaption, "CommandListCaption", K::CaptionBar, Client, "Command list"},
     {CommandList, "CommandList", K::CommandList, Client, ""},
     {ButtonContainer, "ButtonContainer", K::Panel, Client, ""},
+    {btnOpen, "btnOpen", K::Button, ButtonContainer, "&Open..."},
+    {btnSave, "btnSave", K::Button, ButtonContainer, "&Save..."},
     {btnDownload, "btnDownload", K::Button, ButtonContainer, "Download"},
     {btnExit, "btnExit", K::Button, ButtonContainer, "Exit"},
 };
@@ -60,11 +67,19 @@ constexpr bool InIdOrder() {
 }
 static_assert(InIdOrder(), "the table is indexed by ControlId");
 
-// Device setup, group addresses, the bottom buttons, the command list: the physical address comes first.
-constexpr ControlId Tabs[] = {txtPhyAdr,      chkPrintSource, chkPrintHex,  chkFullDuplex,  cmbDevice,
-                              cmbBaudrate,    txtGrpAdrStart, txtGrpAdrEnd, EibDptList,     btnAdd,
-                              btnAddAll,      btnIgnore,      btnImport,    grpAccessType0, grpAccessType1,
-                              grpAccessType2, btnAbort,       btnDownload,  btnExit,        CommandList};
+// Device setup (the TCP fields after the link's lists), group addresses with the buttons in the order they
+// stand, the progress band's Stop, the bottom buttons, the command list: the physical address comes first.
+constexpr ControlId Tabs[] = {txtPhyAdr,   chkPrintSource, chkPrintHex,    chkFullDuplex,  cmbDevice,
+                              cmbBaudrate, txtHost,        txtPort,        txtGrpAdrStart, txtGrpAdrEnd,
+                              EibDptList,  btnAddAll,      btnAdd,         btnIgnore,      btnImport,
+                              btnAbort,    grpAccessType0, grpAccessType1, grpAccessType2, btnStop,
+                              btnOpen,     btnSave,        btnDownload,    btnExit,        CommandList};
+
+constexpr Shortcut ShortcutTable[] = {
+    {'O', false, Command::Open},
+    {'S', false, Command::Save},
+    {'S', true, Command::SaveAs},
+};
 
 // Heights of the bands at the design size, top to bottom.
 constexpr int CaptionHeight = 33;
@@ -87,6 +102,10 @@ constexpr int AddressFieldWidth = 153;
 constexpr int ListWidth = 529;
 constexpr int ListHeight = 123;
 constexpr int GaugeHeight = 17;
+constexpr int StopWidth = 105;
+constexpr int StopHeight = 25;
+constexpr int HostFieldWidth = 150;
+constexpr int PortFieldWidth = 60;
 
 std::size_t Index(ControlId id) {
     return static_cast<std::size_t>(id);
@@ -110,9 +129,20 @@ void LayOutPanels(const LayoutMetrics& m, std::array<Rect, ControlCount>& r) {
     const int x1 = Margin + labelWidth + 4;
     const int x2 = x1 + FieldWidth + 24;
     const int label7Width = Fit(m, Label7, 99);
+    // The TCP link's host and port at the right-hand end of row 1 (shown only for TCP/IP).
+    const int labPortWidth = Fit(m, labPort, 35);
+    const int labHostWidth = Fit(m, labHost, 40);
+    const int portX = DesignClientWidth - Margin - PortFieldWidth;
+    const int labPortX = portX - 4 - labPortWidth;
+    const int hostX = labPortX - 12 - HostFieldWidth;
+    const int labHostX = hostX - 4 - labHostWidth;
+    set(labHost, labHostX, row1, labHostWidth, rowHeight);
+    set(txtHost, hostX, row1, HostFieldWidth, rowHeight);
+    set(labPort, labPortX, row1, labPortWidth, rowHeight);
+    set(txtPort, portX, row1, PortFieldWidth, rowHeight);
     // A device path (a USB adapter's by-id name, a pseudo-terminal) widens the list as far as the row allows;
-    // the baud rate list moves along.
-    const int room = DesignClientWidth - Margin - FieldWidth - label7Width - 24 - x1;
+    // the baud rate list moves along. The open list shows whole entries in any case.
+    const int room = labHostX - 24 - FieldWidth - label7Width - 24 - x1;
     const int extra = std::max(0, std::min(room, m.DeviceListWidth) - deviceWidth);
     deviceWidth += extra;
     set(Label6, Margin, row1, labelWidth, rowHeight);
@@ -191,6 +221,17 @@ std::span<const ControlId> TabOrder() {
     return Tabs;
 }
 
+std::span<const Shortcut> Shortcuts() {
+    return ShortcutTable;
+}
+
+int GutterWidth(int lineCount, int digitWidth) {
+    int digits = 1;
+    for (int n = std::max(lineCount, 0); n >= 10; n /= 10)
+        ++digits;
+    return std::max(digits, 3) * digitWidth + 2 * 4;
+}
+
 Rect WindowLayout::InArea(ControlId id) const {
     Rect rect = (*this)[id];
     for (ControlId parent = Info(id).Parent; parent != Client; parent = Info(parent).Parent) {
@@ -235,11 +276,17 @@ WindowLayout LayOut(Size client, const LayoutMetrics& metrics) {
         y += height;
     }
 
-    // The status line and the gauge keep their margins; at the design width the gauge is 1001 wide.
-    r[Index(labStatus)] = {Margin, 6, width - 2 * Margin, 20};
+    // The status line and the gauge keep their margins; at the design width the gauge is 1001 wide. Stop
+    // (shown while a download runs) stands at the right-hand end of the status line.
+    r[Index(btnStop)] = {width - Margin - StopWidth, 3, StopWidth, StopHeight};
+    r[Index(labStatus)] = {Margin, 6, width - 3 * Margin - StopWidth, 20};
     r[Index(ProgressBar)] = {Margin, ProgressHeight - GaugeHeight - Margin, width - Margin - 7, GaugeHeight};
-    r[Index(btnExit)] = {width - Margin - ButtonWidth, Margin, ButtonWidth, ButtonHeight};
-    r[Index(btnDownload)] = {width - 2 * (Margin + ButtonWidth), Margin, ButtonWidth, ButtonHeight};
+    // Exit at the right-hand end, then Download, Save and Open leftwards.
+    int x = width;
+    for (const ControlId button : {btnExit, btnDownload, btnSave, btnOpen}) {
+        x -= Margin + ButtonWidth;
+        r[Index(button)] = {x, Margin, ButtonWidth, ButtonHeight};
+    }
     return layout;
 }
 

@@ -24,6 +24,10 @@ enum class ControlId : int {
     cmbDevice,
     Label7,
     cmbBaudrate,
+    labHost,
+    txtHost,
+    labPort,
+    txtPort,
     Label1,
     txtPhyAdr,
     chkPrintSource,
@@ -50,9 +54,12 @@ enum class ControlId : int {
     ProgressContainer,
     labStatus,
     ProgressBar,
+    btnStop,
     CommandListCaption,
     CommandList,
     ButtonContainer,
+    btnOpen,
+    btnSave,
     btnDownload,
     btnExit,
 };
@@ -89,6 +96,19 @@ std::span<const ControlInfo> Controls();
 const ControlInfo& Info(ControlId id);
 // The order in which the Tab key visits the controls.
 std::span<const ControlId> TabOrder();
+
+// The window's keyboard shortcuts: Ctrl (and Shift where said) with a letter.
+enum class Command { Open, Save, SaveAs };
+struct Shortcut {
+    char Key; // an upper-case letter
+    bool Shift;
+    Command Action;
+};
+std::span<const Shortcut> Shortcuts();
+
+// Width of the command list's line-number gutter: room for the digits of the highest line number (at least
+// three), in the width of one digit, with a margin either side.
+int GutterWidth(int lineCount, int digitWidth);
 
 struct Rect {
     int X = 0;

@@ -1,8 +1,12 @@
 #include "window/TwinMain.h"
 #include "commands/CommandLine.h"
+#include "commands/CommandList.h"
+#include "device/IniFile.h"
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
 #include "model/Error.h"
+#include "os/Arguments.h"
+#include "os/Files.h"
 #include "version/VersionInfo.h"
 #include "window/DeviceList.h"
 #include "window/ScopeExit.h"
@@ -11,6 +15,9 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 
 namespace zelo {
 
@@ -53,16 +60,81 @@ std::string CurrentText(const IComboBox& box) {
 
 const std::vector<std::string> BaudrateItems = {"9600", "19200", "38400", "57600"};
 
+// At most this many refused lines are listed in the question before a download.
+constexpr std::size_t RefusedLinesListed = 20;
+
+// The name part of a path, and its folder (empty for a bare name); both separators count, as either can come
+// from a dialog on Windows.
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+bool StartsWith(const std::string& text, std::string_view prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool EndsWith(const std::string& text, std::string_view suffix) {
+    return text.size() > suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// A command list rather than an ETS export: told by the extension where it says, else by the first line (a
+// command). Only the file's beginning is read for that; a file that cannot be read is taken for a list, whose
+// opening then says why.
+bool IsCommandListFile(const std::string& path) {
+    const std::string name = Lowered(BaseName(path));
+    if (EndsWith(name, ".txt"))
+        return true;
+    for (const char* extension : {".csv", ".xml", ".esf", ".knxproj"})
+        if (EndsWith(name, extension))
+            return false;
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    if (!in)
+        return true;
+    std::string start(4096, '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<std::size_t>(in.gcount()));
+    const std::vector<std::string> lines = CommandListFromFile(start);
+    return !lines.empty() && (StartsWith(lines.front(), "#SETUP=") || StartsWith(lines.front(), "#DG"));
+}
+
+// What the status line says after the user stopped a download; linesLoaded as DownloadInterrupted says.
+std::string StoppedStatus(int linesLoaded) {
+    if (linesLoaded < 0)
+        return "Download stopped before the erase: the gateway's configuration is unchanged.";
+    if (linesLoaded == 0)
+        return "Download stopped after the erase: the gateway holds no configuration.";
+    return "Download stopped after line " + std::to_string(linesLoaded) +
+           ": the gateway holds a partial configuration.";
+}
+
 } // namespace
 
-TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName)
+TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName,
+                   PortLister listPorts)
     : WindowControls(controls), Dialogs_(dialogs), SettingsFileName_(settingsFileName),
-      StatusLabel_(*labStatus), ProgressGauge_(*ProgressBar) {
+      StatusLabel_(*labStatus), ProgressGauge_(*ProgressBar), ListPorts_(std::move(listPorts)) {
     Converter = std::make_unique<TEibConverter>(&StatusLabel_, &ProgressGauge_);
     // While the link waits for the gateway the window keeps painting and reacting.
     Converter->WaitHook = [this] { winMain->ProcessPendingEvents(); };
     GroupLines_ = std::make_unique<GroupLineIndex>(Converter->Groups);
     Converter->LoadSettings(SettingsFileName_);
+    LastFolder_ = StoredFolder_ =
+        IniFile::Load(SettingsFileName_).ReadString(WindowSettingsSection, "LastFolder", {});
 
     CurrentGroup = std::make_unique<TEibGroup>();
     ImportLines.clear();
@@ -70,24 +142,23 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
     ImportIndex = 0;
     Importing = false;
 
-    // The form's first state: nothing to step through yet, reading and writing chosen.
+    // The form's first state: nothing to step through yet, reading and writing chosen, no download to stop.
     btnIgnore->SetEnabled(false);
     btnAbort->SetEnabled(false);
     btnAddAll->SetEnabled(false);
+    btnStop->SetVisible(false);
     grpAccessType->SetItemIndex(2);
 
     // Choosing the stored entries is no change by the user: the controls raise no events for it.
-    cmbDevice->SetItems(DeviceListEntries(os::ListSerialPorts(), Converter->Device()));
-    int deviceIndex = -1;
-    for (int i = 0; i < cmbDevice->ItemCount() && deviceIndex < 0; ++i)
-        if (EqualIgnoringCase(cmbDevice->ItemText(i), Converter->Device()))
-            deviceIndex = i;
-    cmbDevice->SetItemIndex(deviceIndex);
+    FillDeviceList();
     cmbBaudrate->SetItems(BaudrateItems);
     const auto baudrate =
         std::find(BaudrateItems.begin(), BaudrateItems.end(), std::to_string(Converter->Baudrate()));
     cmbBaudrate->SetItemIndex(
         baudrate == BaudrateItems.end() ? -1 : static_cast<int>(baudrate - BaudrateItems.begin()));
+    txtHost->SetText(Converter->Host());
+    txtPort->SetText(Converter->Port());
+    ShowTcpFields();
 
     std::vector<std::string> types;
     FillDatapointTypeList(types);
@@ -100,7 +171,9 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
     txtGrpAdrStart->SetText(GroupAddressToText(0));
     txtPhyAdrExit();
 
-    winMain->SetCaption(winMain->Caption() + " V" + VersionText(VersionInfo));
+    BaseCaption_ = winMain->Caption() + " V" + VersionText(VersionInfo);
+    Modified_ = false;
+    UpdateCaption();
     txtPhyAdr->SetFocus();
 }
 
@@ -110,8 +183,8 @@ TwinMain::~TwinMain() {
 
 void TwinMain::FormDestroy() {
     try {
-        if (Converter)
-            Converter->SaveSettings(SettingsFileName_);
+        if (Converter && !SettingsSaved_)
+            SaveSettings();
     } catch (...) {
         // The window goes all the same; the user learns why the settings were not kept.
         ShowCurrentException(Dialogs_);
@@ -123,8 +196,24 @@ void TwinMain::FormDestroy() {
     CurrentGroup.reset();
 }
 
+void TwinMain::SaveSettings() {
+    Converter->SaveSettings(SettingsFileName_);
+    // The window's own section only once there is something in it: until then the file holds the link's
+    // section alone, as it always did.
+    if (LastFolder_ != StoredFolder_) {
+        IniFile ini = IniFile::Load(SettingsFileName_);
+        ini.WriteString(WindowSettingsSection, "LastFolder", LastFolder_);
+        ini.Save(SettingsFileName_);
+        StoredFolder_ = LastFolder_;
+    }
+}
+
 void TwinMain::Run(Handler handler) {
     Guarded(Dialogs_, [this, handler] { (this->*handler)(); });
+}
+
+void TwinMain::Run(const std::function<void()>& action) {
+    Guarded(Dialogs_, action);
 }
 
 TwinMain::Handler TwinMain::EventHandler(layout::ControlId id) {
@@ -139,6 +228,10 @@ TwinMain::Handler TwinMain::EventHandler(layout::ControlId id) {
         return &TwinMain::cmbDeviceChange;
     case cmbBaudrate:
         return &TwinMain::cmbBaudrateChange;
+    case txtHost:
+        return &TwinMain::txtHostExit;
+    case txtPort:
+        return &TwinMain::txtPortExit;
     case txtGrpAdrStart:
         return &TwinMain::txtGrpAdrStartExit;
     case txtGrpAdrEnd:
@@ -160,6 +253,12 @@ TwinMain::Handler TwinMain::EventHandler(layout::ControlId id) {
         return &TwinMain::btnImportClick;
     case btnAbort:
         return &TwinMain::btnAbortClick;
+    case btnStop:
+        return &TwinMain::btnStopClick;
+    case btnOpen:
+        return &TwinMain::btnOpenClick;
+    case btnSave:
+        return &TwinMain::btnSaveClick;
     case btnDownload:
         return &TwinMain::btnDownloadClick;
     case btnExit:
@@ -169,13 +268,35 @@ TwinMain::Handler TwinMain::EventHandler(layout::ControlId id) {
     }
 }
 
+TwinMain::Handler TwinMain::DropDownHandler(layout::ControlId id) {
+    return id == layout::ControlId::cmbDevice ? &TwinMain::cmbDeviceDropDown : nullptr;
+}
+
+TwinMain::Handler TwinMain::TextClickHandler(layout::ControlId id) {
+    return id == layout::ControlId::EibDptList ? &TwinMain::EibDptListClick : nullptr;
+}
+
+TwinMain::Handler TwinMain::CommandHandler(layout::Command command) {
+    switch (command) {
+    case layout::Command::Open:
+        return &TwinMain::btnOpenClick;
+    case layout::Command::Save:
+        return &TwinMain::btnSaveClick;
+    case layout::Command::SaveAs:
+        return &TwinMain::SaveAsClick;
+    }
+    return nullptr;
+}
+
 bool TwinMain::FormCloseQuery() {
     // Closing now would free the converter under the running download: close once it has ended.
     if (Downloading_) {
         CloseRequested_ = true;
         return false;
     }
-    return true;
+    // Once the window ends by its own decision (Exit after the question, a termination) the close that the
+    // end of the message loop brings is no new question.
+    return Ending_ || Terminating_ || QuerySaveChanges();
 }
 
 int TwinMain::ShowMessage(const std::string& text, int flags, const std::string& detail) {
@@ -185,9 +306,17 @@ int TwinMain::ShowMessage(const std::string& text, int flags, const std::string&
 // ---- The command list ----
 
 void TwinMain::ReplaceLine(int lineNumber, const std::string& text) {
+    if (lineNumber >= CommandList->LineCount() || CommandList->Line(lineNumber) == text)
+        return;
     const OwnEdit own(OwnEdits_);
-    if (lineNumber < CommandList->LineCount())
-        CommandList->ReplaceLine(lineNumber, text);
+    CommandList->ReplaceLine(lineNumber, text);
+    SetModified(true);
+}
+
+void TwinMain::InsertLine(int lineNumber, const std::string& text) {
+    const OwnEdit own(OwnEdits_);
+    CommandList->InsertLine(lineNumber, text);
+    SetModified(true);
 }
 
 int TwinMain::NextLineNumber() const {
@@ -197,17 +326,18 @@ int TwinMain::NextLineNumber() const {
 }
 
 int TwinMain::AppendLine(const std::string& text) {
-    const OwnEdit own(OwnEdits_);
     const int lineNumber = NextLineNumber();
     // Inserted before the empty last line, the new line ends with a line end of its own; after a last line
     // with text, it gets a line end put before it.
-    CommandList->InsertLine(lineNumber, text);
+    InsertLine(lineNumber, text);
     return lineNumber;
 }
 
 void TwinMain::CommandListChange() {
-    if (OwnEdits_ == 0)
+    if (OwnEdits_ == 0) {
         GroupsStale_ = true;
+        SetModified(true);
+    }
 }
 
 std::vector<std::string> TwinMain::CommandLines() const {
@@ -221,22 +351,67 @@ std::vector<std::string> TwinMain::CommandLines() const {
     return lines;
 }
 
+void TwinMain::ShowLines(const std::vector<std::string>& lines) {
+    // Ended by a line end, so the next Add goes behind the last line.
+    std::string text = CommandListFileText(lines);
+    {
+        const OwnEdit own(OwnEdits_);
+        CommandList->SetText(text);
+    }
+    GroupsStale_ = true;
+}
+
+void TwinMain::PointAtLine(int index) {
+    if (index < 0 || index >= CommandList->LineCount())
+        return;
+    CommandList->SelectLine(index);
+    // The focus follows once the list can take it (it is disabled while a download runs).
+    if (Downloading_)
+        LineToShow_ = index;
+    else
+        CommandList->SetFocus();
+}
+
+void TwinMain::SetModified(bool modified) {
+    if (Modified_ == modified)
+        return;
+    Modified_ = modified;
+    UpdateCaption();
+}
+
+void TwinMain::UpdateCaption() {
+    if (BaseCaption_.empty())
+        return; // still starting: the caption is set at the end of the start-up
+    // Without a file the caption is the program's alone.
+    std::string caption = BaseCaption_;
+    if (!FileName_.empty())
+        caption += " - " + BaseName(FileName_) + (Modified_ ? "*" : "");
+    if (winMain->Caption() != caption)
+        winMain->SetCaption(caption);
+}
+
 void TwinMain::txtPhyAdrExit() {
     if (RestoringFocus_)
         return;
-    // The first line is the setup line, whatever it holds now; a group line there gives up its entry.
-    if (GroupLines_ && GroupLines_->FirstLine() == 0)
+    const std::string setup = BuildSetupLine(txtPhyAdr->Text(), chkPrintSource->Checked(),
+                                             chkPrintHex->Checked(), chkFullDuplex->Checked());
+    // The setup line is the first line. When the user has deleted it, it comes back in front of the group
+    // lines rather than over the first of them.
+    const std::string first = CommandList->Line(0);
+    if (first.empty() || StartsWith(first, "#SETUP=")) {
+        ReplaceLine(0, setup);
+    } else {
+        InsertLine(0, setup);
         GroupsStale_ = true;
-    ReplaceLine(0, BuildSetupLine(txtPhyAdr->Text(), chkPrintSource->Checked(), chkPrintHex->Checked(),
-                                  chkFullDuplex->Checked()));
+    }
 }
 
-void TwinMain::AppendGroupLine() {
+int TwinMain::AppendGroupLine() {
     const std::string line = BuildGroupLine(*CurrentGroup);
     // The table follows the list: a full table refuses the line before it is written.
     if (!GroupsStale_)
         GroupLines_->AddLine(NextLineNumber(), line);
-    AppendLine(line);
+    return AppendLine(line);
 }
 
 void TwinMain::RefreshGroups() {
@@ -246,6 +421,190 @@ void TwinMain::RefreshGroups() {
     for (const std::string& line : CommandLines())
         GroupLines_->AddLine(lineNumber++, line);
     GroupsStale_ = false;
+}
+
+// ---- Files ----
+
+std::string TwinMain::RecoveryFileName(const std::string& settingsFileName) {
+    const std::string name = BaseName(settingsFileName);
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = settingsFileName.substr(
+        0, settingsFileName.size() - (dot == std::string::npos || dot == 0 ? 0 : name.size() - dot));
+    return stem + "-recovered.txt";
+}
+
+void TwinMain::RememberFolder(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    if (!folder.empty())
+        LastFolder_ = folder;
+}
+
+bool TwinMain::QuerySaveChanges() {
+    if (!Modified_)
+        return true;
+    switch (ShowMessage(SaveChangesQuestion, box::YesNoCancel | box::IconQuestion)) {
+    case box::IdYes:
+        return SaveList(false);
+    case box::IdNo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TwinMain::SaveList(bool askName) {
+    std::string path = FileName_;
+    if (askName || path.empty()) {
+        const std::optional<std::string> chosen =
+            Dialogs_.SaveFile(CommandListFilter, path.empty() ? LastFolder_ : FolderOf(path),
+                              path.empty() ? std::string("commands.txt") : BaseName(path));
+        if (!chosen)
+            return false;
+        path = *chosen;
+        RememberFolder(path);
+    }
+    try {
+        // As the settings file is saved: a crash or a full disk leaves the old file, never half a list.
+        os::ReplaceFileContents(os::NarrowFileName(path), CommandListFileText(CommandLines()));
+    } catch (const Exception& error) {
+        ShowMessage(error.Message(), box::Ok | box::IconError);
+        return false;
+    }
+    FileName_ = path;
+    Modified_ = false;
+    UpdateCaption();
+    return true;
+}
+
+bool TwinMain::TakeSetupLine(const std::string& line) {
+    const ParsedLine parsed = ParseCommandLine(line);
+    if (parsed.Kind != LineKind::Setup)
+        return false;
+    txtPhyAdr->SetText(PhysicalAddressToText(parsed.PhysicalAddress));
+    chkPrintSource->SetChecked(parsed.PrintSource);
+    chkPrintHex->SetChecked(parsed.PrintHex);
+    chkFullDuplex->SetChecked(parsed.FullDuplex);
+    return true;
+}
+
+bool TwinMain::OpenList(const std::string& path) {
+    std::vector<std::string> lines;
+    try {
+        lines = CommandListFromFile(os::ReadWholeFile(os::NarrowFileName(path)));
+        // The list is refused whole: a zero byte would end the gateway's text early, and no control shows
+        // one.
+        if (const auto zero = FirstLineWithZeroByte(lines))
+            throw Exception("Can't read " + path + ": " +
+                            FormatMessage(LineWithZeroByteMessage, std::to_string(*zero)));
+    } catch (const Exception& error) {
+        ShowMessage(error.Message(), box::Ok | box::IconError);
+        return false;
+    }
+    ShowLines(lines);
+    if (!lines.empty())
+        TakeSetupLine(lines.front());
+    FileName_ = path;
+    Modified_ = false;
+    UpdateCaption();
+    RememberFolder(path);
+    CommandList->ScrollToLine(0);
+    return true;
+}
+
+void TwinMain::btnOpenClick() {
+    if (Downloading_ || !QuerySaveChanges())
+        return;
+    if (const std::optional<std::string> path = Dialogs_.OpenFile(CommandListFilter, LastFolder_))
+        OpenList(*path);
+}
+
+void TwinMain::btnSaveClick() {
+    if (!Downloading_)
+        SaveList(false);
+}
+
+void TwinMain::SaveAsClick() {
+    if (!Downloading_)
+        SaveList(true);
+}
+
+void TwinMain::OpenOrImport(const std::string& path) {
+    if (IsCommandListFile(path)) {
+        if (QuerySaveChanges())
+            OpenList(path);
+        return;
+    }
+    // An export is imported as Import does; while one is being walked through, the Import button is off.
+    if (!btnImport->Enabled())
+        return;
+    RememberFolder(path);
+    ImportFile(path);
+}
+
+void TwinMain::FilesDropped(const std::vector<std::string>& files) {
+    if (Downloading_ || files.empty())
+        return;
+    OpenOrImport(files.front());
+}
+
+void TwinMain::Started(const std::vector<std::string>& files) {
+    OfferRecovery();
+    if (!files.empty())
+        OpenOrImport(files.front());
+}
+
+void TwinMain::OfferRecovery() {
+    const std::string recovery = RecoveryFileName(SettingsFileName_);
+    std::error_code error;
+    if (!std::filesystem::exists(recovery, error))
+        return;
+    std::vector<std::string> lines;
+    try {
+        lines = CommandListFromFile(os::ReadWholeFile(recovery));
+    } catch (const Exception& failure) {
+        ShowMessage(failure.Message(), box::Ok | box::IconError);
+        return;
+    }
+    if (ShowMessage("The command list was not saved when the program was last ended. Restore it?",
+                    box::YesNo | box::IconQuestion) == box::IdYes) {
+        ShowLines(lines);
+        if (!lines.empty())
+            TakeSetupLine(lines.front());
+        SetModified(true);
+    }
+    // Taken or declined, it has served: a list restored is in the window now, and is kept again if the
+    // program is ended once more before it is saved.
+    std::filesystem::remove(recovery, error);
+}
+
+void TwinMain::TerminationRequest() {
+    if (Terminating_)
+        return;
+    Terminating_ = true;
+    // A download runs to its end first (the gateway must not be left half loaded for this); the end
+    // carries the request out.
+    if (!Downloading_)
+        EndForTermination();
+}
+
+void TwinMain::EndForTermination() {
+    // Nobody can be asked now: an unsaved list goes to the recovery file, offered at the next start. What
+    // fails is said on the standard error stream, the one place left to say it.
+    if (Modified_) {
+        try {
+            os::ReplaceFileContents(RecoveryFileName(SettingsFileName_), CommandListFileText(CommandLines()));
+        } catch (const Exception& error) {
+            std::cerr << error.Message() << '\n';
+        }
+    }
+    try {
+        SaveSettings();
+    } catch (const Exception& error) {
+        std::cerr << error.Message() << '\n';
+    }
+    SettingsSaved_ = true;
+    Ending_ = true;
+    winMain->Terminate();
 }
 
 // ---- Range entry ----
@@ -285,6 +644,15 @@ void TwinMain::EibDptListClickCheck() {
     }
 }
 
+void TwinMain::EibDptListClick() {
+    // The view has made the clicked row current; a disabled row takes no mark, as its box would not.
+    const int row = EibDptList->CurrentRow();
+    if (row < 0 || row >= EibDptList->Count() || !EibDptList->ItemEnabled(row))
+        return;
+    EibDptList->SetChecked(row, !EibDptList->Checked(row));
+    EibDptListClickCheck();
+}
+
 bool TwinMain::AddCurrentGroup() {
     int checked = -1;
     for (int i = 0; i < EibDptList->Count() && checked < 0; ++i)
@@ -307,18 +675,34 @@ bool TwinMain::AddCurrentGroup() {
         if (EffectiveEnd(old) == EffectiveEnd(*CurrentGroup) &&
             old.DatapointType == CurrentGroup->DatapointType)
             return true;
-        const std::string question =
-            "Group with same starting address allready exists.\nDo you wish to replace\n\ngroup address: " +
-            GroupAddressToText(old.StartAddress) + " to " + GroupAddressToText(old.EndAddress) + ")\n" +
-            "\nwith\n\n" + "group address: " + GroupAddressToText(CurrentGroup->StartAddress) + " to " +
-            GroupAddressToText(CurrentGroup->EndAddress) + ")?";
-        if (ShowMessage(question, box::YesNo | box::IconQuestion) == box::IdYes) {
+        const int line = GroupLines_->LineOf(entry);
+        int answer = AnswerToAll_;
+        if (answer == 0) {
+            const std::string question = "Group with same starting address allready exists.\nDo you wish to "
+                                         "replace\n\ngroup address: " +
+                                         GroupAddressToText(old.StartAddress) + " to " +
+                                         GroupAddressToText(old.EndAddress) + ")\n" + "\nwith\n\n" +
+                                         "group address: " + GroupAddressToText(CurrentGroup->StartAddress) +
+                                         " to " + GroupAddressToText(CurrentGroup->EndAddress) + ")?";
+            // The addresses alone do not tell two ranges of another type apart: the lines do.
+            const std::string detail = "Line " + std::to_string(line + 1) + ": " + CommandList->Line(line) +
+                                       "\nNew: " + BuildGroupLine(*CurrentGroup);
+            answer = ShowMessage(question, (AddingAll_ ? box::YesNoToAll : box::YesNo) | box::IconQuestion,
+                                 detail);
+            if (answer == box::IdYesToAll || answer == box::IdNoToAll)
+                AnswerToAll_ = answer;
+        }
+        if (answer == box::IdYes || answer == box::IdYesToAll) {
             old.Assign(*CurrentGroup);
-            ReplaceLine(GroupLines_->LineOf(entry), BuildGroupLine(old));
+            ReplaceLine(line, BuildGroupLine(old));
+            if (!AddingAll_)
+                CommandList->ScrollToLine(line);
             return true;
         }
     }
-    AppendGroupLine();
+    const int line = AppendGroupLine();
+    if (!AddingAll_)
+        CommandList->ScrollToLine(line);
     return true;
 }
 
@@ -329,8 +713,50 @@ void TwinMain::btnAddClick() {
 
 // ---- Link and download ----
 
+void TwinMain::FillDeviceList() {
+    DeviceEntries_ =
+        DeviceListEntries(ListPorts_ ? ListPorts_() : std::vector<os::PortInfo>{}, Converter->Device());
+    std::vector<std::string> shown;
+    shown.reserve(DeviceEntries_.size());
+    int chosen = -1;
+    for (const DeviceEntry& entry : DeviceEntries_) {
+        if (chosen < 0 && EqualIgnoringCase(entry.Name, Converter->Device()))
+            chosen = static_cast<int>(shown.size());
+        shown.push_back(entry.Display);
+    }
+    cmbDevice->SetItems(shown);
+    cmbDevice->SetItemIndex(chosen);
+}
+
+void TwinMain::ShowTcpFields() {
+    const bool tcp = Converter->TcpDevice();
+    for (IControl* control :
+         {labHost, static_cast<IControl*>(txtHost), labPort, static_cast<IControl*>(txtPort)})
+        if (control->Visible() != tcp)
+            control->SetVisible(tcp);
+}
+
 void TwinMain::cmbDeviceChange() {
-    Converter->SetDevice(CurrentText(*cmbDevice));
+    const int index = cmbDevice->ItemIndex();
+    if (index < 0 || index >= static_cast<int>(DeviceEntries_.size()))
+        return;
+    // The name alone: the description is for the eye.
+    Converter->SetDevice(DeviceEntries_[static_cast<std::size_t>(index)].Name);
+    ShowTcpFields();
+}
+
+void TwinMain::cmbDeviceDropDown() {
+    // An adapter plugged in since the list was last filled shows up now.
+    if (!Downloading_)
+        FillDeviceList();
+}
+
+void TwinMain::txtHostExit() {
+    Converter->SetHost(txtHost->Text());
+}
+
+void TwinMain::txtPortExit() {
+    Converter->SetPort(txtPort->Text());
 }
 
 void TwinMain::cmbBaudrateChange() {
@@ -342,6 +768,9 @@ void TwinMain::cmbBaudrateChange() {
 }
 
 void TwinMain::btnExitClick() {
+    if (Downloading_ || !QuerySaveChanges())
+        return;
+    Ending_ = true;
     winMain->Terminate();
 }
 
@@ -352,10 +781,36 @@ void TwinMain::EnableAreas(bool enabled) {
     ButtonContainer->SetEnabled(enabled);
 }
 
+bool TwinMain::ConfirmRefusedLines(const std::vector<std::string>& lines) {
+    const std::vector<RefusedLine> refused = CheckCommandList(lines);
+    if (refused.empty())
+        return true;
+    PointAtLine(refused.front().Number - 1);
+    std::string text =
+        refused.size() == 1 ? std::string("1 line will") : std::to_string(refused.size()) + " lines will";
+    text += " be refused by the gateway. Download anyway?\n";
+    for (std::size_t i = 0; i < refused.size() && i < RefusedLinesListed; ++i)
+        text += "\nline " + std::to_string(refused[i].Number) + ": " + refused[i].Reason;
+    if (refused.size() > RefusedLinesListed)
+        text += "\n... and " + std::to_string(refused.size() - RefusedLinesListed) + " more";
+    return ShowMessage(text, box::YesNo | box::IconWarning) == box::IdYes;
+}
+
 void TwinMain::btnDownloadClick() {
+    // Checked before anything is sent: the gateway is erased first, so a bad line found only by the gateway
+    // would cost it its configuration.
+    const std::vector<std::string> lines = CommandLines();
+    if (!ConfirmRefusedLines(lines))
+        return;
     EnableAreas(false);
+    btnStop->SetEnabled(true);
+    btnStop->SetVisible(true);
     winMain->SetWaitCursor(true);
     Downloading_ = true;
+    LineToShow_ = -1;
+    // A failure before the erase must not leave the last run's success on show.
+    Converter->SetProgressRange(0, 1);
+    Converter->ShowStatus("Ready...", 0);
     // Whatever happens below: the link closed, the cursor and the areas back, a held close carried out.
     const ScopeExit end([this] { EndDownload(); });
     std::string detail;
@@ -372,18 +827,40 @@ void TwinMain::btnDownloadClick() {
             throw Exception(FormatMessage("Can't open %s!", Converter->Device()));
         }
         detail.clear();
-        Converter->Download(CommandLines());
+        Converter->Download(lines);
+    } catch (const DownloadInterrupted& stopped) {
+        // The user's own Stop: the status says how far it got, no box.
+        labStatus->SetText(StoppedStatus(stopped.LinesLoaded()));
+        labStatus->RepaintNow();
+    } catch (const DownloadLineError& error) {
+        PointAtLine(error.LineNumber() - 1);
+        ShowMessage(error.Message(), box::Ok | box::IconError, detail);
     } catch (const Exception& error) {
         ShowMessage(error.Message(), box::Ok | box::IconError, detail);
     }
 }
 
+void TwinMain::btnStopClick() {
+    // Ends after the answer the link waits for; the button says it has been heard.
+    if (!Downloading_)
+        return;
+    Converter->RequestStop();
+    btnStop->SetEnabled(false);
+}
+
 void TwinMain::EndDownload() {
     Converter->Close();
+    btnStop->SetVisible(false);
     winMain->SetWaitCursor(false);
     EnableAreas(true);
     Downloading_ = false;
-    if (CloseRequested_) {
+    if (LineToShow_ >= 0) {
+        CommandList->SetFocus();
+        LineToShow_ = -1;
+    }
+    if (Terminating_) {
+        EndForTermination();
+    } else if (CloseRequested_) {
         CloseRequested_ = false;
         winMain->Close();
     }

@@ -6,12 +6,15 @@
 #include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
 #include "model/EibGroup.h"
+#include "os/Ports.h"
 #include "window/Controls.h"
+#include "window/DeviceList.h"
 #include "window/Dialogs.h"
 #include "window/GroupLineIndex.h"
 #include "window/Layout.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +41,11 @@ struct ExportSession {
     std::string Summary;               // as zeloctl gives it, untyped ranges counted as kept
     std::size_t Next = 0;              // the range the next step offers
 };
+// Command lists are plain text files, one command per line: what zeloctl check and download take.
+inline constexpr const char* CommandListFilter = "Command list (*.txt)|*.txt|All files (*.*)|*.*";
+inline constexpr const char* SaveChangesQuestion = "Save changes to the command list?";
+// The settings file's section of the window's own (the link's section is the converter's).
+inline constexpr const char* WindowSettingsSection = "Configurator";
 
 // The driver writes its status into the window's label and gauge and wants to see it painted at once.
 class StatusLabelLink : public IStatusLabel {
@@ -62,11 +70,16 @@ private:
     IGauge& Gauge_;
 };
 
+// Where the device list's existing ports come from.
+using PortLister = std::function<std::vector<os::PortInfo>()>;
+
 class TwinMain : public WindowControls {
 public:
     // Runs the start-up: the driver with the settings from settingsFileName, the controls' first state, the
     // setup line, the version in the caption. An error here ends the start (the window is not created).
-    TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName);
+    // listPorts gives the serial devices that exist, each time the device list is filled.
+    TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName,
+             PortLister listPorts = os::ListSerialPorts);
     // FormDestroy: writes the settings back and frees what the window owns.
     ~TwinMain();
     TwinMain(const TwinMain&) = delete;
@@ -83,9 +96,23 @@ public:
     using Handler = void (TwinMain::*)();
     // Runs a handler for the view: an error it lets through goes to the standard error display.
     void Run(Handler handler);
+    void Run(const std::function<void()>& action);
     // The handler of the one event a control of the layout raises: leaving an edit field, a click on a button
     // or an option box, a choice in a list or the radio group, a toggle in the check list. Null for none.
     static Handler EventHandler(layout::ControlId id);
+    // The handler of a drop-down list about to open (the device list reads the ports again); null for none.
+    static Handler DropDownHandler(layout::ControlId id);
+    // The handler of a click on the text of a check list's row (not on its box); null for none.
+    static Handler TextClickHandler(layout::ControlId id);
+    // The handler of a keyboard shortcut.
+    static Handler CommandHandler(layout::Command command);
+
+    // After the window first shows: offers the list a termination left in the recovery file, then opens the
+    // first of files (the command line's), a list or an ETS export as a drop would.
+    void Started(const std::vector<std::string>& files);
+    // Files dropped on the window: the first is opened when it is a command list, imported when it is an
+    // ETS export.
+    void FilesDropped(const std::vector<std::string>& files);
 
     // Handlers, by event (see EventHandler): focus leaving txtPhyAdr and clicks on the three option boxes;
     // focus leaving the address fields; a check mark toggled by the user in EibDptList (its row is the
@@ -107,6 +134,22 @@ public:
     void ImportFile(const std::string& path);
     void btnDownloadClick();
     void btnExitClick();
+    void btnOpenClick();
+    // Saves in place when a file is open, else asks for a name (Ctrl+S).
+    void btnSaveClick();
+    // Asks for a name (Shift+Ctrl+S).
+    void SaveAsClick();
+    void btnStopClick();
+    void txtHostExit();
+    void txtPortExit();
+    // The device list is about to open: the ports are read again.
+    void cmbDeviceDropDown();
+    // The text of a datapoint type clicked: its mark toggles as a click on its box toggles it.
+    void EibDptListClick();
+    // The program is asked to end from outside (SIGTERM, SIGINT, the session's end), where nobody can be
+    // asked: held while a download runs, then the unsaved list goes to the recovery file, the settings are
+    // written and the message loop ends.
+    void TerminationRequest();
     // The user changed the command list's text (the view reports every change; the window's own are ignored).
     void CommandListChange();
     // The close box or IForm::Close: true lets the window close. While a download runs the request is held
@@ -116,14 +159,23 @@ public:
     // Deals with the range in CurrentGroup: appends its line, finds it present, or replaces the range of the
     // same start when the user agrees. False when no datapoint type is checked.
     bool AddCurrentGroup();
-    // Appends the group line of CurrentGroup as the new last line of the command list.
-    void AppendGroupLine();
+    // Appends the group line of CurrentGroup as the new last line of the command list; returns its number.
+    int AppendGroupLine();
     // The lines of the command list as the download sends them (a line end at the very end adds no line).
     std::vector<std::string> CommandLines() const;
     // The box of a handler: titled with the window's caption.
     int ShowMessage(const std::string& text, int flags, const std::string& detail = {});
     Dialogs& Boxes() { return Dialogs_; }
     bool DownloadRunning() const { return Downloading_; }
+    // The command list differs from the file it was opened from or saved to (from its start-up state when
+    // no file is open).
+    bool Modified() const { return Modified_; }
+    // The list's file (UTF-8 path), empty when none is open.
+    const std::string& FileName() const { return FileName_; }
+    // The folder of the last file opened, saved or imported (UTF-8), where the file dialogs start.
+    const std::string& LastFolder() const { return LastFolder_; }
+    // Where a termination leaves an unsaved command list: beside the settings file.
+    static std::string RecoveryFileName(const std::string& settingsFileName);
 
     // The ETS3 import: offers the next range of the file or ends the import.
     void ImportNextRange();
@@ -132,8 +184,34 @@ public:
 
 private:
     void FormDestroy();
+    void SaveSettings();
+    // The device list's entries, read from the system again; the link's device stays chosen.
+    void FillDeviceList();
+    // Host and port shown only for the TCP link.
+    void ShowTcpFields();
+    // Asks "Save changes...?" when the list is modified; true when it may go (saved, or not to be saved).
+    bool QuerySaveChanges();
+    // Saves the list, asking for a name when askName or when no file is open; false when cancelled or failed.
+    bool SaveList(bool askName);
+    // Replaces the list with a file's; false (and a box) when it cannot be read.
+    bool OpenList(const std::string& path);
+    // The list as text, for a control, a file's lines given.
+    void ShowLines(const std::vector<std::string>& lines);
+    // Sets the device setup controls from a setup line; false when the line is none.
+    bool TakeSetupLine(const std::string& line);
+    void OpenOrImport(const std::string& path);
+    void RememberFolder(const std::string& path);
+    void SetModified(bool modified);
+    void UpdateCaption();
+    void OfferRecovery();
+    void EndForTermination();
+    // Asks before a download of a list with lines the gateway will refuse; true to go on.
+    bool ConfirmRefusedLines(const std::vector<std::string>& lines);
+    // Shows a line of the list: selected and scrolled into view, the focus in the list once it is enabled.
+    void PointAtLine(int index);
     // Edits of the command list made by the window itself; the user's edits invalidate the table's mirror.
     void ReplaceLine(int lineNumber, const std::string& text);
+    void InsertLine(int lineNumber, const std::string& text);
     int AppendLine(const std::string& text);
     // The line number the next appended line gets.
     int NextLineNumber() const;
@@ -178,6 +256,21 @@ private:
     std::unique_ptr<EtsImporter> Importer_;
     std::unique_ptr<ExportSession> Export_; // set while today's formats are imported
     DatapointOffer Offer_;
+
+    PortLister ListPorts_;
+    std::vector<DeviceEntry> DeviceEntries_;
+    std::string BaseCaption_;
+    std::string FileName_;
+    bool Modified_ = false;
+    std::string LastFolder_;
+    std::string StoredFolder_; // as the settings file holds it
+    bool Terminating_ = false;
+    bool Ending_ = false;
+    bool SettingsSaved_ = false;
+    int LineToShow_ = -1;
+    // Add all answers the same-start question with four buttons; "to all" answers the rest of the run.
+    bool AddingAll_ = false;
+    int AnswerToAll_ = 0;
 };
 
 } // namespace zelo

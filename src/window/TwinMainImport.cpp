@@ -104,9 +104,11 @@ void TwinMain::ShowImportNotice(const std::string& text, const std::string& deta
 }
 
 void TwinMain::btnImportClick() {
-    const std::optional<std::string> path = Dialogs_.OpenFile(ImportOpenFilter);
-    if (path)
-        ImportFile(*path);
+    const std::optional<std::string> path = Dialogs_.OpenFile(ImportOpenFilter, LastFolder());
+    if (!path)
+        return;
+    RememberFolder(*path);
+    ImportFile(*path);
 }
 
 void TwinMain::ImportFile(const std::string& path) {
@@ -318,10 +320,26 @@ void TwinMain::EndImport(const char* status) {
 void TwinMain::btnAddAllClick() {
     if (!Importing || !btnAddAll->Enabled())
         return;
+    // The same-start question offers "to all" answers for the rest of this run.
+    struct Adding {
+        TwinMain& Window;
+        explicit Adding(TwinMain& window) : Window(window) {
+            Window.AddingAll_ = true;
+            Window.AnswerToAll_ = 0;
+        }
+        ~Adding() {
+            Window.AddingAll_ = false;
+            Window.AnswerToAll_ = 0;
+        }
+    } const adding(*this);
+    const int before = NextLineNumber();
     if (Export_)
         AddAllExport();
     else
         AddAllEts3();
+    // Once, at the end: the list shows where the run ended.
+    if (NextLineNumber() > before)
+        CommandList->ScrollToLine(NextLineNumber() - 1);
 }
 
 void TwinMain::AddAllExport() {

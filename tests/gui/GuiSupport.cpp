@@ -15,7 +15,7 @@ ViewHarness::ViewHarness(const std::optional<std::string>& settings) : SettingsP
     if (settings)
         Dir.Write("zelo.ini", *settings);
     ZeloApplication::Instance()->SetDialogs(&Boxes);
-    Window_ = std::make_unique<QtMainWindow>(Boxes, SettingsPath);
+    Window_ = std::make_unique<QtMainWindow>(Boxes, SettingsPath, [this] { return Ports; });
 }
 
 ViewHarness::~ViewHarness() {

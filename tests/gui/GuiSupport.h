@@ -15,7 +15,8 @@ namespace zelo::test {
 
 class ViewHarness {
 public:
-    // settings: the settings file's content; nullopt for no file.
+    // settings: the settings file's content; nullopt for no file. The system reports the serial devices
+    // of Ports, none at first.
     explicit ViewHarness(const std::optional<std::string>& settings = std::nullopt);
     ~ViewHarness();
     ViewHarness(const ViewHarness&) = delete;
@@ -41,6 +42,7 @@ public:
     TempDir Dir;
     std::string SettingsPath;
     ScriptedDialogs Boxes;
+    std::vector<os::PortInfo> Ports;
 
 private:
     std::unique_ptr<QtMainWindow> Window_;

@@ -23,7 +23,8 @@
 
 namespace {
 
-// Any box here is a failure of the run: say so and answer No.
+// Any box here is a failure of the run: say so and answer No. The list is saved under the name offered, in
+// the folder given.
 class ReportingDialogs : public zelo::Dialogs {
 public:
     int MessageBox(const std::string& text, const std::string& title, int, const std::string&) override {
@@ -31,7 +32,13 @@ public:
         Failed = true;
         return zelo::box::IdNo;
     }
-    std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
+        return Folder + "/gateway.txt";
+    }
+    std::string Folder;
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
         std::fprintf(stderr, "password prompt: %s\n", prompt.c_str());
         Failed = true;
@@ -68,6 +75,7 @@ int main(int argc, char** argv) {
     ReportingDialogs boxes;
     app.SetDialogs(&boxes);
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/zelo-XXXXXX"));
+    boxes.Folder = dir.path().toStdString();
     zelo::sim::GatewaySim gateway;
     const std::string link = QDir(dir.path()).filePath("zelo-gateway").toStdString();
     gateway.OpenPty(link);
@@ -80,7 +88,7 @@ int main(int argc, char** argv) {
         file.write(("[SerialPort]\r\nDevice=" + link + "\r\nBaudrate=19200\r\n").c_str());
     }
 
-    zelo::QtMainWindow window(boxes, settings);
+    zelo::QtMainWindow window(boxes, settings, [] { return std::vector<zelo::os::PortInfo>{}; });
     window.show();
     window.activateWindow();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -104,6 +112,8 @@ int main(int argc, char** argv) {
         QTest::mouseClick(window.AccessTypeButtons()->button(range.Access), Qt::LeftButton);
         QTest::mouseClick(control(ControlId::btnAdd), Qt::LeftButton);
     }
+    // Saved: the caption names the file.
+    QTest::mouseClick(control(ControlId::btnSave), Qt::LeftButton);
     QTest::mouseClick(control(ControlId::btnDownload), Qt::LeftButton);
     auto* status = static_cast<QLabel*>(control(ControlId::labStatus));
     if (boxes.Failed || status->text() != QStringLiteral("Configuration loaded successfully!")) {

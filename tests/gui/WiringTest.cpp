@@ -3,9 +3,11 @@
 #include "GuiSupport.h"
 #include "model/Address.h"
 #include "model/Error.h"
+#include "os/Signals.h"
 #include "sim/GatewaySim.h"
 #include "version/VersionInfo.h"
 #include "window/qt/CheckListBox.h"
+#include "window/qt/CommandListEdit.h"
 #include "window/qt/QtDialogs.h"
 #include "window/qt/ZeloApplication.h"
 
@@ -14,10 +16,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,7 +31,10 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -133,7 +141,8 @@ TEST(View, StartsAtTheDesignSizeWithTheBands) {
     allShown();
 }
 
-// A device path is shown whole: the list widens and the baud rate list moves along, still inside the window.
+// A device path widens the list as far as the row allows (the baud rate list moves along, room stays for the
+// TCP link's host and port); the open list shows it whole.
 TEST(View, DeviceListWidensForALongPath) {
     TempDir dir;
     const std::string longPath = dir.Write("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "");
@@ -148,12 +157,16 @@ TEST(View, DeviceListWidensForALongPath) {
         auto* device = h.Find<QComboBox>("cmbDevice");
         auto* baud = h.Find<QComboBox>("cmbBaudrate");
         EXPECT_EQ(Text(device->currentText()), c.Device);
-        EXPECT_GT(device->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
         if (c.Width > 0) {
             EXPECT_EQ(device->width(), c.Width);
+        } else {
+            EXPECT_GT(device->width(), 97);
         }
         EXPECT_EQ(h.Find<QWidget>("Label7")->x(), device->geometry().right() + 1 + 24);
-        EXPECT_LE(baud->geometry().right(), 1016 - 8);
+        EXPECT_LE(baud->geometry().right() + 24, h.Find<QWidget>("labHost")->x());
+        device->showPopup();
+        EXPECT_GT(device->view()->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
+        device->hidePopup();
     }
 }
 
@@ -162,9 +175,9 @@ TEST(View, TabOrderStartsAtThePhysicalAddress) {
     h.ShowActive();
     EXPECT_EQ(QApplication::focusWidget(), h.Find<QWidget>("txtPhyAdr"));
     const std::vector<std::string> expected = {
-        "chkPrintSource", "chkPrintHex",  "chkFullDuplex", "cmbDevice",   "cmbBaudrate",
-        "txtGrpAdrStart", "txtGrpAdrEnd", "EibDptList",    "btnAdd",      "btnImport",
-        "grpAccessType0", "btnDownload",  "btnExit",       "CommandList", "txtPhyAdr"};
+        "chkPrintSource", "chkPrintHex", "chkFullDuplex", "cmbDevice",   "cmbBaudrate",    "txtGrpAdrStart",
+        "txtGrpAdrEnd",   "EibDptList",  "btnAdd",        "btnImport",   "grpAccessType0", "btnOpen",
+        "btnSave",        "btnDownload", "btnExit",       "CommandList", "txtPhyAdr"};
     std::vector<std::string> seen;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -239,12 +252,13 @@ TEST(View, EventsReachTheLogic) {
          },
          // The typed line is found by the same-start search: its question was asked.
          [&h] { return h.Boxes.Boxes.size() == 1 && h.Lines().back() == "#DG7/0/0-7/0/1=BIT;R"; }},
-        {"Exit clicked",
+        {"Exit clicked, the changes not to be saved",
          [&h] {
+             h.Boxes.Answers = {box::IdNo};
              QTimer::singleShot(0, &h.Window(), [&h] { h.Click("btnExit"); });
              QApplication::exec();
          },
-         [] { return true; }},
+         [&h] { return h.Boxes.Boxes.back().Text == "Save changes to the command list?"; }},
     };
     for (const auto& e : events) {
         e.Act();
@@ -269,6 +283,19 @@ TEST(View, FocusLeavesAFieldOnlyForAnotherControlOfTheWindow) {
              ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
              QApplication::processEvents();
              menu.close();
+         },
+         0},
+        {"the field's own context menu opens",
+         [](ViewHarness& h) {
+             auto* field = h.Find<QLineEdit>("txtGrpAdrStart");
+             QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                                    field->mapToGlobal(QPoint(4, 4)));
+             QApplication::sendEvent(field, &menu);
+             QWidget* popup = QApplication::activePopupWidget();
+             ASSERT_NE(popup, nullptr);
+             ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+             QApplication::processEvents();
+             popup->close();
          },
          0},
         {"another window is activated",
@@ -307,6 +334,7 @@ struct Frame {
     int Position = 0;
     bool AreasEnabled = false;
     bool WaitCursor = false;
+    bool StopShown = false;
 };
 
 class PaintRecorder : public QObject {
@@ -323,7 +351,8 @@ public:
                 enabled = enabled || H.Find<QWidget>(area)->isEnabled();
             Frames.push_back({Text(H.Find<QLabel>("labStatus")->text()),
                               static_cast<QProgressBar*>(watched)->value(), enabled,
-                              cursor != nullptr && cursor->shape() == Qt::WaitCursor});
+                              cursor != nullptr && cursor->shape() == Qt::WaitCursor,
+                              H.Find<QWidget>("btnStop")->isVisible()});
             if (OnFirstFrame)
                 std::exchange(OnFirstFrame, nullptr)();
         }
@@ -349,15 +378,20 @@ TEST(View, DownloadIntoTheSimulatorWithTheCloseBoxHeld) {
     auto* phys = h.Find<QLineEdit>("txtPhyAdr");
     phys->setFocus();
     phys->setText(QStringLiteral("1.1.250"));
+    // The changed list is asked about once the download has ended.
+    h.Boxes.Answers = {box::IdNo};
     h.Click("btnDownload");
     EXPECT_EQ(gateway.Configuration(), Lines{"#SETUP=1.1.250;OFF;OFF;OFF"});
-    EXPECT_TRUE(h.Boxes.Boxes.empty());
+    ASSERT_EQ(h.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(h.Boxes.Boxes[0].Text, "Save changes to the command list?");
     EXPECT_FALSE(closedAtOnce);
     ASSERT_FALSE(recorder.Frames.empty());
     for (const Frame& frame : recorder.Frames) {
         EXPECT_FALSE(frame.AreasEnabled);
         EXPECT_TRUE(frame.WaitCursor);
+        EXPECT_TRUE(frame.StopShown);
     }
+    EXPECT_FALSE(h.Find<QWidget>("btnStop")->isVisible());
     EXPECT_EQ(recorder.Frames.back().Status, "Configuration loaded successfully!");
     EXPECT_EQ(recorder.Frames.back().Position, 2);
     EXPECT_EQ(Text(h.Find<QProgressBar>("ProgressBar")->text()), "100%");
@@ -367,6 +401,141 @@ TEST(View, DownloadIntoTheSimulatorWithTheCloseBoxHeld) {
          {"DeviceSetupContainer", "GroupAddressContainer", "CommandList", "ButtonContainer"})
         EXPECT_TRUE(h.Find<QWidget>(area)->isEnabled()) << area;
     EXPECT_FALSE(h.Find<QWidget>("btnIgnore")->isEnabled());
+}
+
+// Files dragged onto a widget of the window: the drag is offered, then dropped.
+void DropFiles(QWidget* target, const std::vector<std::string>& files) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& file : files)
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(file)));
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+}
+
+// The controls and keys of the list's files, the TCP link and the device list reach the logic.
+TEST(View, FilesKeysAndTheLinkReachTheLogic) {
+    ViewHarness h;
+    h.ShowActive();
+    TwinMain& logic = h.Logic();
+    const std::string first = h.Dir.Write("first.txt", "#SETUP=1.2.3;OFF;OFF;OFF\n#DG1/1/1=BIT;RW\n");
+    const std::string second = h.Dir.Write("second.txt", "#DG2/2/2=BIT;RW\n");
+    const std::string saved = h.Dir.File("saved.txt");
+    auto* device = h.Find<QComboBox>("cmbDevice");
+    auto* list = h.Find<TCheckListBox>("EibDptList");
+    auto* commands = h.Find<QPlainTextEdit>("CommandList");
+    const struct {
+        const char* Event;
+        std::function<void()> Act;
+        std::function<bool()> Arrived;
+    } events[] = {
+        {"Ctrl+O",
+         [&] {
+             h.Boxes.Files = {first};
+             QTest::keyClick(commands, Qt::Key_O, Qt::ControlModifier);
+         },
+         [&] {
+             return h.Lines() == Lines{"#SETUP=1.2.3;OFF;OFF;OFF", "#DG1/1/1=BIT;RW"};
+         }},
+        {"Open... clicked",
+         [&] {
+             h.Boxes.Files = {second};
+             h.Click("btnOpen");
+         },
+         [&] { return logic.FileName() == second; }},
+        {"Shift+Ctrl+S",
+         [&] {
+             h.Boxes.SaveNames = {saved};
+             QTest::keyClick(h.Find<QWidget>("txtPhyAdr"), Qt::Key_S,
+                             Qt::ControlModifier | Qt::ShiftModifier);
+         },
+         [&] { return ReadFileBytes(saved) == "#DG2/2/2=BIT;RW\n" && h.Boxes.Saves.size() == 1; }},
+        {"Save... clicked, in place",
+         [&] {
+             h.Enter("txtGrpAdrStart", "3/3/3");
+             h.ClickCheck(1);
+             h.Click("btnAdd");
+             h.Click("btnSave");
+         },
+         [&] {
+             return ReadFileBytes(saved) == "#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" && h.Boxes.Saves.size() == 1;
+         }},
+        {"Ctrl+S", [&] { QTest::keyClick(commands, Qt::Key_S, Qt::ControlModifier); },
+         [&] { return !logic.Modified() && h.Boxes.Saves.size() == 1; }},
+        {"a type's text clicked",
+         [&] {
+             const QRect row = list->visualItemRect(list->item(4));
+             QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                               QPoint(row.right() - 4, row.center().y()));
+         },
+         [&] { return list->Checked(4) && !list->Checked(1); }},
+        {"the device list opened: the ports read again",
+         [&] {
+             h.Ports = {{"/dev/ttyS3", "", "/dev/ttyS3"}};
+             device->showPopup();
+             device->hidePopup();
+         },
+         [&] { return Text(device->itemText(0)) == "COM4 (serial port)"; }},
+        {"TCP/IP chosen: host and port shown and left",
+         [&] {
+             QTest::keyClick(device, Qt::Key_Home);
+             QTest::keyClick(device, Qt::Key_Down);
+             h.Enter("txtHost", QStringLiteral("gw.local"));
+             h.Enter("txtPort", QStringLiteral("4001"));
+         },
+         [&] {
+             return logic.Converter->Device() == "TCP/IP" && h.Find<QWidget>("txtHost")->isVisible() &&
+                    h.Find<QWidget>("labPort")->isVisible() && logic.Converter->Host() == "gw.local" &&
+                    logic.Converter->Port() == "4001";
+         }},
+        {"a list dropped on the command list", [&] { DropFiles(commands->viewport(), {first}); },
+         [&] { return logic.FileName() == first; }},
+        {"a list dropped on a field", [&] { DropFiles(h.Find<QWidget>("txtGrpAdrEnd"), {second}); },
+         [&] {
+             return logic.FileName() == second && Text(h.Find<QLineEdit>("txtGrpAdrEnd")->text()) == "0/0/0";
+         }},
+    };
+    for (const auto& e : events) {
+        e.Act();
+        EXPECT_TRUE(e.Arrived()) << e.Event;
+    }
+    EXPECT_TRUE(h.Boxes.Boxes.empty()) << h.Boxes.Boxes.front().Text;
+}
+
+// A refused line is selected and shown; the gutter numbers the lines that would be sent.
+TEST(View, RefusedLineIsSelectedBesideItsNumber) {
+    sim::SimOptions refuse;
+    refuse.RefuseLine = 60;
+    sim::GatewaySim gateway(refuse);
+    const std::string pty = gateway.OpenPty();
+    gateway.Start();
+    ViewHarness h("[SerialPort]\r\nDevice=" + pty + "\r\nBaudrate=19200\r\n");
+    h.ShowActive();
+    auto* commands = static_cast<TCommandListEdit*>(h.Find<QPlainTextEdit>("CommandList"));
+    const int narrow = commands->GutterWidth();
+    QString text = QString::fromStdString(SetupLine0) + QLatin1Char('\n');
+    for (int i = 0; i < 1200; ++i)
+        text += QStringLiteral("#DG1/0/%1=BIT;RW\n").arg(i % 256);
+    commands->setPlainText(text);
+    EXPECT_GT(commands->GutterWidth(), narrow);
+    EXPECT_EQ(commands->ShownNumbers().front(), 1);
+    h.Click("btnDownload");
+    ASSERT_EQ(h.Boxes.Boxes.size(), 1u);
+    EXPECT_NE(h.Boxes.Boxes[0].Text.find("line 60 "), std::string::npos);
+    EXPECT_EQ(Text(commands->textCursor().selectedText()), "#DG1/0/58=BIT;RW");
+    EXPECT_EQ(QApplication::focusWidget(), commands);
+    EXPECT_TRUE(commands->ShownNumbers().contains(60));
+    // A line end at the very end adds no line: the empty last block has no number.
+    commands->moveCursor(QTextCursor::End);
+    commands->ensureCursorVisible();
+    QApplication::processEvents();
+    EXPECT_EQ(commands->ShownNumbers().back(), 1201);
 }
 
 // The command list takes the height and width gained or lost; below five lines the client area scrolls and
@@ -458,6 +627,46 @@ TEST(View, ExceptionsEscapingEventsAreShownAndTheProgramGoesOn) {
     ZeloApplication::Instance()->SetDialogs(nullptr);
 }
 
+// Texts from files and from the gateway are shown as they are: a box never reads them as rich text. Add
+// all's question has its four buttons.
+TEST(View, BoxesShowPlainTextAndTheirButtons) {
+    QtDialogs dialogs;
+    const struct {
+        int Flags;
+        std::vector<QMessageBox::StandardButton> Buttons;
+    } cases[] = {
+        {box::Ok | box::IconError, {QMessageBox::Ok}},
+        {box::YesNo | box::IconQuestion, {QMessageBox::Yes, QMessageBox::No}},
+        {box::YesNoCancel | box::IconQuestion, {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}},
+        {box::YesNoToAll | box::IconQuestion,
+         {QMessageBox::Yes, QMessageBox::YesToAll, QMessageBox::No, QMessageBox::NoToAll}},
+    };
+    for (const auto& c : cases) {
+        const auto shown =
+            dialogs.MakeBox("Error \"<b>x</b> & <i\" occured", "t", c.Flags, "<a href=x>d</a>");
+        EXPECT_EQ(shown->textFormat(), Qt::PlainText);
+        EXPECT_EQ(Text(shown->text()), "Error \"<b>x</b> & <i\" occured");
+        QMessageBox::StandardButtons expected;
+        for (const QMessageBox::StandardButton button : c.Buttons)
+            expected |= button;
+        EXPECT_EQ(shown->standardButtons(), expected) << c.Flags;
+        // The detail goes behind the details button, as plain text.
+        EXPECT_EQ(Text(shown->detailedText()), "<a href=x>d</a>");
+    }
+    const struct {
+        QMessageBox::StandardButton Button;
+        int Answer;
+    } answers[] = {{QMessageBox::Yes, box::IdYes},           {QMessageBox::No, box::IdNo},
+                   {QMessageBox::YesToAll, box::IdYesToAll}, {QMessageBox::NoToAll, box::IdNoToAll},
+                   {QMessageBox::Cancel, box::IdCancel},     {QMessageBox::Ok, box::IdOk}};
+    for (const auto& a : answers)
+        EXPECT_EQ(QtDialogs::Answer(a.Button), a.Answer);
+    // The window's own labels are plain text too.
+    ViewHarness h;
+    for (QLabel* label : h.Window().findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << Text(label->objectName());
+}
+
 TEST(View, FileFilterForTheQtDialog) {
     const struct {
         std::string Filter, Qt;
@@ -468,6 +677,63 @@ TEST(View, FileFilterForTheQtDialog) {
         {ImportOpenFilter, "ETS export (*.csv *.xml *.esf);;ETS project (*.knxproj);;All files (*)"}};
     for (const auto& c : cases)
         EXPECT_EQ(QtFileFilter(c.Filter), c.Qt);
+    const struct {
+        std::string Filter, Extension;
+    } extensions[] = {{"Command list (*.txt)|*.txt|All files (*.*)|*.*", "txt"},
+                      {"All files (*.*)|*.*", ""},
+                      {"Text|*.log;*.txt", "log"},
+                      {"broken", ""}};
+    for (const auto& e : extensions)
+        EXPECT_EQ(FirstExtension(e.Filter), e.Extension) << e.Filter;
+}
+
+// The program itself: a settings file it cannot read ends it with an exit code that says so; a file named
+// on the command line is opened at start. (Last in this file: from here on SIGINT and SIGTERM are caught.)
+TEST(Program, ExitCodeAndTheFileNamedAtStart) {
+    TempDir dir;
+    ScriptedDialogs boxes;
+    ZeloApplication::Instance()->SetDialogs(&boxes);
+    const std::string folder = dir.File("settings-folder");
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(RunConfigurator(*ZeloApplication::Instance(), boxes, folder, {}), 1);
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0].Text, "Can't read " + folder + ": Is a directory.");
+    EXPECT_EQ(boxes.Boxes[0].Title, "ZELO-EIB-ASCII Configurator");
+
+    const std::string list = dir.Write("start.txt", "#DG1/2/3=BIT;RW\n");
+    std::vector<std::string> seen;
+    QTimer::singleShot(0, [&seen] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<QtMainWindow*>(top)) {
+                seen = window->Logic().CommandLines();
+                QTest::mouseClick(window->Control(layout::ControlId::btnExit), Qt::LeftButton);
+            }
+    });
+    EXPECT_EQ(RunConfigurator(*ZeloApplication::Instance(), boxes, dir.File("zelo.ini"), {list}), 0);
+    EXPECT_EQ(seen, Lines{"#DG1/2/3=BIT;RW"});
+    EXPECT_EQ(boxes.Boxes.size(), 1u);
+    ZeloApplication::Instance()->SetDialogs(nullptr);
+}
+
+// SIGTERM is heard through the event loop like the close box, but cannot ask: the unsaved list goes to the
+// recovery file, the settings are written, the loop ends.
+TEST(Program, TerminationSignalKeepsTheUnsavedList) {
+    os::CatchTerminationRequests();
+    ViewHarness h;
+    h.ShowActive();
+    h.Enter("txtPhyAdr", QStringLiteral("1.1.7"));
+    ASSERT_TRUE(h.Logic().Modified());
+    const std::string recovery = TwinMain::RecoveryFileName(h.SettingsPath);
+    ::raise(SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor([&recovery] { return std::filesystem::exists(recovery); }, 10000));
+    EXPECT_EQ(ReadFileBytes(recovery), "#SETUP=1.1.7;OFF;OFF;OFF\n");
+    EXPECT_EQ(ReadFileBytes(h.SettingsPath), "[SerialPort]\r\nDevice=COM1\r\nBaudrate=19200\r\n\r\n");
+    EXPECT_TRUE(h.Boxes.Boxes.empty());
+    // The notice is taken: a second window does not hear the same request again.
+    std::filesystem::remove(recovery);
+    ViewHarness next;
+    QApplication::processEvents();
+    EXPECT_FALSE(std::filesystem::exists(TwinMain::RecoveryFileName(next.SettingsPath)));
 }
 
 // Runs `answer` on the application's modal dialog once its event loop runs it; gives up after many turns

@@ -25,7 +25,14 @@ public:
         Failed = true;
         return zelo::box::IdNo;
     }
-    std::optional<std::string> OpenFile(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    // The list is saved under the name offered, in the folder given.
+    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
+        return Folder + "\\gateway.txt";
+    }
+    std::string Folder;
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
         std::printf("password prompt: %s\n", prompt.c_str());
         Failed = true;
@@ -47,6 +54,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove(settings);
     zelo::ReadVersionInfo();
     ReportingDialogs boxes;
+    boxes.Folder = folder.string();
     zelo::win32::Win32MainWindow window(boxes, settings);
     window.Show();
     PumpPending(window.Handle());
@@ -68,6 +76,9 @@ int main(int argc, char** argv) {
         ::SendMessageW(view.btnAdd.Handle(), BM_CLICK, 0, 0);
         PumpPending(window.Handle());
     }
+    // Saved: the caption names the file.
+    ::SendMessageW(view.btnSave.Handle(), BM_CLICK, 0, 0);
+    PumpPending(window.Handle());
     if (!ChooseItem(view.cmbDevice.Handle(), argv[1])) {
         std::printf("failed: no %s in the device list\n", argv[1]);
         return 1;

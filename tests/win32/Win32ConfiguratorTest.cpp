@@ -10,13 +10,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <shlobj.h>
 
 using namespace zelo;
 using namespace zelo::win32;
@@ -28,6 +33,7 @@ using zelo::test::PumpPending;
 using zelo::test::ScriptedDialogs;
 using zelo::test::TypeInto;
 using zelo::test::WindowText;
+using zelo::win32::Widen;
 
 namespace {
 
@@ -66,7 +72,8 @@ protected:
         if (settings)
             std::ofstream(Folder.File(), std::ios::binary) << *settings;
         SetHandlerErrorDisplay([this] { ShowCurrentException(Boxes); });
-        Window = std::make_unique<Win32MainWindow>(Boxes, Folder.File());
+        // No serial device on the system: the device list is TCP/IP and the COM names, whatever Wine maps.
+        Window = std::make_unique<Win32MainWindow>(Boxes, Folder.File(), [this] { return Ports; });
         ASSERT_NE(Window->Handle(), nullptr);
         Window->Show();
         PumpPending(Window->Handle());
@@ -123,6 +130,7 @@ protected:
 
     SettingsFolder Folder;
     ScriptedDialogs Boxes;
+    std::vector<os::PortInfo> Ports;
     std::unique_ptr<Win32MainWindow> Window;
 };
 
@@ -150,11 +158,16 @@ TEST_F(Configurator, OpensWithItsCaptionSizeAndFirstState) {
     const struct {
         ControlId Id;
         bool Enabled;
-    } states[] = {{ControlId::btnAdd, true},     {ControlId::btnImport, true},
-                  {ControlId::btnIgnore, false}, {ControlId::btnAbort, false},
-                  {ControlId::btnAddAll, false}, {ControlId::btnDownload, true}};
+    } states[] = {{ControlId::btnAdd, true},    {ControlId::btnImport, true},  {ControlId::btnIgnore, false},
+                  {ControlId::btnAbort, false}, {ControlId::btnAddAll, false}, {ControlId::btnDownload, true},
+                  {ControlId::btnOpen, true},   {ControlId::btnSave, true}};
     for (const auto& row : states)
         EXPECT_EQ(::IsWindowEnabled(Control(row.Id)) != FALSE, row.Enabled) << layout::Info(row.Id).Name;
+    // Stop and the TCP link's fields wait until they are wanted.
+    for (const ControlId hidden :
+         {ControlId::btnStop, ControlId::labHost, ControlId::txtHost, ControlId::labPort, ControlId::txtPort})
+        EXPECT_FALSE(::IsWindowVisible(Control(hidden))) << layout::Info(hidden).Name;
+    EXPECT_TRUE(::IsWindowVisible(Control(ControlId::btnOpen)));
     EXPECT_EQ(::SendMessageW(Control(ControlId::grpAccessType2), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(::GetFocus(), Control(ControlId::txtPhyAdr));
     EXPECT_TRUE(Boxes.Boxes.empty());
@@ -254,6 +267,190 @@ TEST_F(Configurator, APortThatCannotBeOpenedIsSaidAndEverythingComesBack) {
     EXPECT_EQ(::GetFocus(), Control(ControlId::btnDownload));
 }
 
+// Presses a key with Ctrl (and Shift) as the user does: the thread's key state has the modifiers down while
+// the key's message goes through the window's own message handling.
+void PressShortcut(Win32MainWindow& window, WORD key, bool shift) {
+    BYTE saved[256];
+    ::GetKeyboardState(saved);
+    BYTE pressed[256];
+    std::copy(std::begin(saved), std::end(saved), std::begin(pressed));
+    pressed[VK_CONTROL] = 0x80;
+    pressed[VK_SHIFT] = shift ? 0x80 : 0;
+    ::SetKeyboardState(pressed);
+    ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
+    window.View().winMain.ProcessPendingEvents();
+    ::SetKeyboardState(saved);
+}
+
+// Files dropped on a window as Explorer drops them.
+void DropFiles(HWND window, const std::vector<std::string>& files) {
+    std::wstring names;
+    for (const std::string& file : files)
+        names += Widen(file) + L'\0';
+    names += L'\0';
+    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::copy(names.begin(), names.end(),
+              reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(drop) + sizeof(DROPFILES)));
+    ::GlobalUnlock(memory);
+    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+// The controls and keys of the list's files, the TCP link, the device list, drops and the session's end
+// reach the logic.
+TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
+    Start();
+    TwinMain& logic = Window->Logic();
+    const std::filesystem::path folder = std::filesystem::path(Folder.File()).parent_path();
+    auto write = [&folder](const char* name, const std::string& text) {
+        std::ofstream((folder / name).string(), std::ios::binary) << text;
+        return (folder / name).string();
+    };
+    const std::string first = write("first.txt", "#SETUP=1.2.3;OFF;OFF;OFF\r\n#DG1/1/1=BIT;RW\r\n");
+    const std::string second = write("second.txt", "#DG2/2/2=BIT;RW\n");
+    const std::string saved = (folder / "saved.txt").string();
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const struct {
+        const char* Event;
+        std::function<void()> Act;
+        std::function<bool()> Arrived;
+    } events[] = {
+        {"Ctrl+O",
+         [&] {
+             Boxes.Files = {first};
+             FocusTo(ControlId::CommandList);
+             PressShortcut(*Window, 'O', false);
+         },
+         [&] {
+             return logic.CommandLines() ==
+                    std::vector<std::string>{"#SETUP=1.2.3;OFF;OFF;OFF", "#DG1/1/1=BIT;RW"};
+         }},
+        {"Open... clicked",
+         [&] {
+             Boxes.Files = {second};
+             Click(ControlId::btnOpen);
+         },
+         [&] { return logic.FileName() == second; }},
+        {"Shift+Ctrl+S in a field",
+         [&] {
+             Boxes.SaveNames = {saved};
+             FocusTo(ControlId::txtPhyAdr);
+             PressShortcut(*Window, 'S', true);
+         },
+         [&] { return read(saved) == "#DG2/2/2=BIT;RW\n" && Boxes.Saves.size() == 1; }},
+        {"Save... clicked, in place",
+         [&] {
+             Type(ControlId::txtGrpAdrStart, "3/3/3");
+             FocusTo(ControlId::EibDptList);
+             CheckType(1);
+             Click(ControlId::btnAdd);
+             Click(ControlId::btnSave);
+         },
+         // Leaving the physical address put the setup line back in front of the list that had none.
+         [&] {
+             return read(saved) == "#SETUP=1.2.3;OFF;OFF;OFF\n#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" &&
+                    Boxes.Saves.size() == 1;
+         }},
+        {"a type's text clicked",
+         [&] {
+             const RECT row = View().EibDptList.RowRect(4);
+             const LPARAM at = MAKELPARAM(row.right - 4, (row.top + row.bottom) / 2);
+             ::SendMessageW(Control(ControlId::EibDptList), WM_LBUTTONDOWN, MK_LBUTTON, at);
+             ::SendMessageW(Control(ControlId::EibDptList), WM_LBUTTONUP, 0, at);
+             PumpPending(Window->Handle());
+         },
+         [&] { return View().EibDptList.Checked(4) && !View().EibDptList.Checked(1); }},
+        {"the device list opened: the ports read again",
+         [&] {
+             Ports = {{"COM4", "", "COM4"}};
+             ::SendMessageW(Control(ControlId::cmbDevice), CB_SHOWDROPDOWN, TRUE, 0);
+             ::SendMessageW(Control(ControlId::cmbDevice), CB_SHOWDROPDOWN, FALSE, 0);
+             PumpPending(Window->Handle());
+         },
+         [&] { return View().cmbDevice.ItemText(0) == "COM4 (serial port)"; }},
+        {"TCP/IP chosen: host and port shown and left",
+         [&] {
+             ChooseDevice("TCP/IP");
+             Type(ControlId::txtHost, "gw.local");
+             FocusTo(ControlId::txtPort);
+             Type(ControlId::txtPort, "4001");
+             FocusTo(ControlId::txtGrpAdrStart);
+         },
+         [&] {
+             return logic.Converter->Device() == "TCP/IP" && ::IsWindowVisible(Control(ControlId::txtHost)) &&
+                    ::IsWindowVisible(Control(ControlId::labPort)) && logic.Converter->Host() == "gw.local" &&
+                    logic.Converter->Port() == "4001";
+         }},
+        {"a list dropped on the window", [&] { DropFiles(Window->Handle(), {first}); },
+         [&] { return logic.FileName() == first; }},
+        {"the session ends with the list changed",
+         [&] {
+             Click(ControlId::chkPrintHex);
+             EXPECT_EQ(::SendMessageW(Window->Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
+             ::SendMessageW(Window->Handle(), WM_ENDSESSION, TRUE, 0);
+         },
+         [&] {
+             return read(TwinMain::RecoveryFileName(Folder.File())) ==
+                        "#SETUP=1.2.3;OFF;ON;OFF\n#DG1/1/1=BIT;RW\n" &&
+                    QuitWaiting();
+         }},
+    };
+    for (const auto& e : events) {
+        e.Act();
+        EXPECT_TRUE(e.Arrived()) << e.Event;
+    }
+    EXPECT_TRUE(Boxes.Boxes.empty()) << Boxes.Boxes.front().Text;
+}
+
+// The line-number gutter, and a line selected and shown as after a refusal.
+TEST_F(Configurator, TheGutterNumbersTheLinesAndALineIsShownSelected) {
+    Start();
+    MultiLineEdit& list = View().CommandList;
+    const int narrow = list.GutterWidth();
+    EXPECT_GT(narrow, 0);
+    EXPECT_EQ(list.ShownNumbers(), std::vector<int>{1});
+    std::string text = "#SETUP=15.15.255;OFF;OFF;OFF\n";
+    for (int i = 0; i < 1200; ++i)
+        text += "#DG1/0/" + std::to_string(i % 256) + "=BIT;RW\n";
+    list.SetText(text);
+    PumpPending(Window->Handle());
+    EXPECT_GT(list.GutterWidth(), narrow);
+    EXPECT_EQ(static_cast<int>(LOWORD(::SendMessageW(list.Handle(), EM_GETMARGINS, 0, 0))),
+              list.GutterWidth());
+    list.SelectLine(599);
+    PumpPending(Window->Handle());
+    DWORD start = 0;
+    DWORD end = 0;
+    ::SendMessageW(list.Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                   reinterpret_cast<LPARAM>(&end));
+    const std::vector<std::string> lines = list.Lines();
+    EXPECT_EQ(end - start, lines[599].size());
+    const std::vector<int> shown = list.ShownNumbers();
+    EXPECT_NE(std::find(shown.begin(), shown.end(), 600), shown.end());
+    // A line end at the very end adds no line: its empty line has no number.
+    list.ScrollToLine(1200);
+    PumpPending(Window->Handle());
+    EXPECT_EQ(list.ShownNumbers().back(), 1201);
+}
+
+// The program itself: a settings file it cannot read ends it with an exit code that says so.
+TEST(Win32Program, AnUnreadableSettingsFileEndsTheStartWithAnExitCode) {
+    SettingsFolder folder;
+    const std::string settings =
+        std::filesystem::path(folder.File()).replace_filename("settings-folder").string();
+    std::filesystem::create_directory(settings);
+    ScriptedDialogs boxes;
+    EXPECT_EQ(RunConfigurator(boxes, settings, {}), 1);
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0].Text.rfind("Can't read " + settings + ": ", 0), 0u) << boxes.Boxes[0].Text;
+    EXPECT_EQ(boxes.Boxes[0].Title, ApplicationTitle);
+}
+
 // Run by the native harness (tests/wine), which puts the gateway simulator behind the COM port named in
 // ZELO_WINE_COM and compares what the gateway received with the lines printed here.
 TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
@@ -299,11 +496,14 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
         std::vector<bool> AreasEnabled;
         bool Waiting = false;
         int Percent = 0;
+        bool StopShown = false;
     };
     std::vector<Seen> requests;
+    // The edited list is asked about once the download has ended; it is not to be kept.
+    boxes.Answers = {box::IdNo};
     const auto close = view.OnCloseRequest;
     view.OnCloseRequest = [&] {
-        Seen seen{{}, view.winMain.WaitCursor(), view.ProgressBar.Percent()};
+        Seen seen{{}, view.winMain.WaitCursor(), view.ProgressBar.Percent(), view.btnStop.Visible()};
         for (const Control* area :
              std::initializer_list<const Control*>{&view.DeviceSetupContainer, &view.GroupAddressContainer,
                                                    &view.CommandList, &view.ButtonContainer})
@@ -320,11 +520,15 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     ASSERT_EQ(requests.size(), 1u) << "the request came while the download ran";
     EXPECT_EQ(requests[0].AreasEnabled, std::vector<bool>(4, false));
     EXPECT_TRUE(requests[0].Waiting);
+    EXPECT_TRUE(requests[0].StopShown);
+    EXPECT_FALSE(view.btnStop.Visible());
     EXPECT_FALSE(view.winMain.WaitCursor());
     EXPECT_TRUE(view.ButtonContainer.Enabled());
-    // Once the download has ended, the held request closes the window.
+    // Once the download has ended, the held request asks about the edited list and closes the window.
     PumpPending(root);
     EXPECT_EQ(requests.size(), 2u);
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0].Text, "Save changes to the command list?");
     MSG quit{};
     EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     for (const std::string& line : window.Logic().CommandLines())

@@ -257,6 +257,11 @@ TEST_F(MinimalWindow, RealBoxesShowTheirTitleAndTextAndReturnTheButtonPressed) {
          "", box::YesNo | box::IconQuestion, box::IdNo, "Replace?\n\nwith"},
         {"Can't open COM3!", "T", "Access is denied.", box::Ok | box::IconError, box::IdOk,
          "Can't open COM3!\n\nAccess is denied."},
+        // Four buttons no message box has: a task dialog, the detail behind its expander.
+        {"Group with same starting address allready exists.", "Add all", "Line 2: #DG1/2/3=BIT;RW",
+         box::YesNoToAll | box::IconQuestion, box::IdYesToAll, ""},
+        {"Group with same starting address allready exists.", "Add all", "",
+         box::YesNoToAll | box::IconQuestion, box::IdNoToAll, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Text);
@@ -267,7 +272,8 @@ TEST_F(MinimalWindow, RealBoxesShowTheirTitleAndTextAndReturnTheButtonPressed) {
         std::string shown = answerer.Boxes[0].Text;
         std::erase(shown, '\r');
         EXPECT_EQ(shown, row.Shown);
-        EXPECT_EQ(answerer.Boxes[0].HasNo, (row.Flags & 0x0F) == box::YesNo);
+        EXPECT_EQ(answerer.Boxes[0].HasNo,
+                  (row.Flags & 0x0F) == box::YesNo || (row.Flags & 0x0F) == box::YesNoToAll);
         EXPECT_TRUE(::IsWindowEnabled(Window.Handle())) << "the owner is enabled again after the box";
     }
 }
@@ -329,6 +335,37 @@ TEST_F(MinimalWindow, TheOpenFileDialogGivesTheChosenPathInUtf8AndLeavesTheCurre
     std::error_code error;
     std::filesystem::remove_all(folder, error);
     EXPECT_FALSE(error) << error.message();
+}
+
+TEST_F(MinimalWindow, TheSaveDialogGivesTheNameWithTheFiltersExtension) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("zelo-save-" + std::to_string(::GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    Win32Dialogs dialogs;
+    dialogs.SetOwner(Window.Handle());
+    const struct {
+        std::wstring Typed;
+        int Answer;
+        std::optional<std::filesystem::path> Chosen;
+    } rows[] = {
+        {(folder / L"K\u00FCche").wstring(), IDOK, folder / L"K\u00FCche.txt"},
+        {(folder / L"list.cmd").wstring(), IDOK, folder / L"list.cmd"},
+        {(folder / L"list").wstring(), IDCANCEL, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        BoxAnswerer answerer(row.Answer, row.Typed);
+        const std::optional<std::string> chosen = dialogs.SaveFile(
+            "Command list (*.txt)|*.txt|All files (*.*)|*.*", folder.string(), "commands.txt");
+        ASSERT_EQ(answerer.Boxes.size(), 1u);
+        ASSERT_EQ(chosen.has_value(), row.Chosen.has_value());
+        if (chosen) {
+            const std::u8string utf8(chosen->begin(), chosen->end());
+            EXPECT_EQ(std::filesystem::path(utf8), *row.Chosen) << *chosen;
+        }
+    }
+    EXPECT_NE(std::filesystem::current_path(), folder);
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
 }
 
 TEST_F(MinimalWindow, TheCheckListShowsItsRowsTopToBottomInTwoColumnsWithoutScrolling) {

@@ -136,12 +136,16 @@ TEST_F(ViewWindow, EveryControlIsFoundByItsIdWithItsKindAndText) {
 }
 
 TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
+    // The view alone shows every control; the logic hides the TCP fields and Stop until they are wanted.
     const ControlId expected[] = {
-        ControlId::txtPhyAdr,  ControlId::chkPrintSource, ControlId::chkPrintHex,    ControlId::chkFullDuplex,
-        ControlId::cmbDevice,  ControlId::cmbBaudrate,    ControlId::txtGrpAdrStart, ControlId::txtGrpAdrEnd,
-        ControlId::EibDptList, ControlId::btnAdd,         ControlId::btnAddAll,      ControlId::btnIgnore,
-        ControlId::btnImport,  ControlId::grpAccessType0, ControlId::btnAbort,       ControlId::btnDownload,
-        ControlId::btnExit,    ControlId::CommandList,    ControlId::txtPhyAdr};
+        ControlId::txtPhyAdr,     ControlId::chkPrintSource, ControlId::chkPrintHex,
+        ControlId::chkFullDuplex, ControlId::cmbDevice,      ControlId::cmbBaudrate,
+        ControlId::txtHost,       ControlId::txtPort,        ControlId::txtGrpAdrStart,
+        ControlId::txtGrpAdrEnd,  ControlId::EibDptList,     ControlId::btnAddAll,
+        ControlId::btnAdd,        ControlId::btnIgnore,      ControlId::btnImport,
+        ControlId::btnAbort,      ControlId::grpAccessType0, ControlId::btnStop,
+        ControlId::btnOpen,       ControlId::btnSave,        ControlId::btnDownload,
+        ControlId::btnExit,       ControlId::CommandList,    ControlId::txtPhyAdr};
     EXPECT_EQ(::GetFocus(), Control(ControlId::txtPhyAdr)) << "the physical address has the focus first";
     HWND at = Control(ControlId::txtPhyAdr);
     for (std::size_t i = 1; i < std::size(expected); ++i) {
@@ -151,7 +155,7 @@ TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
     }
     // Shift+Tab goes back.
     EXPECT_EQ(::GetNextDlgTabItem(View.Handle(), Control(ControlId::txtGrpAdrStart), TRUE),
-              Control(ControlId::cmbBaudrate));
+              Control(ControlId::txtPort));
 
     // The keys themselves: Tab leaves the command list for the first field, Enter in the list starts a line.
     const struct {

@@ -1,6 +1,9 @@
 // Downloads through the Download button into the gateway simulator on a pseudo-terminal.
 #include "FakeWindow.h"
+#include "Process.h"
 #include "sim/GatewaySim.h"
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +26,16 @@ sim::SimOptions Options(int refuseLine, const std::string& refuseText, int silen
 
 std::string Settings(const std::string& device) {
     return "[SerialPort]\r\nDevice=" + device + "\r\nBaudrate=19200\r\n";
+}
+
+// What the gateway holds before a test's own download: loaded through the window.
+const Lines OldConfiguration = {"#SETUP=1.1.1;OFF;OFF;OFF", "#DG9/7/9=BIT;RW"};
+
+void LoadOldConfiguration(FakeWindow& w, const sim::GatewaySim& gateway) {
+    w.EditCommandList("#SETUP=1.1.1;OFF;OFF;OFF\n#DG9/7/9=BIT;RW\n");
+    w.Click(w.btnDownload);
+    ASSERT_EQ(gateway.Configuration(), OldConfiguration);
+    w.Frames.clear();
 }
 
 void ExpectIdle(FakeWindow& w) {
@@ -61,19 +74,24 @@ TEST(Download, IntoTheSimulator) {
     EXPECT_EQ(w.ProgressBar.Position, 4);
     ExpectIdle(w);
 
-    // The label and gauge moved line by line while the areas were locked and the hourglass showed.
+    // The label and gauge moved line by line while the areas were locked, the hourglass and Stop showed;
+    // first they were reset, so nothing of an earlier run stays on show.
     std::vector<std::pair<std::string, int>> steps;
     for (const Frame& frame : w.Frames) {
         EXPECT_FALSE(frame.AreasEnabled);
         EXPECT_TRUE(frame.WaitCursor);
-        EXPECT_EQ(frame.Maximum, 4);
+        EXPECT_TRUE(frame.StopShown);
+        EXPECT_EQ(frame.Maximum, &frame == &w.Frames.front() ? 1 : 4);
         if (steps.empty() || steps.back() != std::make_pair(frame.Status, frame.Position))
             steps.emplace_back(frame.Status, frame.Position);
     }
-    const std::vector<std::pair<std::string, int>> expected = {
-        {"Erasing old configuration...", 0}, {"Loading new configuration...", 1},
-        {"Loading new configuration...", 2}, {"Loading new configuration...", 3},
-        {"Loading new configuration...", 4}, {"Configuration loaded successfully!", 4}};
+    const std::vector<std::pair<std::string, int>> expected = {{"Ready...", 0},
+                                                               {"Erasing old configuration...", 0},
+                                                               {"Loading new configuration...", 1},
+                                                               {"Loading new configuration...", 2},
+                                                               {"Loading new configuration...", 3},
+                                                               {"Loading new configuration...", 4},
+                                                               {"Configuration loaded successfully!", 4}};
     EXPECT_EQ(steps, expected);
 
     // A second download opens and closes the link again.
@@ -91,15 +109,16 @@ TEST(Download, GatewayRefusals) {
         std::string Message;
         std::string Status;
         int Position;
+        int Selected; // the line shown to the user
     } cases[] = {
         {Options(2, "ERR"),
          "Error \"ERR\" occured while configuring device!\nPlease check line 2 of configuration list!",
-         "Failed to load new configuration!", 2},
+         "Failed to load new configuration!", 2, 1},
         {Options(1, "Bad setup"),
          "Error \"Bad setup\" occured while configuring device!\nPlease check line 1 of configuration list!",
-         "Failed to load new configuration!", 1},
+         "Failed to load new configuration!", 1, 0},
         {Options(0, {}, -1, true), "Error \"\nOk\" occured while erasing old configuration!",
-         "Erasing old configuration...", 0},
+         "Erasing old configuration...", 0, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Message);
@@ -115,6 +134,10 @@ TEST(Download, GatewayRefusals) {
         EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
         EXPECT_EQ(w.labStatus.Value, c.Status);
         EXPECT_EQ(w.ProgressBar.Position, c.Position);
+        EXPECT_EQ(w.CommandList.SelectedLine, c.Selected);
+        if (c.Selected >= 0) {
+            EXPECT_EQ(w.Focused, layout::ControlId::CommandList);
+        }
         ExpectIdle(w);
     }
 }
@@ -150,6 +173,9 @@ TEST(Download, PortThatCannotBeOpened) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Device);
         FakeWindow w(Settings(c.Device));
+        // What an earlier run left: a failure before the erase must not show it.
+        w.labStatus.Value = "Configuration loaded successfully!";
+        w.ProgressBar.Position = w.ProgressBar.Maximum = 5;
         w.Click(w.btnDownload);
         ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
         EXPECT_EQ(w.Boxes.Boxes[0].Text, c.Message);
@@ -157,6 +183,8 @@ TEST(Download, PortThatCannotBeOpened) {
         EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
         EXPECT_EQ(w.Boxes.Boxes[0].Detail, c.Detail);
         EXPECT_EQ(w.labStatus.Value, "Ready...");
+        EXPECT_EQ(w.ProgressBar.Position, 0);
+        EXPECT_EQ(w.ProgressBar.Maximum, 1);
         ExpectIdle(w);
     }
 }
@@ -165,19 +193,21 @@ TEST(Download, DeviceAndBaudrateChoicesSetTheLink) {
     sim::GatewaySim first;
     sim::GatewaySim second;
     FakeWindow w;
-    // Each pty gets a link name in the folder, so the list can offer them and the user can pick one.
+    // Each pty gets a link name in the folder, reported as a device of the system: the list shows them once
+    // it is opened again.
     const std::string firstLink = w.Dir.File("gw1");
     const std::string secondLink = w.Dir.File("gw2");
     first.OpenPty(firstLink);
     second.OpenPty(secondLink);
     first.Start();
     second.Start();
-    w.cmbDevice.Items.push_back(firstLink);
-    w.cmbDevice.Items.push_back(secondLink);
-    w.Choose(w.cmbDevice, firstLink);
+    w.Ports = {{firstLink, "", firstLink}, {secondLink, "Gateway Two", secondLink}};
+    w.OpenDeviceList();
+    w.Choose(w.cmbDevice, firstLink + " (serial port)");
+    EXPECT_EQ(w.Logic().Converter->Device(), firstLink);
     w.Click(w.btnDownload);
     EXPECT_EQ(first.Configuration().size(), 1u);
-    w.Choose(w.cmbDevice, secondLink);
+    w.Choose(w.cmbDevice, secondLink + " (Gateway Two)");
     EXPECT_EQ(w.Logic().Converter->Device(), secondLink);
     w.Choose(w.cmbBaudrate, "57600");
     EXPECT_EQ(w.Logic().Converter->Baudrate(), 57600);
@@ -185,24 +215,226 @@ TEST(Download, DeviceAndBaudrateChoicesSetTheLink) {
     EXPECT_TRUE(w.Boxes.Boxes.empty());
     EXPECT_EQ(second.Configuration().size(), 1u);
     EXPECT_EQ(first.Received().size(), 3u);
+    // The name alone is kept, never the description.
+    EXPECT_NE(w.Close().find("Device=" + secondLink + "\r\n"), std::string::npos);
 }
 
-// The close box during a download: the request waits until the download has ended, then the window goes.
+// The close box during a download: the request waits until the download has ended, then the window goes;
+// with unsaved changes it asks first, as the close box always does.
 TEST(Download, CloseRequestIsHeldUntilTheEnd) {
+    const struct {
+        const char* Case;
+        bool Edited;
+        std::deque<int> Answers;
+        bool Closed;
+    } cases[] = {
+        {"nothing unsaved", false, {}, true},
+        {"unsaved, not to be saved", true, {box::IdNo}, true},
+        {"unsaved, cancelled", true, {box::IdCancel}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        sim::GatewaySim gateway;
+        const std::string pty = gateway.OpenPty();
+        gateway.Start();
+        FakeWindow w(Settings(pty));
+        if (c.Edited)
+            w.Click(w.chkPrintHex);
+        const std::string setup = w.Lines()[0];
+        bool closedAtOnce = true;
+        w.Boxes.Answers = c.Answers;
+        w.OnFirstFrame = [&w, &closedAtOnce] { closedAtOnce = w.CloseBox(); };
+        w.Click(w.btnDownload);
+        EXPECT_FALSE(closedAtOnce);
+        EXPECT_EQ(gateway.Configuration(), Lines{setup});
+        ASSERT_FALSE(w.Frames.empty());
+        EXPECT_EQ(w.Frames.back().Status, "Configuration loaded successfully!");
+        EXPECT_EQ(w.winMain.Closed, c.Closed);
+        // The question came after the download, never in the middle of it.
+        EXPECT_EQ(w.Boxes.Boxes.size(), c.Answers.size());
+        EXPECT_TRUE(w.Boxes.Answers.empty());
+        ExpectIdle(w);
+    }
+}
+
+// A termination request during a download is held too: the gateway is loaded whole, then the unsaved list
+// goes to the recovery file and the window ends.
+TEST(Download, TerminationIsHeldUntilTheEnd) {
     sim::GatewaySim gateway;
     const std::string pty = gateway.OpenPty();
     gateway.Start();
     FakeWindow w(Settings(pty));
-    bool closedAtOnce = true;
-    w.OnFirstFrame = [&w, &closedAtOnce] { closedAtOnce = w.CloseBox(); };
+    w.AddRange("1/0/0", "1/0/0", 1);
+    bool endedAtOnce = true;
+    w.OnFirstFrame = [&w, &endedAtOnce] {
+        w.Terminate();
+        endedAtOnce = w.winMain.Terminated;
+    };
     w.Click(w.btnDownload);
-    EXPECT_FALSE(closedAtOnce);
-    EXPECT_EQ(gateway.Configuration(), Lines{"#SETUP=15.15.255;OFF;OFF;OFF"});
-    ASSERT_FALSE(w.Frames.empty());
-    EXPECT_EQ(w.Frames.back().Status, "Configuration loaded successfully!");
-    EXPECT_TRUE(w.winMain.Closed);
+    EXPECT_FALSE(endedAtOnce);
+    EXPECT_TRUE(w.winMain.Terminated);
+    EXPECT_EQ(gateway.Configuration(), (Lines{"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/0/0=BIT;RW"}));
+    EXPECT_EQ(ReadBytes(TwinMain::RecoveryFileName(w.SettingsPath)),
+              "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/0/0=BIT;RW\n");
     EXPECT_TRUE(w.Boxes.Boxes.empty());
-    ExpectIdle(w);
+}
+
+// Lines the gateway will refuse are found before anything is sent: the question lists them, No sends
+// nothing and shows the first; Yes downloads all the same.
+TEST(Download, CheckedBeforeTheErase) {
+    std::string many = "#SETUP=15.15.255;OFF;OFF;OFF\n";
+    for (int i = 0; i < 25; ++i)
+        many += "bad " + std::to_string(i) + "\n";
+    std::string listed;
+    for (int i = 0; i < 20; ++i)
+        listed += "\nline " + std::to_string(i + 2) +
+                  ": neither a setup line (#SETUP=...) nor a group line (#DG...)";
+    const struct {
+        const char* Case;
+        std::string List;
+        int Answer;
+        std::string Question;
+        int Selected;
+        Lines Configuration; // what the gateway holds afterwards
+    } cases[] = {
+        {"three lines, one malformed, No", "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/2/3=BT;RW\n#DG1/2/4=BIT;RW\n",
+         box::IdNo,
+         "1 line will be refused by the gateway. Download anyway?\n\nline 2: unknown datapoint type \"BT\" "
+         "(expected one of EMPTY, BIT, CHAR, UBYTE, UWORD, UDWORD, BYTE, WORD, DWORD, TIME, DATE, VALUE, "
+         "PERCENT, "
+         "ANGLE, FLOAT, STRING, GENERIC)",
+         1, OldConfiguration},
+        {"one extra Return at the end, No", "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/2/4=BIT;RW\n\n", box::IdNo,
+         "1 line will be refused by the gateway. Download anyway?\n\nline 3: empty line", 2,
+         OldConfiguration},
+        {"twenty-five bad lines, No", many, box::IdNo,
+         "25 lines will be refused by the gateway. Download anyway?\n" + listed + "\n... and 5 more", 1,
+         OldConfiguration},
+        {"a blank line, Yes",
+         "#SETUP=15.15.255;OFF;OFF;OFF\n\n#DG1/2/4=BIT;RW\n",
+         box::IdYes,
+         "1 line will be refused by the gateway. Download anyway?\n\nline 2: empty line",
+         1,
+         {"#SETUP=15.15.255;OFF;OFF;OFF"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        sim::GatewaySim gateway;
+        const std::string pty = gateway.OpenPty();
+        gateway.Start();
+        FakeWindow w(Settings(pty));
+        LoadOldConfiguration(w, gateway);
+        const std::size_t received = gateway.Received().size();
+        w.EditCommandList(c.List);
+        w.Boxes.Answers = {c.Answer};
+        w.Click(w.btnDownload);
+        ASSERT_GE(w.Boxes.Boxes.size(), 1u);
+        EXPECT_EQ(w.Boxes.Boxes[0].Text, c.Question);
+        EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::YesNo | box::IconWarning);
+        if (c.Answer == box::IdNo) {
+            // Not a byte sent: the gateway keeps what it held.
+            EXPECT_EQ(gateway.Received().size(), received);
+            EXPECT_EQ(w.Boxes.Boxes.size(), 1u);
+            EXPECT_EQ(w.CommandList.SelectedLine, c.Selected);
+            EXPECT_EQ(w.Focused, layout::ControlId::CommandList);
+        } else {
+            // The gateway refuses the line itself then, and that line is shown.
+            ASSERT_EQ(w.Boxes.Boxes.size(), 2u);
+            EXPECT_EQ(w.CommandList.SelectedLine, c.Selected);
+        }
+        EXPECT_EQ(gateway.Configuration(), c.Configuration);
+        ExpectIdle(w);
+    }
+}
+
+// Stop, shown only while a download runs, ends it after the answer the link waits for; the status says
+// what the gateway holds then.
+TEST(Download, StopEndsItAfterTheCurrentAnswer) {
+    const struct {
+        const char* Case;
+        std::string StopAt; // the status shown when Stop is clicked
+        int Position;
+        std::string Status;
+        Lines Received;
+        Lines Configuration;
+    } cases[] = {
+        {"before the erase",
+         "Ready...",
+         0,
+         "Download stopped before the erase: the gateway's configuration is unchanged.",
+         {},
+         OldConfiguration},
+        {"during the erase",
+         "Erasing old configuration...",
+         0,
+         "Download stopped after the erase: the gateway holds no configuration.",
+         {"#CG", "#CF"},
+         {}},
+        {"after line 2",
+         "Loading new configuration...",
+         2,
+         "Download stopped after line 2: the gateway holds a partial configuration.",
+         {"#CG", "#CF", "#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/0/0=BIT;RW"},
+         {"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/0/0=BIT;RW"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        sim::GatewaySim gateway;
+        const std::string pty = gateway.OpenPty();
+        gateway.Start();
+        FakeWindow w(Settings(pty));
+        LoadOldConfiguration(w, gateway);
+        const std::size_t received = gateway.Received().size();
+        w.EditCommandList("#SETUP=15.15.255;OFF;OFF;OFF\n");
+        for (const char* start : {"1/0/0", "1/0/1", "1/0/2"})
+            w.AddRange(start, start, 1);
+        bool clicked = false;
+        w.OnEachFrame = [&](const Frame& frame) {
+            if (!clicked && frame.Status == c.StopAt && frame.Position == c.Position) {
+                clicked = true;
+                EXPECT_TRUE(w.Usable(layout::ControlId::btnStop));
+                w.Click(w.btnStop);
+                // Heard: the button cannot be pressed twice.
+                EXPECT_FALSE(w.Usable(layout::ControlId::btnStop));
+            }
+        };
+        EXPECT_FALSE(w.Usable(layout::ControlId::btnStop));
+        w.Click(w.btnDownload);
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(w.labStatus.Value, c.Status);
+        const Lines all = gateway.Received();
+        EXPECT_EQ(Lines(all.begin() + static_cast<std::ptrdiff_t>(received), all.end()), c.Received);
+        EXPECT_EQ(gateway.Configuration(), c.Configuration);
+        EXPECT_TRUE(w.Boxes.Boxes.empty());
+        EXPECT_FALSE(w.btnStop.Visible());
+        ExpectIdle(w);
+        // The next download runs whole.
+        w.OnEachFrame = nullptr;
+        w.Click(w.btnDownload);
+        EXPECT_EQ(w.labStatus.Value, "Configuration loaded successfully!");
+        EXPECT_EQ(gateway.Configuration().size(), 4u);
+    }
+}
+
+// A list saved from the window is one zeloctl takes: check passes it and download loads it.
+TEST(Download, SavedListIsTakenByZeloctl) {
+    FakeWindow w;
+    w.Enter(w.txtPhyAdr, "1.1.250");
+    w.AddRange("1/0/0", "1/0/10", 11);
+    w.AddRange("2/1/0", "2/1/0", 1);
+    const std::string file = w.Dir.File("saved.txt");
+    w.Boxes.SaveNames = {file};
+    w.Click(w.btnSave);
+    ASSERT_TRUE(std::filesystem::exists(file));
+
+    const ProcessResult check = RunProcess({BuiltProgram("zeloctl"), "check", file});
+    EXPECT_EQ(check.ExitCode, 0) << check.Out << check.Err;
+    sim::GatewaySim gateway;
+    const std::string pty = gateway.OpenPty();
+    gateway.Start();
+    const ProcessResult download = RunProcess({BuiltProgram("zeloctl"), "download", "--device", pty, file});
+    EXPECT_EQ(download.ExitCode, 0) << download.Err;
+    EXPECT_EQ(gateway.Configuration(), w.Lines());
 }
 
 } // namespace

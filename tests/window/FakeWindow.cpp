@@ -93,6 +93,18 @@ void FakeCommandList::ReplaceLine(int index, const std::string& text) {
     Changed();
 }
 
+void FakeCommandList::ScrollToLine(int index) {
+    EXPECT_GE(index, 0);
+    EXPECT_LT(index, LineCount());
+    ShownLine = index;
+    SelectedLine = -1;
+}
+
+void FakeCommandList::SelectLine(int index) {
+    ScrollToLine(index);
+    SelectedLine = index;
+}
+
 void FakeCommandList::InsertLine(int index, const std::string& text) {
     EXPECT_GE(index, 0);
     EXPECT_LE(index, LineCount());
@@ -117,6 +129,7 @@ void FakeCommandList::SetText(const std::string& text) {
 }
 
 void FakeCommandList::Changed() {
+    SelectedLine = -1;
     // As a view does: every change is reported, the window's own included.
     Window.CommandListChanged();
 }
@@ -131,20 +144,25 @@ void FakeForm::Close() {
 
 // ---- The window ----
 
-FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::string& settingsPath)
-    : SettingsPath(settingsPath.empty() ? Dir.File("zelo.ini") : settingsPath), winMain(*this),
-      DeviceSetupContainer(*this, ControlId::DeviceSetupContainer),
+FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::string& settingsPath,
+                       std::vector<os::PortInfo> ports)
+    : SettingsPath(settingsPath.empty() ? Dir.File("zelo.ini") : settingsPath), Ports(std::move(ports)),
+      winMain(*this), DeviceSetupContainer(*this, ControlId::DeviceSetupContainer),
       GroupAddressContainer(*this, ControlId::GroupAddressContainer),
       CommandList(*this, ControlId::CommandList), ButtonContainer(*this, ControlId::ButtonContainer),
       cmbDevice(*this, ControlId::cmbDevice), cmbBaudrate(*this, ControlId::cmbBaudrate),
       txtPhyAdr(*this, ControlId::txtPhyAdr), chkPrintSource(*this, ControlId::chkPrintSource),
       chkPrintHex(*this, ControlId::chkPrintHex), chkFullDuplex(*this, ControlId::chkFullDuplex),
+      labHost(*this, ControlId::labHost), txtHost(*this, ControlId::txtHost),
+      labPort(*this, ControlId::labPort), txtPort(*this, ControlId::txtPort),
       txtGrpAdrStart(*this, ControlId::txtGrpAdrStart), txtGrpAdrEnd(*this, ControlId::txtGrpAdrEnd),
       grpAccessType(*this, ControlId::grpAccessType), EibDptList(*this, ControlId::EibDptList),
       btnAdd(*this, ControlId::btnAdd), btnAddAll(*this, ControlId::btnAddAll),
       btnIgnore(*this, ControlId::btnIgnore), btnImport(*this, ControlId::btnImport),
       btnAbort(*this, ControlId::btnAbort), labStatus(*this), ProgressBar(*this),
-      btnDownload(*this, ControlId::btnDownload), btnExit(*this, ControlId::btnExit) {
+      btnStop(*this, ControlId::btnStop), btnOpen(*this, ControlId::btnOpen),
+      btnSave(*this, ControlId::btnSave), btnDownload(*this, ControlId::btnDownload),
+      btnExit(*this, ControlId::btnExit) {
     if (settings)
         Dir.Write("zelo.ini", *settings);
     WindowControls c;
@@ -159,6 +177,10 @@ FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::st
     c.chkPrintSource = &chkPrintSource;
     c.chkPrintHex = &chkPrintHex;
     c.chkFullDuplex = &chkFullDuplex;
+    c.labHost = &labHost;
+    c.txtHost = &txtHost;
+    c.labPort = &labPort;
+    c.txtPort = &txtPort;
     c.txtGrpAdrStart = &txtGrpAdrStart;
     c.txtGrpAdrEnd = &txtGrpAdrEnd;
     c.grpAccessType = &grpAccessType;
@@ -170,9 +192,12 @@ FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::st
     c.btnAbort = &btnAbort;
     c.labStatus = &labStatus;
     c.ProgressBar = &ProgressBar;
+    c.btnStop = &btnStop;
+    c.btnOpen = &btnOpen;
+    c.btnSave = &btnSave;
     c.btnDownload = &btnDownload;
     c.btnExit = &btnExit;
-    Logic_ = std::make_unique<TwinMain>(c, Boxes, SettingsPath);
+    Logic_ = std::make_unique<TwinMain>(c, Boxes, SettingsPath, [this] { return Ports; });
 }
 
 FakeWindow::~FakeWindow() {
@@ -190,7 +215,12 @@ void FakeWindow::CommandListChanged() {
 }
 
 void FakeWindow::Forward(ControlId id) {
-    Logic_->Run(TwinMain::EventHandler(id));
+    Forward(TwinMain::EventHandler(id));
+}
+
+void FakeWindow::Forward(TwinMain::Handler handler) {
+    ASSERT_NE(handler, nullptr);
+    Logic_->Run(handler);
 }
 
 void FakeWindow::MoveFocus(ControlId to) {
@@ -198,8 +228,7 @@ void FakeWindow::MoveFocus(ControlId to) {
     Focused = to;
     if (!from || *from == to || !Logic_)
         return;
-    if (*from == ControlId::txtPhyAdr || *from == ControlId::txtGrpAdrStart ||
-        *from == ControlId::txtGrpAdrEnd)
+    if (layout::Info(*from).Kind == layout::ControlKind::EditField)
         Forward(*from);
 }
 
@@ -214,6 +243,12 @@ bool FakeWindow::Usable(ControlId id) const {
         break;
     case ControlId::txtGrpAdrEnd:
         own = &txtGrpAdrEnd;
+        break;
+    case ControlId::txtHost:
+        own = &txtHost;
+        break;
+    case ControlId::txtPort:
+        own = &txtPort;
         break;
     case ControlId::chkPrintSource:
         own = &chkPrintSource;
@@ -254,6 +289,15 @@ bool FakeWindow::Usable(ControlId id) const {
     case ControlId::btnAbort:
         own = &btnAbort;
         break;
+    case ControlId::btnStop:
+        own = &btnStop;
+        break;
+    case ControlId::btnOpen:
+        own = &btnOpen;
+        break;
+    case ControlId::btnSave:
+        own = &btnSave;
+        break;
     case ControlId::btnDownload:
         own = &btnDownload;
         break;
@@ -264,7 +308,7 @@ bool FakeWindow::Usable(ControlId id) const {
         ADD_FAILURE() << "no control the user operates: " << layout::Info(id).Name;
         return false;
     }
-    if (!own->Enabled())
+    if (!own->Enabled() || !own->Visible())
         return false;
     switch (layout::Info(id).Parent) {
     case ControlId::DeviceSetupContainer:
@@ -317,6 +361,14 @@ void FakeWindow::ToggleType(int row) {
     Forward(ControlId::EibDptList);
 }
 
+void FakeWindow::ClickTypeText(int row) {
+    ASSERT_TRUE(Usable(ControlId::EibDptList));
+    MoveFocus(ControlId::EibDptList);
+    // The click makes the row current, whether or not it is enabled; the logic decides the rest.
+    EibDptList.Current = row;
+    Forward(TwinMain::TextClickHandler(ControlId::EibDptList));
+}
+
 void FakeWindow::ChooseAccess(int index) {
     ASSERT_TRUE(Usable(ControlId::grpAccessType));
     MoveFocus(static_cast<ControlId>(static_cast<int>(ControlId::grpAccessType0) + index));
@@ -337,6 +389,23 @@ void FakeWindow::EditCommandList(const std::string& text) {
     ASSERT_TRUE(Usable(ControlId::CommandList));
     MoveFocus(ControlId::CommandList);
     CommandList.SetText(text);
+}
+
+void FakeWindow::Shortcut(layout::Command command) {
+    Logic_->Run(TwinMain::CommandHandler(command));
+}
+
+void FakeWindow::OpenDeviceList() {
+    ASSERT_TRUE(Usable(ControlId::cmbDevice));
+    Logic_->Run(TwinMain::DropDownHandler(ControlId::cmbDevice));
+}
+
+void FakeWindow::Drop(const std::vector<std::string>& files) {
+    Logic_->Run([this, &files] { Logic_->FilesDropped(files); });
+}
+
+void FakeWindow::Terminate() {
+    Logic_->Run(&TwinMain::TerminationRequest);
 }
 
 bool FakeWindow::CloseBox() {
@@ -360,9 +429,13 @@ void FakeWindow::RecordFrame() {
     Frames.push_back({labStatus.Value, ProgressBar.Position, ProgressBar.Maximum,
                       DeviceSetupContainer.Enabled() || GroupAddressContainer.Enabled() ||
                           CommandList.Enabled() || ButtonContainer.Enabled(),
-                      winMain.WaitCursor});
+                      winMain.WaitCursor, btnStop.Visible()});
     if (OnFirstFrame)
         std::exchange(OnFirstFrame, nullptr)();
+    if (OnEachFrame) {
+        const Frame frame = Frames.back(); // the handler may paint again
+        OnEachFrame(frame);
+    }
 }
 
 template class Fake<IControl>;

@@ -44,10 +44,13 @@ public:
     Fake(FakeWindow& window, layout::ControlId id) : Window(window), Id(id) {}
     bool Enabled() const override { return Enabled_; }
     void SetEnabled(bool enabled) override { Enabled_ = enabled; }
+    bool Visible() const override { return Visible_; }
+    void SetVisible(bool visible) override { Visible_ = visible; }
     void SetFocus() override;
     FakeWindow& Window;
     const layout::ControlId Id;
     bool Enabled_ = true;
+    bool Visible_ = true;
 };
 
 using FakeControl = Fake<IControl>;
@@ -126,7 +129,12 @@ public:
     void InsertLine(int index, const std::string& text) override;
     std::string Text() const override;
     void SetText(const std::string& text) override;
+    void ScrollToLine(int index) override;
+    void SelectLine(int index) override;
     std::vector<std::string> Lines{""};
+    // The line last scrolled to (selected or not), and the line selected (-1: none; an edit clears it).
+    int ShownLine = -1;
+    int SelectedLine = -1;
 
 private:
     void Changed();
@@ -179,6 +187,7 @@ struct Frame {
     int Maximum = 0;
     bool AreasEnabled = false;
     bool WaitCursor = false;
+    bool StopShown = false;
     bool operator==(const Frame&) const = default;
 };
 
@@ -187,7 +196,7 @@ public:
     // settings: the settings file's content (nullopt: no file); settingsPath: where it is (default: a fresh
     // folder's zelo.ini). The start-up runs here; its error leaves the constructor.
     explicit FakeWindow(const std::optional<std::string>& settings = std::nullopt,
-                        const std::string& settingsPath = {});
+                        const std::string& settingsPath = {}, std::vector<os::PortInfo> ports = {});
     ~FakeWindow();
     FakeWindow(const FakeWindow&) = delete;
     FakeWindow& operator=(const FakeWindow&) = delete;
@@ -205,14 +214,22 @@ public:
     void Click(FakeControl& button);
     void Accelerator(FakeControl& button);
     void Click(FakeCheckBox& box);
-    // Clicks the check box of a datapoint type.
+    // Clicks the check box of a datapoint type, or its text.
     void ToggleType(int row);
+    void ClickTypeText(int row);
     void ChooseAccess(int index);
     void Choose(FakeCombo& list, const std::string& entry);
     // The user's own edit of the command list: the whole text replaced.
     void EditCommandList(const std::string& text);
     // The close box; true when the window closed.
     bool CloseBox();
+    // Ctrl (and Shift) with a letter.
+    void Shortcut(layout::Command command);
+    // The device list opened (it reads the ports again).
+    void OpenDeviceList();
+    void Drop(const std::vector<std::string>& files);
+    // A termination request reaching the window (SIGTERM, the session's end).
+    void Terminate();
     // Start and end entered, the type checked (unless it is already), then Add clicked.
     void AddRange(const std::string& start, const std::string& end, int type);
 
@@ -225,12 +242,16 @@ public:
     // paint runs OnFirstFrame (user input that arrives while the download runs).
     void RecordFrame();
     std::function<void()> OnFirstFrame;
+    // Runs at every such paint, after OnFirstFrame.
+    std::function<void(const Frame&)> OnEachFrame;
     void CommandListChanged();
 
     ScratchFolder Dir;
     std::string SettingsPath;
     ScriptedDialogs Boxes;
     std::vector<Frame> Frames;
+    // The serial devices the system reports, read each time the device list is filled.
+    std::vector<os::PortInfo> Ports;
 
     FakeForm winMain;
     FakeControl DeviceSetupContainer;
@@ -243,6 +264,10 @@ public:
     FakeCheckBox chkPrintSource;
     FakeCheckBox chkPrintHex;
     FakeCheckBox chkFullDuplex;
+    FakeControl labHost;
+    FakeEdit txtHost;
+    FakeControl labPort;
+    FakeEdit txtPort;
     FakeEdit txtGrpAdrStart;
     FakeEdit txtGrpAdrEnd;
     FakeRadioGroup grpAccessType;
@@ -254,11 +279,15 @@ public:
     FakeControl btnAbort;
     FakeLabel labStatus;
     FakeGauge ProgressBar;
+    FakeControl btnStop;
+    FakeControl btnOpen;
+    FakeControl btnSave;
     FakeControl btnDownload;
     FakeControl btnExit;
 
 private:
     void Forward(layout::ControlId id);
+    void Forward(TwinMain::Handler handler);
     std::unique_ptr<TwinMain> Logic_;
 };
 

@@ -234,11 +234,73 @@ TEST(Import, AddAllAcceptsEveryRange) {
                                 "#DG1/1/0=UDWORD;W"}));
     // The line whose address does not read is counted, not shown: one question, then the notice.
     ASSERT_EQ(w.Boxes.Boxes.size(), 2u) << w.Boxes.Boxes.back().Text;
-    EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::YesNo | box::IconQuestion);
+    EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::YesNoToAll | box::IconQuestion);
     EXPECT_EQ(w.Boxes.Boxes[1].Text, "Finished import from ETS3!\n\n4 ranges added, 2 ranges skipped, 1 "
                                      "range already in the list or replaced.");
     EXPECT_EQ(w.Boxes.Boxes[1].Title, "Import");
     ExpectIdleAfterImport(w);
+}
+
+// During Add all the same-start question also answers for the rest of the run.
+TEST(Import, AddAllAnswersToAll) {
+    const std::string typed = SetupLine0 + "\n#DG1/0/0=BIT;W\n#DG1/1/0=BIT;W\n#DG1/2/0=BIT;W\n";
+    const Lines before = {SetupLine0, "#DG1/0/0=BIT;W", "#DG1/1/0=BIT;W", "#DG1/2/0=BIT;W"};
+    const struct {
+        const char* Case;
+        std::deque<int> Answers;
+        Lines Added;        // behind the typed lines
+        Lines Replacements; // the typed lines after the run
+        std::string Counts;
+    } cases[] = {
+        {"yes to all",
+         {box::IdYesToAll},
+         {},
+         {"#DG1/0/0=UDWORD;RW", "#DG1/1/0=UDWORD;RW", "#DG1/2/0=UDWORD;RW"},
+         "0 ranges added, 0 ranges skipped, 3 ranges already in the list or replaced."},
+        {"no to all",
+         {box::IdNoToAll},
+         {"#DG1/0/0=UDWORD;RW", "#DG1/1/0=UDWORD;RW", "#DG1/2/0=UDWORD;RW"},
+         {},
+         "3 ranges added, 0 ranges skipped."},
+        {"yes, then no to all",
+         {box::IdYes, box::IdNoToAll},
+         {"#DG1/1/0=UDWORD;RW", "#DG1/2/0=UDWORD;RW"},
+         {"#DG1/0/0=UDWORD;RW"},
+         "2 ranges added, 0 ranges skipped, 1 range already in the list or replaced."},
+        {"one by one",
+         {box::IdNo, box::IdYes, box::IdNo},
+         {"#DG1/0/0=UDWORD;RW", "#DG1/2/0=UDWORD;RW"},
+         {"#DG1/1/0=UDWORD;RW"},
+         "2 ranges added, 0 ranges skipped, 1 range already in the list or replaced."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        FakeWindow w;
+        w.EditCommandList(typed);
+        Import(w, EtsFile({{"A", "1/0/0", "4B"}, {"B", "1/1/0", "4B"}, {"C", "1/2/0", "4B"}}));
+        w.Boxes.Answers = c.Answers;
+        w.Click(w.btnAddAll);
+        Lines expected = before;
+        for (const std::string& line : c.Replacements)
+            for (std::string& old : expected)
+                if (old.substr(0, 9) == line.substr(0, 9))
+                    old = line;
+        expected.insert(expected.end(), c.Added.begin(), c.Added.end());
+        EXPECT_EQ(w.Lines(), expected);
+        ASSERT_EQ(w.Boxes.Boxes.size(), c.Answers.size() + 1);
+        for (std::size_t i = 0; i < c.Answers.size(); ++i)
+            EXPECT_EQ(w.Boxes.Boxes[i].Flags, box::YesNoToAll | box::IconQuestion);
+        EXPECT_EQ(w.Boxes.Boxes.back().Text, "Finished import from ETS3!\n\n" + c.Counts);
+        EXPECT_TRUE(w.Boxes.Answers.empty());
+        // The list shows where the run ended.
+        EXPECT_EQ(w.CommandList.ShownLine, c.Added.empty() ? -1 : static_cast<int>(expected.size()) - 1);
+        // After the run a plain Add asks again, with two buttons (for each line of that start).
+        const std::size_t shown = w.Boxes.Boxes.size();
+        w.Boxes.Answers = {box::IdNo, box::IdNo};
+        w.AddRange("1/2/0", "1/2/0", 2);
+        ASSERT_GT(w.Boxes.Boxes.size(), shown);
+        EXPECT_EQ(w.Boxes.Boxes[shown].Flags, box::YesNo | box::IconQuestion);
+    }
 }
 
 TEST(Import, AddAllStopsAtAWronglyFormattedLine) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <vector>
 
 using namespace zelo::layout;
 using enum ControlId;
@@ -49,7 +50,11 @@ TEST(Layout, BandsAtTheDesignSize) {
         {txtGrpAdrStart, {122, 10, 153, 22}}, {btnAdd, {564, 148, 105, 25}},
         {btnAbort, {903, 148, 105, 25}},      {btnAddAll, {451, 148, 105, 25}},
         {btnDownload, {790, 8, 105, 25}},     {btnExit, {903, 8, 105, 25}},
-        {cmbDevice, {111, 8, 97, 24}},
+        {cmbDevice, {111, 8, 97, 24}},        {btnSave, {677, 8, 105, 25}},
+        {btnOpen, {564, 8, 105, 25}},         {btnStop, {903, 3, 105, 25}},
+        {labStatus, {8, 6, 887, 20}},         {txtPort, {948, 8, 60, 24}},
+        {labPort, {909, 8, 35, 24}},          {txtHost, {747, 8, 150, 24}},
+        {labHost, {703, 8, 40, 24}},
     };
     for (const auto& c : controls)
         EXPECT_EQ(layout[c.Id], c.Expected) << Info(c.Id).Name;
@@ -79,6 +84,10 @@ TEST(Layout, ResizeRule) {
         // The bottom buttons stay at the right-hand end, the gauge keeps its margins.
         EXPECT_EQ(layout[btnExit].Right(), c.Area.Width - 8);
         EXPECT_EQ(layout[btnDownload].Right(), layout[btnExit].X - 8);
+        EXPECT_EQ(layout[btnSave].Right(), layout[btnDownload].X - 8);
+        EXPECT_EQ(layout[btnOpen].Right(), layout[btnSave].X - 8);
+        EXPECT_EQ(layout[btnStop].Right(), c.Area.Width - 8);
+        EXPECT_LT(layout[labStatus].Right(), layout[btnStop].X);
         EXPECT_EQ(layout[ProgressBar].Right(), c.Area.Width - 7);
         // The other bands keep their layout.
         for (const ControlInfo& info : Controls()) {
@@ -129,7 +138,7 @@ TEST(Layout, DeviceListWidensForPathsAndTheBaudrateListMovesAlong) {
     const struct {
         int Wanted;
         int Width;
-    } cases[] = {{0, 97}, {60, 97}, {97, 97}, {250, 250}, {5000, 677}};
+    } cases[] = {{0, 97}, {60, 97}, {97, 97}, {250, 250}, {348, 348}, {349, 348}, {5000, 348}};
     for (const auto& c : cases) {
         LayoutMetrics m;
         m.DeviceListWidth = c.Wanted;
@@ -137,7 +146,8 @@ TEST(Layout, DeviceListWidensForPathsAndTheBaudrateListMovesAlong) {
         EXPECT_EQ(layout[cmbDevice].Width, c.Width) << c.Wanted;
         EXPECT_EQ(layout[Label7].X, layout[cmbDevice].Right() + 24) << c.Wanted;
         EXPECT_EQ(layout[cmbBaudrate].X, layout[Label7].Right()) << c.Wanted;
-        EXPECT_LE(layout[cmbBaudrate].Right(), 1016 - 8) << c.Wanted;
+        // Room is kept for the TCP link's host and port at the end of the row.
+        EXPECT_LE(layout[cmbBaudrate].Right() + 24, layout[labHost].X) << c.Wanted;
         // The second row does not move.
         EXPECT_EQ(layout[chkPrintSource].X, 232) << c.Wanted;
     }
@@ -186,6 +196,37 @@ TEST(Layout, ControlTableAndTabOrder) {
     EXPECT_EQ(order.back(), CommandList);
     EXPECT_EQ(Info(grpAccessType2).Text, "Read && Write");
     EXPECT_EQ(Info(btnAdd).Text, "&Add");
+    // The buttons of a row are visited in the order they stand, left to right.
+    for (const ControlId parent : {GroupAddressContainer, ButtonContainer}) {
+        std::vector<ControlId> buttons;
+        for (const ControlId id : order)
+            if (Info(id).Parent == parent && Info(id).Kind == ControlKind::Button)
+                buttons.push_back(id);
+        const WindowLayout layout = LayOut({DesignClientWidth, DesignClientHeight}, LayoutMetrics{});
+        for (std::size_t i = 1; i < buttons.size(); ++i)
+            EXPECT_LT(layout[buttons[i - 1]].X, layout[buttons[i]].X) << Info(buttons[i]).Name;
+        EXPECT_GE(buttons.size(), 4u);
+    }
+}
+
+TEST(Layout, ShortcutsAndGutter) {
+    const struct {
+        char Key;
+        bool Shift;
+        Command Action;
+    } shortcuts[] = {{'O', false, Command::Open}, {'S', false, Command::Save}, {'S', true, Command::SaveAs}};
+    ASSERT_EQ(Shortcuts().size(), std::size(shortcuts));
+    for (std::size_t i = 0; i < std::size(shortcuts); ++i) {
+        EXPECT_EQ(Shortcuts()[i].Key, shortcuts[i].Key);
+        EXPECT_EQ(Shortcuts()[i].Shift, shortcuts[i].Shift);
+        EXPECT_EQ(Shortcuts()[i].Action, shortcuts[i].Action);
+    }
+    // Room for the digits of the highest line number, never fewer than three.
+    const struct {
+        int Lines, Digit, Width;
+    } gutters[] = {{0, 7, 29}, {1, 7, 29}, {999, 7, 29}, {1000, 7, 36}, {32769, 8, 48}, {100000, 7, 50}};
+    for (const auto& g : gutters)
+        EXPECT_EQ(GutterWidth(g.Lines, g.Digit), g.Width) << g.Lines;
 }
 
 } // namespace

@@ -65,30 +65,50 @@ TEST(GroupLineIndex, EffectiveEnd) {
     }
 }
 
-TEST(DeviceList, ComPortsThenSystemPortsThenTheConfiguredPath) {
+// The picker: the devices that exist first (each once, with a description, a real ttyS under its COM name),
+// then TCP/IP, then the COM names not shown yet.
+TEST(DeviceList, ExistingPortsOnceThenTcpThenTheRemainingComNames) {
     ScratchFolder dir;
     const std::string link = dir.Write("gateway", "");
-    const std::vector<os::PortInfo> ports = {
-        {"/dev/ttyUSB0", "FT232R"}, {"/dev/ttyACM0", ""}, {"/dev/ttyUSB0", "again"}, {"", ""}};
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    const std::vector<os::PortInfo> ports = {{byId, "FTDI FT232R USB UART", "/dev/ttyUSB0"},
+                                             {"/dev/ttyUSB0", "FTDI FT232R USB UART", "/dev/ttyUSB0"},
+                                             {"/dev/ttyACM0", "", "/dev/ttyACM0"},
+                                             {"/dev/ttyS0", "", "/dev/ttyS0"},
+                                             {"/dev/ttyS4", "", ""},
+                                             {"/dev/ttyS255", "", ""},
+                                             {"", "", ""}};
+    const DeviceEntry ftdi{byId, byId + " (FTDI FT232R USB UART)"};
+    const DeviceEntry acm{"/dev/ttyACM0", "/dev/ttyACM0 (serial port)"};
+    const DeviceEntry com1{"COM1", "COM1 (serial port)"};
+    const DeviceEntry com5{"COM5", "COM5 (serial port)"};
+    const DeviceEntry s255{"/dev/ttyS255", "/dev/ttyS255 (serial port)"};
+    const DeviceEntry tcp{"TCP/IP", "TCP/IP"};
     const struct {
         std::string Configured;
-        std::vector<std::string> Tail;
+        std::vector<DeviceEntry> Head;
     } cases[] = {
-        {"COM1", {"/dev/ttyUSB0", "/dev/ttyACM0"}},
-        // A device path is listed when it exists; the system's folder names (a drive letter) are no device.
-        {link, link.front() == '/' ? std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyACM0", link}
-                                   : std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyACM0"}},
-        {"/dev/ttyUSB0", {"/dev/ttyUSB0", "/dev/ttyACM0"}},
-        {dir.File("missing"), {"/dev/ttyUSB0", "/dev/ttyACM0"}},
-        {"TCP/IP", {"/dev/ttyUSB0", "/dev/ttyACM0"}},
+        {"COM1", {ftdi, acm, com1, com5, s255, tcp}},
+        {"TCP/IP", {ftdi, acm, com1, com5, s255, tcp}},
+        // The configured one of two names of a device is the one shown.
+        {"/dev/ttyUSB0",
+         {{"/dev/ttyUSB0", "/dev/ttyUSB0 (FTDI FT232R USB UART)"}, acm, com1, com5, s255, tcp}},
+        // An existing device path is listed after the system's; the system's folder names (a drive letter)
+        // are no device path.
+        {link, link.front() == '/' ? std::vector<DeviceEntry>{ftdi, acm, com1, com5, s255, {link, link}, tcp}
+                                   : std::vector<DeviceEntry>{ftdi, acm, com1, com5, s255, tcp}},
+        {dir.File("missing"), {ftdi, acm, com1, com5, s255, tcp}},
     };
     for (const auto& c : cases) {
-        const std::vector<std::string> entries = DeviceListEntries(ports, c.Configured);
-        ASSERT_EQ(entries.size(), 255 + c.Tail.size()) << c.Configured;
-        EXPECT_EQ(entries.front(), "COM1");
-        EXPECT_EQ(entries[9], "COM10");
-        EXPECT_EQ(entries[254], "COM255");
-        EXPECT_EQ(std::vector<std::string>(entries.begin() + 255, entries.end()), c.Tail) << c.Configured;
+        SCOPED_TRACE(c.Configured);
+        const std::vector<DeviceEntry> entries = DeviceListEntries(ports, c.Configured);
+        ASSERT_GE(entries.size(), c.Head.size());
+        EXPECT_EQ(std::vector<DeviceEntry>(entries.begin(), entries.begin() + c.Head.size()), c.Head);
+        std::vector<DeviceEntry> rest;
+        for (int n = 1; n <= 255; ++n)
+            if (n != 1 && n != 5)
+                rest.push_back({"COM" + std::to_string(n), "COM" + std::to_string(n)});
+        EXPECT_EQ(std::vector<DeviceEntry>(entries.begin() + c.Head.size(), entries.end()), rest);
     }
 }
 

@@ -43,7 +43,9 @@ TEST(SetupLine, OptionBoxClicks) {
     }
 }
 
-TEST(SetupLine, FirstLineReplacedWhateverItHolds) {
+// The first line is the setup line: one there (or an empty first line) is replaced; when the user has deleted
+// it, it comes back in front instead of over the line that moved up.
+TEST(SetupLine, ReplacedOrPutBackInFront) {
     FakeWindow w;
     const struct {
         const char* Before;
@@ -52,9 +54,13 @@ TEST(SetupLine, FirstLineReplacedWhateverItHolds) {
     } cases[] = {
         {"", {"#SETUP=15.15.255;OFF;ON;OFF"}, "#SETUP=15.15.255;OFF;ON;OFF"},
         {"#DG1/2/3=BIT;RW\n#DG1/2/4=BIT;RW\n",
-         {"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/2/4=BIT;RW"},
-         "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/2/4=BIT;RW\n"},
+         {"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/2/3=BIT;RW", "#DG1/2/4=BIT;RW"},
+         "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/2/3=BIT;RW\n#DG1/2/4=BIT;RW\n"},
         {"\nnote", {"#SETUP=15.15.255;OFF;ON;OFF", "note"}, "#SETUP=15.15.255;OFF;ON;OFF\nnote"},
+        {"note\n", {"#SETUP=15.15.255;OFF;OFF;OFF", "note"}, "#SETUP=15.15.255;OFF;OFF;OFF\nnote\n"},
+        {"#SETUP=broken\n#DG1/2/3=BIT;RW",
+         {"#SETUP=15.15.255;OFF;ON;OFF", "#DG1/2/3=BIT;RW"},
+         "#SETUP=15.15.255;OFF;ON;OFF\n#DG1/2/3=BIT;RW"},
     };
     for (const auto& c : cases) {
         w.EditCommandList(c.Before);
@@ -68,10 +74,13 @@ TEST(GroupLines, AppendedAfterTheLastLineWithTheirOwnLineEnd) {
     FakeWindow w;
     w.AddRange("0/0/0", "0/0/0", 1);
     EXPECT_EQ(w.CommandList.Text(), SetupLine0 + "\n#DG0/0/0=BIT;RW\n");
+    // Add shows the line it wrote.
+    EXPECT_EQ(w.CommandList.ShownLine, 1);
     // A typed line without a line end gets one put before the next line; it stays where it is.
     w.EditCommandList(SetupLine0 + "\n#DG0/0/0=BIT;RW\nmy note");
     w.AddRange("1/2/5", "1/2/3", 1);
     EXPECT_EQ(w.CommandList.Text(), SetupLine0 + "\n#DG0/0/0=BIT;RW\nmy note\n#DG1/2/5=BIT;RW");
+    EXPECT_EQ(w.CommandList.ShownLine, 3);
     EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG0/0/0=BIT;RW", "my note", "#DG1/2/5=BIT;RW"}));
     // An emptied list: the line becomes the only one, with its line end.
     w.EditCommandList("");
@@ -172,6 +181,28 @@ TEST(RangeEntry, OneCheckedDatapointType) {
     EXPECT_EQ(w.Lines().back(), "#DG0/0/0=CHAR;RW");
 }
 
+// A click on a type's text checks it as a click on its box does; the one-checked rule holds either way.
+TEST(RangeEntry, ClickOnATypesTextChecksIt) {
+    FakeWindow w;
+    const struct {
+        bool OnText;
+        int Row;
+        std::vector<int> Checked;
+    } clicks[] = {{true, 3, {3}}, {true, 12, {12}}, {false, 5, {5}},
+                  {true, 5, {}},  {true, 7, {7}},   {true, 9, {7}}};
+    w.EibDptList.SetItemEnabled(9, false);
+    for (const auto& c : clicks) {
+        if (c.OnText)
+            w.ClickTypeText(c.Row);
+        else
+            w.ToggleType(c.Row);
+        EXPECT_EQ(w.EibDptList.CheckedRows(), c.Checked) << c.Row;
+    }
+    w.Click(w.btnAdd);
+    EXPECT_TRUE(w.Boxes.Boxes.empty());
+    EXPECT_EQ(w.Lines().back(), "#DG0/0/0=WORD;RW");
+}
+
 TEST(RangeEntry, AccessTypeChoice) {
     FakeWindow w;
     const char* const access[] = {"R", "W", "RW"};
@@ -209,7 +240,11 @@ TEST(SameStart, QuestionAnsweredYesAndNo) {
         EXPECT_EQ(w.Boxes.Boxes[0].Text, Question("1/2/3", "1/2/9", "1/2/3", "1/2/5"));
         EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
         EXPECT_EQ(w.Boxes.Boxes[0].Flags, 36);
+        // Both lines, with type and access, behind the box's details.
+        EXPECT_EQ(w.Boxes.Boxes[0].Detail, "Line 2: #DG1/2/3-1/2/9=BIT;RW\nNew: #DG1/2/3-1/2/5=BIT;RW");
         EXPECT_EQ(w.Lines(), c.Expected);
+        // The line written, replaced or appended, is the one shown.
+        EXPECT_EQ(w.CommandList.ShownLine, c.Answer == 6 ? 1 : 3);
         // The same range again is found equal: no new line.
         w.Boxes.Answers = c.AgainAnswers;
         w.AddRange("1/2/3", "1/2/5", 1);
@@ -273,14 +308,19 @@ TEST(SameStart, HandEditedList) {
     EXPECT_EQ(w.Lines().back(), "#DG7/0/0-7/0/1=BIT;RW");
 }
 
-TEST(SameStart, SetupLineOverAGroupLineDropsItsEntry) {
+// The setup line put back in front moves the group lines down: the same-start search still finds them where
+// they now are.
+TEST(SameStart, SetupLinePutInFrontKeepsTheGroupLines) {
     FakeWindow w;
     w.EditCommandList("#DG1/1/1=BIT;RW\n");
     w.AddRange("2/2/2", "2/2/2", 1); // the table now knows 1/1/1 from line 1
     w.Click(w.chkPrintHex);
+    w.Boxes.Answers = {6};
     w.AddRange("1/1/1", "1/1/4", 1);
-    EXPECT_TRUE(w.Boxes.Boxes.empty());
-    EXPECT_EQ(w.Lines(), (Lines{"#SETUP=15.15.255;OFF;ON;OFF", "#DG2/2/2=BIT;RW", "#DG1/1/1-1/1/4=BIT;RW"}));
+    ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(w.Boxes.Boxes[0].Detail, "Line 2: #DG1/1/1=BIT;RW\nNew: #DG1/1/1-1/1/4=BIT;RW");
+    EXPECT_EQ(w.Lines(), (Lines{"#SETUP=15.15.255;OFF;ON;OFF", "#DG1/1/1-1/1/4=BIT;RW", "#DG2/2/2=BIT;RW"}));
+    EXPECT_EQ(w.CommandList.ShownLine, 1);
 }
 
 // A list with more group lines than the gateway's table holds: Add says so through the standard display.

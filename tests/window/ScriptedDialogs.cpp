@@ -18,12 +18,23 @@ int ScriptedDialogs::MessageBox(const std::string& text, const std::string& titl
     return answer;
 }
 
-std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& filter) {
+std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& filter, const std::string& folder) {
     Filters.push_back(filter);
+    Folders.push_back(folder);
     if (Files.empty())
         return std::nullopt;
     auto file = Files.front();
     Files.pop_front();
+    return file;
+}
+
+std::optional<std::string> ScriptedDialogs::SaveFile(const std::string& filter, const std::string& folder,
+                                                     const std::string& name) {
+    Saves.push_back({filter, folder, name});
+    if (SaveNames.empty())
+        return std::nullopt;
+    auto file = SaveNames.front();
+    SaveNames.pop_front();
     return file;
 }
 

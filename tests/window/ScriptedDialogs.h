@@ -26,13 +26,25 @@ class ScriptedDialogs : public Dialogs {
 public:
     int MessageBox(const std::string& text, const std::string& title, int flags,
                    const std::string& detail = {}) override;
-    std::optional<std::string> OpenFile(const std::string& filter) override;
+    std::optional<std::string> OpenFile(const std::string& filter, const std::string& folder = {}) override;
+    std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
+                                        const std::string& name) override;
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
 
     std::vector<ShownBox> Boxes;
     std::deque<int> Answers;
+    // The open-file dialogs: filter and starting folder of each, and the files chosen in turn (none: Cancel).
     std::vector<std::string> Filters;
+    std::vector<std::string> Folders;
     std::deque<std::optional<std::string>> Files;
+    // The save dialogs: what each offered, and the names chosen in turn (none: Cancel).
+    struct SaveRequest {
+        std::string Filter;
+        std::string Folder;
+        std::string Name;
+    };
+    std::vector<SaveRequest> Saves;
+    std::deque<std::optional<std::string>> SaveNames;
     std::vector<ShownPrompt> Prompts;
     std::deque<std::optional<std::string>> Passwords; // nullopt: Cancel
 };

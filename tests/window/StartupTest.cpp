@@ -21,9 +21,11 @@ TEST(Startup, FirstStartWithoutSettingsFile) {
     EXPECT_EQ(w.cmbDevice.Current(), "COM1");
     EXPECT_EQ(w.cmbBaudrate.Current(), "19200");
     EXPECT_EQ(w.cmbBaudrate.Items, (std::vector<std::string>{"9600", "19200", "38400", "57600"}));
-    ASSERT_GE(w.cmbDevice.Items.size(), 255u);
+    // No serial device on this system: TCP/IP, then every COM name.
+    ASSERT_EQ(w.cmbDevice.Items.size(), 256u);
+    EXPECT_EQ(w.cmbDevice.Items[0], "TCP/IP");
     for (int i = 0; i < 255; ++i)
-        ASSERT_EQ(w.cmbDevice.Items[static_cast<std::size_t>(i)], "COM" + std::to_string(i + 1));
+        ASSERT_EQ(w.cmbDevice.Items[static_cast<std::size_t>(i + 1)], "COM" + std::to_string(i + 1));
     EXPECT_EQ(w.txtPhyAdr.Value, "15.15.255");
     EXPECT_EQ(w.txtGrpAdrStart.Value, "0/0/0");
     EXPECT_EQ(w.txtGrpAdrEnd.Value, "0/0/0");
@@ -46,10 +48,18 @@ TEST(Startup, FirstStartWithoutSettingsFile) {
     EXPECT_EQ(w.winMain.Value, "ZELO-KNX-ASCII Configurator V" + VersionText(VersionInfo));
     for (const FakeCheckBox* box : {&w.chkPrintSource, &w.chkPrintHex, &w.chkFullDuplex})
         EXPECT_FALSE(box->Value);
-    for (const FakeControl* button : {&w.btnAdd, &w.btnImport, &w.btnDownload, &w.btnExit})
+    for (const FakeControl* button :
+         {&w.btnAdd, &w.btnImport, &w.btnOpen, &w.btnSave, &w.btnDownload, &w.btnExit})
         EXPECT_TRUE(w.Usable(button->Id)) << layout::Info(button->Id).Name;
-    for (const FakeControl* button : {&w.btnIgnore, &w.btnAbort, &w.btnAddAll})
+    for (const FakeControl* button : {&w.btnIgnore, &w.btnAbort, &w.btnAddAll, &w.btnStop})
         EXPECT_FALSE(w.Usable(button->Id)) << layout::Info(button->Id).Name;
+    // Host and port belong to the TCP link only.
+    for (const IControl* control :
+         {static_cast<const IControl*>(&w.labHost), static_cast<const IControl*>(&w.txtHost),
+          static_cast<const IControl*>(&w.labPort), static_cast<const IControl*>(&w.txtPort)})
+        EXPECT_FALSE(control->Visible());
+    EXPECT_FALSE(w.Logic().Modified());
+    EXPECT_EQ(w.Logic().FileName(), "");
     EXPECT_EQ(w.Focused, ControlId::txtPhyAdr);
     EXPECT_FALSE(w.Logic().Importing);
     EXPECT_EQ(w.Logic().ImportIndex, 0);
@@ -70,7 +80,7 @@ TEST(Startup, SettingsVariants) {
     } cases[] = {
         {"[SerialPort]\r\nDevice=COM3\r\nBaudrate=57600\r\n", "COM3", "57600", "COM3", 57600},
         {"[serialport]\ndevice = com7\n", "COM7", "19200", "com7", 19200},
-        {"[SerialPort]\nDevice=TCP/IP\nBaudrate=9600\n", "", "9600", "TCP/IP", 9600},
+        {"[SerialPort]\nDevice=TCP/IP\nBaudrate=9600\n", "TCP/IP", "9600", "TCP/IP", 9600},
         {"[SerialPort]\nDevice=COM2\nBaudrate=4800\n", "COM2", "", "COM2", 4800},
         // An existing device path is listed and chosen; a drive-letter path is no device path.
         {"[SerialPort]\nDevice=" + existingPath + "\n", existingPath.front() == '/' ? existingPath : "",
@@ -114,6 +124,74 @@ TEST(Startup, ExitByButtonAndByCloseBoxSave) {
             EXPECT_TRUE(w.CloseBox());
         }
         EXPECT_TRUE(w.Boxes.Boxes.empty());
+        EXPECT_EQ(w.Close(), c.Saved);
+    }
+}
+
+// The device list over the system's ports: existing ones first with their descriptions, each once, read
+// again when the list opens; the choice keeps its name only.
+TEST(Startup, DeviceListReadsThePortsWhenItOpens) {
+    const std::vector<os::PortInfo> atStart = {{"/dev/ttyS0", "", "/dev/ttyS0"}};
+    FakeWindow w("[SerialPort]\r\nDevice=COM1\r\n", {}, atStart);
+    EXPECT_EQ(std::vector<std::string>(w.cmbDevice.Items.begin(), w.cmbDevice.Items.begin() + 3),
+              (std::vector<std::string>{"COM1 (serial port)", "TCP/IP", "COM2"}));
+    EXPECT_EQ(w.cmbDevice.Current(), "COM1 (serial port)");
+    // An adapter plugged in later: there once the list opens again, by its by-id name only.
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0";
+    w.Ports = {{byId, "FTDI FT232R USB UART", "/dev/ttyUSB0"},
+               {"/dev/ttyUSB0", "FTDI FT232R USB UART", "/dev/ttyUSB0"},
+               {"/dev/ttyS0", "", "/dev/ttyS0"}};
+    w.OpenDeviceList();
+    EXPECT_EQ(
+        std::vector<std::string>(w.cmbDevice.Items.begin(), w.cmbDevice.Items.begin() + 4),
+        (std::vector<std::string>{byId + " (FTDI FT232R USB UART)", "COM1 (serial port)", "TCP/IP", "COM2"}));
+    EXPECT_EQ(w.cmbDevice.Items.size(), 2u + 1u + 254u);
+    EXPECT_EQ(w.cmbDevice.Current(), "COM1 (serial port)");
+    w.Choose(w.cmbDevice, byId + " (FTDI FT232R USB UART)");
+    EXPECT_EQ(w.Logic().Converter->Device(), byId);
+    // Pulled out again: the choice stays the link's, shown as the list can.
+    w.Ports.clear();
+    w.OpenDeviceList();
+    EXPECT_EQ(w.cmbDevice.Current(), "");
+    EXPECT_EQ(w.Logic().Converter->Device(), byId);
+    EXPECT_NE(w.Close().find("Device=" + byId + "\r\n"), std::string::npos);
+}
+
+// TCP/IP shows the host and port fields; they reach the link when left and the settings file only while the
+// link is the TCP one.
+TEST(Startup, TcpLinkHostAndPort) {
+    const struct {
+        const char* Case;
+        std::string Settings;
+        std::string Choose; // empty: keep the device
+        std::string Host, Port;
+        bool Shown;
+        std::string Saved;
+    } cases[] = {
+        {"TCP from the file", "[SerialPort]\r\nDevice=TCP/IP\r\nHost=gw.local\r\nPort=4001\r\n", "", "gw2",
+         "5000", true, "[SerialPort]\r\nDevice=TCP/IP\r\nHost=gw2\r\nPort=5000\r\nBaudrate=19200\r\n\r\n"},
+        {"TCP chosen", "", "TCP/IP", "10.0.0.7", "4001", true,
+         "[SerialPort]\r\nDevice=TCP/IP\r\nBaudrate=19200\r\nHost=10.0.0.7\r\nPort=4001\r\n\r\n"},
+        {"serial chosen: the section as before",
+         "[SerialPort]\r\nDevice=TCP/IP\r\nHost=gw.local\r\nPort=4001\r\n", "COM2", "", "", false,
+         "[SerialPort]\r\nDevice=COM2\r\nHost=gw.local\r\nPort=4001\r\nBaudrate=19200\r\n\r\n"},
+        {"serial throughout", "", "", "", "", false, "[SerialPort]\r\nDevice=COM1\r\nBaudrate=19200\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        FakeWindow w(c.Settings.empty() ? std::nullopt : std::optional<std::string>(c.Settings));
+        if (!c.Choose.empty())
+            w.Choose(w.cmbDevice, c.Choose);
+        EXPECT_EQ(w.txtHost.Visible(), c.Shown);
+        EXPECT_EQ(w.labHost.Visible(), c.Shown);
+        EXPECT_EQ(w.txtPort.Visible(), c.Shown);
+        EXPECT_EQ(w.labPort.Visible(), c.Shown);
+        if (c.Shown) {
+            w.Enter(w.txtHost, c.Host);
+            w.Enter(w.txtPort, c.Port);
+            EXPECT_EQ(w.Logic().Converter->Host(), c.Host);
+            EXPECT_EQ(w.Logic().Converter->Port(), c.Port);
+        }
         EXPECT_EQ(w.Close(), c.Saved);
     }
 }

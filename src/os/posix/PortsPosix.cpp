@@ -40,13 +40,37 @@ std::string UsbDescription(const std::string& ttyName) {
     return {};
 }
 
+// A /dev/ttyS* node stands for a port only when hardware is behind it: the kernel makes ttyS0 to ttyS31 for
+// every possible 8250 port, and a serial driver reports the port type 0 (unknown) for those without one.
+bool RealSerialPort(const std::string& ttyName) {
+    const fs::path node = fs::path("/sys/class/tty") / ttyName;
+    std::error_code ec;
+    if (!fs::exists(node / "device", ec))
+        return false;
+    return !fs::exists(node / "type", ec) || FirstLine(node / "type") != "0";
+}
+
+// Sorted by the number at the end, so ttyS10 follows ttyS9.
+bool NaturalLess(const fs::path& a, const fs::path& b) {
+    const std::string x = a.filename().string();
+    const std::string y = b.filename().string();
+    const auto digits = [](const std::string& s) { return s.size() - s.find_last_not_of("0123456789") - 1; };
+    const std::size_t dx = digits(x);
+    const std::size_t dy = digits(y);
+    const std::string px = x.substr(0, x.size() - dx);
+    const std::string py = y.substr(0, y.size() - dy);
+    if (px != py || dx == 0 || dy == 0)
+        return x < y;
+    return dx != dy ? dx < dy : x < y;
+}
+
 std::vector<fs::path> Sorted(const fs::path& folder, const std::string& prefix) {
     std::vector<fs::path> found;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
         if (prefix.empty() || it->path().filename().string().rfind(prefix, 0) == 0)
             found.push_back(it->path());
-    std::sort(found.begin(), found.end());
+    std::sort(found.begin(), found.end(), NaturalLess);
     return found;
 }
 
@@ -59,8 +83,9 @@ std::vector<PortInfo> ListSerialPorts() {
         if (!seen.insert(path.string()).second)
             return;
         std::error_code ec;
-        fs::path target = fs::canonical(path, ec);
-        ports.push_back({path.string(), ec ? std::string{} : UsbDescription(target.filename().string())});
+        const fs::path target = fs::canonical(path, ec);
+        ports.push_back({path.string(), ec ? std::string{} : UsbDescription(target.filename().string()),
+                         ec ? path.string() : target.string()});
     };
     for (const auto& link : Sorted("/dev/serial/by-id", {}))
         add(link);
@@ -68,6 +93,9 @@ std::vector<PortInfo> ListSerialPorts() {
         add(dev);
     for (const auto& dev : Sorted("/dev", "ttyACM"))
         add(dev);
+    for (const auto& dev : Sorted("/dev", "ttyS"))
+        if (RealSerialPort(dev.filename().string()))
+            add(dev);
     return ports;
 }
 

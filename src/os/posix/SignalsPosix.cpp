@@ -52,4 +52,12 @@ int TerminationDescriptor() {
     return notifier[0];
 }
 
+void AcknowledgeTerminationRequest() {
+    if (notifier[0] < 0)
+        return;
+    char bytes[64];
+    while (::read(notifier[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 } // namespace zelo::os

@@ -32,7 +32,7 @@ std::vector<PortInfo> ListSerialPorts() {
         port.resize(std::char_traits<char>::length(port.c_str()));
         // The value's name is the kernel's device name, nothing a user would recognise: no description.
         if (!port.empty())
-            ports.push_back({port, {}});
+            ports.push_back({port, {}, port});
     }
     ::RegCloseKey(key);
     std::sort(ports.begin(), ports.end(), [](const PortInfo& a, const PortInfo& b) {

@@ -34,4 +34,6 @@ int TerminationDescriptor() {
     return -1;
 }
 
+void AcknowledgeTerminationRequest() {}
+
 } // namespace zelo::os

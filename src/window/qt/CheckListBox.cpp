@@ -1,10 +1,12 @@
 #include "window/qt/CheckListBox.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
+#include <utility>
 
 namespace zelo {
 
@@ -22,6 +24,7 @@ TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {
         // One toggle per user action: marks the handler changes in turn are the program's.
         if (UserToggling) {
             UserToggling = false;
+            Toggled = true;
             emit CheckClicked(row(item));
         }
     });
@@ -80,6 +83,29 @@ bool TCheckListBox::edit(const QModelIndex& index, EditTrigger trigger, QEvent* 
     if (outer)
         UserToggling = false;
     return result;
+}
+
+void TCheckListBox::mousePressEvent(QMouseEvent* event) {
+    const QListWidgetItem* pressed = itemAt(event->position().toPoint());
+    PressedRow = pressed != nullptr ? row(pressed) : -1;
+    QListWidget::mousePressEvent(event);
+}
+
+void TCheckListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    DoubleClicked = true;
+    QListWidget::mouseDoubleClickEvent(event);
+}
+
+void TCheckListBox::mouseReleaseEvent(QMouseEvent* event) {
+    Toggled = false;
+    const bool second = std::exchange(DoubleClicked, false);
+    QListWidget::mouseReleaseEvent(event);
+    // The delegate toggles a mark clicked on its box; a click on the text is for the window to judge.
+    const QListWidgetItem* released = itemAt(event->position().toPoint());
+    if (Toggled || second || event->button() != Qt::LeftButton || released == nullptr ||
+        row(released) != PressedRow || !(released->flags() & Qt::ItemIsEnabled))
+        return;
+    emit TextClicked(PressedRow);
 }
 
 void TCheckListBox::resizeEvent(QResizeEvent* event) {

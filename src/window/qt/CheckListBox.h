@@ -19,16 +19,24 @@ public:
 
 signals:
     void CheckClicked(int row);
+    // A click on an enabled row's text (not on its box); a double click counts once.
+    void TextClicked(int row);
 
 protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void UpdateGrid();
     void FitFont();
     int Columns = 1;
     bool UserToggling = false;
+    bool Toggled = false; // the box was toggled by the present mouse release
+    int PressedRow = -1;
+    bool DoubleClicked = false; // the release to come ends a double click
 };
 
 } // namespace zelo

@@ -33,6 +33,15 @@ template <typename Interface> void QtWidgetControl<Interface>::SetEnabled(bool e
     Widget_->setEnabled(enabled);
 }
 
+template <typename Interface> bool QtWidgetControl<Interface>::Visible() const {
+    // Its own state: a window not shown yet leaves it alone.
+    return !Widget_->isHidden();
+}
+
+template <typename Interface> void QtWidgetControl<Interface>::SetVisible(bool visible) {
+    Widget_->setVisible(visible);
+}
+
 template <typename Interface> void QtWidgetControl<Interface>::SetFocus() {
     Widget_->setFocus(Qt::OtherFocusReason);
 }
@@ -222,6 +231,26 @@ void QtCommandList::SetText(const std::string& text) {
     Edit()->setPlainText(Q(text));
 }
 
+void QtCommandList::ScrollToLine(int index) {
+    const QTextBlock block = Block(index);
+    if (!block.isValid())
+        return;
+    Edit()->setTextCursor(QTextCursor(block));
+    Edit()->ensureCursorVisible();
+}
+
+void QtCommandList::SelectLine(int index) {
+    const QTextBlock block = Block(index);
+    if (!block.isValid())
+        return;
+    // Anchored at the line's end, the cursor at its start: the start is what scrolls into view.
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    cursor.setPosition(block.position(), QTextCursor::KeepAnchor);
+    Edit()->setTextCursor(cursor);
+    Edit()->ensureCursorVisible();
+}
+
 // ---- Label, gauge, form ----
 
 void QtLabel::SetText(const std::string& text) {
@@ -280,7 +309,8 @@ void QtForm::Close() {
 }
 
 void QtForm::Terminate() {
-    QCoreApplication::quit();
+    // Queued: also heard when asked before the message loop runs (at start) or from inside a box's loop.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 } // namespace zelo

@@ -23,6 +23,8 @@ public:
     void Bind(QWidget* widget) { Widget_ = widget; }
     bool Enabled() const override;
     void SetEnabled(bool enabled) override;
+    bool Visible() const override;
+    void SetVisible(bool visible) override;
     void SetFocus() override;
 
 protected:
@@ -96,6 +98,8 @@ public:
     void InsertLine(int index, const std::string& text) override;
     std::string Text() const override;
     void SetText(const std::string& text) override;
+    void ScrollToLine(int index) override;
+    void SelectLine(int index) override;
 
 private:
     QPlainTextEdit* Edit() const;

@@ -5,59 +5,78 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QStringList>
 #include <QVBoxLayout>
 
 namespace zelo {
 
-int QtDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
-                          const std::string& detail) {
-    QMessageBox box(Parent);
-    box.setWindowTitle(QString::fromStdString(title));
-    box.setText(QString::fromStdString(text));
+std::unique_ptr<QMessageBox> QtDialogs::MakeBox(const std::string& text, const std::string& title, int flags,
+                                                const std::string& detail) const {
+    auto box = std::make_unique<QMessageBox>(Parent);
+    box->setWindowTitle(QString::fromStdString(title));
+    // Answers of the gateway and names from files show as they are: never read as rich text.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(QString::fromStdString(text));
     if (!detail.empty())
-        box.setDetailedText(QString::fromStdString(detail));
+        box->setDetailedText(QString::fromStdString(detail));
     switch (flags & 0xF0) {
     case box::IconError:
-        box.setIcon(QMessageBox::Critical);
+        box->setIcon(QMessageBox::Critical);
         break;
     case box::IconQuestion:
-        box.setIcon(QMessageBox::Question);
+        box->setIcon(QMessageBox::Question);
         break;
     case box::IconWarning:
-        box.setIcon(QMessageBox::Warning);
+        box->setIcon(QMessageBox::Warning);
         break;
     case box::IconInformation:
-        box.setIcon(QMessageBox::Information);
+        box->setIcon(QMessageBox::Information);
         break;
     default:
         break;
     }
     switch (flags & 0x0F) {
     case box::OkCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
     case box::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     case box::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case box::YesNoToAll:
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
+                                QMessageBox::NoToAll);
         break;
     default:
-        box.setStandardButtons(QMessageBox::Ok);
+        box->setStandardButtons(QMessageBox::Ok);
         break;
     }
-    switch (box.exec()) {
+    return box;
+}
+
+int QtDialogs::Answer(int button) {
+    switch (button) {
     case QMessageBox::Yes:
         return box::IdYes;
+    case QMessageBox::YesToAll:
+        return box::IdYesToAll;
     case QMessageBox::No:
         return box::IdNo;
+    case QMessageBox::NoToAll:
+        return box::IdNoToAll;
     case QMessageBox::Cancel:
         return box::IdCancel;
     default:
         return box::IdOk;
     }
+}
+
+int QtDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
+                          const std::string& detail) {
+    const std::unique_ptr<QMessageBox> box = MakeBox(text, title, flags, detail);
+    return Answer(box->exec());
 }
 
 std::string QtFileFilter(const std::string& filter) {
@@ -77,11 +96,40 @@ std::string QtFileFilter(const std::string& filter) {
     return filters.join(QStringLiteral(";;")).toStdString();
 }
 
-std::optional<std::string> QtDialogs::OpenFile(const std::string& filter) {
+std::string FirstExtension(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    if (parts.size() < 2)
+        return {};
+    const QString pattern = parts[1].split(QLatin1Char(';')).front().trimmed();
+    const qsizetype dot = pattern.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : pattern.mid(dot + 1);
+    return extension == QStringLiteral("*") ? std::string() : extension.toStdString();
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const std::string& filter, const std::string& folder) {
     QFileDialog dialog(Parent);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
+    if (!folder.empty())
+        dialog.setDirectory(QString::fromStdString(folder));
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const std::string& filter, const std::string& folder,
+                                               const std::string& name) {
+    QFileDialog dialog(Parent);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
+    // A name typed without an extension gets the filter's; replacing a file is confirmed (Qt's default).
+    dialog.setDefaultSuffix(QString::fromStdString(FirstExtension(filter)));
+    if (!folder.empty())
+        dialog.setDirectory(QString::fromStdString(folder));
+    dialog.selectFile(QString::fromStdString(name));
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -1,15 +1,23 @@
 #include "window/qt/QtMainWindow.h"
+#include "os/Signals.h"
+#include "version/VersionInfo.h"
 #include "window/qt/CheckListBox.h"
+#include "window/qt/ComboBox.h"
+#include "window/qt/CommandListEdit.h"
+#include "window/qt/QtDialogs.h"
+#include "window/qt/ZeloApplication.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,8 +25,11 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QSocketNotifier>
 #include <QStyle>
 #include <QTextDocument>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -40,7 +51,9 @@ QString Text(const ControlInfo& info) {
 
 // A black caption bar with white bold text.
 QLabel* CaptionBar(QWidget* parent, const QString& text) {
-    auto* bar = new QLabel(text, parent);
+    auto* bar = new QLabel(parent);
+    bar->setTextFormat(Qt::PlainText);
+    bar->setText(text);
     bar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->setLineWidth(1);
     bar->setMargin(0);
@@ -75,29 +88,32 @@ QProgressBar* Gauge(QWidget* parent) {
     return bar;
 }
 
-QPlainTextEdit* CommandListEdit(QWidget* parent) {
-    auto* edit = new QPlainTextEdit(parent);
-    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    edit->setWordWrapMode(QTextOption::NoWrap);
-    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    edit->setTabChangesFocus(true);
-    edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    return edit;
+// The local files of a drag, in UTF-8; empty when it carries none.
+std::vector<std::string> DroppedFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (data == nullptr || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            files.push_back(url.toLocalFile().toStdString());
+    return files;
 }
 
 } // namespace
 
-QtMainWindow::QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName, QWidget* parent)
+QtMainWindow::QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName, PortLister listPorts,
+                           QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("winMain"));
     setWindowTitle(QString::fromLatin1(layout::WindowCaption));
     // System menu, minimise and close; no maximise box. The border resizes.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
     CreateControls();
-    Logic_ = std::make_unique<TwinMain>(Interfaces(), dialogs, settingsFileName);
+    Logic_ = std::make_unique<TwinMain>(Interfaces(), dialogs, settingsFileName, std::move(listPorts));
     ConnectEvents();
+    WatchTerminationRequests();
 
     // The start-up has filled the lists: now the texts can be measured and the controls placed.
     Metrics_ = Measure();
@@ -142,9 +158,13 @@ void QtMainWindow::CreateControls() {
         case ControlKind::Panel:
             widget = new QWidget(parent);
             break;
-        case ControlKind::Label:
-            widget = new QLabel(text, parent);
+        case ControlKind::Label: {
+            auto* label = new QLabel(parent);
+            label->setTextFormat(Qt::PlainText);
+            label->setText(text);
+            widget = label;
             break;
+        }
         case ControlKind::StatusLabel: {
             // Text from files and from the gateway shows as it is, never as rich text.
             auto* label = new QLabel(parent);
@@ -156,7 +176,7 @@ void QtMainWindow::CreateControls() {
             widget = new QLineEdit(parent);
             break;
         case ControlKind::ComboBox: {
-            auto* box = new QComboBox(parent);
+            auto* box = new TComboBox(parent);
             box->setEditable(false);
             box->setMaxVisibleItems(16);
             widget = box;
@@ -185,7 +205,7 @@ void QtMainWindow::CreateControls() {
             widget = Gauge(parent);
             break;
         case ControlKind::CommandList:
-            widget = CommandListEdit(parent);
+            widget = new TCommandListEdit(parent);
             break;
         }
         widget->setObjectName(
@@ -205,7 +225,8 @@ WindowControls QtMainWindow::Interfaces() {
     const ControlId containers[] = {DeviceSetupContainer, GroupAddressContainer, ButtonContainer};
     for (std::size_t i = 0; i < std::size(containers); ++i)
         Containers_[i].Bind(Control(containers[i]));
-    const ControlId buttons[] = {btnAdd, btnAddAll, btnIgnore, btnImport, btnAbort, btnDownload, btnExit};
+    const ControlId buttons[] = {btnAdd,      btnAddAll, btnIgnore, btnImport, btnAbort,
+                                 btnDownload, btnExit,   btnStop,   btnOpen,   btnSave};
     for (std::size_t i = 0; i < std::size(buttons); ++i)
         Buttons_[i].Bind(Control(buttons[i]));
     Device_.Bind(Control(cmbDevice));
@@ -223,6 +244,12 @@ WindowControls QtMainWindow::Interfaces() {
     Status_.Bind(static_cast<QLabel*>(Control(labStatus)));
     Gauge_.Bind(static_cast<QProgressBar*>(Control(ProgressBar)));
 
+    const ControlId labels[] = {labHost, labPort};
+    for (std::size_t i = 0; i < std::size(labels); ++i)
+        TcpLabels_[i].Bind(Control(labels[i]));
+    Host_.Bind(Control(txtHost));
+    Port_.Bind(Control(txtPort));
+
     WindowControls c;
     c.winMain = &Form_;
     c.DeviceSetupContainer = &Containers_[0];
@@ -235,6 +262,10 @@ WindowControls QtMainWindow::Interfaces() {
     c.chkPrintSource = &Options_[0];
     c.chkPrintHex = &Options_[1];
     c.chkFullDuplex = &Options_[2];
+    c.labHost = &TcpLabels_[0];
+    c.txtHost = &Host_;
+    c.labPort = &TcpLabels_[1];
+    c.txtPort = &Port_;
     c.txtGrpAdrStart = &Start_;
     c.txtGrpAdrEnd = &End_;
     c.grpAccessType = &Access_;
@@ -246,6 +277,9 @@ WindowControls QtMainWindow::Interfaces() {
     c.btnAbort = &Buttons_[4];
     c.btnDownload = &Buttons_[5];
     c.btnExit = &Buttons_[6];
+    c.btnStop = &Buttons_[7];
+    c.btnOpen = &Buttons_[8];
+    c.btnSave = &Buttons_[9];
     c.labStatus = &Status_;
     c.ProgressBar = &Gauge_;
     return c;
@@ -266,6 +300,9 @@ void QtMainWindow::ConnectEvents() {
             break;
         case ControlKind::ComboBox:
             connect(static_cast<QComboBox*>(widget), &QComboBox::currentIndexChanged, this, forward);
+            if (const TwinMain::Handler opening = TwinMain::DropDownHandler(info.Id))
+                connect(static_cast<TComboBox*>(widget), &TComboBox::PopupAboutToShow, this,
+                        [this, opening] { Logic_->Run(opening); });
             break;
         case ControlKind::RadioGroup:
             connect(AccessTypeButtons_, &QButtonGroup::idClicked, this, forward);
@@ -278,19 +315,87 @@ void QtMainWindow::ConnectEvents() {
                     list->setCurrentRow(row);
                 forward();
             });
+            if (const TwinMain::Handler text = TwinMain::TextClickHandler(info.Id))
+                connect(list, &TCheckListBox::TextClicked, this, [this, list, text](int row) {
+                    if (list->currentRow() != row)
+                        list->setCurrentRow(row);
+                    Logic_->Run(text);
+                });
             break;
         }
         case ControlKind::CommandList:
             connect(static_cast<QPlainTextEdit*>(widget)->document(), &QTextDocument::contentsChange, this,
                     [this](int, int, int) { Logic_->CommandListChange(); });
+            // The list takes dropped text itself; dropped files are the window's.
+            static_cast<QPlainTextEdit*>(widget)->viewport()->installEventFilter(this);
             break;
         default:
             break;
         }
     }
+    for (const layout::Shortcut& key : layout::Shortcuts()) {
+        const QKeySequence sequence(
+            QKeyCombination(Qt::ControlModifier | (key.Shift ? Qt::ShiftModifier : Qt::NoModifier),
+                            static_cast<Qt::Key>(key.Key)));
+        auto* shortcut = new QShortcut(sequence, this);
+        const TwinMain::Handler handler = TwinMain::CommandHandler(key.Action);
+        connect(shortcut, &QShortcut::activated, this, [this, handler] { Logic_->Run(handler); });
+    }
+}
+
+void QtMainWindow::WatchTerminationRequests() {
+    const int descriptor = os::TerminationDescriptor();
+    if (descriptor < 0)
+        return;
+    auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        os::AcknowledgeTerminationRequest();
+        Logic_->Run(&TwinMain::TerminationRequest);
+    });
+}
+
+bool QtMainWindow::TakesDrop(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (DroppedFiles(drag->mimeData()).empty())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const std::vector<std::string> files = DroppedFiles(drop->mimeData());
+        if (files.empty())
+            return false;
+        drop->acceptProposedAction();
+        Logic_->Run([this, files] { Logic_->FilesDropped(files); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void QtMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!TakesDrop(event))
+        QWidget::dragEnterEvent(event);
+}
+
+void QtMainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!TakesDrop(event))
+        QWidget::dragMoveEvent(event);
+}
+
+void QtMainWindow::dropEvent(QDropEvent* event) {
+    if (!TakesDrop(event))
+        QWidget::dropEvent(event);
 }
 
 bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (TakesDrop(event))
+        return true;
     if (watched == Content_ && event->type() == QEvent::Resize) {
         ApplyLayout();
     } else if (event->type() == QEvent::FocusOut) {
@@ -370,6 +475,31 @@ void QtMainWindow::FitToScreen() {
                           {layout::DesignClientWidth, layout::DesignClientHeight});
     resize(placement.Client.Width, placement.Client.Height);
     move(placement.X, placement.Y);
+}
+
+int RunConfigurator(ZeloApplication& app, Dialogs& dialogs, const std::string& settingsFileName,
+                    const std::vector<std::string>& files) {
+    auto* qtDialogs = dynamic_cast<QtDialogs*>(&dialogs);
+    // Noted from now on; the window hears of them through its event loop.
+    os::CatchTerminationRequests();
+    try {
+        ReadVersionInfo();
+        auto window = std::make_unique<QtMainWindow>(dialogs, settingsFileName);
+        if (qtDialogs != nullptr)
+            qtDialogs->SetParent(window.get());
+        window->show();
+        window->Logic().Run([&window, &files] { window->Logic().Started(files); });
+        QApplication::exec();
+        if (qtDialogs != nullptr)
+            qtDialogs->SetParent(nullptr);
+        window.reset();
+    } catch (...) {
+        if (qtDialogs != nullptr)
+            qtDialogs->SetParent(nullptr);
+        app.ShowCurrentException();
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace zelo

@@ -9,18 +9,24 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QButtonGroup;
+class QMimeData;
 class QScrollArea;
 
 namespace zelo {
+
+class ZeloApplication;
 
 class QtMainWindow : public QWidget {
     Q_OBJECT
 public:
     // settingsFileName: where the link settings are read at start and written at the end. An error of the
     // start-up (an unreadable settings file) is raised from here: the window is not created.
-    QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName, QWidget* parent = nullptr);
+    // listPorts: where the device list's existing ports come from.
+    QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName,
+                 PortLister listPorts = os::ListSerialPorts, QWidget* parent = nullptr);
     ~QtMainWindow() override;
 
     TwinMain& Logic() { return *Logic_; }
@@ -33,10 +39,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
     void ConnectEvents();
+    // A termination request (SIGTERM, SIGINT) reaches the logic from the event loop.
+    void WatchTerminationRequests();
+    // Files dragged over the window or one of its fields: taken by the window, not typed into a field.
+    bool TakesDrop(QEvent* event);
     WindowControls Interfaces();
     layout::LayoutMetrics Measure() const;
     // Puts every control at its rectangle for the current size of the scrolled area.
@@ -52,8 +65,11 @@ private:
     bool Fitted_ = false;
 
     QtForm Form_;
-    std::array<QtControl, 4> Containers_; // the four areas a download disables
-    std::array<QtControl, 7> Buttons_;
+    std::array<QtControl, 3> Containers_; // the three areas a download disables beside the command list
+    std::array<QtControl, 10> Buttons_;
+    std::array<QtControl, 2> TcpLabels_;
+    QtEditField Host_;
+    QtEditField Port_;
     QtComboBox Device_;
     QtComboBox Baudrate_;
     QtEditField PhysicalAddress_;
@@ -67,5 +83,11 @@ private:
     QtGauge Gauge_;
     std::unique_ptr<TwinMain> Logic_;
 };
+
+// The program: shows the window with the settings of settingsFileName, opens the first of files, and runs
+// until the window ends. Returns 0, or 1 when the window could not start (an unreadable settings file); the
+// reason is shown by the standard error display.
+int RunConfigurator(ZeloApplication& app, Dialogs& dialogs, const std::string& settingsFileName,
+                    const std::vector<std::string>& files);
 
 } // namespace zelo

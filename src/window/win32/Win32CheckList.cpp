@@ -209,6 +209,8 @@ LRESULT CheckList::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
             const RECT box = CheckBoxRect(row);
             if (::PtInRect(&box, point))
                 Toggle(row);
+            else if (message == WM_LBUTTONDOWN && ItemEnabled(row) && OnTextClicked)
+                RunHandler([this, row] { OnTextClicked(row); });
         }
         return result;
     }

@@ -41,6 +41,9 @@ public:
 
     // The user toggled a row's check mark (its index); the mark is already changed.
     std::function<void(int)> OnCheckClicked;
+    // The user clicked an enabled row's text, not its box (its index); the row is current already. A double
+    // click counts once.
+    std::function<void(int)> OnTextClicked;
 
     // Paints one row; public, so a row can be drawn into any device context.
     bool Draw(const DRAWITEMSTRUCT& item) override;

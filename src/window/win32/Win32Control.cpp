@@ -1,4 +1,5 @@
 #include "window/win32/Win32Control.h"
+#include "window/Layout.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -242,6 +243,15 @@ void Control::SetEnabled(bool enabled) {
         ::EnableWindow(Handle_, enabled ? TRUE : FALSE);
 }
 
+bool Control::Visible() const {
+    return Handle_ != nullptr && (::GetWindowLongPtrW(Handle_, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Control::SetVisible(bool visible) {
+    if (Handle_ != nullptr)
+        ::ShowWindow(Handle_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
 std::string Control::Text() const {
     return WindowText(Handle_);
 }
@@ -444,6 +454,16 @@ void RadioGroup::SetEnabled(bool enabled) {
         item->SetEnabled(enabled);
 }
 
+bool RadioGroup::Visible() const {
+    return Frame_.Visible();
+}
+
+void RadioGroup::SetVisible(bool visible) {
+    Frame_.SetVisible(visible);
+    for (auto& item : Items_)
+        item->SetVisible(visible);
+}
+
 void RadioGroup::SetFont(HFONT font) {
     Frame_.SetFont(font);
     for (auto& item : Items_)
@@ -465,6 +485,8 @@ void ComboBox::SetItems(const std::vector<std::string>& items) {
         ::SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     ::SendMessageW(Handle(), WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(Handle(), nullptr, TRUE);
+    // The open list shows every entry whole, also one wider than the field.
+    ::SendMessageW(Handle(), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(WidestItemWidth()), 0);
 }
 
 int ComboBox::ItemCount() const {
@@ -518,6 +540,8 @@ int ComboBox::WidestItemWidth() const {
 void ComboBox::Notified(int code) {
     if (code == CBN_SELCHANGE)
         RunHandler(OnChange);
+    else if (code == CBN_DROPDOWN)
+        RunHandler(OnDropDown);
 }
 
 // ---- Labels ----
@@ -668,6 +692,7 @@ void MultiLineEdit::Create(HWND parent, int id) {
     // The default limit (about 30000 characters) would hold a thousand lines only.
     if (Handle() != nullptr)
         ::SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
+    UpdateGutter();
 }
 
 LRESULT MultiLineEdit::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -683,23 +708,141 @@ LRESULT MultiLineEdit::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WmFlushLines:
         Flush();
         return 0;
+    case WM_PAINT: {
+        // Whoever shows the text meets the gathered lines too; the gutter is painted over the left margin.
+        Flush();
+        const LRESULT result = Default(message, wParam, lParam);
+        PaintGutter();
+        return result;
+    }
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
-    case WM_PAINT:
     case WM_SETFOCUS:
     case WM_KEYDOWN:
     case WM_CHAR:
     case WM_LBUTTONDOWN:
-        // Whoever reads, shows or edits the text meets the gathered lines too.
+        // Whoever reads or edits the text meets the gathered lines too.
         Flush();
         break;
+    case WM_NCHITTEST:
+    case WM_SETCURSOR:
+    case WM_GETFONT:
+    case EM_GETLINECOUNT:
+    case EM_GETFIRSTVISIBLELINE:
+    case EM_LINEINDEX:
+    case EM_LINELENGTH:
+    case EM_GETLINE:
+    case EM_GETSEL:
+    case EM_GETRECT:
+        return Default(message, wParam, lParam);
     default:
         break;
     }
-    return Default(message, wParam, lParam);
+    const LRESULT result = Default(message, wParam, lParam);
+    // Anything else may have added lines or scrolled: the gutter follows.
+    UpdateGutter();
+    return result;
+}
+
+int MultiLineEdit::LineHeight() const {
+    HDC dc = ::GetDC(Handle());
+    if (dc == nullptr)
+        return 16;
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0));
+    HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    if (old != nullptr)
+        ::SelectObject(dc, old);
+    ::ReleaseDC(Handle(), dc);
+    return std::max<int>(metrics.tmHeight, 1);
+}
+
+void MultiLineEdit::UpdateGutter() {
+    if (Handle() == nullptr || InGutterCheck_)
+        return;
+    InGutterCheck_ = true;
+    const int lines = ControlLineCount();
+    const int first = static_cast<int>(::SendMessageW(Handle(), EM_GETFIRSTVISIBLELINE, 0, 0));
+    const int scroll = ::GetScrollPos(Handle(), SB_HORZ);
+    if (lines != GutterLines_) {
+        int digit = 8;
+        if (HDC dc = ::GetDC(Handle())) {
+            HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0));
+            HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+            SIZE size{};
+            if (::GetTextExtentPoint32W(dc, L"9", 1, &size))
+                digit = size.cx;
+            if (old != nullptr)
+                ::SelectObject(dc, old);
+            ::ReleaseDC(Handle(), dc);
+        }
+        const int width = layout::GutterWidth(lines, digit);
+        if (width != Gutter_) {
+            Gutter_ = width;
+            ::SendMessageW(Handle(), EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(Gutter_, 0));
+            ::InvalidateRect(Handle(), nullptr, TRUE);
+        }
+    }
+    const bool moved = lines != GutterLines_ || first != GutterFirst_ || scroll != GutterScroll_;
+    GutterLines_ = lines;
+    GutterFirst_ = first;
+    GutterScroll_ = scroll;
+    InGutterCheck_ = false;
+    if (moved)
+        PaintGutter();
+}
+
+std::vector<int> MultiLineEdit::ShownNumbers() const {
+    std::vector<int> numbers;
+    if (Handle() == nullptr)
+        return numbers;
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    const int first = static_cast<int>(::SendMessageW(Handle(), EM_GETFIRSTVISIBLELINE, 0, 0));
+    int lines = ControlLineCount();
+    // A line end at the very end makes no line that would be sent: its empty line gets no number.
+    if (lines > 1 && ControlLine(lines - 1).empty())
+        --lines;
+    const int visible = (client.bottom - client.top + LineHeight() - 1) / LineHeight();
+    for (int line = first; line < lines && line < first + visible; ++line)
+        numbers.push_back(line + 1);
+    return numbers;
+}
+
+void MultiLineEdit::PaintGutter() const {
+    if (Handle() == nullptr || Gutter_ <= 0 || !::IsWindowVisible(Handle()))
+        return;
+    HDC dc = ::GetDC(Handle());
+    if (dc == nullptr)
+        return;
+    RECT client{};
+    ::GetClientRect(Handle(), &client);
+    RECT gutter{client.left, client.top, client.left + Gutter_ - 2, client.bottom};
+    ::FillRect(dc, &gutter, ::GetSysColorBrush(COLOR_BTNFACE));
+    RECT format{};
+    ::SendMessageW(Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    const int saved = ::SaveDC(dc);
+    if (HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0)))
+        ::SelectObject(dc, font);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    const int height = LineHeight();
+    const int first = static_cast<int>(::SendMessageW(Handle(), EM_GETFIRSTVISIBLELINE, 0, 0));
+    for (const int number : ShownNumbers()) {
+        RECT line{gutter.left, format.top + (number - 1 - first) * height, gutter.right - 4, 0};
+        line.bottom = line.top + height;
+        const std::wstring text = std::to_wstring(number);
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
+                    DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    ::RestoreDC(dc, saved);
+    ::ReleaseDC(Handle(), dc);
 }
 
 void MultiLineEdit::Notified(int code) {
+    if (code == EN_VSCROLL || code == EN_HSCROLL || code == EN_CHANGE)
+        UpdateGutter();
     if (code == EN_CHANGE && ProgramEdits_ == 0)
         RunHandler(OnUserChange);
 }
@@ -797,6 +940,26 @@ void MultiLineEdit::ReplaceRange(LRESULT start, LRESULT end, const std::wstring&
     };
     ::SendMessageW(Handle(), EM_SETSEL, moved(selStart), static_cast<LPARAM>(moved(selEnd)));
     --ProgramEdits_;
+}
+
+void MultiLineEdit::ScrollToLine(int index) {
+    Flush();
+    if (Handle() == nullptr || index < 0 || index >= LineCount())
+        return;
+    const auto start = ::SendMessageW(Handle(), EM_LINEINDEX, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(Handle(), EM_SETSEL, static_cast<WPARAM>(start), start);
+    ::SendMessageW(Handle(), EM_SCROLLCARET, 0, 0);
+}
+
+void MultiLineEdit::SelectLine(int index) {
+    Flush();
+    if (Handle() == nullptr || index < 0 || index >= LineCount())
+        return;
+    const auto start = ::SendMessageW(Handle(), EM_LINEINDEX, static_cast<WPARAM>(index), 0);
+    const auto length = ::SendMessageW(Handle(), EM_LINELENGTH, static_cast<WPARAM>(start), 0);
+    // From the line's end back to its start: the caret, which is what scrolls into view, at the start.
+    ::SendMessageW(Handle(), EM_SETSEL, static_cast<WPARAM>(start + length), start);
+    ::SendMessageW(Handle(), EM_SCROLLCARET, 0, 0);
 }
 
 void MultiLineEdit::Gather() {

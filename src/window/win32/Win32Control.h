@@ -56,6 +56,9 @@ public:
     int Id() const;
     bool Enabled() const;
     void SetEnabled(bool enabled);
+    // Its own state: a control set visible shows whenever its window does.
+    bool Visible() const;
+    void SetVisible(bool visible);
     std::string Text() const;
     void SetText(const std::string& text);
     void SetFont(HFONT font);
@@ -95,6 +98,8 @@ template <typename Interface> class ControlFor : public Control, public Interfac
 public:
     bool Enabled() const override { return Control::Enabled(); }
     void SetEnabled(bool enabled) override { Control::SetEnabled(enabled); }
+    bool Visible() const override { return Control::Visible(); }
+    void SetVisible(bool visible) override { Control::SetVisible(visible); }
     void SetFocus() override { Control::Focus(); }
 };
 
@@ -173,6 +178,8 @@ public:
     void SetItemIndex(int index) override;
     bool Enabled() const override;
     void SetEnabled(bool enabled) override;
+    bool Visible() const override;
+    void SetVisible(bool visible) override;
     // To the chosen item (the first when none is).
     void SetFocus() override;
     int Count() const { return static_cast<int>(Items_.size()); }
@@ -205,13 +212,16 @@ public:
     // The width the widest entry needs, frame and arrow included.
     int WidestItemWidth() const;
     std::function<void()> OnChange;
+    // The list is about to open.
+    std::function<void()> OnDropDown;
 
 protected:
     void Notified(int code) override;
 };
 
-// Static text. Ampersands show as they are: status texts come from files and from the gateway.
-class Label : public Control, public ILabel {
+// Static text. Ampersands show as they are: status texts come from files and from the gateway. The logic
+// shows and hides some labels, so a label is also a plain control to it.
+class Label : public ControlFor<IControl>, public ILabel {
 public:
     void Create(HWND parent, int id, const std::string& text, DWORD align = SS_LEFT);
     void SetText(const std::string& text) override { Control::SetText(text); }
@@ -276,16 +286,31 @@ public:
     // Any of CR LF, LF and CR ends a line.
     void SetText(const std::string& text) override;
     std::vector<std::string> Lines() const;
+    void ScrollToLine(int index) override;
+    void SelectLine(int index) override;
     // Hands gathered lines to the control now.
     void Flush() const;
     // The user changed the text (not the program).
     std::function<void()> OnUserChange;
+
+    // The line-number gutter at the left edge: its width, and the numbers it shows now, top to bottom.
+    int GutterWidth() const { return Gutter_; }
+    std::vector<int> ShownNumbers() const;
 
 protected:
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void Notified(int code) override;
 
 private:
+    // The gutter follows the line count (its width) and the scroll position (its numbers).
+    void UpdateGutter();
+    void PaintGutter() const;
+    int LineHeight() const;
+    int Gutter_ = 0;
+    int GutterLines_ = -1;
+    int GutterFirst_ = -1;
+    int GutterScroll_ = -1;
+    bool InGutterCheck_ = false;
     std::wstring ControlLine(int index) const;
     int ControlLineCount() const;
     // Starts gathering: the control's last line opens the tail.

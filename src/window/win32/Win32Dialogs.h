@@ -1,6 +1,7 @@
 #pragma once
-// The modal boxes, the open-file dialog and the password prompt of the Windows view: MessageBoxW,
-// GetOpenFileNameW, and a small dialog made from a template in memory.
+// The modal boxes, the file dialogs and the password prompt of the Windows view: MessageBoxW (a task dialog
+// for the buttons no message box has), GetOpenFileNameW, GetSaveFileNameW, and a small dialog made from a
+// template in memory.
 #include "window/Dialogs.h"
 #include "window/win32/Win32Api.h"
 
@@ -16,7 +17,9 @@ public:
 
     int MessageBox(const std::string& text, const std::string& title, int flags,
                    const std::string& detail = {}) override;
-    std::optional<std::string> OpenFile(const std::string& filter) override;
+    std::optional<std::string> OpenFile(const std::string& filter, const std::string& folder = {}) override;
+    std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
+                                        const std::string& name) override;
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
 
 private:
@@ -32,5 +35,7 @@ std::string MessageBoxText(const std::string& text, const std::string& detail);
 // "Description (*.ext)|*.ext|..." as the open-file dialog takes it: pairs of zero-terminated texts, ended by
 // an empty one.
 std::wstring OpenFileFilter(const std::string& filter);
+// The extension of the filter's first pattern ("txt" for "...|*.txt|..."), empty for none or "*".
+std::string FirstExtension(const std::string& filter);
 
 } // namespace zelo::win32

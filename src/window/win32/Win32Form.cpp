@@ -2,6 +2,8 @@
 #include "window/Layout.h"
 #include "window/win32/Win32Text.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <tuple>
 #include <utility>
@@ -11,6 +13,8 @@ namespace zelo::win32 {
 namespace {
 
 const wchar_t* const FormClass = L"ZeloConfiguratorWindow";
+constexpr UINT_PTR TickTimer = 1;
+constexpr UINT TickMs = 250;
 
 void RegisterFormClass(WNDPROC procedure) {
     static const bool registered = [procedure] {
@@ -32,6 +36,8 @@ void RegisterFormClass(WNDPROC procedure) {
 } // namespace
 
 Form::~Form() {
+    if (Shortcuts_ != nullptr)
+        ::DestroyAcceleratorTable(Shortcuts_);
     if (Handle_ != nullptr) {
         ::SetWindowLongPtrW(Handle_, GWLP_USERDATA, 0);
         ::DestroyWindow(std::exchange(Handle_, nullptr));
@@ -41,10 +47,23 @@ Form::~Form() {
 bool Form::Create(const std::string& caption, DWORD style) {
     RegisterFormClass(WindowProc);
     const std::wstring text = Widen(caption);
-    ::CreateWindowExW(WS_EX_CONTROLPARENT, FormClass, text.c_str(), style | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                      ::GetModuleHandleW(nullptr), this);
+    ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, FormClass, text.c_str(),
+                      style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                      nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+    if (Handle_ != nullptr)
+        ::SetTimer(Handle_, TickTimer, TickMs, nullptr);
     return Handle_ != nullptr;
+}
+
+void Form::SetShortcuts(const std::vector<Shortcut>& shortcuts) {
+    std::vector<ACCEL> table;
+    for (const Shortcut& shortcut : shortcuts)
+        table.push_back({static_cast<BYTE>(FVIRTKEY | FCONTROL | (shortcut.Shift ? FSHIFT : 0)), shortcut.Key,
+                         static_cast<WORD>(shortcut.Command)});
+    if (Shortcuts_ != nullptr)
+        ::DestroyAcceleratorTable(Shortcuts_);
+    Shortcuts_ =
+        table.empty() ? nullptr : ::CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -69,6 +88,47 @@ LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (Control::Reflect(message, wParam, lParam, result))
         return result;
     switch (message) {
+    case WM_COMMAND:
+        // A shortcut's command (from the accelerator table, not from a control).
+        if (HIWORD(wParam) == 1 && lParam == 0) {
+            if (OnShortcut) {
+                const int command = LOWORD(wParam);
+                RunHandler([&] { OnShortcut(command); });
+            }
+            return 0;
+        }
+        break;
+    case WM_DROPFILES: {
+        auto* drop = reinterpret_cast<HDROP>(wParam);
+        std::vector<std::string> files;
+        const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            std::wstring file(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+            file.resize(::DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
+            files.push_back(Narrow(file));
+        }
+        ::DragFinish(drop);
+        if (OnFilesDropped && !files.empty())
+            RunHandler([&] { OnFilesDropped(files); });
+        return 0;
+    }
+    case WM_QUERYENDSESSION: {
+        bool end = true;
+        if (OnQueryEndSession)
+            RunHandler([&] { end = OnQueryEndSession(); });
+        return end ? TRUE : FALSE;
+    }
+    case WM_ENDSESSION:
+        // Once this returns the process may end at any moment: whatever is to be kept is kept in here.
+        if (wParam != FALSE)
+            RunHandler(OnEndSession);
+        return 0;
+    case WM_TIMER:
+        if (wParam == TickTimer) {
+            RunHandler(OnTick);
+            return 0;
+        }
+        break;
     case WM_CLOSE: {
         // The window stays until its owner has shut the logic down, which may still use the controls.
         bool close = true;
@@ -295,6 +355,16 @@ bool Form::DialogKeys(MSG& message) {
     return Handle_ != nullptr && ::IsDialogMessageW(Handle_, &message);
 }
 
+void Form::Dispatch(MSG& message) {
+    // Shortcuts first (Ctrl+S in a field is the window's), then the dialog keys, then the controls.
+    if (Shortcuts_ != nullptr && Handle_ != nullptr && ::TranslateAcceleratorW(Handle_, Shortcuts_, &message))
+        return;
+    if (!DialogKeys(message)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
 void Form::ProcessPendingEvents() {
     MSG message{};
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -303,10 +373,7 @@ void Form::ProcessPendingEvents() {
             ::PostQuitMessage(static_cast<int>(message.wParam));
             return;
         }
-        if (!DialogKeys(message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
+        Dispatch(message);
     }
 }
 
@@ -316,10 +383,7 @@ int Form::Run() {
         const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
-        if (!DialogKeys(message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
+        Dispatch(message);
     }
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zelo::win32 {
 
@@ -52,6 +53,21 @@ public:
 
     // A close request (close box, Alt+F4, Close): true ends the message loop, false keeps the window open.
     std::function<bool()> OnCloseRequest;
+    // Keyboard shortcuts: Ctrl (and Shift) with a key raise OnShortcut with the command's number.
+    struct Shortcut {
+        WORD Key;
+        bool Shift;
+        int Command;
+    };
+    void SetShortcuts(const std::vector<Shortcut>& shortcuts);
+    std::function<void(int command)> OnShortcut;
+    // Files dropped on the window (paths in UTF-8).
+    std::function<void(const std::vector<std::string>& files)> OnFilesDropped;
+    // The session is ending (logout, shutdown): asked first (true lets it end), then told.
+    std::function<bool()> OnQueryEndSession;
+    std::function<void()> OnEndSession;
+    // About four times a second while the window exists.
+    std::function<void()> OnTick;
     // The client area changed size or scrolled: the controls are to be placed again.
     std::function<void()> OnLayout;
     // The window moved to a monitor of another DPI.
@@ -66,7 +82,9 @@ private:
     void UpdateScrollBars();
     void Scroll(int bar, int request, int wheelDelta);
 
+    void Dispatch(MSG& message);
     HWND Handle_ = nullptr;
+    HACCEL Shortcuts_ = nullptr;
     HWND LastFocus_ = nullptr;
     SIZE Content_{0, 0};
     POINT Offset_{0, 0};

@@ -6,14 +6,17 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zelo::win32 {
 
 class Win32MainWindow {
 public:
     // Creates the window (hidden) and runs the logic's start-up with the settings from settingsFileName. An
-    // error of the start-up is raised from here, and then no window remains.
-    Win32MainWindow(Dialogs& dialogs, const std::string& settingsFileName);
+    // error of the start-up is raised from here, and then no window remains. listPorts: where the device
+    // list's existing ports come from.
+    Win32MainWindow(Dialogs& dialogs, const std::string& settingsFileName,
+                    PortLister listPorts = os::ListSerialPorts);
     // The logic's shutdown (the settings are written) while the controls still exist, then the window.
     ~Win32MainWindow();
     Win32MainWindow(const Win32MainWindow&) = delete;
@@ -28,6 +31,15 @@ public:
 private:
     Win32Window View_;
     std::unique_ptr<TwinMain> Logic_;
+    bool TerminationHeard_ = false;
 };
+
+class Win32Dialogs;
+
+// The program: shows the window with the settings of settingsFileName, opens the first of files, and runs
+// until the window ends. Returns 0, or 1 when the window could not start (an unreadable settings file); the
+// reason is shown by the standard error display.
+int RunConfigurator(Dialogs& dialogs, const std::string& settingsFileName,
+                    const std::vector<std::string>& files, int showCommand = SW_SHOWNORMAL);
 
 } // namespace zelo::win32

@@ -108,6 +108,14 @@ Control* Win32Window::ControlOf(ControlId id) const {
         return &self->chkPrintHex;
     case ControlId::chkFullDuplex:
         return &self->chkFullDuplex;
+    case ControlId::labHost:
+        return &self->labHost;
+    case ControlId::txtHost:
+        return &self->txtHost;
+    case ControlId::labPort:
+        return &self->labPort;
+    case ControlId::txtPort:
+        return &self->txtPort;
     case ControlId::GroupAddressCaption:
         return &self->GroupAddressCaption;
     case ControlId::GroupAddressContainer:
@@ -150,12 +158,18 @@ Control* Win32Window::ControlOf(ControlId id) const {
         return &self->labStatus;
     case ControlId::ProgressBar:
         return &self->ProgressBar;
+    case ControlId::btnStop:
+        return &self->btnStop;
     case ControlId::CommandListCaption:
         return &self->CommandListCaption;
     case ControlId::CommandList:
         return &self->CommandList;
     case ControlId::ButtonContainer:
         return &self->ButtonContainer;
+    case ControlId::btnOpen:
+        return &self->btnOpen;
+    case ControlId::btnSave:
+        return &self->btnSave;
     case ControlId::btnDownload:
         return &self->btnDownload;
     case ControlId::btnExit:
@@ -250,16 +264,38 @@ void Win32Window::Connect() {
                 OnEvent(id);
         };
     };
-    for (EditField* field : {&txtPhyAdr, &txtGrpAdrStart, &txtGrpAdrEnd})
+    for (EditField* field : {&txtPhyAdr, &txtHost, &txtPort, &txtGrpAdrStart, &txtGrpAdrEnd})
         field->OnLeave = forward(static_cast<ControlId>(field->Id() - ControlIdBase));
     for (CheckBox* box : {&chkPrintSource, &chkPrintHex, &chkFullDuplex})
         box->OnClick = forward(static_cast<ControlId>(box->Id() - ControlIdBase));
     for (ComboBox* list : {&cmbDevice, &cmbBaudrate})
         list->OnChange = forward(static_cast<ControlId>(list->Id() - ControlIdBase));
-    for (Button* button : {&btnAddAll, &btnAdd, &btnIgnore, &btnImport, &btnAbort, &btnDownload, &btnExit})
+    for (Button* button : {&btnAddAll, &btnAdd, &btnIgnore, &btnImport, &btnAbort, &btnStop, &btnOpen,
+                           &btnSave, &btnDownload, &btnExit})
         button->OnClick = forward(static_cast<ControlId>(button->Id() - ControlIdBase));
     grpAccessType.OnClick = [forward](int) { forward(ControlId::grpAccessType)(); };
     EibDptList.OnCheckClicked = [forward](int) { forward(ControlId::EibDptList)(); };
+    EibDptList.OnTextClicked = [this](int) {
+        if (OnTextClick)
+            OnTextClick(ControlId::EibDptList);
+    };
+    cmbDevice.OnDropDown = [this] {
+        if (OnDropDown)
+            OnDropDown(ControlId::cmbDevice);
+    };
+    // The layout's shortcuts as accelerators; a command's number is its place in the layout's table.
+    std::vector<Form::Shortcut> shortcuts;
+    const auto keys = layout::Shortcuts();
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        shortcuts.push_back(
+            {static_cast<WORD>(keys[i].Key), keys[i].Shift, ShortcutCommandBase + static_cast<int>(i)});
+    winMain.SetShortcuts(shortcuts);
+    winMain.OnShortcut = [this](int command) {
+        const auto keys = layout::Shortcuts();
+        const int index = command - ShortcutCommandBase;
+        if (OnShortcut && index >= 0 && index < static_cast<int>(keys.size()))
+            OnShortcut(keys[static_cast<std::size_t>(index)].Action);
+    };
     CommandList.OnUserChange = [this] {
         if (OnCommandListChange)
             OnCommandListChange();
@@ -279,6 +315,10 @@ WindowControls Win32Window::Controls() {
     controls.chkPrintSource = &chkPrintSource;
     controls.chkPrintHex = &chkPrintHex;
     controls.chkFullDuplex = &chkFullDuplex;
+    controls.labHost = &labHost;
+    controls.txtHost = &txtHost;
+    controls.labPort = &labPort;
+    controls.txtPort = &txtPort;
     controls.txtGrpAdrStart = &txtGrpAdrStart;
     controls.txtGrpAdrEnd = &txtGrpAdrEnd;
     controls.grpAccessType = &grpAccessType;
@@ -290,6 +330,9 @@ WindowControls Win32Window::Controls() {
     controls.btnAbort = &btnAbort;
     controls.labStatus = &labStatus;
     controls.ProgressBar = &ProgressBar;
+    controls.btnStop = &btnStop;
+    controls.btnOpen = &btnOpen;
+    controls.btnSave = &btnSave;
     controls.btnDownload = &btnDownload;
     controls.btnExit = &btnExit;
     return controls;

@@ -11,12 +11,16 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace zelo::win32 {
 
 // The Win32 control ID of a control of the layout: its ControlId, past the IDs the dialog keys use (IDOK
 // and IDCANCEL are 1 and 2).
 inline constexpr int ControlIdBase = 1000;
+// The command numbers of the keyboard shortcuts, below the controls' IDs.
+inline constexpr int ShortcutCommandBase = 900;
 constexpr int Win32Id(layout::ControlId id) {
     return ControlIdBase + static_cast<int>(id);
 }
@@ -50,6 +54,11 @@ public:
 
     // A user's event on a control (left, clicked, chosen, toggled); the control's state is already changed.
     std::function<void(layout::ControlId)> OnEvent;
+    // A drop-down list about to open; a click on a check list's row text (the row is current already).
+    std::function<void(layout::ControlId)> OnDropDown;
+    std::function<void(layout::ControlId)> OnTextClick;
+    // A keyboard shortcut of the layout.
+    std::function<void(layout::Command)> OnShortcut;
     std::function<void()> OnCommandListChange;
     // The close box: true lets the window close.
     std::function<bool()> OnCloseRequest;
@@ -75,6 +84,10 @@ public:
     CheckBox chkPrintSource;
     CheckBox chkPrintHex;
     CheckBox chkFullDuplex;
+    Label labHost;
+    EditField txtHost;
+    Label labPort;
+    EditField txtPort;
     // Group addresses
     Label Label2;
     EditField txtGrpAdrStart;
@@ -91,7 +104,10 @@ public:
     // Progress
     Label labStatus;
     Gauge ProgressBar;
+    Button btnStop;
     // Buttons
+    Button btnOpen;
+    Button btnSave;
     Button btnDownload;
     Button btnExit;
 
