@@ -1,9 +1,8 @@
-// The configurator's window on Windows with its logic: what the user sees at start, a refused address, Add,
-// the way out, and a download into the gateway simulator through a COM port (run by the native harness,
-// which owns the simulator on the pseudo-terminal the port leads to).
+// The configurator's window on Windows with its logic: what the user sees at start, the way out, the controls
+// and keys that reach the logic, and a download into the gateway simulator through a COM port (run by the
+// native harness, which owns the simulator on the pseudo-terminal the port leads to). What the logic makes of
+// an event is the logic suite's (tests/window); here, that the event gets there and the answer shows.
 #include "Win32TestSupport.h"
-#include "model/Address.h"
-#include "model/Error.h"
 #include "version/VersionInfo.h"
 #include "window/StandardError.h"
 #include "window/win32/Win32MainWindow.h"
@@ -16,7 +15,6 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,9 +26,13 @@ using namespace zelo::win32;
 using layout::ControlId;
 using zelo::test::ChooseItem;
 using zelo::test::ClickRowBox;
+using zelo::test::ClickRowText;
 using zelo::test::FindControl;
 using zelo::test::PumpPending;
+using zelo::test::QuitWaiting;
+using zelo::test::ReadBytes;
 using zelo::test::ScriptedDialogs;
+using zelo::test::TempFolder;
 using zelo::test::TypeInto;
 using zelo::test::WindowText;
 using zelo::win32::Widen;
@@ -38,31 +40,7 @@ using zelo::win32::Widen;
 namespace {
 
 const std::string Caption = "ZELO-KNX-ASCII Configurator V1.0.2.3";
-
-// A folder of its own for the settings file, removed afterwards.
-class SettingsFolder {
-public:
-    SettingsFolder() {
-        Path_ = std::filesystem::temp_directory_path() /
-                ("zelo-win32-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++Count_));
-        std::filesystem::create_directories(Path_);
-    }
-    ~SettingsFolder() {
-        std::error_code error;
-        std::filesystem::remove_all(Path_, error);
-    }
-    SettingsFolder(const SettingsFolder&) = delete;
-    SettingsFolder& operator=(const SettingsFolder&) = delete;
-    std::string File() const { return (Path_ / "zelo-configurator.ini").string(); }
-    std::string Read() const {
-        std::ifstream in(File(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    std::filesystem::path Path_;
-    static inline int Count_ = 0;
-};
+const std::string SettingsName = "zelo-configurator.ini";
 
 class Configurator : public ::testing::Test {
 protected:
@@ -70,10 +48,10 @@ protected:
         VersionInfo = TVersionInfo{};
         ReadVersionInfo();
         if (settings)
-            std::ofstream(Folder.File(), std::ios::binary) << *settings;
+            std::ofstream(Settings(), std::ios::binary) << *settings;
         SetHandlerErrorDisplay([this] { ShowCurrentException(Boxes); });
         // No serial device on the system: the device list is TCP/IP and the COM names, whatever Wine maps.
-        Window = std::make_unique<Win32MainWindow>(Boxes, Folder.File(), [this] { return Ports; });
+        Window = std::make_unique<Win32MainWindow>(Boxes, Settings(), [this] { return Ports; });
         ASSERT_NE(Window->Handle(), nullptr);
         Window->Show();
         PumpPending(Window->Handle());
@@ -84,6 +62,7 @@ protected:
         SetHandlerErrorDisplay(nullptr);
     }
 
+    std::string Settings() const { return Folder.File(SettingsName); }
     HWND Control(ControlId id) const { return FindControl(Window->Handle(), Win32Id(id)); }
     std::string Text(ControlId id) const { return WindowText(Control(id)); }
     Win32Window& View() { return Window->View(); }
@@ -101,46 +80,20 @@ protected:
         PumpPending(Window->Handle());
     }
 
-    void CheckType(int row) {
-        const RECT box = View().EibDptList.CheckBoxRect(row);
-        const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
-        ::SendMessageW(Control(ControlId::EibDptList), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        ::SendMessageW(Control(ControlId::EibDptList), WM_LBUTTONUP, 0, at);
-        PumpPending(Window->Handle());
-    }
-
-    // Chooses a device from the list as the user does.
     void ChooseDevice(const std::string& name) {
-        HWND list = Control(ControlId::cmbDevice);
-        const std::wstring wide(name.begin(), name.end());
-        ASSERT_NE(::SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                                 reinterpret_cast<LPARAM>(wide.c_str())),
-                  CB_ERR)
-            << name << " is in the device list";
-        ::SendMessageW(::GetParent(list), WM_COMMAND,
-                       MAKEWPARAM(Win32Id(ControlId::cmbDevice), CBN_SELCHANGE),
-                       reinterpret_cast<LPARAM>(list));
-        PumpPending(Window->Handle());
+        ASSERT_TRUE(ChooseItem(Control(ControlId::cmbDevice), name)) << name << " is in the device list";
     }
 
-    static bool QuitWaiting() {
-        MSG message{};
-        return ::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
-    }
-
-    SettingsFolder Folder;
+    TempFolder Folder;
     ScriptedDialogs Boxes;
     std::vector<os::PortInfo> Ports;
     std::unique_ptr<Win32MainWindow> Window;
 };
 
-TEST_F(Configurator, OpensWithItsCaptionSizeAndFirstState) {
+// The logic's first state reaches the controls (the view's size: ViewWindow.StartsAtTheDesignSize...).
+TEST_F(Configurator, OpensWithItsCaptionAndFirstState) {
     Start();
     EXPECT_EQ(WindowText(Window->Handle()), Caption);
-    RECT client{};
-    ::GetClientRect(Window->Handle(), &client);
-    EXPECT_EQ(client.right, 1016);
-    EXPECT_EQ(client.bottom, 734);
     const struct {
         ControlId Id;
         std::string Text;
@@ -173,68 +126,6 @@ TEST_F(Configurator, OpensWithItsCaptionSizeAndFirstState) {
     EXPECT_TRUE(Boxes.Boxes.empty());
 }
 
-TEST_F(Configurator, AnAddressFieldLeftWithABadAddressShowsTheBoxAndKeepsTheFocus) {
-    Start();
-    const struct {
-        ControlId Field;
-        std::string Typed;
-        ControlId Next;
-    } rows[] = {
-        {ControlId::txtGrpAdrStart, "1/2/300", ControlId::txtGrpAdrEnd},
-        {ControlId::txtGrpAdrEnd, "16/0/0", ControlId::btnAdd},
-        {ControlId::txtGrpAdrStart, "one", ControlId::EibDptList},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.Typed);
-        Boxes.Boxes.clear();
-        Type(row.Field, row.Typed);
-        FocusTo(row.Next);
-        ASSERT_EQ(Boxes.Boxes.size(), 1u) << "one box, also when the field the focus went to is bad too";
-        std::string message;
-        try {
-            TextToGroupAddress(row.Typed);
-        } catch (const Exception& error) {
-            message = error.Message();
-        }
-        EXPECT_EQ(Boxes.Boxes[0].Text, message);
-        EXPECT_EQ(Boxes.Boxes[0].Title, Caption);
-        EXPECT_EQ(Boxes.Boxes[0].Flags, box::Ok | box::IconError);
-        EXPECT_EQ(::GetFocus(), Control(row.Field)) << "the focus is back in the field";
-        EXPECT_EQ(Text(row.Field), row.Typed) << "the text stays for the user to mend";
-        Type(row.Field, "0/0/0");
-        FocusTo(row.Next);
-    }
-    // Switching to another window is no leave: no box.
-    Boxes.Boxes.clear();
-    Type(ControlId::txtGrpAdrStart, "1/2/300");
-    ::SetFocus(nullptr);
-    PumpPending(Window->Handle());
-    EXPECT_TRUE(Boxes.Boxes.empty());
-}
-
-TEST_F(Configurator, AddAppendsTheRangesLineAndTheSetupLineFollowsTheOptions) {
-    Start();
-    Type(ControlId::txtGrpAdrStart, "1/2/3");
-    Type(ControlId::txtGrpAdrEnd, "1/2/9");
-    FocusTo(ControlId::EibDptList);
-    CheckType(1);
-    Click(ControlId::grpAccessType1);
-    Click(ControlId::btnAdd);
-    Click(ControlId::chkPrintHex);
-    Type(ControlId::txtPhyAdr, "1.1.200");
-    FocusTo(ControlId::btnDownload);
-    EXPECT_TRUE(Boxes.Boxes.empty());
-    EXPECT_EQ(Text(ControlId::CommandList), "#SETUP=1.1.200;OFF;ON;OFF\r\n#DG1/2/3-1/2/9=BIT;W\r\n");
-
-    // Add without a checked type: the box, the focus to the list, nothing appended.
-    CheckType(1);
-    Click(ControlId::btnAdd);
-    ASSERT_EQ(Boxes.Boxes.size(), 1u);
-    EXPECT_EQ(Boxes.Boxes[0].Text, "Please select a datapoint type!");
-    EXPECT_EQ(::GetFocus(), Control(ControlId::EibDptList));
-    EXPECT_EQ(View().CommandList.LineCount(), 3);
-}
-
 TEST_F(Configurator, LeavingByExitOrTheCloseBoxWritesTheSettings) {
     for (const bool byCloseBox : {false, true}) {
         SCOPED_TRACE(byCloseBox ? "close box" : "Exit");
@@ -248,7 +139,7 @@ TEST_F(Configurator, LeavingByExitOrTheCloseBoxWritesTheSettings) {
         PumpPending(Window->Handle());
         EXPECT_TRUE(QuitWaiting()) << "the message loop ends";
         Window.reset();
-        EXPECT_EQ(Folder.Read(), "[SerialPort]\r\nDevice=COM7\r\nBaudrate=9600\r\n\r\n");
+        EXPECT_EQ(ReadBytes(Settings()), "[SerialPort]\r\nDevice=COM7\r\nBaudrate=9600\r\n\r\n");
     }
 }
 
@@ -303,18 +194,13 @@ void DropFiles(HWND window, const std::vector<std::string>& files) {
 TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
     Start();
     TwinMain& logic = Window->Logic();
-    const std::filesystem::path folder = std::filesystem::path(Folder.File()).parent_path();
-    auto write = [&folder](const char* name, const std::string& text) {
-        std::ofstream((folder / name).string(), std::ios::binary) << text;
-        return (folder / name).string();
+    auto write = [this](const char* name, const std::string& text) {
+        std::ofstream(Folder.File(name), std::ios::binary) << text;
+        return Folder.File(name);
     };
     const std::string first = write("first.txt", "#SETUP=1.2.3;OFF;OFF;OFF\r\n#DG1/1/1=BIT;RW\r\n");
     const std::string second = write("second.txt", "#DG2/2/2=BIT;RW\n");
-    const std::string saved = (folder / "saved.txt").string();
-    auto read = [](const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const std::string saved = Folder.File("saved.txt");
     const struct {
         const char* Event;
         std::function<void()> Act;
@@ -342,28 +228,21 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              FocusTo(ControlId::txtPhyAdr);
              PressShortcut(*Window, 'S', true);
          },
-         [&] { return read(saved) == "#DG2/2/2=BIT;RW\n" && Boxes.Saves.size() == 1; }},
+         [&] { return ReadBytes(saved) == "#DG2/2/2=BIT;RW\n" && Boxes.Saves.size() == 1; }},
         {"Save... clicked, in place",
          [&] {
              Type(ControlId::txtGrpAdrStart, "3/3/3");
              FocusTo(ControlId::EibDptList);
-             CheckType(1);
+             ClickRowBox(View().EibDptList, 1);
              Click(ControlId::btnAdd);
              Click(ControlId::btnSave);
          },
          // Leaving the physical address put the setup line back in front of the list that had none.
          [&] {
-             return read(saved) == "#SETUP=1.2.3;OFF;OFF;OFF\n#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" &&
+             return ReadBytes(saved) == "#SETUP=1.2.3;OFF;OFF;OFF\n#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" &&
                     Boxes.Saves.size() == 1;
          }},
-        {"a type's text clicked",
-         [&] {
-             const RECT row = View().EibDptList.RowRect(4);
-             const LPARAM at = MAKELPARAM(row.right - 4, (row.top + row.bottom) / 2);
-             ::SendMessageW(Control(ControlId::EibDptList), WM_LBUTTONDOWN, MK_LBUTTON, at);
-             ::SendMessageW(Control(ControlId::EibDptList), WM_LBUTTONUP, 0, at);
-             PumpPending(Window->Handle());
-         },
+        {"a type's text clicked", [&] { ClickRowText(View().EibDptList, 4); },
          [&] { return View().EibDptList.Checked(4) && !View().EibDptList.Checked(1); }},
         {"the device list opened: the ports read again",
          [&] {
@@ -395,7 +274,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              ::SendMessageW(Window->Handle(), WM_ENDSESSION, TRUE, 0);
          },
          [&] {
-             return read(TwinMain::RecoveryFileName(Folder.File())) ==
+             return ReadBytes(TwinMain::RecoveryFileName(Settings())) ==
                         "#SETUP=1.2.3;OFF;ON;OFF\n#DG1/1/1=BIT;RW\n" &&
                     QuitWaiting();
          }},
@@ -440,9 +319,8 @@ TEST_F(Configurator, TheGutterNumbersTheLinesAndALineIsShownSelected) {
 
 // The program itself: a settings file it cannot read ends it with an exit code that says so.
 TEST(Win32Program, AnUnreadableSettingsFileEndsTheStartWithAnExitCode) {
-    SettingsFolder folder;
-    const std::string settings =
-        std::filesystem::path(folder.File()).replace_filename("settings-folder").string();
+    TempFolder folder;
+    const std::string settings = folder.File("settings-folder");
     std::filesystem::create_directory(settings);
     ScriptedDialogs boxes;
     EXPECT_EQ(RunConfigurator(boxes, settings, {}), 1);
@@ -457,10 +335,10 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     const char* port = std::getenv("ZELO_WINE_COM");
     if (port == nullptr)
         GTEST_SKIP() << "run by the native harness with the simulator behind a COM port";
-    SettingsFolder folder;
+    TempFolder folder;
     ScriptedDialogs boxes;
     ReadVersionInfo();
-    Win32MainWindow window(boxes, folder.File());
+    Win32MainWindow window(boxes, folder.File(SettingsName));
     window.Show();
     PumpPending(window.Handle());
     Win32Window& view = window.View();
@@ -474,21 +352,10 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     PumpPending(root);
     ::SetFocus(view.EibDptList.Handle());
     PumpPending(root);
-    const RECT box = view.EibDptList.CheckBoxRect(16);
-    const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
-    ::SendMessageW(view.EibDptList.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::SendMessageW(view.EibDptList.Handle(), WM_LBUTTONUP, 0, at);
+    ClickRowBox(view.EibDptList, 16);
     ::SendMessageW(view.btnAdd.Handle(), BM_CLICK, 0, 0);
     PumpPending(root);
-
-    HWND list = view.cmbDevice.Handle();
-    const std::string name = port;
-    const std::wstring wide(name.begin(), name.end());
-    ASSERT_NE(::SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                             reinterpret_cast<LPARAM>(wide.c_str())),
-              CB_ERR);
-    ::SendMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(Win32Id(ControlId::cmbDevice), CBN_SELCHANGE),
-                   reinterpret_cast<LPARAM>(list));
+    ASSERT_TRUE(ChooseItem(view.cmbDevice.Handle(), port));
 
     // The gateway takes its time to answer: the window goes on working meanwhile. A close request that
     // arrives then is held until the download has ended, with the four areas disabled and the hourglass up.
@@ -529,8 +396,7 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     EXPECT_EQ(requests.size(), 2u);
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_EQ(boxes.Boxes[0].Text, "Save changes to the command list?");
-    MSG quit{};
-    EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_TRUE(QuitWaiting());
     for (const std::string& line : window.Logic().CommandLines())
         std::cout << "line: " << line << "\n";
     std::cout.flush();

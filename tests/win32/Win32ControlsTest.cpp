@@ -23,14 +23,14 @@
 using namespace zelo;
 using namespace zelo::win32;
 using zelo::test::BoxAnswerer;
+using zelo::test::ClickAt;
+using zelo::test::NoWindow;
 using zelo::test::Pixels;
 using zelo::test::PumpPending;
 using zelo::test::ScriptedDialogs;
+using zelo::test::TempFolder;
 
 namespace {
-
-constexpr const char* NoWindow =
-    "no window: the Windows window tests need an X display; run them under xvfb-run as scripts/test does";
 
 TEST(Win32Text, ConvertsBetweenUtf8AndUtf16) {
     const struct {
@@ -56,7 +56,8 @@ TEST(Win32Text, ConvertsBetweenUtf8AndUtf16) {
     }
 }
 
-TEST(Win32Dialogs, FiltersAndBoxTextsTakeTheFormsWindowsWants) {
+// A box's text with its detail is checked as a real box shows it (MinimalWindow.RealBoxes...).
+TEST(Win32Dialogs, FiltersTakeTheFormWindowsWants) {
     using namespace std::string_literals;
     const struct {
         std::string Filter;
@@ -73,16 +74,6 @@ TEST(Win32Dialogs, FiltersAndBoxTextsTakeTheFormsWindowsWants) {
         SCOPED_TRACE(row.Filter);
         EXPECT_EQ(OpenFileFilter(row.Filter), row.Expected);
     }
-    const struct {
-        std::string Text;
-        std::string Detail;
-        std::string Expected;
-    } texts[] = {
-        {"Can't open COM3!", "", "Can't open COM3!"},
-        {"Can't open COM3!", "Access is denied.", "Can't open COM3!\n\nAccess is denied."},
-    };
-    for (const auto& row : texts)
-        EXPECT_EQ(MessageBoxText(row.Text, row.Detail), row.Expected);
 }
 
 TEST(Win32Gauge, ShowsThePercentageDone) {
@@ -153,13 +144,6 @@ protected:
             Boxes.MessageBox("bad text", "Controls", box::Ok | box::IconError);
             field.Focus();
         }
-    }
-
-    // A mouse click at a point of the list's client area.
-    void ClickList(POINT point, UINT down = WM_LBUTTONDOWN) {
-        ::SendMessageW(List.Handle(), down, MK_LBUTTON, MAKELPARAM(point.x, point.y));
-        ::SendMessageW(List.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
-        PumpPending(Window.Handle());
     }
 
     std::unique_ptr<FontSet> Fonts;
@@ -307,10 +291,8 @@ TEST_F(MinimalWindow, ThePasswordPromptIsMaskedAndGivesWhatWasTypedOnOk) {
 }
 
 TEST_F(MinimalWindow, TheOpenFileDialogGivesTheChosenPathInUtf8AndLeavesTheCurrentFolder) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("zelo-open-" + std::to_string(::GetCurrentProcessId()));
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path file = folder / L"Gr\u00FC\u00DFe \u20AC.csv";
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / L"Gr\u00FC\u00DFe \u20AC.csv";
     std::ofstream(file) << "\"Main\",\"1/0/0\"\n";
     Win32Dialogs dialogs;
     dialogs.SetOwner(Window.Handle());
@@ -331,16 +313,15 @@ TEST_F(MinimalWindow, TheOpenFileDialogGivesTheChosenPathInUtf8AndLeavesTheCurre
         }
     }
     // The program's current folder is not the file's: the folder can go.
-    EXPECT_NE(std::filesystem::current_path(), folder);
+    EXPECT_NE(std::filesystem::current_path(), folder.Path());
     std::error_code error;
-    std::filesystem::remove_all(folder, error);
+    std::filesystem::remove_all(folder.Path(), error);
     EXPECT_FALSE(error) << error.message();
 }
 
 TEST_F(MinimalWindow, TheSaveDialogGivesTheNameWithTheFiltersExtension) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("zelo-save-" + std::to_string(::GetCurrentProcessId()));
-    std::filesystem::create_directories(folder);
+    TempFolder scratch;
+    const std::filesystem::path& folder = scratch.Path();
     Win32Dialogs dialogs;
     dialogs.SetOwner(Window.Handle());
     const struct {
@@ -364,8 +345,6 @@ TEST_F(MinimalWindow, TheSaveDialogGivesTheNameWithTheFiltersExtension) {
         }
     }
     EXPECT_NE(std::filesystem::current_path(), folder);
-    std::error_code error;
-    std::filesystem::remove_all(folder, error);
 }
 
 TEST_F(MinimalWindow, TheCheckListShowsItsRowsTopToBottomInTwoColumnsWithoutScrolling) {
@@ -437,18 +416,17 @@ TEST_F(MinimalWindow, OnlyTheUserTogglesEnabledRows) {
         List.SetItemEnabled(row.Row, row.Enabled);
         Toggled.clear();
         const RECT box = List.CheckBoxRect(row.Row);
-        const RECT line = List.RowRect(row.Row);
         const POINT onBox{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
         switch (row.How) {
         case Action::ClickBox:
-            ClickList(onBox);
+            ClickAt(List.Handle(), onBox);
             break;
         case Action::DoubleClickBox:
-            ClickList(onBox);
-            ClickList(onBox, WM_LBUTTONDBLCLK);
+            ClickAt(List.Handle(), onBox);
+            ClickAt(List.Handle(), onBox, WM_LBUTTONDBLCLK);
             break;
         case Action::ClickText:
-            ClickList({line.right - 4, (line.top + line.bottom) / 2});
+            zelo::test::ClickRowText(List, row.Row);
             break;
         case Action::Space:
             List.SetCurrentRow(row.Row);
@@ -536,11 +514,10 @@ TEST_F(MinimalWindow, AnAmpersandLetterClicksItsButtonOnceTheFieldItLeavesIsAcce
 
 TEST_F(MinimalWindow, TheCommandListEditsLinesAndHoldsTensOfThousands) {
     constexpr int AtEnd = -1;
-    constexpr int BeforeLast = -2;
     const struct {
         const char* Name;
         std::string Before;
-        std::vector<std::pair<int, std::string>> Inserts; // before line n, AtEnd or BeforeLast
+        std::vector<std::pair<int, std::string>> Inserts; // before line n, or AtEnd
         int Replace;                                      // -1: none
         std::vector<std::string> After;
     } rows[] = {
@@ -570,10 +547,7 @@ TEST_F(MinimalWindow, TheCommandListEditsLinesAndHoldsTensOfThousands) {
         SCOPED_TRACE(row.Name);
         Text.SetText(row.Before);
         for (const auto& [before, line] : row.Inserts)
-            Text.InsertLine(before == AtEnd        ? Text.LineCount()
-                            : before == BeforeLast ? Text.LineCount() - 1
-                                                   : before,
-                            line);
+            Text.InsertLine(before == AtEnd ? Text.LineCount() : before, line);
         EXPECT_EQ(Text.LineCount(), static_cast<int>(row.After.size()))
             << "counted before the lines are shown";
         if (row.Replace >= 0)

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 namespace zelo::test {
@@ -109,12 +111,21 @@ void TypeInto(HWND field, const std::string& text) {
         ::SendMessageW(field, WM_CHAR, static_cast<WPARAM>(c), 0);
 }
 
+void ClickAt(HWND control, POINT point, UINT down) {
+    const LPARAM at = MAKELPARAM(point.x, point.y);
+    ::SendMessageW(control, down, MK_LBUTTON, at);
+    ::SendMessageW(control, WM_LBUTTONUP, 0, at);
+    PumpPending();
+}
+
 void ClickRowBox(const win32::CheckList& list, int row) {
     const RECT box = list.CheckBoxRect(row);
-    const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
-    ::SendMessageW(list.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, at);
-    PumpPending();
+    ClickAt(list.Handle(), {(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+}
+
+void ClickRowText(const win32::CheckList& list, int row) {
+    const RECT line = list.RowRect(row);
+    ClickAt(list.Handle(), {line.right - 4, (line.top + line.bottom) / 2});
 }
 
 bool ChooseItem(HWND list, const std::string& text) {
@@ -126,6 +137,28 @@ bool ChooseItem(HWND list, const std::string& text) {
                    reinterpret_cast<LPARAM>(list));
     PumpPending();
     return true;
+}
+
+bool QuitWaiting() {
+    MSG message{};
+    return ::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+TempFolder::TempFolder() {
+    static int count = 0;
+    Path_ = std::filesystem::temp_directory_path() /
+            ("zelo-win32-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count));
+    std::filesystem::create_directories(Path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(Path_, error);
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 namespace {

@@ -6,10 +6,14 @@
 #include "window/win32/Win32CheckList.h"
 #include "window/win32/Win32Text.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace zelo::test {
+
+inline constexpr const char* NoWindow =
+    "no window: the Windows window tests need an X display; run them under xvfb-run as scripts/test does";
 
 // Dispatches every message that is waiting (posted leave events, paints), with the dialog keys of `dialog`.
 void PumpPending(HWND dialog = nullptr);
@@ -64,11 +68,34 @@ private:
 
 // Types into an edit field as the user does, replacing what it held; the focus is left in the field.
 void TypeInto(HWND field, const std::string& text);
-// A click on the check box of a row of the check list.
+// A mouse click (or the second click of a double click) at a point of a control's client area.
+void ClickAt(HWND control, POINT point, UINT down = WM_LBUTTONDOWN);
+// A click on the check box of a row of the check list, or on the row's text at its right-hand end.
 void ClickRowBox(const win32::CheckList& list, int row);
+void ClickRowText(const win32::CheckList& list, int row);
 // Chooses an entry of a drop-down list as the user does (the list tells its parent); false when it has none
 // of that text.
 bool ChooseItem(HWND list, const std::string& text);
+
+// Whether WM_QUIT is waiting (it is taken off the queue).
+bool QuitWaiting();
+
+// A folder of its own under the temporary folder, removed afterwards.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& Path() const { return Path_; }
+    std::string File(const std::string& name) const { return (Path_ / name).string(); }
+
+private:
+    std::filesystem::path Path_;
+};
+
+// A file's bytes as they are; empty when it cannot be read.
+std::string ReadBytes(const std::string& path);
 
 using win32::WindowText;
 // A control of a window by its ID, looked for among all its descendants.

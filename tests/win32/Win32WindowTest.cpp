@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cwctype>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,14 +17,13 @@ using namespace zelo;
 using namespace zelo::win32;
 using layout::ControlId;
 using zelo::test::FindControl;
+using zelo::test::NoWindow;
 using zelo::test::Pixels;
 using zelo::test::PumpPending;
+using zelo::test::QuitWaiting;
 using zelo::test::WindowText;
 
 namespace {
-
-constexpr const char* NoWindow =
-    "no window: the Windows window tests need an X display; run them under xvfb-run as scripts/test does";
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};
@@ -61,6 +61,14 @@ protected:
         return rect;
     }
 
+    // What a control paints into its client area.
+    std::unique_ptr<Pixels> Printed(ControlId id) const {
+        const RECT rect = ClientRectOf(id);
+        auto pixels = std::make_unique<Pixels>(rect.right - rect.left, rect.bottom - rect.top);
+        ::SendMessageW(Control(id), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(pixels->Dc()), PRF_CLIENT);
+        return pixels;
+    }
+
     void ResizeClient(int width, int height) {
         RECT frame{0, 0, width, height};
         ::AdjustWindowRectEx(&frame,
@@ -70,12 +78,6 @@ protected:
         ::SetWindowPos(View.Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                        SWP_NOZORDER | SWP_NOMOVE);
         PumpPending(View.Handle());
-    }
-
-    // Whether WM_QUIT is waiting (it is taken off the queue).
-    static bool QuitWaiting() {
-        MSG message{};
-        return ::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
     }
 
     Win32Window View;
@@ -91,7 +93,6 @@ TEST_F(ViewWindow, EveryControlIsFoundByItsIdWithItsKindAndText) {
         SCOPED_TRACE(std::string(info.Name));
         HWND window = Control(info.Id);
         ASSERT_NE(window, nullptr);
-        EXPECT_EQ(::GetDlgCtrlID(window), Win32Id(info.Id));
         EXPECT_EQ(window, View.ControlHandle(info.Id));
         const HWND parent = ::GetParent(window);
         const ControlId expectedParent =
@@ -228,35 +229,29 @@ TEST_F(ViewWindow, ControlsUseTheSystemsMessageFontAndCaptionsABoldOne) {
 }
 
 TEST_F(ViewWindow, CaptionBarsAreBlackWithWhiteTextAndTheGaugeShowsItsShare) {
-    const RECT bar = ClientRectOf(ControlId::DeviceSetupCaption);
-    Pixels caption(bar.right - bar.left, bar.bottom - bar.top);
-    ::SendMessageW(Control(ControlId::DeviceSetupCaption), WM_PRINTCLIENT,
-                   reinterpret_cast<WPARAM>(caption.Dc()), PRF_CLIENT);
-    const RECT all{0, 0, caption.Width(), caption.Height()};
-    const int area = caption.Width() * caption.Height();
-    EXPECT_GT(caption.Count(all, RGB(0, 0, 0)), area * 8 / 10) << "a black band";
-    EXPECT_GT(caption.Count({8, 0, 200, caption.Height()}, RGB(255, 255, 255)), 30)
+    const auto caption = Printed(ControlId::DeviceSetupCaption);
+    const RECT all{0, 0, caption->Width(), caption->Height()};
+    const int area = caption->Width() * caption->Height();
+    EXPECT_GT(caption->Count(all, RGB(0, 0, 0)), area * 8 / 10) << "a black band";
+    EXPECT_GT(caption->Count({8, 0, 200, caption->Height()}, RGB(255, 255, 255)), 30)
         << "white text at the left";
-    EXPECT_EQ(caption.Count({caption.Width() / 2, 2, caption.Width() - 2, caption.Height() - 2},
-                            RGB(255, 255, 255)),
+    EXPECT_EQ(caption->Count({caption->Width() / 2, 2, caption->Width() - 2, caption->Height() - 2},
+                             RGB(255, 255, 255)),
               0)
         << "nothing but the text is white";
 
     View.ProgressBar.SetMinimum(0);
     View.ProgressBar.SetMaximum(4);
     View.ProgressBar.SetPosition(1);
-    const RECT gauge = ClientRectOf(ControlId::ProgressBar);
-    Pixels shown(gauge.right - gauge.left, gauge.bottom - gauge.top);
-    ::SendMessageW(Control(ControlId::ProgressBar), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(shown.Dc()),
-                   PRF_CLIENT);
-    const int width = shown.Width();
-    const int height = shown.Height();
-    EXPECT_EQ(shown.Count({2, 2, width / 4 - 2, height - 2}, RGB(0, 0, 0)), (width / 4 - 4) * (height - 4))
+    const auto shown = Printed(ControlId::ProgressBar);
+    const int width = shown->Width();
+    const int height = shown->Height();
+    EXPECT_EQ(shown->Count({2, 2, width / 4 - 2, height - 2}, RGB(0, 0, 0)), (width / 4 - 4) * (height - 4))
         << "the first quarter done, in black";
-    EXPECT_EQ(shown.Count({width / 4 + 2, 2, width / 2 - 20, height - 2}, RGB(255, 255, 255)),
+    EXPECT_EQ(shown->Count({width / 4 + 2, 2, width / 2 - 20, height - 2}, RGB(255, 255, 255)),
               (width / 4 - 22) * (height - 4))
         << "the rest white";
-    EXPECT_GT(shown.Count({width / 2 - 20, 2, width / 2 + 20, height - 2}, RGB(0, 0, 0)), 10)
+    EXPECT_GT(shown->Count({width / 2 - 20, 2, width / 2 + 20, height - 2}, RGB(0, 0, 0)), 10)
         << "the percentage in the middle";
 }
 
@@ -403,13 +398,9 @@ TEST_F(ViewWindow, EveryUserEventReachesTheOwnerNamedByItsControl) {
             Events.clear();
             ::SetFocus(Control(ControlId::btnAdd));
             break;
-        case Act::ClickFirstBox: {
-            const RECT box = View.EibDptList.CheckBoxRect(0);
-            const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
-            ::SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
-            ::SendMessageW(target, WM_LBUTTONUP, 0, at);
+        case Act::ClickFirstBox:
+            zelo::test::ClickRowBox(View.EibDptList, 0);
             break;
-        }
         }
         PumpPending(View.Handle());
         EXPECT_EQ(Events, std::vector<ControlId>{row.Reported});

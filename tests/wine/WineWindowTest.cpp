@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -55,25 +54,14 @@ ProcessResult RunUnderWine(const WindowSetup& setup, std::vector<std::string> ar
     return result;
 }
 
-// "name: value" lines of a program's output.
-std::multimap<std::string, std::string> Fields(const std::string& out) {
-    std::multimap<std::string, std::string> fields;
+// The values of the "name: value" lines of a program's output, in order.
+std::vector<std::string> Values(const std::string& out, const std::string& name) {
+    std::vector<std::string> values;
     std::istringstream lines(out);
     std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t colon = line.find(": ");
-        if (colon != std::string::npos)
-            fields.emplace(line.substr(0, colon), line.substr(colon + 2));
-    }
-    return fields;
-}
-
-std::vector<std::string> Values(const std::multimap<std::string, std::string>& fields,
-                                const std::string& name) {
-    std::vector<std::string> values;
-    const auto [first, last] = fields.equal_range(name);
-    for (auto it = first; it != last; ++it)
-        values.push_back(it->second);
+    while (std::getline(lines, line))
+        if (line.starts_with(name + ": "))
+            values.push_back(line.substr(name.size() + 2));
     return values;
 }
 
@@ -116,7 +104,7 @@ TEST_F(WineWindow, TheWindowDownloadsWhatItShowsThroughTheComPort) {
                                    {"ZELO_WINE_COM=" + setup_.Com});
     EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
     EXPECT_NE(r.Out.find("[  PASSED  ] 1 test"), std::string::npos) << "ran, not skipped:\n" << r.Out;
-    const std::vector<std::string> shown = Values(Fields(r.Out), "line");
+    const std::vector<std::string> shown = Values(r.Out, "line");
     ASSERT_EQ(shown.size(), 2u) << r.Out;
     EXPECT_EQ(shown[0], "#SETUP=1.1.200;ON;OFF;OFF");
     EXPECT_EQ(shown[1], "#DG0/0/0-1/0/7=GENERIC;RW");
@@ -136,12 +124,12 @@ TEST_F(WineWindow, TheProgramShowsItsWindowAndDownloadsThroughTheComPort) {
     auto gateway = OnComPort();
     ProcessResult r = RunUnderWine(setup_, {setup_.Driver, WindowsPath(program)});
     EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-    const auto fields = Fields(r.Out);
-    EXPECT_EQ(Values(fields, "caption"), std::vector<std::string>{"ZELO-KNX-ASCII Configurator V1.0.2.3"});
-    EXPECT_EQ(Values(fields, "client"), std::vector<std::string>{"1016x734"});
-    EXPECT_EQ(Values(fields, "visible"), std::vector<std::string>{"1"});
-    EXPECT_EQ(Values(fields, "status"), std::vector<std::string>{"Configuration loaded successfully!"});
-    EXPECT_EQ(Values(fields, "exit"), std::vector<std::string>{"0"});
+    using Shown = std::vector<std::string>;
+    EXPECT_EQ(Values(r.Out, "caption"), Shown{"ZELO-KNX-ASCII Configurator V1.0.2.3"});
+    EXPECT_EQ(Values(r.Out, "client"), Shown{"1016x734"});
+    EXPECT_EQ(Values(r.Out, "visible"), Shown{"1"});
+    EXPECT_EQ(Values(r.Out, "status"), Shown{"Configuration loaded successfully!"});
+    EXPECT_EQ(Values(r.Out, "exit"), Shown{"0"});
     EXPECT_EQ(gateway->Configuration(), std::vector<std::string>{"#SETUP=15.15.255;OFF;OFF;OFF"});
     EXPECT_EQ(test::ReadFileBytes(dir.File("zelo-configurator.ini")),
               "[SerialPort]\r\nDevice=" + setup_.Com + "\r\nBaudrate=57600\r\n\r\n")
