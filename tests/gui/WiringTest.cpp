@@ -37,7 +37,6 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <stdexcept>
 #include <utility>
 
 using namespace zelo;
@@ -97,20 +96,11 @@ TEST(View, StartsAtTheDesignSizeWithTheBands) {
     EXPECT_EQ(w.size(), QSize(1016, 734));
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
-    const struct {
-        const char* Name;
-        int Height;
-    } bands[] = {{"DeviceSetupCaption", 33},     {"DeviceSetupContainer", 72}, {"GroupAddressCaption", 33},
-                 {"GroupAddressContainer", 183}, {"ProgressCaption", 33},      {"ProgressContainer", 56},
-                 {"CommandListCaption", 33},     {"CommandList", 250},         {"ButtonContainer", 41}};
-    int top = 0;
-    for (const auto& band : bands) {
-        EXPECT_EQ(h.Find<QWidget>(band.Name)->geometry(), QRect(0, top, 1016, band.Height)) << band.Name;
-        top += band.Height;
-    }
+    // The layout's bands are the logic suite's; here its rectangles reach the widgets.
     EXPECT_EQ(h.Find<QWidget>("ProgressBar")->size(), QSize(1001, 17));
     EXPECT_EQ(h.Find<QWidget>("EibDptList")->size(), QSize(529, 123));
     EXPECT_EQ(h.Find<QWidget>("txtGrpAdrStart")->width(), 153);
+    EXPECT_EQ(h.Find<QWidget>("cmbDevice")->width(), 97); // COM1 needs no more than the design width
     for (const char* name : {"btnAdd", "btnDownload", "btnExit"})
         EXPECT_EQ(h.Find<QWidget>(name)->size(), QSize(105, 25)) << name;
     auto* commands = h.Find<QPlainTextEdit>("CommandList");
@@ -141,33 +131,19 @@ TEST(View, StartsAtTheDesignSizeWithTheBands) {
     allShown();
 }
 
-// A device path widens the list as far as the row allows (the baud rate list moves along, room stays for the
-// TCP link's host and port); the open list shows it whole.
+// A device path widens the list (how far, and what moves along, is the layout's); the open list shows it
+// whole.
 TEST(View, DeviceListWidensForALongPath) {
     TempDir dir;
     const std::string longPath = dir.Write("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "");
-    const struct {
-        std::string Device;
-        int Width;
-    } cases[] = {{"COM3", 97}, {longPath, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Device);
-        ViewHarness h("[SerialPort]\r\nDevice=" + c.Device + "\r\n");
-        h.ShowActive();
-        auto* device = h.Find<QComboBox>("cmbDevice");
-        auto* baud = h.Find<QComboBox>("cmbBaudrate");
-        EXPECT_EQ(Text(device->currentText()), c.Device);
-        if (c.Width > 0) {
-            EXPECT_EQ(device->width(), c.Width);
-        } else {
-            EXPECT_GT(device->width(), 97);
-        }
-        EXPECT_EQ(h.Find<QWidget>("Label7")->x(), device->geometry().right() + 1 + 24);
-        EXPECT_LE(baud->geometry().right() + 24, h.Find<QWidget>("labHost")->x());
-        device->showPopup();
-        EXPECT_GT(device->view()->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
-        device->hidePopup();
-    }
+    ViewHarness h("[SerialPort]\r\nDevice=" + longPath + "\r\n");
+    h.ShowActive();
+    auto* device = h.Find<QComboBox>("cmbDevice");
+    EXPECT_EQ(Text(device->currentText()), longPath);
+    EXPECT_GT(device->width(), 97);
+    device->showPopup();
+    EXPECT_GT(device->view()->width(), device->fontMetrics().horizontalAdvance(device->currentText()));
+    device->hidePopup();
 }
 
 TEST(View, TabOrderStartsAtThePhysicalAddress) {
@@ -597,17 +573,13 @@ TEST(SmallScreen, WindowFitsAndDownloadCanBeClicked) {
 }
 
 // An event handler that throws outside the window's own guard: the application shows the error and goes on.
+// The texts of other kinds of errors are the standard display's, tested with the handler guard.
 class Throwing : public QObject {
 public:
-    int Kind = 0;
     bool event(QEvent* event) override {
         if (event->type() != QEvent::User)
             return QObject::event(event);
-        if (Kind == 0)
-            throw Exception("Broken handler");
-        if (Kind == 1)
-            throw std::out_of_range("index");
-        throw 42;
+        throw Exception("Broken handler");
     }
 };
 
@@ -615,13 +587,11 @@ TEST(View, ExceptionsEscapingEventsAreShownAndTheProgramGoesOn) {
     ScriptedDialogs boxes;
     ZeloApplication::Instance()->SetDialogs(&boxes);
     Throwing receiver;
-    const std::string shown[] = {"Broken handler.", "index.", ""};
-    for (int kind = 0; kind < 3; ++kind) {
-        receiver.Kind = kind;
+    for (int i = 1; i <= 2; ++i) {
         QEvent event(QEvent::User);
         QCoreApplication::sendEvent(&receiver, &event);
-        ASSERT_EQ(boxes.Boxes.size(), static_cast<std::size_t>(kind + 1));
-        EXPECT_EQ(boxes.Boxes.back().Text, shown[kind]);
+        ASSERT_EQ(boxes.Boxes.size(), static_cast<std::size_t>(i));
+        EXPECT_EQ(boxes.Boxes.back().Text, "Broken handler.");
         EXPECT_EQ(boxes.Boxes.back().Title, "ZELO-EIB-ASCII Configurator");
     }
     ZeloApplication::Instance()->SetDialogs(nullptr);

@@ -12,8 +12,6 @@ using namespace zelo::test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 sim::SimOptions Options(int refuseLine, const std::string& refuseText, int silentAfter = -1,
                         bool crLf = false) {
     sim::SimOptions options;
@@ -27,6 +25,15 @@ sim::SimOptions Options(int refuseLine, const std::string& refuseText, int silen
 std::string Settings(const std::string& device) {
     return "[SerialPort]\r\nDevice=" + device + "\r\nBaudrate=19200\r\n";
 }
+
+// The simulator running on a pseudo-terminal, and a window whose link is set to it.
+struct Gateway {
+    explicit Gateway(const sim::SimOptions& options = {}) : Sim(options), Pty(Sim.OpenPty()) {}
+    sim::GatewaySim Sim;
+    std::string Pty;
+    bool Started = (Sim.Start(), true);
+    FakeWindow Window{Settings(Pty)};
+};
 
 // What the gateway holds before a test's own download: loaded through the window.
 const Lines OldConfiguration = {"#SETUP=1.1.1;OFF;OFF;OFF", "#DG9/7/9=BIT;RW"};
@@ -42,10 +49,8 @@ void ExpectIdle(FakeWindow& w) {
     EXPECT_FALSE(w.Logic().Converter->IsOpen());
     EXPECT_FALSE(w.Logic().DownloadRunning());
     EXPECT_FALSE(w.winMain.WaitCursor);
-    for (const IControl* area :
-         {static_cast<const IControl*>(&w.DeviceSetupContainer),
-          static_cast<const IControl*>(&w.GroupAddressContainer),
-          static_cast<const IControl*>(&w.CommandList), static_cast<const IControl*>(&w.ButtonContainer)})
+    for (const IControl* area : std::initializer_list<const IControl*>{
+             &w.DeviceSetupContainer, &w.GroupAddressContainer, &w.CommandList, &w.ButtonContainer})
         EXPECT_TRUE(area->Enabled());
     // Each control has its own state back: the import's buttons stay disabled.
     EXPECT_FALSE(w.Usable(layout::ControlId::btnIgnore));
@@ -53,10 +58,8 @@ void ExpectIdle(FakeWindow& w) {
 }
 
 TEST(Download, IntoTheSimulator) {
-    sim::GatewaySim gateway;
-    const std::string pty = gateway.OpenPty();
-    gateway.Start();
-    FakeWindow w(Settings(pty));
+    Gateway g;
+    auto& [gateway, pty, started, w] = g;
     EXPECT_EQ(w.cmbDevice.Current(), pty);
     w.AddRange("1/0/0", "1/0/10", 11);
     w.AddRange("2/1/0", "2/1/0", 1);
@@ -122,16 +125,12 @@ TEST(Download, GatewayRefusals) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Message);
-        sim::GatewaySim gateway(c.Options);
-        const std::string pty = gateway.OpenPty();
-        gateway.Start();
-        FakeWindow w(Settings(pty));
+        Gateway g(c.Options);
+        auto& [gateway, pty, started, w] = g;
         w.AddRange("1/0/0", "1/0/0", 1);
         w.Click(w.btnDownload);
         ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-        EXPECT_EQ(w.Boxes.Boxes[0].Text, c.Message);
-        EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
-        EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
+        ExpectBox(w.Boxes.Boxes[0], c.Message, w.winMain.Value, 16);
         EXPECT_EQ(w.labStatus.Value, c.Status);
         EXPECT_EQ(w.ProgressBar.Position, c.Position);
         EXPECT_EQ(w.CommandList.SelectedLine, c.Selected);
@@ -143,10 +142,8 @@ TEST(Download, GatewayRefusals) {
 }
 
 TEST(Download, SilentGateway_WaitsForTimeout) {
-    sim::GatewaySim gateway(Options(0, {}, 3));
-    const std::string pty = gateway.OpenPty();
-    gateway.Start();
-    FakeWindow w(Settings(pty));
+    Gateway g(Options(0, {}, 3));
+    auto& [gateway, pty, started, w] = g;
     w.AddRange("1/0/0", "1/0/0", 1);
     w.Logic().Converter->Timeout = 150; // the line answer's wait, kept short
     w.Click(w.btnDownload);
@@ -178,9 +175,7 @@ TEST(Download, PortThatCannotBeOpened) {
         w.ProgressBar.Position = w.ProgressBar.Maximum = 5;
         w.Click(w.btnDownload);
         ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-        EXPECT_EQ(w.Boxes.Boxes[0].Text, c.Message);
-        EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
-        EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
+        ExpectBox(w.Boxes.Boxes[0], c.Message, w.winMain.Value, 16);
         EXPECT_EQ(w.Boxes.Boxes[0].Detail, c.Detail);
         EXPECT_EQ(w.labStatus.Value, "Ready...");
         EXPECT_EQ(w.ProgressBar.Position, 0);
@@ -234,10 +229,8 @@ TEST(Download, CloseRequestIsHeldUntilTheEnd) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
-        sim::GatewaySim gateway;
-        const std::string pty = gateway.OpenPty();
-        gateway.Start();
-        FakeWindow w(Settings(pty));
+        Gateway g;
+        auto& [gateway, pty, started, w] = g;
         if (c.Edited)
             w.Click(w.chkPrintHex);
         const std::string setup = w.Lines()[0];
@@ -260,10 +253,8 @@ TEST(Download, CloseRequestIsHeldUntilTheEnd) {
 // A termination request during a download is held too: the gateway is loaded whole, then the unsaved list
 // goes to the recovery file and the window ends.
 TEST(Download, TerminationIsHeldUntilTheEnd) {
-    sim::GatewaySim gateway;
-    const std::string pty = gateway.OpenPty();
-    gateway.Start();
-    FakeWindow w(Settings(pty));
+    Gateway g;
+    auto& [gateway, pty, started, w] = g;
     w.AddRange("1/0/0", "1/0/0", 1);
     bool endedAtOnce = true;
     w.OnFirstFrame = [&w, &endedAtOnce] {
@@ -319,10 +310,8 @@ TEST(Download, CheckedBeforeTheErase) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
-        sim::GatewaySim gateway;
-        const std::string pty = gateway.OpenPty();
-        gateway.Start();
-        FakeWindow w(Settings(pty));
+        Gateway g;
+        auto& [gateway, pty, started, w] = g;
         LoadOldConfiguration(w, gateway);
         const std::size_t received = gateway.Received().size();
         w.EditCommandList(c.List);
@@ -379,10 +368,8 @@ TEST(Download, StopEndsItAfterTheCurrentAnswer) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
-        sim::GatewaySim gateway;
-        const std::string pty = gateway.OpenPty();
-        gateway.Start();
-        FakeWindow w(Settings(pty));
+        Gateway g;
+        auto& [gateway, pty, started, w] = g;
         LoadOldConfiguration(w, gateway);
         const std::size_t received = gateway.Received().size();
         w.EditCommandList("#SETUP=15.15.255;OFF;OFF;OFF\n");

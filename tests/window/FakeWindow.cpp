@@ -54,6 +54,12 @@ std::string FullCommandList() {
     return text;
 }
 
+void ExpectBox(const ShownBox& box, const std::string& text, const std::string& title, int flags) {
+    EXPECT_EQ(box.Text, text);
+    EXPECT_EQ(box.Title, title);
+    EXPECT_EQ(box.Flags, flags);
+}
+
 // ---- Controls ----
 
 template <typename Interface> void Fake<Interface>::SetFocus() {

@@ -17,6 +17,13 @@ namespace zelo::test {
 
 class FakeWindow;
 
+using Lines = std::vector<std::string>;
+// The setup line of a window started without a settings file.
+inline const std::string SetupLine0 = "#SETUP=15.15.255;OFF;OFF;OFF";
+
+// A box with its text, title and flags as shown.
+void ExpectBox(const ShownBox& box, const std::string& text, const std::string& title, int flags);
+
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class ScratchFolder {
 public:

@@ -10,8 +10,6 @@ using namespace zelo::test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 Lines ZeloctlImport(const std::string& content, const char* access) {
     auto r = RunProcess({BuiltProgram("zeloctl"), "import", "--access", access, "-"}, content);
     EXPECT_EQ(r.ExitCode, 0) << r.Err;

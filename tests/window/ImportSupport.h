@@ -2,6 +2,7 @@
 // Starting an import through the open-file dialog, and the import's buttons at a glance.
 #include "FakeWindow.h"
 
+#include <gtest/gtest.h>
 #include <string>
 
 namespace zelo::test {
@@ -23,6 +24,25 @@ inline std::string ImportButtons(const FakeWindow& w) {
         if (w.Usable(button->Id))
             out += letter;
     return out;
+}
+
+// Every row of the datapoint list.
+inline std::vector<int> AllRows() {
+    std::vector<int> out;
+    for (int i = 0; i < 17; ++i)
+        out.push_back(i);
+    return out;
+}
+
+// The window after an import has ended: the range entry back at 0/0/0, every type enabled and none checked.
+inline void ExpectImportIdle(FakeWindow& w, const std::string& status) {
+    EXPECT_EQ(ImportButtons(w), "IA");
+    EXPECT_EQ(w.txtGrpAdrStart.Value, "0/0/0");
+    EXPECT_EQ(w.txtGrpAdrEnd.Value, "0/0/0");
+    EXPECT_EQ(w.EibDptList.EnabledRows(), AllRows());
+    EXPECT_TRUE(w.EibDptList.CheckedRows().empty());
+    EXPECT_EQ(w.labStatus.Value, status);
+    EXPECT_FALSE(w.Logic().Importing);
 }
 
 } // namespace zelo::test

@@ -13,28 +13,13 @@ using namespace zelo::test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-const std::string SetupLine0 = "#SETUP=15.15.255;OFF;OFF;OFF";
 const int Information = box::Ok | box::IconInformation;
 
-std::vector<int> AllItems() {
-    std::vector<int> out;
-    for (int i = 0; i < 17; ++i)
-        out.push_back(i);
-    return out;
-}
-
 void ExpectIdleAfterImport(FakeWindow& w) {
-    EXPECT_EQ(ImportButtons(w), "IA");
-    EXPECT_EQ(w.txtGrpAdrStart.Value, "0/0/0");
-    EXPECT_EQ(w.txtGrpAdrEnd.Value, "0/0/0");
+    ExpectImportIdle(w, "Finished importing data from ETS3!");
     EXPECT_EQ(w.Logic().CurrentGroup->StartAddress, 0);
     EXPECT_EQ(w.Logic().CurrentGroup->EndAddress, 0);
-    EXPECT_EQ(w.EibDptList.EnabledRows(), AllItems());
-    EXPECT_TRUE(w.EibDptList.CheckedRows().empty());
     EXPECT_EQ(w.EibDptList.Current, 0);
-    EXPECT_EQ(w.labStatus.Value, "Finished importing data from ETS3!");
-    EXPECT_FALSE(w.Logic().Importing);
 }
 
 const std::vector<EtsRow> ThreeRanges = {
@@ -77,9 +62,7 @@ TEST(Import, EmptyFileAndWrongFormat) {
         FakeWindow w;
         Import(w, c.content);
         ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-        EXPECT_EQ(w.Boxes.Boxes[0].Text, c.notice);
-        EXPECT_EQ(w.Boxes.Boxes[0].Title, "Import");
-        EXPECT_EQ(w.Boxes.Boxes[0].Flags, Information);
+        ExpectBox(w.Boxes.Boxes[0], c.notice, "Import", Information);
         ExpectIdleAfterImport(w);
         EXPECT_EQ(w.Lines(), Lines{SetupLine0});
     }
@@ -128,9 +111,7 @@ TEST(Import, AddIgnoreAndTheControlsOnTheWay) {
     EXPECT_EQ(w.EibDptList.EnabledRows(), std::vector<int>{16});
     w.Click(w.btnIgnore);
     ASSERT_EQ(w.Boxes.Boxes.size(), 2u);
-    EXPECT_EQ(w.Boxes.Boxes[1].Text, "Finished import from ETS3!");
-    EXPECT_EQ(w.Boxes.Boxes[1].Title, "Import");
-    EXPECT_EQ(w.Boxes.Boxes[1].Flags, Information);
+    ExpectBox(w.Boxes.Boxes[1], "Finished import from ETS3!", "Import", Information);
     ExpectIdleAfterImport(w);
     EXPECT_EQ(w.ProgressBar.Position, 5);
     EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG1/1/1-1/1/4=BIT;RW", "#DG2/0/0=WORD;RW"}));
@@ -192,10 +173,9 @@ TEST(Import, AddressThatDoesNotReadIsShownAndPassedOver) {
     Import(w, EtsFile({{"A", "1/0/0", "1b"}, {"Bad", "1/9/0", "2B", "M", "D"}, {"C", "1/2/0", "4B"}}));
     w.Click(w.btnIgnore);
     ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-    EXPECT_EQ(w.Boxes.Boxes[0].Text,
-              std::string(InvalidGroupAddressMessage) + "\nLine 2 holds the address \"1/9/0\".");
-    EXPECT_EQ(w.Boxes.Boxes[0].Title, ApplicationTitle);
-    EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::Ok | box::IconError);
+    ExpectBox(w.Boxes.Boxes[0],
+              std::string(InvalidGroupAddressMessage) + "\nLine 2 holds the address \"1/9/0\".",
+              ApplicationTitle, box::Ok | box::IconError);
     // The status names the line; the controls still show the range before; nothing can be accepted.
     EXPECT_EQ(w.labStatus.Value, "Importing data from ETS3 [Bad - M / D datatype: \"2B\"]...");
     EXPECT_EQ(w.txtGrpAdrStart.Value, "1/0/0");

@@ -11,9 +11,7 @@ using namespace zelo::test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
 using Passwords = std::vector<std::optional<std::string>>;
-const std::string SetupLine0 = "#SETUP=15.15.255;OFF;OFF;OFF";
 const std::string Right = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1"; // Greek, as a user may choose it
 const std::string Needed = "This project is protected by a password.\nEnter the password of home.knxproj:";
 const std::string Wrong = "Wrong project password.\nEnter the password of home.knxproj:";

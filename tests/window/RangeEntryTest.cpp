@@ -11,9 +11,6 @@ using layout::ControlId;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-const std::string SetupLine0 = "#SETUP=15.15.255;OFF;OFF;OFF";
-
 TEST(SetupLine, RebuiltOnLeavingThePhysicalAddress) {
     FakeWindow w;
     // Typing alone changes nothing; leaving the field does. The text goes in as typed.
@@ -116,9 +113,7 @@ TEST(RangeEntry, BadAddressShowsTheParserMessageAndKeepsTheFocus) {
             w.Boxes.Boxes.clear();
             w.Enter(*field, bad);
             ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-            EXPECT_EQ(w.Boxes.Boxes[0].Text, InvalidGroupAddressMessage);
-            EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
-            EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
+            ExpectBox(w.Boxes.Boxes[0], InvalidGroupAddressMessage, w.winMain.Value, 16);
             EXPECT_EQ(w.Focused, field->Id);
             // Leaving again with the same text shows the message again.
             w.MoveFocus(ControlId::btnAdd);
@@ -149,9 +144,7 @@ TEST(RangeEntry, AddWithoutDatapointType) {
     FakeWindow w;
     w.Click(w.btnAdd);
     ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-    EXPECT_EQ(w.Boxes.Boxes[0].Text, "Please select a datapoint type!");
-    EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
-    EXPECT_EQ(w.Boxes.Boxes[0].Flags, 16);
+    ExpectBox(w.Boxes.Boxes[0], "Please select a datapoint type!", w.winMain.Value, 16);
     EXPECT_EQ(w.Focused, ControlId::EibDptList);
     EXPECT_EQ(w.Lines(), Lines{SetupLine0});
     EXPECT_FALSE(w.Logic().AddCurrentGroup());
@@ -160,47 +153,33 @@ TEST(RangeEntry, AddWithoutDatapointType) {
     EXPECT_EQ(w.Lines(), (Lines{SetupLine0, "#DG0/0/0=UWORD;RW"}));
 }
 
+// One type checked at a time, by a click on its box or on its text; a disabled type does not react.
 TEST(RangeEntry, OneCheckedDatapointType) {
-    FakeWindow w;
-    const struct {
-        int Row;
-        std::vector<int> Checked;
-    } toggles[] = {{3, {3}}, {12, {12}}, {12, {}}, {5, {5}}, {7, {7}}};
-    for (const auto& t : toggles) {
-        w.ToggleType(t.Row);
-        EXPECT_EQ(w.EibDptList.CheckedRows(), t.Checked) << t.Row;
-    }
-    // A disabled item cannot be toggled.
-    w.EibDptList.SetItemEnabled(9, false);
-    w.ToggleType(9);
-    EXPECT_EQ(w.EibDptList.CheckedRows(), std::vector<int>{7});
-    // Marks set by the program (as an import does) are left alone; Add takes the lowest.
-    w.EibDptList.SetChecked(2, true);
-    EXPECT_EQ(w.EibDptList.CheckedRows(), (std::vector<int>{2, 7}));
-    EXPECT_TRUE(w.Logic().AddCurrentGroup());
-    EXPECT_EQ(w.Lines().back(), "#DG0/0/0=CHAR;RW");
-}
-
-// A click on a type's text checks it as a click on its box does; the one-checked rule holds either way.
-TEST(RangeEntry, ClickOnATypesTextChecksIt) {
-    FakeWindow w;
     const struct {
         bool OnText;
         int Row;
         std::vector<int> Checked;
-    } clicks[] = {{true, 3, {3}}, {true, 12, {12}}, {false, 5, {5}},
-                  {true, 5, {}},  {true, 7, {7}},   {true, 9, {7}}};
+    } clicks[] = {{false, 3, {3}}, {false, 12, {12}}, {false, 12, {}},  {false, 5, {5}},
+                  {false, 7, {7}}, {true, 3, {3}},    {true, 12, {12}}, {false, 5, {5}},
+                  {true, 5, {}},   {true, 7, {7}},    {false, 9, {7}},  {true, 9, {7}}};
+    FakeWindow w;
     w.EibDptList.SetItemEnabled(9, false);
     for (const auto& c : clicks) {
         if (c.OnText)
             w.ClickTypeText(c.Row);
         else
             w.ToggleType(c.Row);
-        EXPECT_EQ(w.EibDptList.CheckedRows(), c.Checked) << c.Row;
+        EXPECT_EQ(w.EibDptList.CheckedRows(), c.Checked) << c.Row << (c.OnText ? " text" : " box");
     }
     w.Click(w.btnAdd);
     EXPECT_TRUE(w.Boxes.Boxes.empty());
     EXPECT_EQ(w.Lines().back(), "#DG0/0/0=WORD;RW");
+    // Marks set by the program (as an import does) are left alone; Add takes the lowest.
+    w.EibDptList.SetChecked(2, true);
+    EXPECT_EQ(w.EibDptList.CheckedRows(), (std::vector<int>{2, 7}));
+    w.Enter(w.txtGrpAdrStart, "0/0/1");
+    EXPECT_TRUE(w.Logic().AddCurrentGroup());
+    EXPECT_EQ(w.Lines().back(), "#DG0/0/1=CHAR;RW");
 }
 
 TEST(RangeEntry, AccessTypeChoice) {
@@ -237,9 +216,7 @@ TEST(SameStart, QuestionAnsweredYesAndNo) {
         w.Boxes.Answers.push_back(c.Answer);
         w.AddRange("1/2/3", "1/2/5", 1);
         ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-        EXPECT_EQ(w.Boxes.Boxes[0].Text, Question("1/2/3", "1/2/9", "1/2/3", "1/2/5"));
-        EXPECT_EQ(w.Boxes.Boxes[0].Title, w.winMain.Value);
-        EXPECT_EQ(w.Boxes.Boxes[0].Flags, 36);
+        ExpectBox(w.Boxes.Boxes[0], Question("1/2/3", "1/2/9", "1/2/3", "1/2/5"), w.winMain.Value, 36);
         // Both lines, with type and access, behind the box's details.
         EXPECT_EQ(w.Boxes.Boxes[0].Detail, "Line 2: #DG1/2/3-1/2/9=BIT;RW\nNew: #DG1/2/3-1/2/5=BIT;RW");
         EXPECT_EQ(w.Lines(), c.Expected);
@@ -332,9 +309,7 @@ TEST(SameStart, FullTableIsReported) {
     w.AddRange("15/7/255", "15/7/255", 2);
     ASSERT_EQ(w.Boxes.Boxes.size(), 2u);
     EXPECT_EQ(w.Boxes.Boxes[0].Flags, 36);
-    EXPECT_EQ(w.Boxes.Boxes[1].Text, "No more configuration allowed!");
-    EXPECT_EQ(w.Boxes.Boxes[1].Title, "ZELO-EIB-ASCII Configurator");
-    EXPECT_EQ(w.Boxes.Boxes[1].Flags, 16);
+    ExpectBox(w.Boxes.Boxes[1], "No more configuration allowed!", "ZELO-EIB-ASCII Configurator", 16);
     EXPECT_EQ(w.Lines().size(), 32769u);
 }
 

@@ -242,9 +242,7 @@ TEST(StandardError, ShownByTheHandlerGuard) {
     for (const auto& c : cases) {
         Guarded(boxes, c.Handler);
         ASSERT_FALSE(boxes.Boxes.empty());
-        EXPECT_EQ(boxes.Boxes.back().Text, c.Shown);
-        EXPECT_EQ(boxes.Boxes.back().Title, "ZELO-EIB-ASCII Configurator");
-        EXPECT_EQ(boxes.Boxes.back().Flags, 16);
+        ExpectBox(boxes.Boxes.back(), c.Shown, "ZELO-EIB-ASCII Configurator", 16);
     }
     EXPECT_EQ(boxes.Boxes.size(), std::size(cases));
     bool ran = false;
