@@ -62,6 +62,11 @@ TEST(ProjectXml, Schemas) {
     const std::string newer =
         " knx_master.xml: project schema 24 is newer than the newest this program was tested "
         "with (23); check the imported addresses.";
+    // The refusal of a root that is not a project's, given its name and namespace.
+    const auto notKnx = [](const std::string& root) {
+        return "knx_master.xml: the root element is " + root +
+               ", not the <KNX> of an ETS project (http://knx.org/xml/project/N).";
+    };
     cases.insert(
         cases.end(),
         {
@@ -70,20 +75,12 @@ TEST(ProjectXml, Schemas) {
             {Master("<KNX xmlns=\"http://knx.org/xml/project/10\">"),
              "knx_master.xml: project schema 10 is older than ETS4's (11), which this program cannot read."},
             {Master("<KNX xmlns=\"http://knx.org/xml/project/\">"),
-             "knx_master.xml: the root element is <KNX> in the namespace \"http://knx.org/xml/project/\", "
-             "not the <KNX> "
-             "of an ETS project (http://knx.org/xml/project/N)."},
+             notKnx("<KNX> in the namespace \"http://knx.org/xml/project/\"")},
             {Master("<KNX xmlns=\"http://knx.org/xml/project/2x\">"),
-             "knx_master.xml: the root element is <KNX> in the namespace \"http://knx.org/xml/project/2x\", "
-             "not the "
-             "<KNX> of an ETS project (http://knx.org/xml/project/N)."},
+             notKnx("<KNX> in the namespace \"http://knx.org/xml/project/2x\"")},
             {"<GroupAddress-Export xmlns=\"http://knx.org/xml/ga-export/01\"/>",
-             "knx_master.xml: the root element is <GroupAddress-Export> in the namespace "
-             "\"http://knx.org/xml/ga-export/01\", not the <KNX> of an ETS project "
-             "(http://knx.org/xml/project/N)."},
-            {"<KNX>", "knx_master.xml: the root element is <KNX> in the namespace \"\", not the <KNX> of an "
-                      "ETS project "
-                      "(http://knx.org/xml/project/N)."},
+             notKnx("<GroupAddress-Export> in the namespace \"http://knx.org/xml/ga-export/01\"")},
+            {"<KNX>", notKnx("<KNX> in the namespace \"\"")},
             {"", "knx_master.xml: XML error in line 1, column 1: no root element"},
             {"<!-- only a comment -->", "knx_master.xml: XML error in line 1, column 24: no root element"},
             {"<KNX xmlns=\"http://knx.org/xml/project/21\"", "knx_master.xml: XML error in line "},
