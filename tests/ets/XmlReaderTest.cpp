@@ -96,10 +96,8 @@ TEST(XmlReader, ReadsWhatExportsHold) {
         {"the xml prefix is bound", "<a xml:lang=\"de\"/>",
          "Sa[{http://www.w3.org/XML/1998/namespace}lang=de]/ Ea"},
         {"names with dots, dashes, digits and umlauts",
-         "<GroupAddress-Export><x.y_1 K\xC3\xBC"
-         "che=\"1\"/></GroupAddress-Export>",
-         "SGroupAddress-Export Sx.y_1[K\xC3\xBC"
-         "che=1]/ Ex.y_1 EGroupAddress-Export"},
+         "<GroupAddress-Export><x.y_1 K\u00FCche=\"1\"/></GroupAddress-Export>",
+         "SGroupAddress-Export Sx.y_1[K\u00FCche=1]/ Ex.y_1 EGroupAddress-Export"},
         {"nesting", "<a><b><c>t</c></b></a>", "Sa Sb Sc T\"t\" Ec Eb Ea"},
         {"]] and > alone are text", "<a>]] > ]</a>", "Sa T\"]] > ]\" Ea"},
     };

@@ -23,8 +23,7 @@ namespace {
 // passwords.
 const std::string Geheim = "geheim";
 const std::string GeheimZip = "8pqussL76WjB9C5muPqO/sN7UJruVxTWBHKyBPcdnlc=";
-const std::string Kueche = "K\xC3\xBC"
-                           "che\xE2\x82\xAC\xF0\x9F\x98\x80"; // "Küche€😀"
+const std::string Kueche = "K\u00FCche\xE2\x82\xAC\xF0\x9F\x98\x80"; // "Küche€😀"
 const std::string KuecheZip = "TKR1lH7Vj6QwpmgcMtgoYHPXpShC8/jQ8t3VzohJqqI=";
 
 const std::string Master =
@@ -134,7 +133,7 @@ TEST(ProjectArchive, PasswordsAndProtection) {
     const std::string geheimTraditional = traditional(Geheim);
     const std::string geheimAes = MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip);
     const std::string latin1Kueche = std::string("K\xFC") + "che",
-                      utf8Kueche = std::string("K\xC3\xBC") + "che";
+                      utf8Kueche = "K\u00FCche";
     const std::optional<std::string> none;
     const std::optional<ProjectErrorKind> opens;
     const auto needed = ProjectErrorKind::PasswordNeeded;

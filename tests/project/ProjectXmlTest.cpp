@@ -134,13 +134,7 @@ TEST(ProjectXml, InstallationAddressesAndLinks) {
         "</GroupRange></GroupRanges></GroupAddresses></Installation>\r\n"
         "</Installations></Project></KNX>\r\n";
     const std::vector<ProjectGroupAddress> expected = {
-        {"P-0001-0_GA-1",
-         "1",
-         "K\xC3\xBC"
-         "che & Bad \"1\"",
-         "DPST-1-1",
-         0,
-         {}},
+        {"P-0001-0_GA-1", "1", "K\u00FCche & Bad \"1\"", "DPST-1-1", 0, {}},
         {"P-0001-0_GA-2", "2", "ohne Typ", "", 0, {}},
         {"P-0001-0_GA-3", "300", "two types", "DPST-5-1 DPST-5-4", 0, {}},
         {"P-0001-0_GA-4", "35331", "17/2/3", "", 0, {}},

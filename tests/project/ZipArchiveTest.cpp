@@ -18,10 +18,7 @@ std::string ProjectLikeText(std::size_t size) {
     std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
     for (int i = 0; text.size() < size; ++i)
         text += "<GroupAddress Id=\"P-0001-0_GA-" + std::to_string(i) + "\" Address=\"" +
-                std::to_string(i * 7 % 65536) +
-                "\" Name=\"K\xC3\xBC"
-                "che " +
-                std::to_string(i) + "\" />\r\n";
+                std::to_string(i * 7 % 65536) + "\" Name=\"K\u00FCche " + std::to_string(i) + "\" />\r\n";
     text.resize(size);
     return text;
 }
