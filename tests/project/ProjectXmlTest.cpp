@@ -199,6 +199,12 @@ TEST(ProjectXml, AddressRecords) {
 
 // The type a record gets: the address's own, else one from the objects linked to it.
 TEST(ProjectXml, RecordTypes) {
+    const std::string licht = "Group address 1/2/3 \"Licht\": ";
+    const std::string twoKinds =
+        licht +
+        "datatype \"DPST-5-1 DPST-5-4\" names types of different kinds; the last one (UBYTE) is taken.";
+    const std::string mixed = licht + "the objects linked to it have types of different main numbers "
+                                      "(DPST-1-1, DPST-5-1); it is left without a type.";
     const struct {
         const char* What;
         std::string Own;
@@ -210,24 +216,12 @@ TEST(ProjectXml, RecordTypes) {
         {"own", "DPST-5-1", {}, "DPST-5-1", "PERCENT", ""},
         {"own beats linked", "DPT-9", {{1, 1}}, "DPT-9", "VALUE", ""},
         {"own list of one kind", "DPT-1 DPST-1-1", {}, "DPT-1 DPST-1-1", "BIT", ""},
-        {"own list of two kinds: the last",
-         "DPST-5-1 DPST-5-4",
-         {},
-         "DPST-5-1 DPST-5-4",
-         "UBYTE",
-         "Group address 1/2/3 \"Licht\": datatype \"DPST-5-1 DPST-5-4\" names types of different kinds; the "
-         "last one (UBYTE) is taken."},
+        {"own list of two kinds: the last", "DPST-5-1 DPST-5-4", {}, "DPST-5-1 DPST-5-4", "UBYTE", twoKinds},
         {"own text that is no type: linked", "Auto", {{5, 3}}, "DPST-5-3", "ANGLE", ""},
         {"one linked", "", {{9, 1}}, "DPST-9-1", "VALUE", ""},
         {"one linked main number", "", {{1, -1}}, "DPT-1", "BIT", ""},
         {"several of one main number", "", {{5, -1}, {5, 1}, {5, 10}}, "DPT-5", "GENERIC", ""},
-        {"several main numbers",
-         "",
-         {{1, 1}, {5, 1}},
-         "",
-         "",
-         "Group address 1/2/3 \"Licht\": the objects linked to it have types of different main numbers "
-         "(DPST-1-1, DPST-5-1); it is left without a type."},
+        {"several main numbers", "", {{1, 1}, {5, 1}}, "", "", mixed},
         {"none", "", {}, "", "", ""},
     };
     for (const auto& c : cases) {
