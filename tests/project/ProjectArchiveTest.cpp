@@ -132,8 +132,7 @@ TEST(ProjectArchive, PasswordsAndProtection) {
     };
     const std::string geheimTraditional = traditional(Geheim);
     const std::string geheimAes = MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip);
-    const std::string latin1Kueche = std::string("K\xFC") + "che",
-                      utf8Kueche = "K\u00FCche";
+    const std::string latin1Kueche = std::string("K\xFC") + "che", utf8Kueche = "K\u00FCche";
     const std::optional<std::string> none;
     const std::optional<ProjectErrorKind> opens;
     const auto needed = ProjectErrorKind::PasswordNeeded;
