@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 
 using namespace zelo::test;
 
@@ -110,70 +112,44 @@ TEST(ZeloctlImport, TodaysExportsThroughTheProgram) {
                                                  {"None", "1/0/3", ""}},
                                                 zelo::CsvLayout::Name1Address1, '\t', true),
                                       zelo::TextEncoding::Utf16Le, true);
+    const std::string bad = "Line 7: group address 16/0/0 out of range (main 0-15, middle 0-7, sub 0-255)\n";
+    const std::string summary = "ETS CSV 1/1, UTF-16 LE, TAB: 5 addresses, ";
     const struct {
-        std::vector<std::string> args;
+        std::string args; // split at blanks
         std::string input;
         int exitCode;
         std::string out;
         std::string err;
     } cases[] = {
-        {{"import", "-"},
-         utf16,
-         2,
-         "",
-         "1 line cannot be imported:\nLine 7: group address 16/0/0 out of range (main 0-15, middle 0-7, sub "
-         "0-255)\n"
-         "With --skip-bad the other addresses are imported.\n"},
-        {{"import", "--skip-bad", "--access", "R", "--setup", "-"},
-         utf16,
-         0,
+        {"import -", utf16, 2, "",
+         "1 line cannot be imported:\n" + bad + "With --skip-bad the other addresses are imported.\n"},
+        {"import --skip-bad --access R --setup -", utf16, 0,
          "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/0/0-1/0/1=BIT;R\n#DG1/0/2=PERCENT;R\n",
-         "warning: Line 7: group address 16/0/0 out of range (main 0-15, middle 0-7, sub 0-255)\n"
-         "warning: Line 8: 1/0/3 \"None\" has no datapoint type; skipped.\n"
-         "ETS CSV 1/1, UTF-16 LE, TAB: 5 addresses, 2 ranges; 1 untyped skipped, 1 duplicate, 1 bad line.\n"},
-        {{"import", "--skip-bad", "--unknown", "other", "-"},
-         utf16,
-         0,
+         "warning: " + bad + "warning: Line 8: 1/0/3 \"None\" has no datapoint type; skipped.\n" + summary +
+             "2 ranges; 1 untyped skipped, 1 duplicate, 1 bad line.\n"},
+        {"import --skip-bad --unknown other -", utf16, 0,
          "#DG1/0/0-1/0/1=BIT;RW\n#DG1/0/2=PERCENT;RW\n#DG1/0/3=GENERIC;RW\n",
-         "warning: Line 7: group address 16/0/0 out of range (main 0-15, middle 0-7, sub 0-255)\n"
-         "ETS CSV 1/1, UTF-16 LE, TAB: 5 addresses, 3 ranges; 1 untyped written as GENERIC, 1 duplicate, 1 "
-         "bad "
-         "line.\n"},
-        {{"import", "--skip-bad", "--unknown", "fail", "-"},
-         utf16,
-         2,
-         "",
-         "warning: Line 7: group address 16/0/0 out of range (main 0-15, middle 0-7, sub 0-255)\n"
-         "Line 8: group address 1/0/3 \"None\" has no datapoint type.\n"},
-        {{"import", "-"},
-         XmlExport({{"T", "2/0/0", "DPST-9-1"}, {"N", "2/0/1", ""}}),
-         0,
-         "#DG2/0/0=VALUE;RW\n",
+         "warning: " + bad + summary + "3 ranges; 1 untyped written as GENERIC, 1 duplicate, 1 bad line.\n"},
+        {"import --skip-bad --unknown fail -", utf16, 2, "",
+         "warning: " + bad + "Line 8: group address 1/0/3 \"None\" has no datapoint type.\n"},
+        {"import -", XmlExport({{"T", "2/0/0", "DPST-9-1"}, {"N", "2/0/1", ""}}), 0, "#DG2/0/0=VALUE;RW\n",
          "warning: Line 6: 2/0/1 \"N\" has no datapoint type; skipped.\n"
          "ETS XML, UTF-8: 2 addresses, 1 range; 1 untyped skipped, 0 duplicates, 0 bad lines.\n"},
-        {{"import", "--format", "csv", "-"},
-         XmlExport({{"T", "2/0/0", "DPST-9-1"}}),
-         2,
-         "",
+        {"import --format csv -", XmlExport({{"T", "2/0/0", "DPST-9-1"}}), 2, "",
          "Line 1: Import file has wrong format!\n"},
-        {{"import", "-"},
-         EsfExport({{"U", "0/0/1", "Unknown"}}),
-         0,
-         "",
+        {"import -", EsfExport({{"U", "0/0/1", "Unknown"}}), 0, "",
          "warning: No address has a datapoint type; all 1 are skipped.\n"
-         "ETS OPC (ESF), UTF-8: 1 address, 0 ranges; 1 untyped skipped (the file has no datapoint types), 0 "
-         "duplicates, 0 bad lines.\n"
+         "ETS OPC (ESF), UTF-8: 1 address, 0 ranges; 1 untyped skipped (the file has no datapoint types), "
+         "0 duplicates, 0 bad lines.\n"
          "With --unknown other the addresses without a datapoint type are written as GENERIC.\n"},
         // A zip is read as a project file.
-        {{"import", "-"},
-         std::string("PK\x03\x04", 4),
-         2,
-         "",
+        {"import -", std::string("PK\x03\x04", 4), 2, "",
          "This is not an ETS project file (.knxproj): it is no zip archive.\n"},
-        {{"import", "--format", "maybe", "-"}, "", 2, "", ""},
+        {"import --format maybe -", "", 2, "", ""},
     };
     for (const auto& c : cases) {
-        auto r = Zeloctl(c.args, c.input);
+        std::istringstream words(c.args);
+        auto r = Zeloctl({std::istream_iterator<std::string>(words), {}}, c.input);
         EXPECT_EQ(r.ExitCode, c.exitCode) << r.Err;
         EXPECT_EQ(r.Out, c.out) << r.Err;
         if (!c.err.empty()) {

@@ -113,9 +113,7 @@ TEST(EtsZipPassword, KnownDerivations) {
         {"test", "2+IIP7ErCPPKxFjJXc59GFx2+w/1VTLHjJ2duc04CYQ="},
         {"", "a/wV5L61/gTOfxSn9IoDBw4EDcvJCKjUFlzyMXurLmg="},
         // Two, three and four-byte UTF-8 (the last one a surrogate pair in UTF-16).
-        {"K\xC3\xBC"
-         "che\xE2\x82\xAC\xF0\x9F\x98\x80",
-         "TKR1lH7Vj6QwpmgcMtgoYHPXpShC8/jQ8t3VzohJqqI="},
+        {"K\u00FCche\xE2\x82\xAC\xF0\x9F\x98\x80", "TKR1lH7Vj6QwpmgcMtgoYHPXpShC8/jQ8t3VzohJqqI="},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EtsZipPassword(c.Password), c.Zip) << c.Password;

@@ -11,8 +11,8 @@ using namespace zelo::test;
 
 namespace {
 
-const std::string Program = "M-0083_A-0001-11-ABCD";
-const std::string DeviceProgram = "M-0083_H-1-1_HP-0001-11-ABCD";
+const std::string& Program = SampleProgram;
+const std::string& DeviceProgram = SampleHardware2Program;
 const std::string ProgramEntry = "M-0083/" + Program + ".xml";
 
 // One application program with an object and reference for each rule.
@@ -50,6 +50,14 @@ std::string Types(const std::vector<DptNumber>& types) {
 } // namespace
 
 TEST(LinkedTypes, ThroughTheDevicesPrograms) {
+    const std::string other = "M-0083_H-other";
+    const std::map<std::string, std::string> noHardware = {{"M-0083/Hardware.xml", ""}};
+    const std::map<std::string, std::string> otherHardware = {
+        {"M-0083/Hardware.xml", HardwareXml(21, {{other, Program}})}};
+    const std::map<std::string, std::string> noProgram = {{ProgramEntry, ""}};
+    const std::string noProgramWarning =
+        "The project file has no M-0083/M-0083_A-0001-11-ABCD.xml: the group "
+        "addresses linked to its objects get no type from them.";
     const struct {
         const char* What;
         std::vector<TestObject> Objects; // of one device, linking address 0 (and 1)
@@ -76,30 +84,10 @@ TEST(LinkedTypes, ThroughTheDevicesPrograms) {
         {"a link that is not the first", {{"O-1_R-2", "", {1, 0}}}, "1.8", ""},
         {"ETS4: whole ids, connectors", {{Program + "_O-1_R-2", "", {1, 0}}}, "1.8", "", 11},
         {"own type: nothing looked up", {{"O-1_R-2", "", {0}}}, "", "", 21, "DPST-1-1"},
-        {"no Hardware.xml: the program by its id",
-         {{"O-1_R-2", "", {0}}},
-         "1.8",
-         "",
-         21,
-         "",
-         {{"M-0083/Hardware.xml", ""}}},
-        {"a program Hardware.xml names",
-         {{"O-1_R-2", "", {0}}},
-         "1.8",
-         "",
-         21,
-         "",
-         {{"M-0083/Hardware.xml", HardwareXml(21, {{"M-0083_H-other", Program}})}},
-         "M-0083_H-other"},
+        {"no Hardware.xml: the program by its id", {{"O-1_R-2", "", {0}}}, "1.8", "", 21, "", noHardware},
+        {"a program Hardware.xml names", {{"O-1_R-2", "", {0}}}, "1.8", "", 21, "", otherHardware, other},
         {"a device without a program", {{"O-1_R-2", "", {0}}}, "", "", 21, "", {}, ""},
-        {"the program is missing",
-         {{"O-1_R-2", "", {0}}},
-         "",
-         "The project file has no M-0083/M-0083_A-0001-11-ABCD.xml: the group addresses linked to its "
-         "objects get no type from them.",
-         21,
-         "",
-         {{ProgramEntry, ""}}},
+        {"the program is missing", {{"O-1_R-2", "", {0}}}, "", noProgramWarning, 21, "", noProgram},
         {"a reference the program lacks", {{"O-1_R-99", "", {0}}}, "1.1", ""},
         {"an object and reference the program lacks", {{"O-99_R-1", "", {0}}}, "", ""},
     };

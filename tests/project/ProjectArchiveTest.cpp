@@ -1,6 +1,5 @@
 // Opening ETS project files: generated ones for each layout, protection and password, and the real projects
-// in
-// ../shared/knxproj-samples when they are there.
+// in ../shared/knxproj-samples when they are there.
 #include "project/ProjectArchive.h"
 #include "ZipWriter.h"
 #include "project/ProjectImport.h"
@@ -24,8 +23,7 @@ namespace {
 // passwords.
 const std::string Geheim = "geheim";
 const std::string GeheimZip = "8pqussL76WjB9C5muPqO/sN7UJruVxTWBHKyBPcdnlc=";
-const std::string Kueche = "K\xC3\xBC"
-                           "che\xE2\x82\xAC\xF0\x9F\x98\x80"; // "Küche€😀"
+const std::string Kueche = "K\u00FCche\xE2\x82\xAC\xF0\x9F\x98\x80"; // "Küche€😀"
 const std::string KuecheZip = "TKR1lH7Vj6QwpmgcMtgoYHPXpShC8/jQ8t3VzohJqqI=";
 
 const std::string Master =
@@ -34,33 +32,26 @@ const std::string Installation = "\xEF\xBB\xBF<KNX><GroupAddress Address=\"2049\
 const std::string ProjectText =
     "\xEF\xBB\xBF<KNX><ProjectInformation GroupAddressStyle=\"ThreeLevel\" /></KNX>";
 
-ZipWriterEntry File(std::string name, std::string data) {
-    ZipWriterEntry e;
-    e.Name = std::move(name);
-    e.Data = std::move(data);
-    return e;
-}
-
 enum class Form { Folder, Ets4Folder, Inner };
 
 // A project file as ETS writes it; the inner archive is encrypted with `zipPassword` as given (already
 // derived for AES).
 std::string MakeProject(Form form, ZipEncryption encryption = ZipEncryption::None,
                         const std::string& zipPassword = {}, int aesVersion = 2) {
-    std::vector<ZipWriterEntry> entries = {File("knx_master.xml", Master), File("P-1234.signature", "sig"),
-                                           File("M-0083/M-0083_A-0013-11-A9D6.xml", "<KNX/>")};
+    std::vector<ZipWriterEntry> entries = {Entry("knx_master.xml", Master), Entry("P-1234.signature", "sig"),
+                                           Entry("M-0083/M-0083_A-0013-11-A9D6.xml", "<KNX/>")};
     if (form == Form::Inner) {
-        std::vector<ZipWriterEntry> inner = {File("0.xml", Installation), File("project.xml", ProjectText)};
+        std::vector<ZipWriterEntry> inner = {Entry("0.xml", Installation), Entry("project.xml", ProjectText)};
         for (auto& e : inner) {
             e.Encryption = encryption;
             e.Password = zipPassword;
             e.AesVersion = aesVersion;
         }
-        entries.push_back(File("P-1234.zip", WriteZip(inner)));
+        entries.push_back(Entry("P-1234.zip", WriteZip(inner)));
     } else {
-        entries.push_back(File("P-1234/0.xml", Installation));
+        entries.push_back(Entry("P-1234/0.xml", Installation));
         entries.push_back(
-            File(form == Form::Ets4Folder ? "P-1234/Project.xml" : "P-1234/project.xml", ProjectText));
+            Entry(form == Form::Ets4Folder ? "P-1234/Project.xml" : "P-1234/project.xml", ProjectText));
     }
     return WriteZip(entries);
 }
@@ -80,6 +71,16 @@ Outcome Open(const std::string& bytes, const std::optional<std::string>& passwor
         return {};
     } catch (const ProjectError& e) {
         return {e.Kind(), e.what()};
+    }
+}
+
+// The message a project is refused with; empty when it opens.
+std::string Refusal(const std::string& bytes, const std::optional<std::string>& password) {
+    try {
+        ProjectArchive project(bytes, password);
+        return {};
+    } catch (const ProjectError& e) {
+        return e.what();
     }
 }
 
@@ -126,49 +127,41 @@ AddressList ReadAddresses(const std::string& bytes, const std::optional<std::str
 } // namespace
 
 TEST(ProjectArchive, PasswordsAndProtection) {
-    const std::string latin1Kueche = "K\xFC"
-                                     "che";
+    const auto traditional = [](const std::string& zipPassword) {
+        return MakeProject(Form::Inner, ZipEncryption::Traditional, zipPassword);
+    };
+    const std::string geheimTraditional = traditional(Geheim);
+    const std::string geheimAes = MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip);
+    const std::string latin1Kueche = std::string("K\xFC") + "che", utf8Kueche = "K\u00FCche";
+    const std::optional<std::string> none;
+    const std::optional<ProjectErrorKind> opens;
+    const auto needed = ProjectErrorKind::PasswordNeeded;
+    const auto wrong = ProjectErrorKind::WrongPassword;
     const struct {
         const char* What;
         std::string Bytes;
         std::optional<std::string> Password;
         std::optional<ProjectErrorKind> Kind;
     } cases[] = {
-        {"folder", MakeProject(Form::Folder), std::nullopt, std::nullopt},
-        {"folder, ETS4 names", MakeProject(Form::Ets4Folder), std::nullopt, std::nullopt},
-        {"folder, a password given anyway", MakeProject(Form::Folder), "test", std::nullopt},
-        {"inner archive without encryption", MakeProject(Form::Inner), std::nullopt, std::nullopt},
-        {"traditional, right", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), Geheim,
-         std::nullopt},
-        {"traditional, wrong", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), "Geheim",
-         ProjectErrorKind::WrongPassword},
-        {"traditional, empty", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), "",
-         ProjectErrorKind::PasswordNeeded},
-        {"traditional, none", MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), std::nullopt,
-         ProjectErrorKind::PasswordNeeded},
-        {"traditional, the derived password does not serve",
-         MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), GeheimZip,
-         ProjectErrorKind::WrongPassword},
-        {"traditional, non-ASCII as UTF-8", MakeProject(Form::Inner, ZipEncryption::Traditional, Kueche),
-         Kueche, std::nullopt},
-        {"traditional, non-ASCII as Latin-1",
-         MakeProject(Form::Inner, ZipEncryption::Traditional, latin1Kueche),
-         "K\xC3\xBC"
-         "che",
-         std::nullopt},
-        {"AE-2, right", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), Geheim, std::nullopt},
-        {"AE-1, right", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip, 1), Geheim,
-         std::nullopt},
-        {"AES, non-ASCII", MakeProject(Form::Inner, ZipEncryption::WinZipAes, KuecheZip), Kueche,
-         std::nullopt},
-        {"AES, wrong", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), "geheim ",
-         ProjectErrorKind::WrongPassword},
-        {"AES, empty", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), "",
-         ProjectErrorKind::PasswordNeeded},
-        {"AES, none", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), std::nullopt,
-         ProjectErrorKind::PasswordNeeded},
+        {"folder", MakeProject(Form::Folder), none, opens},
+        {"folder, ETS4 names", MakeProject(Form::Ets4Folder), none, opens},
+        {"folder, a password given anyway", MakeProject(Form::Folder), "test", opens},
+        {"inner archive without encryption", MakeProject(Form::Inner), none, opens},
+        {"traditional, right", geheimTraditional, Geheim, opens},
+        {"traditional, wrong", geheimTraditional, "Geheim", wrong},
+        {"traditional, empty", geheimTraditional, "", needed},
+        {"traditional, none", geheimTraditional, none, needed},
+        {"traditional, the derived password does not serve", geheimTraditional, GeheimZip, wrong},
+        {"traditional, non-ASCII as UTF-8", traditional(Kueche), Kueche, opens},
+        {"traditional, non-ASCII as Latin-1", traditional(latin1Kueche), utf8Kueche, opens},
+        {"AE-2, right", geheimAes, Geheim, opens},
+        {"AE-1, right", MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip, 1), Geheim, opens},
+        {"AES, non-ASCII", MakeProject(Form::Inner, ZipEncryption::WinZipAes, KuecheZip), Kueche, opens},
+        {"AES, wrong", geheimAes, "geheim ", wrong},
+        {"AES, empty", geheimAes, "", needed},
+        {"AES, none", geheimAes, none, needed},
         {"AES under the plain password, re-packed by hand",
-         MakeProject(Form::Inner, ZipEncryption::WinZipAes, Geheim), Geheim, std::nullopt},
+         MakeProject(Form::Inner, ZipEncryption::WinZipAes, Geheim), Geheim, opens},
     };
     for (const auto& c : cases) {
         Outcome outcome = Open(c.Bytes, c.Password);
@@ -181,28 +174,27 @@ TEST(ProjectArchive, PasswordsAndProtection) {
         }
     }
 
-    ProjectArchive aes(MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip), Geheim);
+    ProjectArchive aes(geheimAes, Geheim);
     EXPECT_EQ(aes.Protection(), ZipEncryption::WinZipAes);
-    ProjectArchive traditional(MakeProject(Form::Inner, ZipEncryption::Traditional, Geheim), Geheim);
-    EXPECT_EQ(traditional.Protection(), ZipEncryption::Traditional);
+    EXPECT_EQ(ProjectArchive(geheimTraditional, Geheim).Protection(), ZipEncryption::Traditional);
     EXPECT_EQ(ProjectArchive(MakeProject(Form::Folder)).Protection(), ZipEncryption::None);
     EXPECT_NE(aes.Archive().Find("M-0083/M-0083_A-0013-11-A9D6.xml"), nullptr);
 }
 
 TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
-    std::vector<ZipWriterEntry> common = {File("knx_master.xml", Master)};
+    std::vector<ZipWriterEntry> common = {Entry("knx_master.xml", Master)};
     auto with = [&common](std::vector<ZipWriterEntry> more) {
         std::vector<ZipWriterEntry> all = common;
         all.insert(all.end(), more.begin(), more.end());
         return WriteZip(all);
     };
-    std::string damagedInner = MakeProject(Form::Inner, ZipEncryption::WinZipAes, GeheimZip);
+    const ZipWriterEntry signature = Entry("P-1234.signature", "s");
     std::string brokenInnerZip =
-        with({File("P-1234.signature", "s"),
-              File("P-1234.zip", "PK\x03\x04 cut short after its first header, long enough")});
-    std::string damagedInnerEntry = WriteZip({File("0.xml", Installation), File("project.xml", ProjectText)});
+        with({signature, Entry("P-1234.zip", "PK\x03\x04 cut short after its first header, long enough")});
+    std::string damagedInnerEntry =
+        WriteZip({Entry("0.xml", Installation), Entry("project.xml", ProjectText)});
     damagedInnerEntry[damagedInnerEntry.rfind("0.xml") - 30] ^= 1;
-    damagedInnerEntry = with({File("P-1234.signature", "s"), File("P-1234.zip", damagedInnerEntry)});
+    damagedInnerEntry = with({signature, Entry("P-1234.zip", damagedInnerEntry)});
     std::string damagedFolder = MakeProject(Form::Folder);
     damagedFolder[damagedFolder.rfind("P-1234/0.xml") - 30] ^= 1; // the central record's CRC
     const struct {
@@ -213,25 +205,23 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
     } cases[] = {
         {"a text file", std::string(100, 'x'), ProjectErrorKind::NotProject,
          "This is not an ETS project file (.knxproj): it is no zip archive."},
-        {"a zip without knx_master.xml", WriteZip({File("P-1234/0.xml", Installation)}),
+        {"a zip without knx_master.xml", WriteZip({Entry("P-1234/0.xml", Installation)}),
          ProjectErrorKind::NotProject,
          "This is not an ETS project file (.knxproj): it has no knx_master.xml."},
-        {"no project in it", with({File("M-0083/x.xml", "m")}), ProjectErrorKind::NotProject,
+        {"no project in it", with({Entry("M-0083/x.xml", "m")}), ProjectErrorKind::NotProject,
          "The ETS project file holds no project (no P-XXXX.signature, P-XXXX/0.xml or P-XXXX.zip)."},
-        {"a signature without data", with({File("P-1234.signature", "s")}), ProjectErrorKind::Damaged,
+        {"a signature without data", with({signature}), ProjectErrorKind::Damaged,
          "The ETS project file has no data for its project P-1234 (neither P-1234/0.xml nor P-1234.zip)."},
-        {"two signatures", with({File("P-1234.signature", "s"), File("P-5678.signature", "s")}),
-         ProjectErrorKind::Damaged,
+        {"two signatures", with({signature, Entry("P-5678.signature", "s")}), ProjectErrorKind::Damaged,
          "The ETS project file holds several projects (P-1234, P-5678); ETS exports one at a time."},
         {"no signature, one folder",
-         with({File("P-0042/0.xml", Installation), File("P-0042/project.xml", ProjectText)}),
+         with({Entry("P-0042/0.xml", Installation), Entry("P-0042/project.xml", ProjectText)}),
          ProjectErrorKind::Damaged, ""},
-        {"a folder without project.xml",
-         with({File("P-1234.signature", "s"), File("P-1234/0.xml", Installation)}), ProjectErrorKind::Damaged,
-         "The ETS project file has no P-1234/project.xml beside P-1234/0.xml."},
+        {"a folder without project.xml", with({signature, Entry("P-1234/0.xml", Installation)}),
+         ProjectErrorKind::Damaged, "The ETS project file has no P-1234/project.xml beside P-1234/0.xml."},
         {"an inner archive without project.xml",
-         with({File("P-1234.signature", "s"), File("P-1234.zip", WriteZip({File("0.xml", "x")}))}),
-         ProjectErrorKind::Damaged, "The archive \"P-1234.zip\" has no project.xml."},
+         with({signature, Entry("P-1234.zip", WriteZip({Entry("0.xml", "x")}))}), ProjectErrorKind::Damaged,
+         "The archive \"P-1234.zip\" has no project.xml."},
         {"an inner archive that is none", brokenInnerZip, ProjectErrorKind::Damaged,
          "The archive \"P-1234.zip\" is damaged: it has no end of central directory record."},
         {"a damaged 0.xml in the inner archive", damagedInnerEntry, ProjectErrorKind::Damaged,
@@ -296,18 +286,8 @@ TEST(ProjectArchive, RealProjects) {
             EXPECT_EQ(ReadAddresses(bytes, c.Password), expected);
         }
         if (c.Password) {
-            try {
-                ProjectArchive(bytes, std::nullopt);
-                ADD_FAILURE() << "opened without its password";
-            } catch (const ProjectError& e) {
-                EXPECT_STREQ(e.what(), "This project is protected by a password.");
-            }
-            try {
-                ProjectArchive(bytes, "Test");
-                ADD_FAILURE() << "opened with a wrong password";
-            } catch (const ProjectError& e) {
-                EXPECT_STREQ(e.what(), "Wrong project password.");
-            }
+            EXPECT_EQ(Refusal(bytes, std::nullopt), "This project is protected by a password.");
+            EXPECT_EQ(Refusal(bytes, "Test"), "Wrong project password.");
         }
     }
 

@@ -2,6 +2,7 @@
 // passwords, main groups 16 to 31, files that are no project.
 #include "project/ProjectImport.h"
 #include "ProjectWriter.h"
+#include "model/Address.h"
 #include "model/DatapointTypes.h"
 
 #include <gtest/gtest.h>
@@ -11,29 +12,12 @@ using namespace zelo::test;
 
 namespace {
 
-const std::string Program = "M-00FA_A-0010-12-0000";
-
-// Three addresses: one typed itself, one typed by the object linked to it, one in main group 17.
-TestProject Sample(int schema) {
-    TestProject project;
-    project.Schema = schema;
-    project.Addresses = {{0x0A01, "Licht", "DPST-1-1"}, {0x0A02, "Dimmen", ""}, {0x8A03, "Hoch", "DPST-1-1"}};
-    // ETS4 names the object by its whole id; later versions by its id within the program.
-    const std::string ref = schema <= 11 ? Program + "_O-1_R-1" : "O-1_R-1";
-    project.Devices = {{"M-00FA_H-1-1_HP-0010-12-0000", {{ref, "", {1}}}}};
-    project.Files = {
-        {"M-00FA/" + Program + ".xml", ProgramXml(schema, {{Program + "_O-1", "DPST-5-1", "1 Byte", ""}},
-                                                  {{Program + "_O-1_R-1", "", "", Program + "_O-1"}})}};
-    return project;
-}
-
-// The records as text: "1/2/1 Licht BIT DPST-1-1", one per line.
+// The records as text: "1/1/1 Licht BIT DPST-1-1", one per line.
 std::string Records(const ExportReading& reading) {
     std::string text;
     for (const auto& r : reading.Addresses)
         text +=
-            std::to_string(r.Address >> 11) + "/" + std::to_string((r.Address >> 8) & 7) + "/" +
-            std::to_string(r.Address & 255) + " " + std::string(r.Name) + " " +
+            GroupAddressToText(r.Address) + " " + std::string(r.Name) + " " +
             (r.Type == Untyped ? "-" : std::string(DatapointTypeKeywords[static_cast<std::size_t>(r.Type)])) +
             " " + std::string(r.DptText) + "\n";
     return text;
@@ -44,11 +28,12 @@ std::string Records(const ExportReading& reading) {
 TEST(ProjectImport, EverySchemaFromEts4On) {
     for (int schema = 11; schema <= 24; ++schema) {
         SCOPED_TRACE(schema);
-        ExportReading reading = ReadImportFile("p.knxproj", ProjectFile(Sample(schema)), std::nullopt);
+        ExportReading reading = ReadImportFile("p.knxproj", ProjectFile(SampleProject(schema)), std::nullopt);
         ASSERT_FALSE(reading.Refusal) << reading.Refusal->Message;
         EXPECT_EQ(reading.Detected.Describe(),
                   "ETS project file, schema " + std::to_string(schema) + ", unprotected");
-        EXPECT_EQ(Records(reading), "1/2/1 Licht BIT DPST-1-1\n1/2/2 Dimmen PERCENT DPST-5-1\n");
+        EXPECT_EQ(Records(reading),
+                  "1/1/1 Licht BIT DPST-1-1\n1/1/2 Licht 2 BIT DPT-1\n1/1/3 Dimmer PERCENT DPST-5-1\n");
         ASSERT_EQ(reading.BadEntries.size(), 1u);
         EXPECT_EQ(reading.BadEntries[0].Message(),
                   "group address 17/2/3 out of range (main 0-15, middle 0-7, sub 0-255)");
@@ -58,16 +43,14 @@ TEST(ProjectImport, EverySchemaFromEts4On) {
 
 // What the window needs to tell apart: a password to ask for (again), and files that cannot be read at all.
 TEST(ProjectImport, RefusalsAndTheirKinds) {
-    ZipWriterEntry csv;
-    csv.Name = "a.csv";
-    csv.Data = "1/2/3;x";
-    TestProject empty = Sample(22);
+    TestProject empty = SampleProject(22);
     empty.Addresses.clear();
-    TestProject aes = Sample(22);
+    TestProject aes = SampleProject(22);
     aes.Protection = ZipEncryption::WinZipAes;
     aes.Password = "pw";
-    std::string damagedProgram = ProjectFile(Sample(22));
-    damagedProgram[damagedProgram.rfind("M-00FA/" + Program + ".xml") - 30] ^= 1; // its CRC in the directory
+    std::string damagedProgram = ProjectFile(SampleProject(22));
+    damagedProgram[damagedProgram.rfind("M-0083/" + SampleProgram + ".xml") - 30] ^=
+        1; // its CRC in the directory
     const struct {
         const char* What;
         std::string Name;
@@ -81,14 +64,14 @@ TEST(ProjectImport, RefusalsAndTheirKinds) {
          "This project is protected by a password.", RefusalKind::PasswordNeeded},
         {"protected, a wrong password", "p.knxproj", ProjectFile(aes), "Pw", "Wrong project password.",
          RefusalKind::WrongPassword},
-        {"a zip of something else", "x.zip", WriteZip({csv}), "pw",
+        {"a zip of something else", "x.zip", WriteZip({Entry("a.csv", "1/2/3;x")}), "pw",
          "This is not an ETS project file (.knxproj): it has no knx_master.xml."},
         {"a project file that is no zip", "Haus.KNXPROJ", "not a zip at all", "pw",
          "This is not an ETS project file (.knxproj): it is no zip archive."},
         {"no group address", "p.knxproj", ProjectFile(empty), "pw",
          "Import file has wrong format!\nThe ETS project holds no group address (P-0001/0.xml)."},
         {"a damaged program", "p.knxproj", damagedProgram, "pw",
-         "The archive entry \"M-00FA/M-00FA_A-0010-12-0000.xml\" is damaged: its CRC-32 check fails."},
+         "The archive entry \"M-0083/M-0083_A-0001-11-ABCD.xml\" is damaged: its CRC-32 check fails."},
         {"an export", "x.csv", "\"Licht\",\"1/2/1\",\"\",\"\",\"\",\"DPST-1-1\",\"Auto\"\n", "pw", ""},
     };
     for (const auto& c : cases) {

@@ -38,13 +38,6 @@ std::string AddressId(std::size_t index) {
     return "GA-" + std::to_string(index + 1);
 }
 
-ZipWriterEntry Entry(std::string name, std::string data) {
-    ZipWriterEntry e;
-    e.Name = std::move(name);
-    e.Data = std::move(data);
-    return e;
-}
-
 } // namespace
 
 std::string MasterXml(int schema) {
@@ -116,6 +109,22 @@ std::string HardwareXml(int schema, const std::map<std::string, std::string>& pr
                "\" MediumTypes=\"MT-0\"><ApplicationProgramRef RefId=\"" + program +
                "\" /></Hardware2Program></Hardware2Programs>";
     return xml + "</Hardware></Hardware></Manufacturer></ManufacturerData></KNX>\r\n";
+}
+
+TestProject SampleProject(int schema) {
+    TestProject project;
+    project.Schema = schema;
+    project.Addresses = {{0x0901, "Licht", "DPST-1-1"},
+                         {0x0902, "Licht 2", "DPT-1"},
+                         {0x0903, "Dimmer", ""},
+                         {0x8A03, "Hoch", "DPST-1-1"}};
+    // ETS4 names the object by its whole id; later versions by its id within the program.
+    const std::string object = SampleProgram + "_O-1";
+    project.Devices = {{SampleHardware2Program, {{schema <= 11 ? object + "_R-1" : "O-1_R-1", "", {2}}}}};
+    project.Files = {
+        {"M-0083/" + SampleProgram + ".xml",
+         ProgramXml(schema, {{object, "DPST-5-1", "1 Byte", ""}}, {{object + "_R-1", "", "", object}})}};
+    return project;
 }
 
 std::string ProjectFile(const TestProject& project) {

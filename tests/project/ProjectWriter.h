@@ -55,6 +55,14 @@ std::string ProgramXml(int schema, const std::vector<TestProgramObject>& objects
 // Hardware2Program ids with their application program.
 std::string HardwareXml(int schema, const std::map<std::string, std::string>& programs);
 
+// The application program of the sample project and the device running it.
+inline const std::string SampleProgram = "M-0083_A-0001-11-ABCD";
+inline const std::string SampleHardware2Program = "M-0083_H-1-1_HP-0001-11-ABCD";
+
+// Two switches typed themselves (1/1/1 "Licht", 1/1/2 "Licht 2"), a dimmer typed only by the object linked to
+// it (1/1/3 "Dimmer", DPST-5-1), and an address in main group 17 (17/2/3 "Hoch"); unprotected.
+TestProject SampleProject(int schema);
+
 // The whole .knxproj, project id P-0001.
 std::string ProjectFile(const TestProject& project);
 

@@ -62,6 +62,11 @@ TEST(ProjectXml, Schemas) {
     const std::string newer =
         " knx_master.xml: project schema 24 is newer than the newest this program was tested "
         "with (23); check the imported addresses.";
+    // The refusal of a root that is not a project's, given its name and namespace.
+    const auto notKnx = [](const std::string& root) {
+        return "knx_master.xml: the root element is " + root +
+               ", not the <KNX> of an ETS project (http://knx.org/xml/project/N).";
+    };
     cases.insert(
         cases.end(),
         {
@@ -70,20 +75,12 @@ TEST(ProjectXml, Schemas) {
             {Master("<KNX xmlns=\"http://knx.org/xml/project/10\">"),
              "knx_master.xml: project schema 10 is older than ETS4's (11), which this program cannot read."},
             {Master("<KNX xmlns=\"http://knx.org/xml/project/\">"),
-             "knx_master.xml: the root element is <KNX> in the namespace \"http://knx.org/xml/project/\", "
-             "not the <KNX> "
-             "of an ETS project (http://knx.org/xml/project/N)."},
+             notKnx("<KNX> in the namespace \"http://knx.org/xml/project/\"")},
             {Master("<KNX xmlns=\"http://knx.org/xml/project/2x\">"),
-             "knx_master.xml: the root element is <KNX> in the namespace \"http://knx.org/xml/project/2x\", "
-             "not the "
-             "<KNX> of an ETS project (http://knx.org/xml/project/N)."},
+             notKnx("<KNX> in the namespace \"http://knx.org/xml/project/2x\"")},
             {"<GroupAddress-Export xmlns=\"http://knx.org/xml/ga-export/01\"/>",
-             "knx_master.xml: the root element is <GroupAddress-Export> in the namespace "
-             "\"http://knx.org/xml/ga-export/01\", not the <KNX> of an ETS project "
-             "(http://knx.org/xml/project/N)."},
-            {"<KNX>", "knx_master.xml: the root element is <KNX> in the namespace \"\", not the <KNX> of an "
-                      "ETS project "
-                      "(http://knx.org/xml/project/N)."},
+             notKnx("<GroupAddress-Export> in the namespace \"http://knx.org/xml/ga-export/01\"")},
+            {"<KNX>", notKnx("<KNX> in the namespace \"\"")},
             {"", "knx_master.xml: XML error in line 1, column 1: no root element"},
             {"<!-- only a comment -->", "knx_master.xml: XML error in line 1, column 24: no root element"},
             {"<KNX xmlns=\"http://knx.org/xml/project/21\"", "knx_master.xml: XML error in line "},
@@ -137,13 +134,7 @@ TEST(ProjectXml, InstallationAddressesAndLinks) {
         "</GroupRange></GroupRanges></GroupAddresses></Installation>\r\n"
         "</Installations></Project></KNX>\r\n";
     const std::vector<ProjectGroupAddress> expected = {
-        {"P-0001-0_GA-1",
-         "1",
-         "K\xC3\xBC"
-         "che & Bad \"1\"",
-         "DPST-1-1",
-         0,
-         {}},
+        {"P-0001-0_GA-1", "1", "K\u00FCche & Bad \"1\"", "DPST-1-1", 0, {}},
         {"P-0001-0_GA-2", "2", "ohne Typ", "", 0, {}},
         {"P-0001-0_GA-3", "300", "two types", "DPST-5-1 DPST-5-4", 0, {}},
         {"P-0001-0_GA-4", "35331", "17/2/3", "", 0, {}},
@@ -208,6 +199,12 @@ TEST(ProjectXml, AddressRecords) {
 
 // The type a record gets: the address's own, else one from the objects linked to it.
 TEST(ProjectXml, RecordTypes) {
+    const std::string licht = "Group address 1/2/3 \"Licht\": ";
+    const std::string twoKinds =
+        licht +
+        "datatype \"DPST-5-1 DPST-5-4\" names types of different kinds; the last one (UBYTE) is taken.";
+    const std::string mixed = licht + "the objects linked to it have types of different main numbers "
+                                      "(DPST-1-1, DPST-5-1); it is left without a type.";
     const struct {
         const char* What;
         std::string Own;
@@ -219,24 +216,12 @@ TEST(ProjectXml, RecordTypes) {
         {"own", "DPST-5-1", {}, "DPST-5-1", "PERCENT", ""},
         {"own beats linked", "DPT-9", {{1, 1}}, "DPT-9", "VALUE", ""},
         {"own list of one kind", "DPT-1 DPST-1-1", {}, "DPT-1 DPST-1-1", "BIT", ""},
-        {"own list of two kinds: the last",
-         "DPST-5-1 DPST-5-4",
-         {},
-         "DPST-5-1 DPST-5-4",
-         "UBYTE",
-         "Group address 1/2/3 \"Licht\": datatype \"DPST-5-1 DPST-5-4\" names types of different kinds; the "
-         "last one (UBYTE) is taken."},
+        {"own list of two kinds: the last", "DPST-5-1 DPST-5-4", {}, "DPST-5-1 DPST-5-4", "UBYTE", twoKinds},
         {"own text that is no type: linked", "Auto", {{5, 3}}, "DPST-5-3", "ANGLE", ""},
         {"one linked", "", {{9, 1}}, "DPST-9-1", "VALUE", ""},
         {"one linked main number", "", {{1, -1}}, "DPT-1", "BIT", ""},
         {"several of one main number", "", {{5, -1}, {5, 1}, {5, 10}}, "DPT-5", "GENERIC", ""},
-        {"several main numbers",
-         "",
-         {{1, 1}, {5, 1}},
-         "",
-         "",
-         "Group address 1/2/3 \"Licht\": the objects linked to it have types of different main numbers "
-         "(DPST-1-1, DPST-5-1); it is left without a type."},
+        {"several main numbers", "", {{1, 1}, {5, 1}}, "", "", mixed},
         {"none", "", {}, "", "", ""},
     };
     for (const auto& c : cases) {

@@ -18,28 +18,13 @@ std::string ProjectLikeText(std::size_t size) {
     std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
     for (int i = 0; text.size() < size; ++i)
         text += "<GroupAddress Id=\"P-0001-0_GA-" + std::to_string(i) + "\" Address=\"" +
-                std::to_string(i * 7 % 65536) +
-                "\" Name=\"K\xC3\xBC"
-                "che " +
-                std::to_string(i) + "\" />\r\n";
+                std::to_string(i * 7 % 65536) + "\" Name=\"K\u00FCche " + std::to_string(i) + "\" />\r\n";
     text.resize(size);
     return text;
 }
 
 ZipWriterOptions Options(std::string stub, std::string comment, bool zip64End) {
-    ZipWriterOptions o;
-    o.Stub = std::move(stub);
-    o.Comment = std::move(comment);
-    o.Zip64End = zip64End;
-    return o;
-}
-
-ZipWriterEntry Entry(std::string name, std::string data, std::uint16_t method = 8) {
-    ZipWriterEntry e;
-    e.Name = std::move(name);
-    e.Data = std::move(data);
-    e.Method = method;
-    return e;
+    return {std::move(stub), std::move(comment), zip64End};
 }
 
 // The entry with a data descriptor, ZIP64 fields or another AES key size.
@@ -87,6 +72,10 @@ void Poke32(std::string& bytes, std::size_t at, std::uint32_t value) {
 TEST(ZipArchive, ReadsEveryFeatureItsWriterUses) {
     const std::string text = ProjectLikeText(20000);
     const std::string small = "0123456789";
+    const ZipWriterEntry traditional = Encrypted(Entry("t.xml", text), ZipEncryption::Traditional, "test");
+    const ZipWriterEntry ae1 = Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1);
+    const ZipWriterEntry ae2 = Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 2);
+    const ZipWriterEntry zip64 = Shaped(Entry("z.xml", text), Descriptor::None, true);
     const struct {
         const char* What;
         ZipWriterEntry Entry;
@@ -99,38 +88,25 @@ TEST(ZipArchive, ReadsEveryFeatureItsWriterUses) {
         {"binary", Entry("bin", std::string("\0\xFF\x01PK\x03\x04", 8), 8), {}},
         {"descriptor with signature", Shaped(Entry("d.xml", text), Descriptor::WithSignature), {}},
         {"descriptor without signature", Shaped(Entry("d.xml", text), Descriptor::WithoutSignature), {}},
-        {"ZIP64 entry and end records", Shaped(Entry("z.xml", text), Descriptor::None, true),
-         Options("", "", true)},
+        {"ZIP64 entry and end records", zip64, Options("", "", true)},
         {"ZIP64 entry with descriptor", Shaped(Entry("z.xml", text), Descriptor::WithSignature, true), {}},
         {"ZIP64 end records only", Entry("z.xml", text), Options("", "", true)},
         {"comment holding an end signature", Entry("c.xml", text),
          Options("", std::string("PK\x05\x06", 4) + std::string(30, 'x'), false)},
         {"self-extractor stub", Entry("s.xml", text), Options(std::string(1000, '\x90'), "", false)},
-        {"stub and ZIP64", Shaped(Entry("z.xml", text), Descriptor::None, true),
-         Options("MZ stub", "", true)},
+        {"stub and ZIP64", zip64, Options("MZ stub", "", true)},
         {"traditional, stored", Encrypted(Entry("t.xml", text, 0), ZipEncryption::Traditional, "test"), {}},
-        {"traditional, deflate", Encrypted(Entry("t.xml", text), ZipEncryption::Traditional, "test"), {}},
-        {"traditional with descriptor",
-         Shaped(Encrypted(Entry("t.xml", text), ZipEncryption::Traditional, "test"),
-                Descriptor::WithoutSignature),
-         {}},
+        {"traditional, deflate", traditional, {}},
+        {"traditional with descriptor", Shaped(traditional, Descriptor::WithoutSignature), {}},
         {"traditional, empty", Encrypted(Entry("t.xml", ""), ZipEncryption::Traditional, "test"), {}},
-        {"AE-1, deflate", Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1), {}},
-        {"AE-2, deflate", Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 2), {}},
+        {"AE-1, deflate", ae1, {}},
+        {"AE-2, deflate", ae2, {}},
         {"AE-2, stored", Encrypted(Entry("a.xml", text, 0), ZipEncryption::WinZipAes, "test", 2), {}},
         {"AE-2, short", Encrypted(Entry("a.xml", small, 0), ZipEncryption::WinZipAes, "test", 2), {}},
         {"AE-1, empty", Encrypted(Entry("a.xml", ""), ZipEncryption::WinZipAes, "test", 1), {}},
-        {"AES-128",
-         Shaped(Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1), Descriptor::None, false,
-                1),
-         {}},
-        {"AES-192",
-         Shaped(Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 2), Descriptor::None, false,
-                2),
-         {}},
-        {"AES with ZIP64 and descriptor",
-         Shaped(Encrypted(Entry("a.xml", text), ZipEncryption::WinZipAes, "test", 1),
-                Descriptor::WithSignature, true),
+        {"AES-128", Shaped(ae1, Descriptor::None, false, 1), {}},
+        {"AES-192", Shaped(ae2, Descriptor::None, false, 2), {}},
+        {"AES with ZIP64 and descriptor", Shaped(ae1, Descriptor::WithSignature, true),
          Options("", "", true)},
     };
     for (const auto& c : cases) {
@@ -165,33 +141,23 @@ TEST(ZipArchive, InfoZipTraditionalEncryption) {
         std::string Content;
         std::uint16_t Method;
     } cases[] = {
-        {"504b03040a000b00000083182258b26a0d922c00000020000000060000006b612e747874c3fe7b90f16817b639ff7ca7a24"
-         "63b"
-         "4750ec1fa31dbf4fc5e020bfec4c01e3c9c75ecfbd15fd087df02f6733504b0708b26a0d922c00000020000000504b01021"
-         "e03"
-         "0a000b00000083182258b26a0d922c00000020000000060000000000000001000000a481000000006b612e747874504b050"
-         "60000"
-         "00000100010034000000600000000000",
+        {"504b03040a000b00000083182258b26a0d922c00000020000000060000006b612e747874c3fe7b90f16817b639ff7ca7a2"
+         "463b4750ec1fa31dbf4fc5e020bfec4c01e3c9c75ecfbd15fd087df02f6733504b0708b26a0d922c00000020000000504b"
+         "01021e030a000b00000083182258b26a0d922c00000020000000060000000000000001000000a481000000006b612e7478"
+         "74504b0506000000000100010034000000600000000000",
          "ka.txt", "Zelo known answer: 1/2/3 switch\n", 0},
-        {"504b030414000b0008008318225805a5fbea2500000078000000060000006b622e74787451d8c4b1bc6c07b17d5c0d3af17"
-         "d92"
-         "59c0cd4dba79db0ce1b6da910191a2fa227fc7abf259504b070805a5fbea2500000078000000504b01021e0314000b00080"
-         "08318"
-         "225805a5fbea2500000078000000060000000000000001000000a481000000006b622e747874504b0506000000000100010"
-         "034"
-         "000000590000000000",
+        {"504b030414000b0008008318225805a5fbea2500000078000000060000006b622e74787451d8c4b1bc6c07b17d5c0d3af1"
+         "7d9259c0cd4dba79db0ce1b6da910191a2fa227fc7abf259504b070805a5fbea2500000078000000504b01021e0314000b"
+         "0008008318225805a5fbea2500000078000000060000000000000001000000a481000000006b622e747874504b05060000"
+         "00000100010034000000590000000000",
          "kb.txt",
-         "1/2/3 switch on off 1/2/3 switch on off 1/2/3 switch on off 1/2/3 switch on off 1/2/3 switch on "
-         "off "
-         "1/2/3 switch on off ",
+         "1/2/3 switch on off 1/2/3 switch on off 1/2/3 switch on off 1/2/3 switch on off "
+         "1/2/3 switch on off 1/2/3 switch on off ",
          8},
-        {"504b03042d00090008004c16885d00004c16ffffffffffffffff010014002d0100100000000000000000000000000000000"
-         "0004"
-         "7ab74ba104fe0766c71e9addedccf3ea46a88717e8fa2b97b47286b2f1a01988efb1ad061152ab53d504b07080e721dfd29"
-         "000000"
-         "000000002d00000000000000504b01021e032d00090008004c16885d0e721dfd290000002d0000000100000000000000010"
-         "00000"
-         "8011000000002d504b050600000000010001002f000000740000000000",
+        {"504b03042d00090008004c16885d00004c16ffffffffffffffff010014002d010010000000000000000000000000000000"
+         "000047ab74ba104fe0766c71e9addedccf3ea46a88717e8fa2b97b47286b2f1a01988efb1ad061152ab53d504b07080e72"
+         "1dfd29000000000000002d00000000000000504b01021e032d00090008004c16885d0e721dfd290000002d000000010000"
+         "0000000000010000008011000000002d504b050600000000010001002f000000740000000000",
          "-", "streamed line of text, streamed line of text\n", 8},
     };
     for (const auto& c : cases) {
@@ -268,8 +234,8 @@ TEST(ZipArchive, WrongPasswordPastTheQuickCheckIsStillWrong) {
     for (int version : {1, 2}) {
         std::string bytes = WriteZip(
             {Encrypted(Entry("x.xml", ProjectLikeText(500)), ZipEncryption::WinZipAes, "right", version)});
-        bytes[30 + 5 + 11 + 16 + 2 + 3] ^=
-            0x20; // local header, name, AES field, salt, verifier, then the data
+        // Local header, name, AES field, salt, verifier, then the data.
+        bytes[30 + 5 + 11 + 16 + 2 + 3] ^= 0x20;
         EXPECT_EQ(ReadKind(ZipArchive(bytes), "x.xml", "right"), ZipErrorKind::WrongPassword) << version;
     }
 }

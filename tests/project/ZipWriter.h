@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zelo::test {
@@ -30,6 +31,15 @@ struct ZipWriterOptions {
     std::string Comment; // the archive comment
     bool Zip64End = false;
 };
+
+// An entry of a name and its bytes, deflated unless another method is given.
+inline ZipWriterEntry Entry(std::string name, std::string data, std::uint16_t method = 8) {
+    ZipWriterEntry e;
+    e.Name = std::move(name);
+    e.Data = std::move(data);
+    e.Method = method;
+    return e;
+}
 
 std::string WriteZip(const std::vector<ZipWriterEntry>& entries, const ZipWriterOptions& options = {});
 
