@@ -8,15 +8,6 @@
 using namespace zelo;
 using namespace zelo::test;
 
-namespace {
-
-ProcessResult Zeloctl(std::vector<std::string> args, const std::string& input = {}) {
-    args.insert(args.begin(), BuiltProgram("zeloctl"));
-    return RunProcess(args, input);
-}
-
-} // namespace
-
 TEST(zeloctl, BuildPrintsTheWindowsLines) {
     auto r = Zeloctl(
         {"build", "--phys", "1.1.250", "--hex", "0/0/0=1", "1/0/0-1/0/10=VALUE;R", "1/2/5-1/2/3=WORD;W"});

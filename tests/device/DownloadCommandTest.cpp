@@ -17,12 +17,6 @@ const std::string ThreeLines = "#SETUP=1.1.1;OFF;OFF;OFF\n#DG1/2/3=BIT;RW\n#DG2/
 const std::vector<std::string> ThreeCommands{"#SETUP=1.1.1;OFF;OFF;OFF", "#DG1/2/3=BIT;RW",
                                              "#DG2/0/0-2/0/9=VALUE;R"};
 
-ProcessResult Zeloctl(const std::vector<std::string>& args, const std::string& input = {}) {
-    std::vector<std::string> all{BuiltProgram("zeloctl")};
-    all.insert(all.end(), args.begin(), args.end());
-    return RunProcess(all, input);
-}
-
 } // namespace
 
 TEST(ZeloctlDownload, LoadsAListIntoTheGatewayOverAPty) {

@@ -13,11 +13,6 @@ using namespace zelo::test;
 
 namespace {
 
-ProcessResult Zeloctl(std::vector<std::string> args, const std::string& input = {}) {
-    args.insert(args.begin(), BuiltProgram("zeloctl"));
-    return RunProcess(args, input);
-}
-
 const std::vector<EtsRow> Rows = {
     {"Lights", "1/1/1", "1b"}, {"Lights", "1/1/2", "1b"}, {"Lights", "1/1/4", "1b"}, {"Temp", "1/2/0", "2B"},
     {"Odd", "1/3/0", "5B"},    {"Temp", "1/2/0", "2B"},   {"Dup", "1/1/1", "4B"},

@@ -13,11 +13,6 @@ using namespace zelo::test;
 
 namespace {
 
-ProcessResult Zeloctl(std::vector<std::string> args, const std::string& input = {}) {
-    args.insert(args.begin(), BuiltProgram("zeloctl"));
-    return RunProcess(args, input);
-}
-
 // Greek letters and an emoji: no single-byte code page holds them.
 const std::string Password = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x98\x80";
 

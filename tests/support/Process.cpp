@@ -310,4 +310,9 @@ std::string ReadFileBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+ProcessResult Zeloctl(std::vector<std::string> args, const std::string& input) {
+    args.insert(args.begin(), BuiltProgram("zeloctl"));
+    return RunProcess(args, input);
+}
+
 } // namespace zelo::test

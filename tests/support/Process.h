@@ -81,4 +81,7 @@ private:
 
 std::string ReadFileBytes(const std::string& path);
 
+// This build's zeloctl with the arguments, reading input from its standard input.
+ProcessResult Zeloctl(std::vector<std::string> args, const std::string& input = {});
+
 } // namespace zelo::test
