@@ -11,7 +11,9 @@ required=("$@")
 # shellcheck source=tests/packaging/checks.sh
 source "$(dirname "$0")/checks.sh"
 
-tmp=$(mktemp -d)
+# Beside the zip, not in /tmp: a fresh prefix takes some 700 MB, and /tmp may be a small or noexec file system
+# where the build tree, whose own Wine prefix is known to work, is not.
+tmp=$(mktemp -d "$(dirname "$zip")/zip-check.XXXXXX")
 export WINEPREFIX=$tmp/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
     [[ -d $WINEPREFIX ]] && timeout 30 wineserver -k >/dev/null 2>&1
@@ -41,12 +43,25 @@ for exe in "$dir"/*.exe; do
 done
 
 # A fresh prefix: nothing from an earlier build or a user's ~/.wine can supply a missing piece. Wine's services
-# start with the first process and keep its output open, so they get /dev/null and the program writes to files.
+# start with the first process and keep its output open, so they get a file and the program writes to files.
+# A failed boot says why (Wine's own words and the free space) and is tried once more in a new prefix.
+boot_prefix() {
+    local attempt
+    for attempt in 1 2; do
+        timeout -k 10 300 wineboot -i </dev/null >"$tmp/boot" 2>&1 && return 0
+        echo "wineboot -i failed (exit $?, attempt $attempt); it printed:"
+        tail -n 20 "$tmp/boot"
+        df -h "$tmp" | tail -n 1
+        timeout 30 wineserver -k >/dev/null 2>&1
+        rm -rf "$WINEPREFIX"
+    done
+    return 1
+}
 runs_in_fresh_prefix() {
+    boot_prefix || return 1
     timeout 30 wineserver -p </dev/null >/dev/null 2>&1
-    timeout 300 wineboot -i </dev/null >/dev/null 2>&1 || { echo "wineboot failed"; return 1; }
     timeout -k 10 60 wine "$dir/zeloctl.exe" --version </dev/null >"$tmp/out" 2>"$tmp/err" ||
-        { cat "$tmp/err"; return 1; }
+        { echo "exit $?"; cat "$tmp/err"; return 1; }
     local printed
     printed=$(tr -d '\r' <"$tmp/out")
     [[ $printed == "$version" ]] || { echo "printed \"$printed\", not \"$version\""; return 1; }
