@@ -215,17 +215,20 @@ TEST(Download, DeviceAndBaudrateChoicesSetTheLink) {
 }
 
 // The close box during a download: the request waits until the download has ended, then the window goes;
-// with unsaved changes it asks first, as the close box always does.
+// with unsaved changes it asks first, as the close box always does. A termination request is held too, and
+// since it cannot ask, the unsaved list goes to the recovery file.
 TEST(Download, CloseRequestIsHeldUntilTheEnd) {
     const struct {
         const char* Case;
         bool Edited;
+        bool Terminate; // a termination request instead of the close box
         std::deque<int> Answers;
         bool Closed;
     } cases[] = {
-        {"nothing unsaved", false, {}, true},
-        {"unsaved, not to be saved", true, {box::IdNo}, true},
-        {"unsaved, cancelled", true, {box::IdCancel}, false},
+        {"nothing unsaved", false, false, {}, true},
+        {"unsaved, not to be saved", true, false, {box::IdNo}, true},
+        {"unsaved, cancelled", true, false, {box::IdCancel}, false},
+        {"unsaved, terminated", true, true, {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
@@ -236,38 +239,28 @@ TEST(Download, CloseRequestIsHeldUntilTheEnd) {
         const std::string setup = w.Lines()[0];
         bool closedAtOnce = true;
         w.Boxes.Answers = c.Answers;
-        w.OnFirstFrame = [&w, &closedAtOnce] { closedAtOnce = w.CloseBox(); };
+        w.OnFirstFrame = [&w, &closedAtOnce, &c] {
+            if (c.Terminate) {
+                w.Terminate();
+                closedAtOnce = w.winMain.Terminated;
+            } else {
+                closedAtOnce = w.CloseBox();
+            }
+        };
         w.Click(w.btnDownload);
         EXPECT_FALSE(closedAtOnce);
         EXPECT_EQ(gateway.Configuration(), Lines{setup});
         ASSERT_FALSE(w.Frames.empty());
         EXPECT_EQ(w.Frames.back().Status, "Configuration loaded successfully!");
-        EXPECT_EQ(w.winMain.Closed, c.Closed);
+        EXPECT_EQ(c.Terminate ? w.winMain.Terminated : w.winMain.Closed, c.Closed);
+        if (c.Terminate) {
+            EXPECT_EQ(ReadBytes(TwinMain::RecoveryFileName(w.SettingsPath)), setup + "\n");
+        }
         // The question came after the download, never in the middle of it.
         EXPECT_EQ(w.Boxes.Boxes.size(), c.Answers.size());
         EXPECT_TRUE(w.Boxes.Answers.empty());
         ExpectIdle(w);
     }
-}
-
-// A termination request during a download is held too: the gateway is loaded whole, then the unsaved list
-// goes to the recovery file and the window ends.
-TEST(Download, TerminationIsHeldUntilTheEnd) {
-    Gateway g;
-    auto& [gateway, pty, started, w] = g;
-    w.AddRange("1/0/0", "1/0/0", 1);
-    bool endedAtOnce = true;
-    w.OnFirstFrame = [&w, &endedAtOnce] {
-        w.Terminate();
-        endedAtOnce = w.winMain.Terminated;
-    };
-    w.Click(w.btnDownload);
-    EXPECT_FALSE(endedAtOnce);
-    EXPECT_TRUE(w.winMain.Terminated);
-    EXPECT_EQ(gateway.Configuration(), (Lines{"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/0/0=BIT;RW"}));
-    EXPECT_EQ(ReadBytes(TwinMain::RecoveryFileName(w.SettingsPath)),
-              "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/0/0=BIT;RW\n");
-    EXPECT_TRUE(w.Boxes.Boxes.empty());
 }
 
 // Lines the gateway will refuse are found before anything is sent: the question lists them, No sends
