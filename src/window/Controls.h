@@ -9,6 +9,9 @@
 // - Enabled() is the control's own state. Disabling a container makes its contents unusable without changing
 //   their own states, so enabling it again gives each control its state back.
 // - Visible() is the control's own state too: a control set visible shows whenever its window does.
+#include "window/Layout.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,6 +134,9 @@ public:
     virtual void Close() = 0;
     // Ends the application's message loop; the window is destroyed afterwards.
     virtual void Terminate() = 0;
+    // Where the window is: its frame's top-left corner and its client size, in the screen's pixels; nothing
+    // when the view cannot say.
+    virtual std::optional<layout::Placement> Placement() const { return std::nullopt; }
 };
 
 // Every control the logic uses, by the names the window has always given them. A view fills this in once

@@ -18,6 +18,9 @@ inline constexpr int IconError = 16;
 inline constexpr int IconQuestion = 32;
 inline constexpr int IconWarning = 48;
 inline constexpr int IconInformation = 64;
+// No is the default button (what Return presses), as MB_DEFBUTTON2 makes it in a Yes/No box: for questions
+// whose Yes cannot be undone. Without it the first button is the default.
+inline constexpr int DefaultNo = 0x100;
 // Answers
 inline constexpr int IdOk = 1;
 inline constexpr int IdCancel = 2;
@@ -25,6 +28,29 @@ inline constexpr int IdYes = 6;
 inline constexpr int IdNo = 7;
 inline constexpr int IdYesToAll = 12;
 inline constexpr int IdNoToAll = 13;
+
+// The answer the default button gives: No where the flags say so and the box has a No, else the first button.
+constexpr int DefaultAnswer(int flags) {
+    const int buttons = flags & 0x0F;
+    const bool hasNo = buttons == YesNo || buttons == YesNoCancel || buttons == YesNoToAll;
+    if ((flags & DefaultNo) != 0 && hasNo)
+        return IdNo;
+    return buttons == Ok || buttons == OkCancel ? IdOk : IdYes;
+}
+
+// How a box is closed when nobody can answer it any more: Cancel where it has one, else No, else OK.
+constexpr int EndingAnswer(int flags) {
+    switch (flags & 0x0F) {
+    case OkCancel:
+    case YesNoCancel:
+        return IdCancel;
+    case YesNo:
+    case YesNoToAll:
+        return IdNo;
+    default:
+        return IdOk;
+    }
+}
 } // namespace box
 
 class Dialogs {
@@ -47,6 +73,9 @@ public:
     // Asks for a password in a modal box with one masked line, the prompt above it and OK and Cancel. The
     // password as typed (UTF-8, possibly empty) on OK; nothing on Cancel.
     virtual std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) = 0;
+    // Nobody can be asked any more (the program is ended from outside): the box open now is closed as
+    // box::EndingAnswer says (a dialog cancelled), and every later one gives that answer at once.
+    virtual void EndQuestions() {}
 };
 
 } // namespace zelo

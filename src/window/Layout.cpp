@@ -48,7 +48,7 @@ constexpr ControlInfo Table[] = {
     {ProgressContainer, "ProgressContainer", K::Panel, Client, ""},
     {labStatus, "labStatus", K::StatusLabel, ProgressContainer, ""},
     {ProgressBar, "ProgressBar", K::Gauge, ProgressContainer, ""},
-    {btnStop, "btnStop", K::Button, ProgressContainer, "Stop"},
+    {btnStop, "btnStop", K::Button, ProgressContainer, "S&top"},
     {CommandListCaption, "CommandListCaption", K::CaptionBar, Client, "Command list"},
     {CommandList, "CommandList", K::CommandList, Client, ""},
     {ButtonContainer, "ButtonContainer", K::Panel, Client, ""},
@@ -301,6 +301,12 @@ Placement FitToArea(const Rect& area, Size frame, Size client) {
     placement.X = area.X + std::max(0, (area.Width - outerWidth) / 2);
     placement.Y = area.Y + std::max(0, (area.Height - outerHeight) / 2);
     return placement;
+}
+
+bool FitsArea(const Rect& area, Size frame, const Placement& placement) {
+    return placement.Client.Width > 0 && placement.Client.Height > 0 && placement.X >= area.X &&
+           placement.Y >= area.Y && placement.X + placement.Client.Width + frame.Width <= area.Right() &&
+           placement.Y + placement.Client.Height + frame.Height <= area.Bottom();
 }
 
 } // namespace zelo::layout

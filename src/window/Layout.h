@@ -97,8 +97,8 @@ const ControlInfo& Info(ControlId id);
 // The order in which the Tab key visits the controls.
 std::span<const ControlId> TabOrder();
 
-// The window's keyboard shortcuts: Ctrl (and Shift where said) with a letter.
-enum class Command { Open, Save, SaveAs };
+// The window's keyboard shortcuts: Ctrl (and Shift where said) with a letter; Stop is the Escape key's.
+enum class Command { Open, Save, SaveAs, Stop };
 struct Shortcut {
     char Key; // an upper-case letter
     bool Shift;
@@ -166,5 +166,7 @@ struct Placement {
     bool operator==(const Placement&) const = default;
 };
 Placement FitToArea(const Rect& area, Size frame, Size client);
+// Whether a window placed so (frame included) lies wholly inside the screen's free area.
+bool FitsArea(const Rect& area, Size frame, const Placement& placement);
 
 } // namespace zelo::layout

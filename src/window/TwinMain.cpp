@@ -133,8 +133,14 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
     Converter->WaitHook = [this] { winMain->ProcessPendingEvents(); };
     GroupLines_ = std::make_unique<GroupLineIndex>(Converter->Groups);
     Converter->LoadSettings(SettingsFileName_);
-    LastFolder_ = StoredFolder_ =
-        IniFile::Load(SettingsFileName_).ReadString(WindowSettingsSection, "LastFolder", {});
+    const IniFile ini = IniFile::Load(SettingsFileName_);
+    LastFolder_ = StoredFolder_ = ini.ReadString(WindowSettingsSection, "LastFolder", {});
+    const layout::Placement placed{ini.ReadInteger(WindowSettingsSection, "Left", 0),
+                                   ini.ReadInteger(WindowSettingsSection, "Top", 0),
+                                   {ini.ReadInteger(WindowSettingsSection, "Width", 0),
+                                    ini.ReadInteger(WindowSettingsSection, "Height", 0)}};
+    if (placed.Client.Width > 0 && placed.Client.Height > 0)
+        SavedPlacement_ = placed;
 
     CurrentGroup = std::make_unique<TEibGroup>();
     ImportLines.clear();
@@ -199,12 +205,24 @@ void TwinMain::FormDestroy() {
 void TwinMain::SaveSettings() {
     Converter->SaveSettings(SettingsFileName_);
     // The window's own section only once there is something in it: until then the file holds the link's
-    // section alone, as it always did.
-    if (LastFolder_ != StoredFolder_) {
+    // section alone, as it always did. The window's place only once the user has moved or resized it.
+    std::optional<layout::Placement> placement = StartPlacement_ ? winMain->Placement() : std::nullopt;
+    if (placement && (*placement == *StartPlacement_ || placement == SavedPlacement_))
+        placement.reset();
+    if (LastFolder_ != StoredFolder_ || placement) {
         IniFile ini = IniFile::Load(SettingsFileName_);
-        ini.WriteString(WindowSettingsSection, "LastFolder", LastFolder_);
+        if (LastFolder_ != StoredFolder_)
+            ini.WriteString(WindowSettingsSection, "LastFolder", LastFolder_);
+        if (placement) {
+            ini.WriteInteger(WindowSettingsSection, "Left", placement->X);
+            ini.WriteInteger(WindowSettingsSection, "Top", placement->Y);
+            ini.WriteInteger(WindowSettingsSection, "Width", placement->Client.Width);
+            ini.WriteInteger(WindowSettingsSection, "Height", placement->Client.Height);
+        }
         ini.Save(SettingsFileName_);
         StoredFolder_ = LastFolder_;
+        if (placement)
+            SavedPlacement_ = placement;
     }
 }
 
@@ -284,14 +302,30 @@ TwinMain::Handler TwinMain::CommandHandler(layout::Command command) {
         return &TwinMain::btnSaveClick;
     case layout::Command::SaveAs:
         return &TwinMain::SaveAsClick;
+    case layout::Command::Stop:
+        return &TwinMain::btnStopClick;
     }
     return nullptr;
+}
+
+void TwinMain::KeyAction(std::optional<layout::ControlId> focused, Handler action) {
+    if (focused && layout::Info(*focused).Kind == layout::ControlKind::EditField) {
+        if (const Handler leave = EventHandler(*focused)) {
+            LeaveRefused_ = false;
+            Run(leave);
+            if (LeaveRefused_)
+                return;
+        }
+    }
+    if (action != nullptr)
+        Run(action);
 }
 
 bool TwinMain::FormCloseQuery() {
     // Closing now would free the converter under the running download: close once it has ended.
     if (Downloading_) {
         CloseRequested_ = true;
+        StatusLabel_.Hold(ClosingStatus);
         return false;
     }
     // Once the window ends by its own decision (Exit after the question, a termination) the close that the
@@ -508,6 +542,7 @@ bool TwinMain::OpenList(const std::string& path) {
     UpdateCaption();
     RememberFolder(path);
     CommandList->ScrollToLine(0);
+    ClearProgress();
     return true;
 }
 
@@ -548,6 +583,7 @@ void TwinMain::FilesDropped(const std::vector<std::string>& files) {
 }
 
 void TwinMain::Started(const std::vector<std::string>& files) {
+    StartPlacement_ = winMain->Placement();
     OfferRecovery();
     if (!files.empty())
         OpenOrImport(files.front());
@@ -581,6 +617,8 @@ void TwinMain::TerminationRequest() {
     if (Terminating_)
         return;
     Terminating_ = true;
+    // A box waiting for the user (the error of a failed download among them) must not hold the end up.
+    Dialogs_.EndQuestions();
     // A download runs to its end first (the gateway must not be left half loaded for this); the end
     // carries the request out.
     if (!Downloading_)
@@ -617,6 +655,7 @@ void TwinMain::GroupAddressExit(IEditField& field, std::uint16_t& target) {
     try {
         target = TextToGroupAddress(field.Text());
     } catch (const Exception& error) {
+        LeaveRefused_ = true;
         ShowMessage(error.Message(), box::Ok | box::IconError);
         const FlagGuard restoring(RestoringFocus_);
         field.SetFocus();
@@ -687,8 +726,10 @@ bool TwinMain::AddCurrentGroup() {
             // The addresses alone do not tell two ranges of another type apart: the lines do.
             const std::string detail = "Line " + std::to_string(line + 1) + ": " + CommandList->Line(line) +
                                        "\nNew: " + BuildGroupLine(*CurrentGroup);
-            answer = ShowMessage(question, (AddingAll_ ? box::YesNoToAll : box::YesNo) | box::IconQuestion,
-                                 detail);
+            // Replacing cannot be undone: Return keeps the line.
+            answer = ShowMessage(
+                question, (AddingAll_ ? box::YesNoToAll : box::YesNo) | box::IconQuestion | box::DefaultNo,
+                detail);
             if (answer == box::IdYesToAll || answer == box::IdNoToAll)
                 AnswerToAll_ = answer;
         }
@@ -793,7 +834,16 @@ bool TwinMain::ConfirmRefusedLines(const std::vector<std::string>& lines) {
         text += "\nline " + std::to_string(refused[i].Number) + ": " + refused[i].Reason;
     if (refused.size() > RefusedLinesListed)
         text += "\n... and " + std::to_string(refused.size() - RefusedLinesListed) + " more";
-    return ShowMessage(text, box::YesNo | box::IconWarning) == box::IdYes;
+    // Yes erases the gateway: a reflexive Return must not.
+    if (ShowMessage(text, box::YesNo | box::IconWarning | box::DefaultNo) == box::IdYes)
+        return true;
+    ClearProgress();
+    return false;
+}
+
+void TwinMain::ClearProgress() {
+    Converter->SetProgressRange(0, 1);
+    Converter->ShowStatus({}, 0);
 }
 
 void TwinMain::btnDownloadClick() {
@@ -802,11 +852,15 @@ void TwinMain::btnDownloadClick() {
     const std::vector<std::string> lines = CommandLines();
     if (!ConfirmRefusedLines(lines))
         return;
-    EnableAreas(false);
+    // The focus goes to Stop before the areas are disabled: a key must never meet a focused control inside a
+    // disabled area (the dialog keys of Windows search such a window's letters for ever).
     btnStop->SetEnabled(true);
     btnStop->SetVisible(true);
+    btnStop->SetFocus();
+    EnableAreas(false);
     winMain->SetWaitCursor(true);
     Downloading_ = true;
+    StopRequested_ = false;
     LineToShow_ = -1;
     // A failure before the erase must not leave the last run's success on show.
     Converter->SetProgressRange(0, 1);
@@ -830,8 +884,8 @@ void TwinMain::btnDownloadClick() {
         Converter->Download(lines);
     } catch (const DownloadInterrupted& stopped) {
         // The user's own Stop: the status says how far it got, no box.
-        labStatus->SetText(StoppedStatus(stopped.LinesLoaded()));
-        labStatus->RepaintNow();
+        StatusLabel_.SetStatusText(StoppedStatus(stopped.LinesLoaded()));
+        StatusLabel_.RepaintNow();
     } catch (const DownloadLineError& error) {
         PointAtLine(error.LineNumber() - 1);
         ShowMessage(error.Message(), box::Ok | box::IconError, detail);
@@ -841,23 +895,29 @@ void TwinMain::btnDownloadClick() {
 }
 
 void TwinMain::btnStopClick() {
-    // Ends after the answer the link waits for; the button says it has been heard.
-    if (!Downloading_)
+    // Ends after the answer the link waits for. The button stays enabled (it holds the focus) until the
+    // download has ended; pressing it again changes nothing.
+    if (!Downloading_ || StopRequested_)
         return;
+    StopRequested_ = true;
     Converter->RequestStop();
-    btnStop->SetEnabled(false);
 }
 
 void TwinMain::EndDownload() {
     Converter->Close();
-    btnStop->SetVisible(false);
     winMain->SetWaitCursor(false);
     EnableAreas(true);
     Downloading_ = false;
+    StopRequested_ = false;
+    StatusLabel_.Release();
+    // The focus leaves Stop before it is hidden: to the line to be shown, else back to Download.
     if (LineToShow_ >= 0) {
         CommandList->SetFocus();
         LineToShow_ = -1;
+    } else {
+        btnDownload->SetFocus();
     }
+    btnStop->SetVisible(false);
     if (Terminating_) {
         EndForTermination();
     } else if (CloseRequested_) {

@@ -16,14 +16,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zelo {
 
-// The import's open-file dialog: ETS exports, ETS project files, every file.
+// The import's open-file dialog: first every kind it reads, then ETS exports, ETS project files, every file.
 inline constexpr const char* ImportOpenFilter =
-    "ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|ETS project (*.knxproj)|*.knxproj|All files|*";
+    "ETS files (*.csv *.xml *.esf *.knxproj)|*.csv;*.xml;*.esf;*.knxproj|ETS export (*.csv *.xml "
+    "*.esf)|*.csv;*.xml;*.esf|ETS project (*.knxproj)|*.knxproj|All files|*";
 // The title of the password prompt of a protected project file.
 extern const char* const ProjectPasswordTitle;
 // The status text once an import of today's exports has ended (an ETS3 import keeps its own).
@@ -47,15 +49,38 @@ inline constexpr const char* SaveChangesQuestion = "Save changes to the command 
 // The settings file's section of the window's own (the link's section is the converter's).
 inline constexpr const char* WindowSettingsSection = "Configurator";
 
-// The driver writes its status into the window's label and gauge and wants to see it painted at once.
+// The status line a close asked for during a download shows until the download has ended.
+inline constexpr const char* ClosingStatus = "Closing when the download has ended...";
+
+// The driver writes its status into the window's label and wants to see it painted at once. A text held
+// (a close waiting for the download's end) stays on show meanwhile; the driver's latest returns when
+// released.
 class StatusLabelLink : public IStatusLabel {
 public:
     explicit StatusLabelLink(ILabel& label) : Label_(label) {}
-    void SetStatusText(const std::string& text) override { Label_.SetText(text); }
+    void SetStatusText(const std::string& text) override {
+        Latest_ = text;
+        if (Held_.empty())
+            Label_.SetText(text);
+    }
     void RepaintNow() override { Label_.RepaintNow(); }
+    void Hold(const std::string& text) {
+        Held_ = text;
+        Label_.SetText(text);
+        Label_.RepaintNow();
+    }
+    void Release() {
+        if (Held_.empty())
+            return;
+        Held_.clear();
+        Label_.SetText(Latest_);
+        Label_.RepaintNow();
+    }
 
 private:
     ILabel& Label_;
+    std::string Latest_;
+    std::string Held_;
 };
 
 class ProgressGaugeLink : public IProgressGauge {
@@ -106,6 +131,11 @@ public:
     static Handler TextClickHandler(layout::ControlId id);
     // The handler of a keyboard shortcut.
     static Handler CommandHandler(layout::Command command);
+    // A button's action (its Alt letter) or a shortcut, asked for by keyboard while focused holds the focus.
+    // As a click on the button does, it leaves the field being typed in first: the field's rule runs, with
+    // its message and the focus back when it refuses the text, and then the action runs as the click's does
+    // after that leave (none when the field refused: the refusal's box takes a click's press away).
+    void KeyAction(std::optional<layout::ControlId> focused, Handler action);
 
     // After the window first shows: offers the list a termination left in the recovery file, then opens the
     // first of files (the command line's), a list or an ETS export as a drop would.
@@ -174,6 +204,9 @@ public:
     const std::string& FileName() const { return FileName_; }
     // The folder of the last file opened, saved or imported (UTF-8), where the file dialogs start.
     const std::string& LastFolder() const { return LastFolder_; }
+    // Where the window was when it was last ended after the user moved or resized it (the settings file's
+    // own section); the view opens it there when it still fits the screen.
+    const std::optional<layout::Placement>& SavedPlacement() const { return SavedPlacement_; }
     // Where a termination leaves an unsaved command list: beside the settings file.
     static std::string RecoveryFileName(const std::string& settingsFileName);
 
@@ -219,6 +252,8 @@ private:
     void GroupAddressExit(IEditField& field, std::uint16_t& target);
     void EnableAreas(bool enabled);
     void EndDownload();
+    // The status line empty and the gauge at 0: what they said is about a list no longer shown.
+    void ClearProgress();
     // Advances to the next range and shows it; a range offers itself in the controls.
     ImportStep StepImport();
     // The import's start once the file is read: the ETS3 stepper over its lines, or today's formats.
@@ -251,8 +286,10 @@ private:
     bool GroupsStale_ = true;
     int OwnEdits_ = 0;
     bool Downloading_ = false;
+    bool StopRequested_ = false;
     bool CloseRequested_ = false;
     bool RestoringFocus_ = false;
+    bool LeaveRefused_ = false; // the last field left refused its text
     std::unique_ptr<EtsImporter> Importer_;
     std::unique_ptr<ExportSession> Export_; // set while today's formats are imported
     DatapointOffer Offer_;
@@ -264,6 +301,8 @@ private:
     bool Modified_ = false;
     std::string LastFolder_;
     std::string StoredFolder_; // as the settings file holds it
+    std::optional<layout::Placement> SavedPlacement_;
+    std::optional<layout::Placement> StartPlacement_; // where the window first showed
     bool Terminating_ = false;
     bool Ending_ = false;
     bool SettingsSaved_ = false;

@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -311,6 +312,7 @@ struct Frame {
     bool AreasEnabled = false;
     bool WaitCursor = false;
     bool StopShown = false;
+    bool FocusOnStop = false;
 };
 
 class PaintRecorder : public QObject {
@@ -328,7 +330,8 @@ public:
             Frames.push_back({Text(H.Find<QLabel>("labStatus")->text()),
                               static_cast<QProgressBar*>(watched)->value(), enabled,
                               cursor != nullptr && cursor->shape() == Qt::WaitCursor,
-                              H.Find<QWidget>("btnStop")->isVisible()});
+                              H.Find<QWidget>("btnStop")->isVisible(),
+                              QApplication::focusWidget() == H.Find<QWidget>("btnStop")});
             if (OnFirstFrame)
                 std::exchange(OnFirstFrame, nullptr)();
         }
@@ -366,9 +369,12 @@ TEST(View, DownloadIntoTheSimulatorWithTheCloseBoxHeld) {
         EXPECT_FALSE(frame.AreasEnabled);
         EXPECT_TRUE(frame.WaitCursor);
         EXPECT_TRUE(frame.StopShown);
+        EXPECT_TRUE(frame.FocusOnStop);
     }
     EXPECT_FALSE(h.Find<QWidget>("btnStop")->isVisible());
-    EXPECT_EQ(recorder.Frames.back().Status, "Configuration loaded successfully!");
+    // The close held is said in the status line until the end.
+    EXPECT_EQ(recorder.Frames.back().Status, ClosingStatus);
+    EXPECT_EQ(Text(h.Find<QLabel>("labStatus")->text()), "Configuration loaded successfully!");
     EXPECT_EQ(recorder.Frames.back().Position, 2);
     EXPECT_EQ(Text(h.Find<QProgressBar>("ProgressBar")->text()), "100%");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -451,6 +457,24 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
                                QPoint(row.right() - 4, row.center().y()));
          },
          [&] { return list->Checked(4) && !list->Checked(1); }},
+        // A key on a button leaves the field being typed in first, as a click does.
+        {"Alt+A with the end typed but not left: the range on screen",
+         [&] {
+             h.Enter("txtGrpAdrStart", "4/0/0");
+             auto* end = h.Find<QLineEdit>("txtGrpAdrEnd");
+             end->setFocus(Qt::MouseFocusReason);
+             end->setText(QStringLiteral("4/0/9"));
+             QTest::keyClick(end, Qt::Key_A, Qt::AltModifier);
+         },
+         [&] { return h.Lines().back() == "#DG4/0/0-4/0/9=UWORD;RW"; }},
+        {"Ctrl+S with the physical address typed but not left: in the file",
+         [&] {
+             auto* phys = h.Find<QLineEdit>("txtPhyAdr");
+             phys->setFocus(Qt::MouseFocusReason);
+             phys->setText(QStringLiteral("1.2.5"));
+             QTest::keyClick(phys, Qt::Key_S, Qt::ControlModifier);
+         },
+         [&] { return ReadFileBytes(saved).starts_with("#SETUP=1.2.5;OFF;OFF;OFF\n") && !logic.Modified(); }},
         {"the device list opened: the ports read again",
          [&] {
              h.Ports = {{"/dev/ttyS3", "", "/dev/ttyS3"}};
@@ -474,7 +498,8 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
          [&] { return logic.FileName() == first; }},
         {"a list dropped on a field", [&] { DropFiles(h.Find<QWidget>("txtGrpAdrEnd"), {second}); },
          [&] {
-             return logic.FileName() == second && Text(h.Find<QLineEdit>("txtGrpAdrEnd")->text()) == "0/0/0";
+             // The field keeps its text: the drop is the window's, not text for the field.
+             return logic.FileName() == second && Text(h.Find<QLineEdit>("txtGrpAdrEnd")->text()) == "4/0/9";
          }},
     };
     for (const auto& e : events) {
@@ -604,12 +629,15 @@ TEST(View, BoxesShowPlainTextAndTheirButtons) {
     const struct {
         int Flags;
         std::vector<QMessageBox::StandardButton> Buttons;
+        QMessageBox::StandardButton Default; // what Return presses
     } cases[] = {
-        {box::Ok | box::IconError, {QMessageBox::Ok}},
-        {box::YesNo | box::IconQuestion, {QMessageBox::Yes, QMessageBox::No}},
-        {box::YesNoCancel | box::IconQuestion, {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}},
-        {box::YesNoToAll | box::IconQuestion,
-         {QMessageBox::Yes, QMessageBox::YesToAll, QMessageBox::No, QMessageBox::NoToAll}},
+        {box::Ok | box::IconError, {QMessageBox::Ok}, QMessageBox::Ok},
+        {box::YesNo | box::IconQuestion, {QMessageBox::Yes, QMessageBox::No}, QMessageBox::Yes},
+        {box::YesNo | box::DefaultNo, {QMessageBox::Yes, QMessageBox::No}, QMessageBox::No},
+        {box::YesNoCancel, {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}, QMessageBox::Yes},
+        {box::YesNoToAll | box::DefaultNo,
+         {QMessageBox::Yes, QMessageBox::YesToAll, QMessageBox::No, QMessageBox::NoToAll},
+         QMessageBox::No},
     };
     for (const auto& c : cases) {
         const auto shown =
@@ -620,6 +648,7 @@ TEST(View, BoxesShowPlainTextAndTheirButtons) {
         for (const QMessageBox::StandardButton button : c.Buttons)
             expected |= button;
         EXPECT_EQ(shown->standardButtons(), expected) << c.Flags;
+        EXPECT_EQ(shown->defaultButton(), shown->button(c.Default)) << c.Flags;
         // The detail goes behind the details button, as plain text.
         EXPECT_EQ(Text(shown->detailedText()), "<a href=x>d</a>");
     }
@@ -640,11 +669,12 @@ TEST(View, BoxesShowPlainTextAndTheirButtons) {
 TEST(View, FileFilterForTheQtDialog) {
     const struct {
         std::string Filter, Qt;
-    } cases[] = {
-        {"CSV File (*.csv)|*.csv", "CSV File (*.csv)"},
-        {"CSV File (*.csv)|*.csv|All files (*.*)|*.*", "CSV File (*.csv);;All files (*.*)"},
-        {"Text|*.txt;*.log", "Text (*.txt *.log)"},
-        {ImportOpenFilter, "ETS export (*.csv *.xml *.esf);;ETS project (*.knxproj);;All files (*)"}};
+    } cases[] = {{"CSV File (*.csv)|*.csv", "CSV File (*.csv)"},
+                 {"CSV File (*.csv)|*.csv|All files (*.*)|*.*", "CSV File (*.csv);;All files (*.*)"},
+                 {"Text|*.txt;*.log", "Text (*.txt *.log)"},
+                 {ImportOpenFilter,
+                  "ETS files (*.csv *.xml *.esf *.knxproj);;ETS export (*.csv *.xml *.esf);;ETS "
+                  "project (*.knxproj);;All files (*)"}};
     for (const auto& c : cases)
         EXPECT_EQ(QtFileFilter(c.Filter), c.Qt);
     const struct {
@@ -762,6 +792,26 @@ TEST(View, PasswordPromptIsMaskedPlainAndAnswered) {
         EXPECT_EQ(echo, QLineEdit::Password);
         EXPECT_EQ(Text(title), "Project password");
         EXPECT_EQ(labels, std::vector<QString>{QString::fromStdString(prompt)});
+    }
+}
+
+// A termination closes the open box (Cancel, else No, else OK) and lets no later one wait; a watchdog closes
+// a box left open and fails the test.
+TEST(View, BoxesOpenAtATerminationAreClosed) {
+    for (const int flags : {box::Ok, box::YesNo | box::DefaultNo, box::YesNoCancel, box::YesNoToAll}) {
+        QtDialogs dialogs;
+        bool watchdog = false;
+        AnswerModal([&dialogs](QWidget*) { dialogs.EndQuestions(); });
+        QTimer guard;
+        QObject::connect(&guard, &QTimer::timeout, [&watchdog] {
+            if (auto* left = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                watchdog = (left->reject(), true);
+        });
+        guard.start(5000);
+        EXPECT_EQ(dialogs.MessageBox("Error", "t", flags), box::EndingAnswer(flags));
+        EXPECT_EQ(dialogs.MessageBox("Again?", "t", flags), box::EndingAnswer(flags));
+        EXPECT_EQ(dialogs.AskPassword("p", "t"), std::nullopt);
+        EXPECT_FALSE(watchdog) << flags;
     }
 }
 

@@ -32,6 +32,7 @@ using zelo::test::PumpPending;
 using zelo::test::QuitWaiting;
 using zelo::test::ReadBytes;
 using zelo::test::ScriptedDialogs;
+using zelo::test::ShownBox;
 using zelo::test::TempFolder;
 using zelo::test::TypeInto;
 using zelo::test::WindowText;
@@ -146,7 +147,17 @@ TEST_F(Configurator, LeavingByExitOrTheCloseBoxWritesTheSettings) {
 TEST_F(Configurator, APortThatCannotBeOpenedIsSaidAndEverythingComesBack) {
     Start();
     ChooseDevice("COM200");
+    // While the box is up the areas are still disabled: their controls are drawn so (disabled windows), yet
+    // each keeps its own state for the logic.
+    std::vector<bool> seen; // Add's window, Add's own state, Ignore's own state
+    Boxes.OnBox = [&](const ShownBox&) {
+        seen = {::IsWindowEnabled(Control(ControlId::btnAdd)) != FALSE, View().btnAdd.Enabled(),
+                View().btnIgnore.Enabled()};
+    };
     Click(ControlId::btnDownload);
+    EXPECT_EQ(seen, (std::vector<bool>{false, true, false}));
+    EXPECT_TRUE(::IsWindowEnabled(Control(ControlId::btnAdd)));
+    EXPECT_FALSE(::IsWindowEnabled(Control(ControlId::btnIgnore)));
     ASSERT_EQ(Boxes.Boxes.size(), 1u);
     EXPECT_EQ(Boxes.Boxes[0].Text, "Can't open COM200!");
     EXPECT_EQ(Boxes.Boxes[0].Title, Caption);
@@ -222,13 +233,18 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              Click(ControlId::btnOpen);
          },
          [&] { return logic.FileName() == second; }},
+        // The key leaves the field being typed in first, as a click would: the address typed is in the file
+        // (the setup line put back in front of the list that had none).
         {"Shift+Ctrl+S in a field",
          [&] {
              Boxes.SaveNames = {saved};
-             FocusTo(ControlId::txtPhyAdr);
+             Type(ControlId::txtPhyAdr, "1.2.9");
              PressShortcut(*Window, 'S', true);
          },
-         [&] { return ReadBytes(saved) == "#DG2/2/2=BIT;RW\n" && Boxes.Saves.size() == 1; }},
+         [&] {
+             return ReadBytes(saved) == "#SETUP=1.2.9;OFF;OFF;OFF\n#DG2/2/2=BIT;RW\n" &&
+                    Boxes.Saves.size() == 1;
+         }},
         {"Save... clicked, in place",
          [&] {
              Type(ControlId::txtGrpAdrStart, "3/3/3");
@@ -237,9 +253,8 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              Click(ControlId::btnAdd);
              Click(ControlId::btnSave);
          },
-         // Leaving the physical address put the setup line back in front of the list that had none.
          [&] {
-             return ReadBytes(saved) == "#SETUP=1.2.3;OFF;OFF;OFF\n#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" &&
+             return ReadBytes(saved) == "#SETUP=1.2.9;OFF;OFF;OFF\n#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" &&
                     Boxes.Saves.size() == 1;
          }},
         {"a type's text clicked", [&] { ClickRowText(View().EibDptList, 4); },
@@ -364,13 +379,23 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
         bool Waiting = false;
         int Percent = 0;
         bool StopShown = false;
+        bool FocusOnStop = false;
     };
     std::vector<Seen> requests;
     // The edited list is asked about once the download has ended; it is not to be kept.
     boxes.Answers = {box::IdNo};
     const auto close = view.OnCloseRequest;
     view.OnCloseRequest = [&] {
-        Seen seen{{}, view.winMain.WaitCursor(), view.ProgressBar.Percent(), view.btnStop.Visible()};
+        Seen seen{{},
+                  view.winMain.WaitCursor(),
+                  view.ProgressBar.Percent(),
+                  view.btnStop.Visible(),
+                  ::GetFocus() == view.btnStop.Handle()};
+        // Keys typed meanwhile go to the focused control (a letter no usable button has, a digit): harmless.
+        for (const WPARAM key : {WPARAM{'X'}, WPARAM{'5'}}) {
+            ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
+            ::PostMessageW(::GetFocus(), WM_CHAR, key == 'X' ? L'x' : key, 1);
+        }
         for (const Control* area :
              std::initializer_list<const Control*>{&view.DeviceSetupContainer, &view.GroupAddressContainer,
                                                    &view.CommandList, &view.ButtonContainer})
@@ -388,6 +413,9 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     EXPECT_EQ(requests[0].AreasEnabled, std::vector<bool>(4, false));
     EXPECT_TRUE(requests[0].Waiting);
     EXPECT_TRUE(requests[0].StopShown);
+    EXPECT_TRUE(requests[0].FocusOnStop) << "no key may meet a focused control inside a disabled area";
+    // The download ran to its end; then the focus is back on Download.
+    EXPECT_EQ(::GetFocus(), view.btnDownload.Handle());
     EXPECT_FALSE(view.btnStop.Visible());
     EXPECT_FALSE(view.winMain.WaitCursor());
     EXPECT_TRUE(view.ButtonContainer.Enabled());

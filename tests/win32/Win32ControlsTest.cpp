@@ -66,8 +66,10 @@ TEST(Win32Dialogs, FiltersTakeTheFormWindowsWants) {
         {"CSV File (*.csv)|*.csv", L"CSV File (*.csv)\0*.csv\0\0"s},
         {"CSV File (*.csv)|*.csv|All files|*.*", L"CSV File (*.csv)\0*.csv\0All files\0*.*\0\0"s},
         {"Lists", L"Lists\0*.*\0\0"s},
-        {ImportOpenFilter, L"ETS export (*.csv *.xml *.esf)\0*.csv;*.xml;*.esf\0ETS project (*.knxproj)\0"
-                           L"*.knxproj\0All files\0*\0\0"s},
+        {ImportOpenFilter,
+         L"ETS files (*.csv *.xml *.esf *.knxproj)\0*.csv;*.xml;*.esf;*.knxproj\0ETS export "
+         L"(*.csv *.xml *.esf)\0*.csv;*.xml;*.esf\0ETS project (*.knxproj)\0"
+         L"*.knxproj\0All files\0*\0\0"s},
         {"", L"\0\0"s},
     };
     for (const auto& row : filters) {
@@ -510,6 +512,24 @@ TEST_F(MinimalWindow, AnAmpersandLetterClicksItsButtonOnceTheFieldItLeavesIsAcce
         EXPECT_EQ(Boxes.Boxes.size(), row.Boxes);
         EXPECT_EQ(Judged.size(), row.Clicks + row.Boxes) << "a field left by the accelerator is judged once";
     }
+}
+
+// A font change resets an edit control's margins: the gutter's is set again for each font the view makes
+// (at 96, 120 and 144 dpi), so the line numbers never cover the start of a line.
+TEST_F(MinimalWindow, TheGutterKeepsItsMarginThroughEveryFontChange) {
+    std::vector<std::unique_ptr<FontSet>> fonts;
+    for (const UINT dpi : {96u, 120u, 144u}) {
+        fonts.push_back(std::make_unique<FontSet>(dpi));
+        Text.SetFont(fonts.back()->Message());
+        HDC dc = ::GetDC(Text.Handle());
+        ::SelectObject(dc, fonts.back()->Message());
+        SIZE digit{};
+        ::GetTextExtentPoint32W(dc, L"9", 1, &digit);
+        ::ReleaseDC(Text.Handle(), dc);
+        EXPECT_EQ(Text.GutterWidth(), 3 * digit.cx + 8) << dpi;
+        EXPECT_EQ(LOWORD(::SendMessageW(Text.Handle(), EM_GETMARGINS, 0, 0)), Text.GutterWidth()) << dpi;
+    }
+    Text.SetFont(Fonts->Message());
 }
 
 TEST_F(MinimalWindow, TheCommandListEditsLinesAndHoldsTensOfThousands) {

@@ -412,6 +412,15 @@ TEST_F(ViewWindow, EveryUserEventReachesTheOwnerNamedByItsControl) {
     EXPECT_TRUE(View.EibDptList.Checked(0));
     EXPECT_EQ(View.EibDptList.CurrentRow(), 0);
 
+    // Escape, as the dialog keys hand it on, is Stop's key.
+    std::vector<layout::Command> commands;
+    View.OnShortcut = [&commands](layout::Command command) { commands.push_back(command); };
+    View.btnAdd.Focus();
+    MSG escape{Control(ControlId::btnAdd), WM_KEYDOWN, VK_ESCAPE, 1, 0, {}};
+    View.winMain.DialogKeys(escape);
+    EXPECT_EQ(commands, std::vector<layout::Command>{layout::Command::Stop});
+    View.OnShortcut = nullptr;
+
     // Typing into the command list is reported; the program's own lines are not.
     ::SendMessageW(Control(ControlId::CommandList), WM_CHAR, L'x', 0);
     EXPECT_EQ(ListChanges, 1);

@@ -84,6 +84,9 @@ TEST(Download, IntoTheSimulator) {
         EXPECT_FALSE(frame.AreasEnabled);
         EXPECT_TRUE(frame.WaitCursor);
         EXPECT_TRUE(frame.StopShown);
+        // Keys meet Stop, never a control inside a disabled area.
+        EXPECT_EQ(frame.Focus, layout::ControlId::btnStop);
+        EXPECT_TRUE(frame.FocusUsable);
         EXPECT_EQ(frame.Maximum, &frame == &w.Frames.front() ? 1 : 4);
         if (steps.empty() || steps.back() != std::make_pair(frame.Status, frame.Position))
             steps.emplace_back(frame.Status, frame.Position);
@@ -96,6 +99,8 @@ TEST(Download, IntoTheSimulator) {
                                                                {"Loading new configuration...", 4},
                                                                {"Configuration loaded successfully!", 4}};
     EXPECT_EQ(steps, expected);
+    // Once it has ended the focus is back on Download.
+    EXPECT_EQ(w.Focused, layout::ControlId::btnDownload);
 
     // A second download opens and closes the link again.
     w.Frames.clear();
@@ -216,7 +221,7 @@ TEST(Download, DeviceAndBaudrateChoicesSetTheLink) {
 
 // The close box during a download: the request waits until the download has ended, then the window goes;
 // with unsaved changes it asks first, as the close box always does. A termination request is held too, and
-// since it cannot ask, the unsaved list goes to the recovery file.
+// since it cannot ask, the unsaved list goes to the recovery file (and no box may wait for an answer).
 TEST(Download, CloseRequestIsHeldUntilTheEnd) {
     const struct {
         const char* Case;
@@ -250,9 +255,12 @@ TEST(Download, CloseRequestIsHeldUntilTheEnd) {
         w.Click(w.btnDownload);
         EXPECT_FALSE(closedAtOnce);
         EXPECT_EQ(gateway.Configuration(), Lines{setup});
-        ASSERT_FALSE(w.Frames.empty());
-        EXPECT_EQ(w.Frames.back().Status, "Configuration loaded successfully!");
+        ASSERT_GT(w.Frames.size(), 1u);
+        // A close held says so at once and until the end; then the outcome shows.
+        EXPECT_EQ(w.Frames.back().Status, c.Terminate ? "Configuration loaded successfully!" : ClosingStatus);
+        EXPECT_EQ(w.labStatus.Value, "Configuration loaded successfully!");
         EXPECT_EQ(c.Terminate ? w.winMain.Terminated : w.winMain.Closed, c.Closed);
+        EXPECT_EQ(w.Boxes.Ended, c.Terminate);
         if (c.Terminate) {
             EXPECT_EQ(ReadBytes(TwinMain::RecoveryFileName(w.SettingsPath)), setup + "\n");
         }
@@ -312,10 +320,14 @@ TEST(Download, CheckedBeforeTheErase) {
         w.Click(w.btnDownload);
         ASSERT_GE(w.Boxes.Boxes.size(), 1u);
         EXPECT_EQ(w.Boxes.Boxes[0].Text, c.Question);
-        EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::YesNo | box::IconWarning);
+        EXPECT_EQ(w.Boxes.Boxes[0].Flags & 0xFF, box::YesNo | box::IconWarning);
+        // Yes erases the gateway: Return answers No.
+        EXPECT_EQ(w.Boxes.Boxes[0].Default, box::IdNo);
         if (c.Answer == box::IdNo) {
-            // Not a byte sent: the gateway keeps what it held.
+            // Not a byte sent: the gateway keeps what it held, and the last run's outcome is off the screen.
             EXPECT_EQ(gateway.Received().size(), received);
+            EXPECT_EQ(w.labStatus.Value, "");
+            EXPECT_EQ(w.ProgressBar.Position, 0);
             EXPECT_EQ(w.Boxes.Boxes.size(), 1u);
             EXPECT_EQ(w.CommandList.SelectedLine, c.Selected);
             EXPECT_EQ(w.Focused, layout::ControlId::CommandList);
@@ -334,6 +346,7 @@ TEST(Download, CheckedBeforeTheErase) {
 TEST(Download, StopEndsItAfterTheCurrentAnswer) {
     const struct {
         const char* Case;
+        bool ByEscape;
         std::string StopAt; // the status shown when Stop is clicked
         int Position;
         std::string Status;
@@ -341,18 +354,21 @@ TEST(Download, StopEndsItAfterTheCurrentAnswer) {
         Lines Configuration;
     } cases[] = {
         {"before the erase",
+         false,
          "Ready...",
          0,
          "Download stopped before the erase: the gateway's configuration is unchanged.",
          {},
          OldConfiguration},
-        {"during the erase",
+        {"during the erase, Escape",
+         true,
          "Erasing old configuration...",
          0,
          "Download stopped after the erase: the gateway holds no configuration.",
          {"#CG", "#CF"},
          {}},
         {"after line 2",
+         false,
          "Loading new configuration...",
          2,
          "Download stopped after line 2: the gateway holds a partial configuration.",
@@ -373,9 +389,13 @@ TEST(Download, StopEndsItAfterTheCurrentAnswer) {
             if (!clicked && frame.Status == c.StopAt && frame.Position == c.Position) {
                 clicked = true;
                 EXPECT_TRUE(w.Usable(layout::ControlId::btnStop));
+                // By the button, or by Escape; a second press changes nothing, and Stop keeps the focus.
+                if (c.ByEscape)
+                    w.Escape();
+                else
+                    w.Click(w.btnStop);
                 w.Click(w.btnStop);
-                // Heard: the button cannot be pressed twice.
-                EXPECT_FALSE(w.Usable(layout::ControlId::btnStop));
+                EXPECT_EQ(w.Focused, layout::ControlId::btnStop);
             }
         };
         EXPECT_FALSE(w.Usable(layout::ControlId::btnStop));
@@ -387,8 +407,10 @@ TEST(Download, StopEndsItAfterTheCurrentAnswer) {
         EXPECT_EQ(gateway.Configuration(), c.Configuration);
         EXPECT_TRUE(w.Boxes.Boxes.empty());
         EXPECT_FALSE(w.btnStop.Visible());
+        EXPECT_EQ(w.Focused, layout::ControlId::btnDownload);
         ExpectIdle(w);
-        // The next download runs whole.
+        // Escape while nothing runs does nothing. The next download runs whole.
+        w.Escape();
         w.OnEachFrame = nullptr;
         w.Click(w.btnDownload);
         EXPECT_EQ(w.labStatus.Value, "Configuration loaded successfully!");

@@ -346,7 +346,7 @@ void FakeWindow::Click(FakeControl& button) {
 
 void FakeWindow::Accelerator(FakeControl& button) {
     ASSERT_TRUE(Usable(button.Id)) << layout::Info(button.Id).Name;
-    Forward(button.Id);
+    Logic_->KeyAction(Focused, TwinMain::EventHandler(button.Id));
 }
 
 void FakeWindow::Click(FakeCheckBox& box) {
@@ -398,7 +398,11 @@ void FakeWindow::EditCommandList(const std::string& text) {
 }
 
 void FakeWindow::Shortcut(layout::Command command) {
-    Logic_->Run(TwinMain::CommandHandler(command));
+    Logic_->KeyAction(Focused, TwinMain::CommandHandler(command));
+}
+
+void FakeWindow::Escape() {
+    Logic_->Run(TwinMain::CommandHandler(layout::Command::Stop));
 }
 
 void FakeWindow::OpenDeviceList() {
@@ -435,7 +439,7 @@ void FakeWindow::RecordFrame() {
     Frames.push_back({labStatus.Value, ProgressBar.Position, ProgressBar.Maximum,
                       DeviceSetupContainer.Enabled() || GroupAddressContainer.Enabled() ||
                           CommandList.Enabled() || ButtonContainer.Enabled(),
-                      winMain.WaitCursor, btnStop.Visible()});
+                      winMain.WaitCursor, btnStop.Visible(), Focused, Focused && Usable(*Focused)});
     if (OnFirstFrame)
         std::exchange(OnFirstFrame, nullptr)();
     if (OnEachFrame) {

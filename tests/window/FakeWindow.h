@@ -179,7 +179,9 @@ public:
     void ProcessPendingEvents() override { ++EventRounds; }
     void Close() override;
     void Terminate() override { Terminated = true; }
+    std::optional<layout::Placement> Placement() const override { return Where; }
     FakeWindow& Window;
+    std::optional<layout::Placement> Where; // as the view would say; nothing before it shows
     std::string Value = layout::WindowCaption;
     bool WaitCursor = false;
     bool Closed = false;
@@ -195,6 +197,8 @@ struct Frame {
     bool AreasEnabled = false;
     bool WaitCursor = false;
     bool StopShown = false;
+    std::optional<layout::ControlId> Focus;
+    bool FocusUsable = false; // the control with the focus can be operated
     bool operator==(const Frame&) const = default;
 };
 
@@ -216,8 +220,8 @@ public:
     // ---- The user ----
     // Puts the focus into a field, types the text over it and leaves it with Tab.
     void Enter(FakeEdit& field, const std::string& text);
-    // Clicks a button or an option box (which takes the focus), or presses its accelerator key (which does
-    // not).
+    // Clicks a button or an option box (which takes the focus), or presses its accelerator key, which the
+    // view hands to the logic as a key together with the control that has the focus.
     void Click(FakeControl& button);
     void Accelerator(FakeControl& button);
     void Click(FakeCheckBox& box);
@@ -230,8 +234,9 @@ public:
     void EditCommandList(const std::string& text);
     // The close box; true when the window closed.
     bool CloseBox();
-    // Ctrl (and Shift) with a letter.
+    // Ctrl (and Shift) with a letter, as a key; Escape.
     void Shortcut(layout::Command command);
+    void Escape();
     // The device list opened (it reads the ports again).
     void OpenDeviceList();
     void Drop(const std::vector<std::string>& files);

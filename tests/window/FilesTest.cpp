@@ -12,6 +12,7 @@
 using namespace zelo;
 using namespace zelo::test;
 using layout::Command;
+using layout::ControlId;
 
 namespace {
 
@@ -93,7 +94,11 @@ TEST(ListFile, OpenSetsTheDeviceSetupFromTheSetupLine) {
     FakeWindow w;
     w.Boxes.Files = {w.Dir.Write("a.txt", "#SETUP=2.3.4;ON;ON;OFF\r\n#DG1/1/1=BIT;RW\r\nK\xFC"
                                           "che\r\n")};
+    // What the last download left on show is about the list that goes.
+    w.labStatus.Value = "Configuration loaded successfully!";
+    w.ProgressBar.Position = 3;
     w.Accelerator(w.btnOpen);
+    EXPECT_EQ(std::pair(w.labStatus.Value, w.ProgressBar.Position), std::pair(std::string(), 0));
     EXPECT_EQ(w.txtPhyAdr.Value, "2.3.4");
     EXPECT_TRUE(w.chkPrintSource.Value);
     EXPECT_TRUE(w.chkPrintHex.Value);
@@ -130,9 +135,20 @@ TEST(ListFile, SaveInPlaceAndSaveAs) {
          Caption(" - first.txt*")},
         {"Ctrl+S: in place", [&w] { w.Shortcut(Command::Save); }, std::nullopt, 2, first,
          Caption(" - first.txt")},
-        {"Save as, cancelled", [&w] { w.Shortcut(Command::SaveAs); }, std::nullopt, 3, first,
+        // A key leaves the field being typed in first, as a click does: the address typed counts at once.
+        {"an address typed, Save as from the field, cancelled",
+         [&w] {
+             w.MoveFocus(ControlId::txtPhyAdr);
+             w.txtPhyAdr.Value = "1.2.3";
+             w.Shortcut(Command::SaveAs);
+         },
+         std::nullopt, 3, first, Caption(" - first.txt*")},
+        {"another one typed, Ctrl+S from the field: in the file",
+         [&w] { w.txtPhyAdr.Value = "1.2.4", w.Shortcut(Command::Save); }, std::nullopt, 3, first,
          Caption(" - first.txt")},
-        {"Save as", [&w] { w.Shortcut(Command::SaveAs); }, second, 4, second, Caption(" - second.txt")},
+        {"Save as, cancelled", [&w] { w.Shortcut(Command::SaveAs); }, std::nullopt, 4, first,
+         Caption(" - first.txt")},
+        {"Save as", [&w] { w.Shortcut(Command::SaveAs); }, second, 5, second, Caption(" - second.txt")},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.Step);
@@ -145,7 +161,7 @@ TEST(ListFile, SaveInPlaceAndSaveAs) {
     // Save as offers the open file's folder and name.
     EXPECT_EQ(w.Boxes.Saves[3].Folder, w.Dir.Path());
     EXPECT_EQ(w.Boxes.Saves[3].Name, "first.txt");
-    EXPECT_EQ(ReadBytes(first), SetupLine0 + "\n#DG3/3/3=BIT;RW\n");
+    EXPECT_EQ(ReadBytes(first), "#SETUP=1.2.4;OFF;OFF;OFF\n#DG3/3/3=BIT;RW\n");
     EXPECT_EQ(ReadBytes(second), ReadBytes(first));
     EXPECT_TRUE(w.Boxes.Boxes.empty());
 }
@@ -260,6 +276,8 @@ TEST(ListFile, UnsavedChangesAreAskedAboutOnEveryWayOut) {
         ASSERT_EQ(w.Boxes.Boxes.size(), c.Answers.size());
         if (!w.Boxes.Boxes.empty()) {
             ExpectBox(w.Boxes.Boxes[0], "Save changes to the command list?", Caption(), SaveQuestion);
+            // Saving loses nothing: Return saves.
+            EXPECT_EQ(w.Boxes.Boxes[0].Default, box::IdYes);
         }
         EXPECT_EQ(Exists(saved), c.Saved);
         if (c.Saved) {
@@ -366,6 +384,30 @@ TEST(Drop, WhileAnExportIsWalkedAnotherExportIsNotTaken) {
     w.Drop({w.Dir.Write("other.csv", EtsFile({{"Other", "5/5/5"}}))});
     EXPECT_EQ(w.txtGrpAdrStart.Value, offered);
     EXPECT_TRUE(w.Boxes.Boxes.empty());
+}
+
+// The window's place goes into the window's own section once the user has moved or resized it, and comes
+// back at the next start; a window left where it started writes nothing.
+TEST(WindowPlace, KeptInItsOwnSectionOnceMoved) {
+    const layout::Placement start{451, 158, {1016, 734}}, moved{40, 30, {900, 640}};
+    for (const auto& [shown, end, kept] :
+         {std::tuple{true, start, false}, std::tuple{true, moved, true}, std::tuple{false, moved, false}}) {
+        ScratchFolder dir;
+        {
+            FakeWindow w(std::nullopt, dir.File("zelo.ini"));
+            w.winMain.Where = start;
+            if (shown)
+                w.Logic().Started({});
+            w.winMain.Where = end;
+        }
+        EXPECT_EQ(
+            ReadBytes(dir.File("zelo.ini")),
+            "[SerialPort]\r\nDevice=COM1\r\nBaudrate=19200\r\n\r\n" +
+                std::string(kept ? "[Configurator]\r\nLeft=40\r\nTop=30\r\nWidth=900\r\nHeight=640\r\n\r\n"
+                                 : ""));
+        EXPECT_EQ(FakeWindow(std::nullopt, dir.File("zelo.ini")).Logic().SavedPlacement(),
+                  kept ? std::optional(moved) : std::nullopt);
+    }
 }
 
 // The last folder of an open, a save or an import is where every file dialog starts, also after a restart;

@@ -38,8 +38,10 @@ TEST(Import, DialogFilterAndCancel) {
     EXPECT_EQ(ImportButtons(w), "IA");
     const std::string status = w.labStatus.Value;
     w.Click(w.btnImport);
-    ASSERT_EQ(w.Boxes.Filters, Lines{"ETS export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|ETS project "
-                                     "(*.knxproj)|*.knxproj|All files|*"});
+    ASSERT_EQ(w.Boxes.Filters,
+              Lines{"ETS files (*.csv *.xml *.esf *.knxproj)|*.csv;*.xml;*.esf;*.knxproj|ETS "
+                    "export (*.csv *.xml *.esf)|*.csv;*.xml;*.esf|ETS project "
+                    "(*.knxproj)|*.knxproj|All files|*"});
     EXPECT_EQ(ImportButtons(w), "IA");
     EXPECT_TRUE(w.Boxes.Boxes.empty());
     EXPECT_FALSE(w.Logic().Importing);
@@ -214,7 +216,8 @@ TEST(Import, AddAllAcceptsEveryRange) {
                                 "#DG1/1/0=UDWORD;W"}));
     // The line whose address does not read is counted, not shown: one question, then the notice.
     ASSERT_EQ(w.Boxes.Boxes.size(), 2u) << w.Boxes.Boxes.back().Text;
-    EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::YesNoToAll | box::IconQuestion);
+    EXPECT_EQ(w.Boxes.Boxes[0].Flags, box::YesNoToAll | box::IconQuestion | box::DefaultNo);
+    EXPECT_EQ(w.Boxes.Boxes[0].Default, box::IdNo);
     EXPECT_EQ(w.Boxes.Boxes[1].Text, "Finished import from ETS3!\n\n4 ranges added, 2 ranges skipped, 1 "
                                      "range already in the list or replaced.");
     EXPECT_EQ(w.Boxes.Boxes[1].Title, "Import");
@@ -269,7 +272,7 @@ TEST(Import, AddAllAnswersToAll) {
         EXPECT_EQ(w.Lines(), expected);
         ASSERT_EQ(w.Boxes.Boxes.size(), c.Answers.size() + 1);
         for (std::size_t i = 0; i < c.Answers.size(); ++i)
-            EXPECT_EQ(w.Boxes.Boxes[i].Flags, box::YesNoToAll | box::IconQuestion);
+            EXPECT_EQ(w.Boxes.Boxes[i].Flags, box::YesNoToAll | box::IconQuestion | box::DefaultNo);
         EXPECT_EQ(w.Boxes.Boxes.back().Text, "Finished import from ETS3!\n\n" + c.Counts);
         EXPECT_TRUE(w.Boxes.Answers.empty());
         // The list shows where the run ended.
@@ -279,7 +282,7 @@ TEST(Import, AddAllAnswersToAll) {
         w.Boxes.Answers = {box::IdNo, box::IdNo};
         w.AddRange("1/2/0", "1/2/0", 2);
         ASSERT_GT(w.Boxes.Boxes.size(), shown);
-        EXPECT_EQ(w.Boxes.Boxes[shown].Flags, box::YesNo | box::IconQuestion);
+        EXPECT_EQ(w.Boxes.Boxes[shown].Flags, box::YesNo | box::IconQuestion | box::DefaultNo);
     }
 }
 

@@ -169,6 +169,13 @@ TEST(Layout, FitToTheScreensFreeArea) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FitToArea(c.Area, frame, c.Client), c.Expected) << c.Name;
+    // A kept place is taken while the window, frame and all, lies in the area: inside, touching the corners.
+    const std::pair<Placement, bool> kept[] = {{{100, 60, {900, 500}}, true},
+                                               {{0, 27, {1091, 557}}, true},
+                                               {{0, 27, {1092, 557}}, false},
+                                               {{-5, 30, {900, 500}}, false}};
+    for (const auto& [placement, fits] : kept)
+        EXPECT_EQ(FitsArea({0, 27, 1093, 587}, frame, placement), fits) << placement.X << "," << placement.Y;
 }
 
 TEST(Layout, ControlTableAndTabOrder) {

@@ -90,18 +90,22 @@ TEST(RangeEntry, AddressFieldsReachTheBufferOnlyWhenLeft) {
     w.AddRange("1/2/3", "1/2/9", 1);
     EXPECT_EQ(w.Lines().back(), "#DG1/2/3-1/2/9=BIT;RW");
     EXPECT_EQ(w.txtGrpAdrStart.Value, "1/2/3");
-    // A new end typed but not left: Add by its accelerator key still uses the old one.
-    w.MoveFocus(ControlId::txtGrpAdrEnd);
-    w.txtGrpAdrEnd.Value = "1/2/20";
-    w.Accelerator(w.btnAdd);
-    EXPECT_EQ(w.Logic().CurrentGroup->EndAddress, TextToGroupAddress("1/2/9"));
-    EXPECT_EQ(w.Lines().back(), "#DG1/2/3-1/2/9=BIT;RW");
-    EXPECT_TRUE(w.Boxes.Boxes.empty());
-    // Clicking Add moves the focus: the field is left first and its text counts (the same start: replaced).
-    w.Boxes.Answers = {6};
-    w.Click(w.btnAdd);
-    EXPECT_EQ(w.Lines().back(), "#DG1/2/3-1/2/20=BIT;RW");
-    EXPECT_EQ(w.Boxes.Boxes.size(), 1u);
+    // A key or a click on Add leaves the field being typed in first: the range on screen is the one written
+    // (the same start each time: replaced). A text the field refuses keeps the focus there and adds nothing.
+    for (const auto& [byKey, end, last] : {std::tuple{true, "1/2/20", "#DG1/2/3-1/2/20=BIT;RW"},
+                                           std::tuple{false, "1/2/21", "#DG1/2/3-1/2/21=BIT;RW"},
+                                           std::tuple{true, "1/2/300", "#DG1/2/3-1/2/21=BIT;RW"}}) {
+        SCOPED_TRACE(end);
+        w.Boxes.Boxes.clear();
+        w.MoveFocus(ControlId::txtGrpAdrEnd);
+        w.txtGrpAdrEnd.Value = end;
+        w.Boxes.Answers = {box::IdYes};
+        byKey ? w.Accelerator(w.btnAdd) : w.Click(w.btnAdd);
+        EXPECT_EQ(w.Lines().back(), last);
+        ASSERT_EQ(w.Boxes.Boxes.size(), 1u); // the replace question, or the refusal
+        EXPECT_EQ(w.Focused, byKey ? ControlId::txtGrpAdrEnd : ControlId::btnAdd);
+        w.Boxes.Answers.clear();
+    }
 }
 
 TEST(RangeEntry, BadAddressShowsTheParserMessageAndKeepsTheFocus) {
@@ -216,7 +220,10 @@ TEST(SameStart, QuestionAnsweredYesAndNo) {
         w.Boxes.Answers.push_back(c.Answer);
         w.AddRange("1/2/3", "1/2/5", 1);
         ASSERT_EQ(w.Boxes.Boxes.size(), 1u);
-        ExpectBox(w.Boxes.Boxes[0], Question("1/2/3", "1/2/9", "1/2/3", "1/2/5"), w.winMain.Value, 36);
+        ExpectBox(w.Boxes.Boxes[0], Question("1/2/3", "1/2/9", "1/2/3", "1/2/5"), w.winMain.Value,
+                  36 | box::DefaultNo);
+        // Replacing cannot be undone: Return answers No.
+        EXPECT_EQ(w.Boxes.Boxes[0].Default, box::IdNo);
         // Both lines, with type and access, behind the box's details.
         EXPECT_EQ(w.Boxes.Boxes[0].Detail, "Line 2: #DG1/2/3-1/2/9=BIT;RW\nNew: #DG1/2/3-1/2/5=BIT;RW");
         EXPECT_EQ(w.Lines(), c.Expected);
@@ -308,7 +315,7 @@ TEST(SameStart, FullTableIsReported) {
     w.Boxes.Answers = {7};
     w.AddRange("15/7/255", "15/7/255", 2);
     ASSERT_EQ(w.Boxes.Boxes.size(), 2u);
-    EXPECT_EQ(w.Boxes.Boxes[0].Flags, 36);
+    EXPECT_EQ(w.Boxes.Boxes[0].Flags, 36 | box::DefaultNo);
     ExpectBox(w.Boxes.Boxes[1], "No more configuration allowed!", "ZELO-EIB-ASCII Configurator", 16);
     EXPECT_EQ(w.Lines().size(), 32769u);
 }

@@ -6,7 +6,13 @@ namespace zelo::test {
 
 int ScriptedDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
                                 const std::string& detail) {
-    Boxes.push_back({text, title, flags, detail});
+    Boxes.push_back({text, title, flags, detail, box::DefaultAnswer(flags)});
+    if (OnBox) {
+        const ShownBox shown = Boxes.back(); // the handler may show more
+        OnBox(shown);
+    }
+    if (Ended)
+        return box::EndingAnswer(flags);
     if ((flags & 0x0F) == box::Ok)
         return box::IdOk;
     if (Answers.empty()) {

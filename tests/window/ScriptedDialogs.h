@@ -3,6 +3,7 @@
 #include "window/Dialogs.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ struct ShownBox {
     std::string Title;
     int Flags = 0;
     std::string Detail;
+    int Default = 0; // the answer of the default button (what Return presses)
 };
 
 struct ShownPrompt {
@@ -30,6 +32,11 @@ public:
     std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
                                         const std::string& name) override;
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
+    // From here on every box gets box::EndingAnswer.
+    void EndQuestions() override { Ended = true; }
+    bool Ended = false;
+    // Runs while each box is open, before it is answered.
+    std::function<void(const ShownBox&)> OnBox;
 
     std::vector<ShownBox> Boxes;
     std::deque<int> Answers;

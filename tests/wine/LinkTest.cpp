@@ -4,6 +4,7 @@
 #include "device/SerialPort.h"
 #include "model/Error.h"
 #include "os/Serial.h"
+#include "os/win32/Win32Os.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,26 @@ struct TcpLink {
 };
 
 } // namespace
+
+// Which of the system's errors mean that the port is gone (a pulled adapter, a driver gone away): the link
+// says so at once. Wine's pseudo-terminals may hide a hang-up, so the mapping itself is what is tested.
+TEST(Win32Link, TheErrorsOfAPortThatIsGoneMeanALostLink) {
+    for (const DWORD gone : {ERROR_DEVICE_REMOVED, ERROR_DEV_NOT_EXIST, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE,
+                             ERROR_IO_DEVICE, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_FILE_NOT_FOUND,
+                             ERROR_NOT_READY, ERROR_DEVICE_NOT_CONNECTED, ERROR_OPERATION_ABORTED})
+        EXPECT_TRUE(os::MeansPortGone(gone)) << gone;
+    // A pause, a refused setting or a function the driver lacks (Wine's ptys): the port is still there.
+    for (const DWORD there : {ERROR_SUCCESS, ERROR_IO_PENDING, ERROR_TIMEOUT, ERROR_NOT_SUPPORTED,
+                              ERROR_INVALID_PARAMETER, ERROR_SEM_TIMEOUT})
+        EXPECT_FALSE(os::MeansPortGone(there)) << there;
+}
+
+// A USB adapter in the port list: the maker and the product, without the port its name repeats.
+TEST(Win32Link, AUsbAdapterIsDescribedByItsMakerAndProduct) {
+    EXPECT_EQ(os::UsbPortDescription("FTDI", "USB Serial Port (COM3)"), "FTDI USB Serial Port");
+    EXPECT_EQ(os::UsbPortDescription("Prolific", "Prolific USB-to-Serial (COM12)"), "Prolific USB-to-Serial");
+    EXPECT_EQ(os::UsbPortDescription("(Standard port types)", "USB Serial (COM5)"), "USB Serial");
+}
 
 TEST(Win32Link, ComNamesThatNameNoPortAreRefusedBeforeTheSystemIsAsked) {
     for (const char* name : {"", "COM", "COMX", "com1", "Com1", "COM1X", "COM 1", "XCOM1", "COM65535", "COM0",

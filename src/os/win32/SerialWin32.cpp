@@ -7,10 +7,7 @@
 
 namespace zelo::os {
 
-namespace {
-
-// The errors with which a port that was pulled or whose driver went away fails its reads and writes.
-bool MeansPortGone(DWORD error) {
+bool MeansPortGone(std::uint32_t error) {
     switch (error) {
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEV_NOT_EXIST:
@@ -28,6 +25,8 @@ bool MeansPortGone(DWORD error) {
         return false;
     }
 }
+
+namespace {
 
 class Win32SerialDevice final : public SerialDevice {
 public:
@@ -66,13 +65,26 @@ public:
                 return ReadStatus::Lost;
             }
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0)
+            if (left <= 0) {
+                // A pulled USB adapter need not fail a read that finds nothing: its port's state says so.
+                if (const DWORD error = PortError(); MeansPortGone(error)) {
+                    MarkLost(SystemErrorText(error));
+                    return ReadStatus::Lost;
+                }
                 return ReadStatus::Nothing;
+            }
             ::Sleep(1);
         }
     }
 
 private:
+    // The error ClearCommError fails with (which also clears a line error that would stop the port), or 0.
+    DWORD PortError() const {
+        DWORD errors = 0;
+        COMSTAT status{};
+        return ::ClearCommError(handle_, &errors, &status) ? ERROR_SUCCESS : ::GetLastError();
+    }
+
     HANDLE handle_;
 };
 

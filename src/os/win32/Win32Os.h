@@ -16,6 +16,14 @@ namespace zelo::os {
 // The system's text for a Windows or Winsock error code, without the trailing line break and full stop.
 std::string SystemErrorText(std::uint32_t code);
 
+// True for the errors with which a serial port that was pulled, or whose driver went away, fails its reads,
+// its writes and ClearCommError: the link is lost, and waiting for an answer would only delay saying so.
+bool MeansPortGone(std::uint32_t error);
+
+// What the port list shows for a USB adapter: the maker and the device's friendly name without the port it
+// names ("FTDI" and "USB Serial Port (COM3)" give "FTDI USB Serial Port"); the maker once only.
+std::string UsbPortDescription(const std::string& maker, const std::string& friendlyName);
+
 // The number n of a device name "COMn" with n from 1 to 65534; 0 for every other name (65535 names no port).
 int ComPortNumber(const std::string& device);
 

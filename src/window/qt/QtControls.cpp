@@ -308,6 +308,13 @@ void QtForm::Close() {
     Window_->close();
 }
 
+std::optional<layout::Placement> QtForm::Placement() const {
+    if (Window_ == nullptr || !Window_->isVisible())
+        return std::nullopt;
+    const QPoint corner = Window_->frameGeometry().topLeft();
+    return layout::Placement{corner.x(), corner.y(), {Window_->width(), Window_->height()}};
+}
+
 void QtForm::Terminate() {
     // Queued: also heard when asked before the message loop runs (at start) or from inside a box's loop.
     QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);

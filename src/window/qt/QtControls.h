@@ -138,6 +138,7 @@ public:
     void ProcessPendingEvents() override;
     void Close() override;
     void Terminate() override;
+    std::optional<layout::Placement> Placement() const override;
 
 private:
     QWidget* Window_ = nullptr;

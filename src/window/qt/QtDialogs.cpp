@@ -53,6 +53,18 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeBox(const std::string& text, const s
         box->setStandardButtons(QMessageBox::Ok);
         break;
     }
+    // What Return presses: No for a question whose Yes cannot be undone.
+    switch (box::DefaultAnswer(flags)) {
+    case box::IdNo:
+        box->setDefaultButton(QMessageBox::No);
+        break;
+    case box::IdYes:
+        box->setDefaultButton(QMessageBox::Yes);
+        break;
+    default:
+        box->setDefaultButton(QMessageBox::Ok);
+        break;
+    }
     return box;
 }
 
@@ -73,10 +85,40 @@ int QtDialogs::Answer(int button) {
     }
 }
 
+int QtDialogs::Run(QDialog& dialog) {
+    if (Ended_)
+        return QDialog::Rejected;
+    const QPointer<QDialog> outer = Open_;
+    Open_ = &dialog;
+    const int result = dialog.exec();
+    Open_ = outer;
+    return result;
+}
+
+void QtDialogs::EndQuestions() {
+    Ended_ = true;
+    if (Open_ == nullptr)
+        return;
+    if (auto* box = qobject_cast<QMessageBox*>(Open_.data())) {
+        const int flags = box->property("flags").toInt();
+        const QMessageBox::StandardButton button = box::EndingAnswer(flags) == box::IdCancel
+                                                       ? QMessageBox::Cancel
+                                                   : box::EndingAnswer(flags) == box::IdNo ? QMessageBox::No
+                                                                                           : QMessageBox::Ok;
+        box->done(button);
+    } else {
+        Open_->reject();
+    }
+}
+
 int QtDialogs::MessageBox(const std::string& text, const std::string& title, int flags,
                           const std::string& detail) {
+    if (Ended_)
+        return box::EndingAnswer(flags);
     const std::unique_ptr<QMessageBox> box = MakeBox(text, title, flags, detail);
-    return Answer(box->exec());
+    box->setProperty("flags", flags);
+    const int result = Run(*box);
+    return Ended_ ? box::EndingAnswer(flags) : Answer(result);
 }
 
 std::string QtFileFilter(const std::string& filter) {
@@ -114,7 +156,7 @@ std::optional<std::string> QtDialogs::OpenFile(const std::string& filter, const 
     if (!folder.empty())
         dialog.setDirectory(QString::fromStdString(folder));
     dialog.setSizeGripEnabled(true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (Run(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }
@@ -131,7 +173,7 @@ std::optional<std::string> QtDialogs::SaveFile(const std::string& filter, const 
         dialog.setDirectory(QString::fromStdString(folder));
     dialog.selectFile(QString::fromStdString(name));
     dialog.setSizeGripEnabled(true);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (Run(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }
@@ -156,7 +198,7 @@ std::optional<std::string> QtDialogs::AskPassword(const std::string& prompt, con
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
     field->setFocus();
-    if (dialog.exec() != QDialog::Accepted)
+    if (Run(dialog) != QDialog::Accepted)
         return std::nullopt;
     return field->text().toStdString();
 }

@@ -2,6 +2,7 @@
 #include "window/Dialogs.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <memory>
 
 class QWidget;
@@ -19,6 +20,7 @@ public:
     std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
                                         const std::string& name) override;
     std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override;
+    void EndQuestions() override;
 
     // The box MessageBox shows, not shown yet: texts as plain text, the icon and buttons of flags.
     std::unique_ptr<QMessageBox> MakeBox(const std::string& text, const std::string& title, int flags,
@@ -27,7 +29,11 @@ public:
     static int Answer(int button);
 
 private:
+    // Runs a dialog unless questions have ended; it is the one EndQuestions closes meanwhile.
+    int Run(QDialog& dialog);
     QWidget* Parent;
+    QPointer<QDialog> Open_;
+    bool Ended_ = false;
 };
 
 // The password prompt's masked field, by its object name.

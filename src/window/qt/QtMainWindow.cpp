@@ -7,6 +7,7 @@
 #include "window/qt/QtDialogs.h"
 #include "window/qt/ZeloApplication.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -294,8 +295,11 @@ void QtMainWindow::ConnectEvents() {
         case ControlKind::EditField:
             widget->installEventFilter(this);
             break;
-        case ControlKind::CheckBox:
         case ControlKind::Button:
+            // Its Alt letter reaches the logic as a key (see eventFilter).
+            widget->installEventFilter(this);
+            [[fallthrough]];
+        case ControlKind::CheckBox:
             connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, this, forward);
             break;
         case ControlKind::ComboBox:
@@ -339,8 +343,20 @@ void QtMainWindow::ConnectEvents() {
                             static_cast<Qt::Key>(key.Key)));
         auto* shortcut = new QShortcut(sequence, this);
         const TwinMain::Handler handler = TwinMain::CommandHandler(key.Action);
-        connect(shortcut, &QShortcut::activated, this, [this, handler] { Logic_->Run(handler); });
+        connect(shortcut, &QShortcut::activated, this,
+                [this, handler] { Logic_->KeyAction(FocusedControl(), handler); });
     }
+    // Escape stops a running download, as Stop does.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this,
+            [this] { Logic_->Run(TwinMain::CommandHandler(layout::Command::Stop)); });
+}
+
+std::optional<ControlId> QtMainWindow::FocusedControl() const {
+    const auto found = std::find(Widgets_.begin(), Widgets_.end(), QApplication::focusWidget());
+    if (found == Widgets_.end())
+        return std::nullopt;
+    return static_cast<ControlId>(found - Widgets_.begin());
 }
 
 void QtMainWindow::WatchTerminationRequests() {
@@ -398,14 +414,24 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     if (watched == Content_ && event->type() == QEvent::Resize) {
         ApplyLayout();
-    } else if (event->type() == QEvent::FocusOut) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto found = std::find(Widgets_.begin(), Widgets_.end(), watched);
+    if (found == Widgets_.end())
+        return QWidget::eventFilter(watched, event);
+    const auto id = static_cast<ControlId>(found - Widgets_.begin());
+    const ControlKind kind = layout::Info(id).Kind;
+    if (kind == ControlKind::EditField && event->type() == QEvent::FocusOut) {
         // Leaving the field, not the window: switching to another window or opening a popup is no exit.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            const auto field = std::find(Widgets_.begin(), Widgets_.end(), watched);
-            if (field != Widgets_.end())
-                Logic_->Run(TwinMain::EventHandler(static_cast<ControlId>(field - Widgets_.begin())));
-        }
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Logic_->Run(TwinMain::EventHandler(id));
+    } else if (kind == ControlKind::Button && event->type() == QEvent::Shortcut) {
+        // A button's Alt letter would click it without moving the focus, so the field being typed in would
+        // not be left first: the logic takes it as the key it is. A disabled button takes no key.
+        if ((*found)->isEnabled())
+            Logic_->KeyAction(FocusedControl(), TwinMain::EventHandler(id));
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -470,6 +496,14 @@ void QtMainWindow::FitToScreen() {
     if (frame.isNull())
         // Not shown yet, so the frame is unknown: allow for a title bar.
         frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+    // Where the user left it, while that still fits the screen it opens on.
+    const std::optional<layout::Placement>& saved = Logic_->SavedPlacement();
+    if (saved && layout::FitsArea({area.x(), area.y(), area.width(), area.height()},
+                                  {frame.width(), frame.height()}, *saved)) {
+        resize(saved->Client.Width, saved->Client.Height);
+        move(saved->X, saved->Y);
+        return;
+    }
     const layout::Placement placement =
         layout::FitToArea({area.x(), area.y(), area.width(), area.height()}, {frame.width(), frame.height()},
                           {layout::DesignClientWidth, layout::DesignClientHeight});

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ private:
     // Files dragged over the window or one of its fields: taken by the window, not typed into a field.
     bool TakesDrop(QEvent* event);
     WindowControls Interfaces();
+    // The control of the layout that holds the keyboard focus, if any.
+    std::optional<layout::ControlId> FocusedControl() const;
     layout::LayoutMetrics Measure() const;
     // Puts every control at its rectangle for the current size of the scrolled area.
     void ApplyLayout();

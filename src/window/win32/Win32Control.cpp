@@ -235,11 +235,15 @@ int Control::Id() const {
 }
 
 bool Control::Enabled() const {
+    if (const Panel* panel = Panel::DisabledAround(Handle_))
+        return panel->OwnState(Handle_);
     return Handle_ != nullptr && ::IsWindowEnabled(Handle_);
 }
 
 void Control::SetEnabled(bool enabled) {
-    if (Handle_ != nullptr)
+    if (Panel* panel = Panel::DisabledAround(Handle_))
+        panel->KeepState(Handle_, enabled);
+    else if (Handle_ != nullptr)
         ::EnableWindow(Handle_, enabled ? TRUE : FALSE);
 }
 
@@ -290,6 +294,54 @@ void Panel::Create(HWND parent, int id) {
     Control::Create(PanelClass, {}, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, parent, id);
 }
 
+bool Panel::Enabled() const {
+    return Handle() != nullptr && !Disabled_;
+}
+
+void Panel::SetEnabled(bool enabled) {
+    if (Handle() == nullptr || enabled == !Disabled_)
+        return;
+    if (!enabled) {
+        // A disabled window's children would still be drawn as usable: they are disabled too.
+        for (HWND child = ::GetWindow(Handle(), GW_CHILD); child != nullptr;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            Own_.emplace_back(child, ::IsWindowEnabled(child) != FALSE);
+            ::EnableWindow(child, FALSE);
+        }
+        Disabled_ = true;
+        ::EnableWindow(Handle(), FALSE);
+        return;
+    }
+    Disabled_ = false;
+    ::EnableWindow(Handle(), TRUE);
+    for (const auto& [child, own] : std::exchange(Own_, {}))
+        if (::IsWindow(child))
+            ::EnableWindow(child, own ? TRUE : FALSE);
+}
+
+Panel* Panel::DisabledAround(HWND control) {
+    if (control == nullptr)
+        return nullptr;
+    auto* panel = dynamic_cast<Panel*>(Control::Of(::GetParent(control)));
+    return panel != nullptr && panel->Disabled_ ? panel : nullptr;
+}
+
+bool Panel::OwnState(HWND control) const {
+    for (const auto& [child, own] : Own_)
+        if (child == control)
+            return own;
+    return ::IsWindowEnabled(control) != FALSE;
+}
+
+void Panel::KeepState(HWND control, bool enabled) {
+    for (auto& [child, own] : Own_)
+        if (child == control) {
+            own = enabled;
+            return;
+        }
+    Own_.emplace_back(control, enabled);
+}
+
 // ---- EditField ----
 
 void EditField::Create(HWND parent, int id, DWORD extraStyle) {
@@ -332,6 +384,56 @@ bool EditField::JudgeLeftFields() {
 }
 
 LRESULT EditField::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The text centred in the field's height, as in Windows' own fields: the client area is one line high,
+    // the rest above and below it is drawn as the field's background.
+    if (message == WM_NCCALCSIZE && wParam != FALSE) {
+        const LRESULT result = Default(message, wParam, lParam);
+        RECT& client = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0];
+        TEXTMETRICW metrics{};
+        if (HDC dc = ::GetDC(Handle())) {
+            HGDIOBJ old =
+                ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0)));
+            ::GetTextMetricsW(dc, &metrics);
+            ::SelectObject(dc, old);
+            ::ReleaseDC(Handle(), dc);
+        }
+        const LONG spare = client.bottom - client.top - metrics.tmHeight;
+        if (metrics.tmHeight > 0 && spare > 1) {
+            client.top += spare / 2;
+            client.bottom -= spare - spare / 2;
+        }
+        return result;
+    }
+    if (message == WM_NCPAINT) {
+        const LRESULT result = Default(message, wParam, lParam);
+        RECT window{};
+        RECT client{};
+        ::GetWindowRect(Handle(), &window);
+        ::GetClientRect(Handle(), &client);
+        ::MapWindowPoints(Handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        ::OffsetRect(&client, -window.left, -window.top);
+        if (HDC dc = ::GetWindowDC(Handle())) {
+            const LONG border = client.left; // the frame's width, the same on every side
+            HBRUSH brush = ::GetSysColorBrush(::IsWindowEnabled(Handle()) ? COLOR_WINDOW : COLOR_BTNFACE);
+            const RECT above{border, border, client.right, client.top};
+            const RECT below{border, client.bottom, client.right, window.bottom - window.top - border};
+            ::FillRect(dc, &above, brush);
+            ::FillRect(dc, &below, brush);
+            ::ReleaseDC(Handle(), dc);
+        }
+        return result;
+    }
+    if (message == WM_NCHITTEST) {
+        // A click above or below the text line is a click into the field.
+        const LRESULT hit = Default(message, wParam, lParam);
+        return hit == HTBORDER || hit == HTNOWHERE ? HTCLIENT : hit;
+    }
+    if (message == WM_SETFONT) {
+        const LRESULT result = Default(message, wParam, lParam);
+        ::SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        return result;
+    }
     if (message == WM_KILLFOCUS && OnLeave && !ProgramMovesFocus()) {
         const HWND next = reinterpret_cast<HWND>(wParam);
         // Only a move to another control of this window leaves the field.
@@ -708,6 +810,15 @@ LRESULT MultiLineEdit::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WmFlushLines:
         Flush();
         return 0;
+    case WM_SETFONT: {
+        // A new font resets the control's margins (and the digits' width): the gutter's margin is set again,
+        // or the gutter would cover the start of every line.
+        const LRESULT result = Default(message, wParam, lParam);
+        Gutter_ = 0;
+        GutterLines_ = -1;
+        UpdateGutter();
+        return result;
+    }
     case WM_PAINT: {
         // Whoever shows the text meets the gathered lines too; the gutter is painted over the left margin.
         Flush();

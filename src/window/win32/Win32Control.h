@@ -103,11 +103,22 @@ public:
     void SetFocus() override { Control::Focus(); }
 };
 
-// A plain panel that holds controls; disabling it makes everything inside unusable while each control keeps
-// its own state.
+// A plain panel that holds controls; disabling it makes everything inside unusable, and drawn so, while each
+// control keeps its own state: the controls inside are disabled with it and get their own states back.
 class Panel : public ControlFor<IContainer> {
 public:
     void Create(HWND parent, int id);
+    bool Enabled() const override;
+    void SetEnabled(bool enabled) override;
+    // The panel that holds a control while it is disabled, or null.
+    static Panel* DisabledAround(HWND control);
+    // The own state of a control inside, kept while the panel is disabled.
+    bool OwnState(HWND control) const;
+    void KeepState(HWND control, bool enabled);
+
+private:
+    std::vector<std::pair<HWND, bool>> Own_; // filled while the panel is disabled
+    bool Disabled_ = false;
 };
 
 // A single-line edit field. Leaving it (the focus moves to another control of the same window) raises

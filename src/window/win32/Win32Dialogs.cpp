@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zelo::win32 {
@@ -45,7 +46,7 @@ namespace {
 // Yes, Yes to all, No, No to all: a task dialog (common controls 6) with buttons of its own; the detail goes
 // behind its expander. Nothing when the system has no task dialogs.
 std::optional<int> AskToAll(HWND owner, const std::wstring& text, const std::wstring& title,
-                            const std::wstring& detail) {
+                            const std::wstring& detail, int defaultAnswer) {
     using TaskDialogIndirectFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
     HMODULE comctl = ::GetModuleHandleW(L"comctl32.dll");
     const auto taskDialog =
@@ -66,9 +67,12 @@ std::optional<int> AskToAll(HWND owner, const std::wstring& text, const std::wst
     config.hMainIcon = ::LoadIconW(nullptr, IDI_QUESTION);
     config.pszContent = text.c_str();
     config.pszExpandedInformation = detail.empty() ? nullptr : detail.c_str();
+    // A short label of our own: the system's longer one is cut short in a narrow dialog.
+    config.pszCollapsedControlText = L"Details";
+    config.pszExpandedControlText = L"Details";
     config.cButtons = static_cast<UINT>(std::size(buttons));
     config.pButtons = buttons;
-    config.nDefaultButton = box::IdYes;
+    config.nDefaultButton = defaultAnswer;
     int pressed = 0;
     if (FAILED(taskDialog(&config, &pressed, nullptr, nullptr)))
         return std::nullopt;
@@ -76,12 +80,62 @@ std::optional<int> AskToAll(HWND owner, const std::wstring& text, const std::wst
     return pressed == IDCANCEL ? box::IdNo : pressed;
 }
 
+HHOOK TitleHook = nullptr; // the GUI thread only
+
+// A message box is as wide as its text needs, which may cut its title short: widened to the title, its
+// content moved along so it stays in the middle.
+void FitTitle(HWND box) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return;
+    std::wstring title(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+    title.resize(
+        static_cast<std::size_t>(::GetWindowTextW(box, title.data(), static_cast<int>(title.size()))));
+    HFONT font = ::CreateFontIndirectW(&metrics.lfCaptionFont);
+    HDC dc = ::GetDC(box);
+    HGDIOBJ old = ::SelectObject(dc, font);
+    SIZE text{};
+    ::GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &text);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(box, dc);
+    ::DeleteObject(font);
+    // The title, the close box and its neighbours, the icon, the frame and a little room.
+    const int needed = text.cx + 3 * metrics.iCaptionWidth + ::GetSystemMetrics(SM_CXSMICON) +
+                       2 * ::GetSystemMetrics(SM_CXFRAME) + 16;
+    RECT frame{};
+    ::GetWindowRect(box, &frame);
+    const int grow = needed - (frame.right - frame.left);
+    if (grow <= 0)
+        return;
+    ::SetWindowPos(box, nullptr, frame.left - grow / 2, frame.top, frame.right - frame.left + grow,
+                   frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        ::GetWindowRect(child, &place);
+        ::MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
+        ::SetWindowPos(child, nullptr, place.left + grow / 2, place.top, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+LRESULT CALLBACK WidenForTitle(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && TitleHook != nullptr) {
+        ::UnhookWindowsHookEx(std::exchange(TitleHook, nullptr));
+        FitTitle(reinterpret_cast<HWND>(wParam));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 } // namespace
+
+static_assert(box::DefaultNo == MB_DEFBUTTON2, "the box's flags are the message box's");
 
 int Win32Dialogs::MessageBox(const std::string& text, const std::string& title, int flags,
                              const std::string& detail) {
     if ((flags & 0x0F) == box::YesNoToAll) {
-        if (const std::optional<int> answer = AskToAll(Owner_, Widen(text), Widen(title), Widen(detail)))
+        if (const std::optional<int> answer =
+                AskToAll(Owner_, Widen(text), Widen(title), Widen(detail), box::DefaultAnswer(flags)))
             return *answer;
         flags = (flags & ~0x0F) | box::YesNo;
     }
@@ -89,7 +143,10 @@ int Win32Dialogs::MessageBox(const std::string& text, const std::string& title, 
     const std::wstring caption = Widen(title);
     // Without an owner (an error before the window exists) the box still keeps the program's windows waiting.
     const UINT type = static_cast<UINT>(flags) | (Owner_ == nullptr ? MB_TASKMODAL : 0u);
+    TitleHook = ::SetWindowsHookExW(WH_CBT, WidenForTitle, nullptr, ::GetCurrentThreadId());
     const int answer = ::MessageBoxW(Owner_, body.c_str(), caption.c_str(), type);
+    if (TitleHook != nullptr)
+        ::UnhookWindowsHookEx(std::exchange(TitleHook, nullptr));
     return answer == 0 ? box::IdCancel : answer;
 }
 

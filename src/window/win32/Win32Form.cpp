@@ -97,6 +97,11 @@ LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
+        // Escape, which the dialog keys send as IDCANCEL without a control.
+        if (HIWORD(wParam) == 0 && LOWORD(wParam) == IDCANCEL && lParam == 0) {
+            RunHandler(OnEscape);
+            return 0;
+        }
         break;
     case WM_DROPFILES: {
         auto* drop = reinterpret_cast<HDROP>(wParam);
@@ -250,6 +255,31 @@ void Form::FitAndCenter(SIZE client) {
                           {frame.cx, frame.cy}, {client.cx, client.cy});
     ::SetWindowPos(Handle_, nullptr, place.X, place.Y, place.Client.Width + frame.cx,
                    place.Client.Height + frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Form::PlaceIfItFits(const layout::Placement& placement) {
+    if (Handle_ == nullptr)
+        return false;
+    const SIZE frame = FrameSize();
+    const RECT work = WorkArea();
+    if (!layout::FitsArea({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                          {frame.cx, frame.cy}, placement))
+        return false;
+    ::SetWindowPos(Handle_, nullptr, placement.X, placement.Y, placement.Client.Width + frame.cx,
+                   placement.Client.Height + frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+std::optional<layout::Placement> Form::Placement() const {
+    if (Handle_ == nullptr || !::IsWindowVisible(Handle_) || ::IsIconic(Handle_))
+        return std::nullopt;
+    RECT window{};
+    ::GetWindowRect(Handle_, &window);
+    // The content's size: scroll bars shown on a small window are the frame's, not the user's choice.
+    const SIZE frame = FrameSize();
+    return layout::Placement{window.left,
+                             window.top,
+                             {window.right - window.left - frame.cx, window.bottom - window.top - frame.cy}};
 }
 
 void Form::SetContentSize(SIZE content) {

@@ -5,6 +5,7 @@
 #include "window/win32/Win32Control.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
     // Sets the outer size for a client size and places the window in the middle of the work area of its
     // monitor; a window larger than that area is made to fit it.
     void FitAndCenter(SIZE client);
+    // Puts the window where placement says when that lies wholly in the work area of its monitor; false
+    // (and nothing moved) when it does not.
+    bool PlaceIfItFits(const layout::Placement& placement);
+    std::optional<layout::Placement> Placement() const override;
     // The work area of the window's monitor: the screen without panels and task bar.
     RECT WorkArea() const;
     // What the frame adds to a client size.
@@ -61,6 +66,8 @@ public:
     };
     void SetShortcuts(const std::vector<Shortcut>& shortcuts);
     std::function<void(int command)> OnShortcut;
+    // The Escape key (the dialog keys' cancel).
+    std::function<void()> OnEscape;
     // Files dropped on the window (paths in UTF-8).
     std::function<void(const std::vector<std::string>& files)> OnFilesDropped;
     // The session is ending (logout, shutdown): asked first (true lets it end), then told.

@@ -24,7 +24,13 @@ Win32MainWindow::Win32MainWindow(Dialogs& dialogs, const std::string& settingsFi
         if (const TwinMain::Handler handler = TwinMain::TextClickHandler(id))
             Logic_->Run(handler);
     };
-    View_.OnShortcut = [this](layout::Command command) { Logic_->Run(TwinMain::CommandHandler(command)); };
+    // A shortcut leaves the field being typed in first, as a click on its button would; Escape is Stop's.
+    View_.OnShortcut = [this](layout::Command command) {
+        if (command == layout::Command::Stop)
+            Logic_->Run(TwinMain::CommandHandler(command));
+        else
+            Logic_->KeyAction(View_.FocusedControl(), TwinMain::CommandHandler(command));
+    };
     View_.OnCommandListChange = [this] { Logic_->Run(&TwinMain::CommandListChange); };
     View_.OnCloseRequest = [this] { return Logic_->FormCloseQuery(); };
     View_.winMain.OnFilesDropped = [this](const std::vector<std::string>& files) {

@@ -25,7 +25,8 @@ public:
     TwinMain& Logic() { return *Logic_; }
     Win32Window& View() { return View_; }
     HWND Handle() const { return View_.Handle(); }
-    void Show(int showCommand = SW_SHOWNORMAL) { View_.Show(showCommand); }
+    // Where the user left the window, when that still fits the screen.
+    void Show(int showCommand = SW_SHOWNORMAL) { View_.Show(showCommand, Logic_->SavedPlacement()); }
     int Run() { return View_.Run(); }
 
 private:

@@ -183,6 +183,17 @@ HWND Win32Window::ControlHandle(ControlId id) const {
     return control != nullptr ? control->Handle() : nullptr;
 }
 
+std::optional<ControlId> Win32Window::FocusedControl() const {
+    HWND focus = ::GetFocus();
+    if (focus == nullptr || !::IsChild(Handle(), focus))
+        return std::nullopt;
+    const int id = ::GetDlgCtrlID(focus) - ControlIdBase;
+    if (id < 0 || id >= static_cast<int>(layout::ControlCount) ||
+        ControlHandle(static_cast<ControlId>(id)) != focus)
+        return std::nullopt;
+    return static_cast<ControlId>(id);
+}
+
 HWND Win32Window::ParentOf(ControlId id) const {
     ControlId parent = layout::Info(id).Parent;
     // The access type's buttons lie on its frame but belong to the panel, so the dialog keys reach them.
@@ -295,6 +306,10 @@ void Win32Window::Connect() {
         const int index = command - ShortcutCommandBase;
         if (OnShortcut && index >= 0 && index < static_cast<int>(keys.size()))
             OnShortcut(keys[static_cast<std::size_t>(index)].Action);
+    };
+    winMain.OnEscape = [this] {
+        if (OnShortcut)
+            OnShortcut(layout::Command::Stop);
     };
     CommandList.OnUserChange = [this] {
         if (OnCommandListChange)
@@ -425,9 +440,10 @@ void Win32Window::LayOutControls() {
     }
 }
 
-void Win32Window::Show(int showCommand) {
+void Win32Window::Show(int showCommand, const std::optional<layout::Placement>& placement) {
     LayOutControls();
-    winMain.FitAndCenter(DesignClientSize());
+    if (!placement || !winMain.PlaceIfItFits(*placement))
+        winMain.FitAndCenter(DesignClientSize());
     ::ShowWindow(Handle(), showCommand);
     ::UpdateWindow(Handle());
     ::SetForegroundWindow(Handle());

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,13 @@ public:
     WindowControls Controls();
     HWND Handle() const { return winMain.Handle(); }
     HWND ControlHandle(layout::ControlId id) const;
+    // The control of the layout that holds the keyboard focus, if any.
+    std::optional<layout::ControlId> FocusedControl() const;
     UINT Dpi() const { return Dpi_; }
 
     // Shows the window at the design client size (fitted into the screen's free area), centred, with the
-    // focus on the first field.
-    void Show(int showCommand = SW_SHOWNORMAL);
+    // focus on the first field; at placement instead when one is given and it fits the screen.
+    void Show(int showCommand = SW_SHOWNORMAL, const std::optional<layout::Placement>& placement = {});
     // Runs the message loop until the logic or the close box ends it.
     int Run() { return winMain.Run(); }
     // Measures the texts again and places every control for the client size (also after the logic filled
