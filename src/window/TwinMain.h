@@ -267,6 +267,8 @@ private:
         int Added = 0;
         int Present = 0; // equal to a range of the list, or replaced one with the user's consent
     };
+    // The list scrolled to the last line Add all appended (from AddAllStart_ on), if any.
+    void ShowAddAllEnd();
     // Adds the range in CurrentGroup during Add all and counts it; a full table ends the import.
     void AddForAll(AddAllCount& count);
     // Ends an import: the controls back in their free state, the status text given.
@@ -310,6 +312,7 @@ private:
     // Add all answers the same-start question with four buttons; "to all" answers the rest of the run.
     bool AddingAll_ = false;
     int AnswerToAll_ = 0;
+    int AddAllStart_ = 0; // the line number the run's first new line got
 };
 
 } // namespace zelo

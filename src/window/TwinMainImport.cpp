@@ -332,13 +332,16 @@ void TwinMain::btnAddAllClick() {
             Window.AnswerToAll_ = 0;
         }
     } const adding(*this);
-    const int before = NextLineNumber();
+    AddAllStart_ = NextLineNumber();
     if (Export_)
         AddAllExport();
     else
         AddAllEts3();
-    // Once, at the end: the list shows where the run ended.
-    if (NextLineNumber() > before)
+}
+
+void TwinMain::ShowAddAllEnd() {
+    // Once, at the end, before the notice: the list behind it shows where the run ended.
+    if (NextLineNumber() > AddAllStart_)
         CommandList->ScrollToLine(NextLineNumber() - 1);
 }
 
@@ -397,6 +400,7 @@ void TwinMain::AddAllExport() {
     ProgressBar->SetPosition(static_cast<int>(ranges.size()));
     const std::string detail = SessionDetail(session);
     EndImport(ExportImportEndedStatus);
+    ShowAddAllEnd();
     ShowImportNotice(std::string(ExportImportFinishedMessage) + "\n\n" +
                          AddAllCounts(count.Added, skipped, count.Present),
                      detail);
@@ -456,6 +460,7 @@ void TwinMain::AddAllEts3() {
     ImportFields = Importer_->ImportFields();
     ProgressBar->SetPosition(ImportIndex);
     btnAbortClick();
+    ShowAddAllEnd();
     ShowImportNotice(
         (step.Kind == ImportStepKind::Finished ? std::string(ImportFinishedMessage) : step.WindowText()) +
         "\n\n" + AddAllCounts(count.Added, skipped, count.Present));

@@ -262,6 +262,11 @@ TEST(Import, AddAllAnswersToAll) {
         w.EditCommandList(typed);
         Import(w, EtsFile({{"A", "1/0/0", "4B"}, {"B", "1/1/0", "4B"}, {"C", "1/2/0", "4B"}}));
         w.Boxes.Answers = c.Answers;
+        int shownAtNotice = -2;
+        w.Boxes.OnBox = [&](const ShownBox& shown) {
+            if (shown.Title == "Import")
+                shownAtNotice = w.CommandList.ShownLine;
+        };
         w.Click(w.btnAddAll);
         Lines expected = before;
         for (const std::string& line : c.Replacements)
@@ -274,6 +279,7 @@ TEST(Import, AddAllAnswersToAll) {
         for (std::size_t i = 0; i < c.Answers.size(); ++i)
             EXPECT_EQ(w.Boxes.Boxes[i].Flags, box::YesNoToAll | box::IconQuestion | box::DefaultNo);
         EXPECT_EQ(w.Boxes.Boxes.back().Text, "Finished import from ETS3!\n\n" + c.Counts);
+        EXPECT_EQ(shownAtNotice, w.CommandList.ShownLine) << "the end is shown behind the notice already";
         EXPECT_TRUE(w.Boxes.Answers.empty());
         // The list shows where the run ended.
         EXPECT_EQ(w.CommandList.ShownLine, c.Added.empty() ? -1 : static_cast<int>(expected.size()) - 1);
