@@ -346,7 +346,6 @@ TEST(Download, CheckedBeforeTheErase) {
 TEST(Download, StopEndsItAfterTheCurrentAnswer) {
     const struct {
         const char* Case;
-        bool ByEscape;
         std::string StopAt; // the status shown when Stop is clicked
         int Position;
         std::string Status;
@@ -354,21 +353,18 @@ TEST(Download, StopEndsItAfterTheCurrentAnswer) {
         Lines Configuration;
     } cases[] = {
         {"before the erase",
-         false,
          "Ready...",
          0,
          "Download stopped before the erase: the gateway's configuration is unchanged.",
          {},
          OldConfiguration},
-        {"during the erase, Escape",
-         true,
+        {"during the erase",
          "Erasing old configuration...",
          0,
          "Download stopped after the erase: the gateway holds no configuration.",
          {"#CG", "#CF"},
          {}},
         {"after line 2",
-         false,
          "Loading new configuration...",
          2,
          "Download stopped after line 2: the gateway holds a partial configuration.",
@@ -389,11 +385,8 @@ TEST(Download, StopEndsItAfterTheCurrentAnswer) {
             if (!clicked && frame.Status == c.StopAt && frame.Position == c.Position) {
                 clicked = true;
                 EXPECT_TRUE(w.Usable(layout::ControlId::btnStop));
-                // By the button, or by Escape; a second press changes nothing, and Stop keeps the focus.
-                if (c.ByEscape)
-                    w.Escape();
-                else
-                    w.Click(w.btnStop);
+                // Escape stops as the button does; a second press changes nothing, and Stop keeps the focus.
+                w.Escape();
                 w.Click(w.btnStop);
                 EXPECT_EQ(w.Focused, layout::ControlId::btnStop);
             }
