@@ -1,6 +1,7 @@
 // The link's Windows layer: the COM name checks and the TCP branch against a Winsock peer on the loopback
 // interface.
 #include "LoopbackPeer.h"
+#include "Watchdog.h"
 #include "device/SerialPort.h"
 #include "model/Error.h"
 #include "os/Serial.h"
@@ -108,6 +109,7 @@ TEST(Win32Link, TcpReadStopsAtTheLengthLimitAndKeepsTheRest) {
 }
 
 TEST(Win32Link, TcpReadWithoutTerminator_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog("TcpReadWithoutTerminator_WaitsForTimeout", std::chrono::seconds(30));
     TcpLink t;
     t.Open();
     t.link.Timeout = 150;
@@ -124,6 +126,7 @@ TEST(Win32Link, TcpReadWithoutTerminator_WaitsForTimeout) {
 }
 
 TEST(Win32Link, TcpReadWithoutAnyByte_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog("TcpReadWithoutAnyByte_WaitsForTimeout", std::chrono::seconds(30));
     TcpLink t;
     t.Open();
     t.link.Timeout = 100;
@@ -166,6 +169,8 @@ TEST(Win32Link, TcpPeerThatGoesAwayIsRecognisedAtOnce) {
 
 // A host that does not answer holds the connect at most 5 s, with the wait hook called meanwhile.
 TEST(Win32Link, TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog("TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout",
+                                        std::chrono::seconds(20));
     LoopbackPeer peer;
     peer.FillBacklog();
     TSerialPort link;
@@ -185,6 +190,8 @@ TEST(Win32Link, TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout)
 }
 
 TEST(Win32Link, TcpSendToAPeerThatDoesNotRead_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog("TcpSendToAPeerThatDoesNotRead_WaitsForTimeout",
+                                        std::chrono::seconds(30));
     TcpLink t;
     t.Open();
     // Far more than the two socket buffers hold, so the send cannot complete.
