@@ -132,9 +132,16 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
     // While the link waits for the gateway the window keeps painting and reacting.
     Converter->WaitHook = [this] { winMain->ProcessPendingEvents(); };
     GroupLines_ = std::make_unique<GroupLineIndex>(Converter->Groups);
-    Converter->LoadSettings(SettingsFileName_);
-    LastFolder_ = StoredFolder_ =
-        IniFile::Load(SettingsFileName_).ReadString(WindowSettingsSection, "LastFolder", {});
+    if (SettingsFileName_.empty()) {
+        // Never beside the program instead: that folder is the system's.
+        std::cerr
+            << "No configuration folder (neither XDG_CONFIG_HOME nor HOME is set): the settings are kept "
+               "in memory only.\n";
+    } else {
+        Converter->LoadSettings(SettingsFileName_);
+        LastFolder_ = StoredFolder_ =
+            IniFile::Load(SettingsFileName_).ReadString(WindowSettingsSection, "LastFolder", {});
+    }
 
     CurrentGroup = std::make_unique<TEibGroup>();
     ImportLines.clear();
@@ -197,6 +204,8 @@ void TwinMain::FormDestroy() {
 }
 
 void TwinMain::SaveSettings() {
+    if (SettingsFileName_.empty())
+        return;
     Converter->SaveSettings(SettingsFileName_);
     // The window's own section only once there is something in it: until then the file holds the link's
     // section alone, as it always did.
@@ -556,7 +565,7 @@ void TwinMain::Started(const std::vector<std::string>& files) {
 void TwinMain::OfferRecovery() {
     const std::string recovery = RecoveryFileName(SettingsFileName_);
     std::error_code error;
-    if (!std::filesystem::exists(recovery, error))
+    if (SettingsFileName_.empty() || !std::filesystem::exists(recovery, error))
         return;
     std::vector<std::string> lines;
     try {
@@ -590,7 +599,7 @@ void TwinMain::TerminationRequest() {
 void TwinMain::EndForTermination() {
     // Nobody can be asked now: an unsaved list goes to the recovery file, offered at the next start. What
     // fails is said on the standard error stream, the one place left to say it.
-    if (Modified_) {
+    if (Modified_ && !SettingsFileName_.empty()) {
         try {
             os::ReplaceFileContents(RecoveryFileName(SettingsFileName_), CommandListFileText(CommandLines()));
         } catch (const Exception& error) {
@@ -726,6 +735,9 @@ void TwinMain::FillDeviceList() {
     }
     cmbDevice->SetItems(shown);
     cmbDevice->SetItemIndex(chosen);
+    // A name typed by hand that names no entry stays in the field.
+    if (chosen < 0)
+        cmbDevice->SetText(Converter->Device());
 }
 
 void TwinMain::ShowTcpFields() {
@@ -737,11 +749,21 @@ void TwinMain::ShowTcpFields() {
 }
 
 void TwinMain::cmbDeviceChange() {
-    const int index = cmbDevice->ItemIndex();
-    if (index < 0 || index >= static_cast<int>(DeviceEntries_.size()))
+    // An entry's name alone (the description is for the eye); anything else is a name typed by hand, kept as
+    // typed but for surrounding blanks: only the open at Download judges it.
+    const std::string shown = cmbDevice->Text();
+    const std::size_t first = shown.find_first_not_of(" \t");
+    const std::string text = first == std::string::npos
+                                 ? std::string()
+                                 : shown.substr(first, shown.find_last_not_of(" \t") + 1 - first);
+    const auto entry = std::find_if(DeviceEntries_.begin(), DeviceEntries_.end(),
+                                    [&shown](const DeviceEntry& e) { return e.Display == shown; });
+    if (entry == DeviceEntries_.end() && text.empty()) {
+        // Nothing typed: the field shows the device again.
+        FillDeviceList();
         return;
-    // The name alone: the description is for the eye.
-    Converter->SetDevice(DeviceEntries_[static_cast<std::size_t>(index)].Name);
+    }
+    Converter->SetDevice(entry != DeviceEntries_.end() ? entry->Name : text);
     ShowTcpFields();
 }
 
