@@ -187,8 +187,7 @@ TEST(EibConverterDownload, CrLfGatewayPassesTheFirstAnswerOnly) {
 }
 
 TEST(EibConverterDownload, SilentGatewayFailsTheLine_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("SilentGatewayFailsTheLine_WaitsForTimeout",
-                                        std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     sim::SimOptions options;
     options.SilentAfter = 2; // answers the erase, then nothing
     Linked l(Transport::Pty, options);
@@ -198,8 +197,7 @@ TEST(EibConverterDownload, SilentGatewayFailsTheLine_WaitsForTimeout) {
 }
 
 TEST(EibConverterDownload, SlowEraseIsAcceptedThenLinesUseTheLinkTimeout_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("SlowEraseIsAcceptedThenLinesUseTheLinkTimeout_WaitsForTimeout",
-                                        std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     sim::SimOptions options;
     options.DelayMs = 1500; // beyond the line's 1000 ms, well within the erase's 10000 ms
     Linked l(Transport::Pty, options);
@@ -361,8 +359,7 @@ TEST(EibConverterBytes, ReadAnswerJudgesTheBytesBeforeTheLastOne) {
 }
 
 TEST(EibConverterBytes, AnswerWithoutCarriageReturnLosesItsLastLetter_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("AnswerWithoutCarriageReturnLosesItsLastLetter_WaitsForTimeout",
-                                        std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     RawPty pty;
     TEibConverter converter(nullptr, nullptr);
     converter.SetDevice(pty.SlavePath());

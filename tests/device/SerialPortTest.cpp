@@ -9,8 +9,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -194,7 +192,7 @@ TEST(SerialPort, ReadStopsAtTheTerminatorAndLeavesTheRestQueued) {
 }
 
 TEST(SerialPort, ReadWithoutTerminator_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("ReadWithoutTerminator_WaitsForTimeout", std::chrono::seconds(30));
+    const zelo::test::Watchdog watchdog(30);
     RawPty pty;
     TSerialPort link;
     link.SetDevice(pty.SlavePath());
@@ -213,8 +211,7 @@ TEST(SerialPort, ReadWithoutTerminator_WaitsForTimeout) {
 // A busy machine may wake the reader after its deadline although the answer came in time: the bytes that are
 // there are still taken, so an answer is never split into a piece and a stale rest for the next read.
 TEST(SerialPort, ReadTakesWhatHasArrivedEvenOnceTheTimeIsUp) {
-    const zelo::test::Watchdog watchdog("ReadTakesWhatHasArrivedEvenOnceTheTimeIsUp",
-                                        std::chrono::seconds(30));
+    const zelo::test::Watchdog watchdog(30);
     const struct {
         const char* name;
         std::int64_t timeout;
@@ -254,8 +251,7 @@ TEST(SerialPort, ReadTakesWhatHasArrivedEvenOnceTheTimeIsUp) {
 }
 
 TEST(SerialPort, ReadCallsTheWaitHookAndTakesBytesThatArriveMeanwhile) {
-    const zelo::test::Watchdog watchdog("ReadCallsTheWaitHookAndTakesBytesThatArriveMeanwhile",
-                                        std::chrono::seconds(30));
+    const zelo::test::Watchdog watchdog(30);
     RawPty pty;
     TSerialPort link;
     link.SetDevice(pty.SlavePath());
@@ -335,8 +331,6 @@ TEST(SerialPortTcp, BadPortRaisesAndBlocksReopeningUntilClose) {
 }
 
 TEST(SerialPortTcp, RefusedConnectionNamesTheHostAndKeepsTheReason) {
-    const zelo::test::Watchdog watchdog("RefusedConnectionNamesTheHostAndKeepsTheReason",
-                                        std::chrono::seconds(30));
     TSerialPort link;
     link.SetDevice("TCP/IP");
     link.SetHost("127.0.0.1");
@@ -353,8 +347,6 @@ TEST(SerialPortTcp, RefusedConnectionNamesTheHostAndKeepsTheReason) {
 }
 
 TEST(SerialPortTcp, ExchangesBytesWithTheSimulatorAndNoticesItsEnd) {
-    const zelo::test::Watchdog watchdog("ExchangesBytesWithTheSimulatorAndNoticesItsEnd",
-                                        std::chrono::seconds(30));
     auto sim = std::make_unique<sim::GatewaySim>();
     int port = sim->ListenTcp(0);
     sim->Start();
@@ -452,8 +444,7 @@ struct TcpPair {
 // A read on a descriptor that fails: a failure that means the link is gone ends the read at once, any other
 // failure (or no byte) waits out its slice, so a caller looping until its deadline never spins.
 TEST(PosixRead, OnlyALinkThatIsGoneEndsTheWaitAtOnce_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("OnlyALinkThatIsGoneEndsTheWaitAtOnce_WaitsForTimeout",
-                                        std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     constexpr int Slice = 200;
     struct Result {
         os::ReadStatus Status;
@@ -547,69 +538,11 @@ TEST(PosixRead, OnlyALinkThatIsGoneEndsTheWaitAtOnce_WaitsForTimeout) {
     }
 }
 
-namespace {
-
-// A system's sysfs and /dev as files and links under a scratch folder.
-class FakeSystem {
-public:
-    FakeSystem() {
-        std::string name = (std::filesystem::temp_directory_path() / "zelo-sysfs-XXXXXX").string();
-        Root = ::mkdtemp(name.data()) != nullptr ? name : std::string();
-    }
-    ~FakeSystem() {
-        std::error_code ec;
-        std::filesystem::remove_all(Root, ec);
-    }
-    void File(const std::string& path, const std::string& text = {}) const {
-        std::filesystem::create_directories(std::filesystem::path(Root + path).parent_path());
-        std::ofstream(Root + path) << text;
-    }
-    void Link(const std::string& path, const std::string& target) const {
-        std::filesystem::create_directories(std::filesystem::path(Root + path).parent_path());
-        std::error_code exists; // two ports of one device share its driver link
-        std::filesystem::create_directory_symlink(target, Root + path, exists);
-    }
-    // A tty as sysfs shows it: its class entry, its device (with driver) and its node in /dev.
-    void Tty(const std::string& name, const std::string& device, const std::string& driver,
-             const char* type = nullptr) const {
-        const std::string node = "/sys/devices" + device + "/tty/" + name;
-        File(node + "/dev", "4:64\n");
-        if (type != nullptr)
-            File(node + "/type", type);
-        Link(node + "/device", Root + "/sys/devices" + device);
-        if (!driver.empty())
-            Link("/sys/devices" + device + "/driver", Root + "/sys/bus/drivers/" + driver);
-        Link("/sys/class/tty/" + name, Root + node);
-        File("/dev/" + name);
-    }
-    std::string Root;
-};
-
-} // namespace
-
 // Every tty with a device behind it, each once and under its best name: a by-id link first, a Raspberry Pi's
-// serial0 with its target's name; no virtual console, no 8250 placeholder, never the build machine's devices.
+// serial0 with its target's name; no virtual console (tty1), no 8250 placeholder (ttyS1, port type 0), no tty
+// without a device (ttyS3) or without its node (ttyACM0), no link that leads nowhere (serial1). The tree
+// under sysfs/ plays the system, never the build machine's devices.
 TEST(PortList, EveryRealSerialPortOnceWithItsDescription) {
-    FakeSystem sys;
-    ASSERT_FALSE(sys.Root.empty());
-    sys.Tty("ttyAMA0", "/platform/fe201000.serial", "uart-pl011", "32\n");
-    sys.Tty("ttyS0", "/platform/serial8250", "serial8250", "4\n");
-    sys.Tty("ttyS1", "/platform/serial8250", "serial8250", "0\n");
-    sys.Tty("ttyS2", "/pnp0/00:03", "");
-    sys.Tty("ttyUSB0", "/usb1/1-1/1-1:1.0/ttyUSB0", "ftdi_sio");
-    sys.File("/sys/devices/usb1/1-1/product", "FT232R USB UART\n");
-    sys.File("/sys/devices/usb1/1-1/manufacturer", "FTDI\n");
-    sys.Tty("tty1", "/virtual/tty1", "");
-    sys.Tty("ttyACM0", "/usb1/1-2/1-2:1.0", "cdc_acm");
-    sys.File("/sys/devices/usb1/1-2/product", "Arduino Uno\n");
-    sys.File("/sys/devices/usb1/1-2/manufacturer", "Arduino (www.arduino.cc)\n");
-    std::filesystem::remove(sys.Root + "/dev/ttyACM0");                     // in sysfs, but without its node
-    std::filesystem::create_directories(sys.Root + "/sys/class/tty/ttyS3"); // no device behind it
-    std::filesystem::create_directories(sys.Root + "/dev/serial/by-id");
-    std::filesystem::create_symlink("../../ttyUSB0",
-                                    sys.Root + "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
-    std::filesystem::create_symlink("ttyAMA0", sys.Root + "/dev/serial0");
-    std::filesystem::create_symlink("ttyS9", sys.Root + "/dev/serial1"); // leads nowhere
     const std::vector<std::vector<std::string>> expected = {
         {"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "FTDI FT232R USB UART", "/dev/ttyUSB0"},
         {"/dev/serial0", "ttyAMA0, serial port, uart-pl011", "/dev/ttyAMA0"},
@@ -617,7 +550,7 @@ TEST(PortList, EveryRealSerialPortOnceWithItsDescription) {
         {"/dev/ttyS2", "serial port", "/dev/ttyS2"},
     };
     std::vector<std::vector<std::string>> listed;
-    for (const os::PortInfo& port : os::ListSerialPortsUnder(sys.Root))
+    for (const os::PortInfo& port : os::ListSerialPortsUnder(ZELO_SOURCE_DIR "/tests/device/sysfs"))
         listed.push_back({port.Path, port.Description, port.Device});
     EXPECT_EQ(listed, expected);
 }

@@ -154,8 +154,6 @@ TEST(InputFaults, WhatCannotBeReadIsRefusedBeforeAnythingIsSent) {
 // SIGINT and SIGTERM end a download after the answer it waits for: the link is closed (so its exclusive use
 // ends), the state the gateway is left in is said, and the exit code is 128 + the signal.
 TEST(SignalFaults, TerminationStopsAfterTheAnswerAwaitedAndFreesThePort) {
-    const zelo::test::Watchdog watchdog("TerminationStopsAfterTheAnswerAwaitedAndFreesThePort",
-                                        std::chrono::seconds(120));
     const struct {
         const char* name;
         Peer::Transport transport;
@@ -261,8 +259,7 @@ TEST(PortFaults, ASecondOpenerIsRefusedAndTheFirstDownloadStaysWhole) {
 // An answer that came after its time is still queued on the port when the next download opens it; taken for
 // an answer of the new conversation it would shift every answer by one, and a refusal would pass unseen.
 TEST(PortFaults, AnAnswerLeftFromAnEarlierExchangeIsDiscarded_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("AnAnswerLeftFromAnEarlierExchangeIsDiscarded_WaitsForTimeout",
-                                        std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     TempDir dir;
     Peer peer(Peer::Transport::Pty, [](std::size_t index, const std::string&) {
         if (index == 2)
@@ -288,7 +285,6 @@ TEST(PortFaults, AnAnswerLeftFromAnEarlierExchangeIsDiscarded_WaitsForTimeout) {
 // A link that goes away is recognised at once, not after the answer's time limit, and said so; the message
 // still names the line.
 TEST(LinkFaults, ALostLinkIsNamedAtOnce) {
-    const zelo::test::Watchdog watchdog("ALostLinkIsNamedAtOnce", std::chrono::seconds(60));
     const std::string lineMessage = "Error \"Connection to the gateway lost: %s\" occured while configuring "
                                     "device!\nPlease check line 2 of configuration list!\n";
     const std::string eraseMessage = "Error \"Connection to the gateway lost: %s\" occured while erasing old "
@@ -404,8 +400,7 @@ struct FullListener {
 // A host that does not answer a connect holds the link at most 5 s, with the wait hook called meanwhile, so
 // the window stays alive; the reason is the system's "Connection timed out".
 TEST(LinkFaults, ConnectToAHostThatDoesNotAnswerEndsAfterFiveSeconds_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("ConnectToAHostThatDoesNotAnswerEndsAfterFiveSeconds_WaitsForTimeout",
-                                        std::chrono::seconds(20));
+    const zelo::test::Watchdog watchdog(20);
     FullListener full;
     TSerialPort link;
     link.SetDevice("TCP/IP");

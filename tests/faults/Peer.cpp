@@ -90,23 +90,20 @@ void Peer::Act(const Reply& reply) {
     if (reply.Delay.count() > 0)
         std::this_thread::sleep_for(reply.Delay); // plays a slow gateway; nothing in the test waits on it
     const int fd = LinkFd();
-    // An answer, or the start of one that the hang-up cuts off.
-    const std::string bytes = reply.What == Reply::Action::Answer  ? reply.Bytes
-                              : reply.What == Reply::Action::Close ? reply.BeforeHangUp
-                                                                   : std::string();
-    for (std::size_t done = 0; fd >= 0 && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
-            break;
-        }
-    }
     switch (reply.What) {
     case Reply::Action::Answer:
+        for (std::size_t done = 0; fd >= 0 && done < reply.Bytes.size();) {
+            const ssize_t n = ::write(fd, reply.Bytes.data() + done, reply.Bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                pollfd p{fd, POLLOUT, 0};
+                ::poll(&p, 1, 100);
+            } else {
+                break;
+            }
+        }
+        break;
     case Reply::Action::Silent:
         break;
     case Reply::Action::Reset:
@@ -116,6 +113,10 @@ void Peer::Act(const Reply& reply) {
         }
         [[fallthrough]];
     case Reply::Action::Close:
+        if (fd >= 0) { // the start of an answer that the hang-up cuts off
+            [[maybe_unused]] const ssize_t n =
+                ::write(fd, reply.BeforeHangUp.data(), reply.BeforeHangUp.size());
+        }
         // The far end goes away: the pseudo-terminal's master side, or the connection.
         if (transport_ == Transport::Pty) {
             pty_->CloseMaster();

@@ -153,8 +153,7 @@ TEST_P(SimLink, RefusesLineNCountedAfterTheLastErase) {
 }
 
 TEST_P(SimLink, FallsSilentAfterNCommands_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("FallsSilentAfterNCommands_WaitsForTimeout",
-                                        std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     for (int n : {0, 3}) {
         SCOPED_TRACE(n);
         SimOptions options;
@@ -218,8 +217,7 @@ TEST_P(SimLink, BaudRateAddsTheWireTimeOfBothDirections) {
 }
 
 TEST_P(SimLink, GarbageIsRepeatableWithTheSameSeed_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("GarbageIsRepeatableWithTheSameSeed_WaitsForTimeout",
-                                        std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     std::mt19937 random(42);
     std::string input;
     for (int i = 0; i < 2000; ++i)

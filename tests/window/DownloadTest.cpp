@@ -143,7 +143,7 @@ TEST(Download, GatewayRefusals) {
 }
 
 TEST(Download, SilentGateway_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("SilentGateway_WaitsForTimeout", std::chrono::seconds(60));
+    const zelo::test::Watchdog watchdog(60);
     Gateway g(Options(0, {}, 3));
     auto& [gateway, pty, started, w] = g;
     w.AddRange("1/0/0", "1/0/0", 1);

@@ -109,7 +109,7 @@ TEST(Win32Link, TcpReadStopsAtTheLengthLimitAndKeepsTheRest) {
 }
 
 TEST(Win32Link, TcpReadWithoutTerminator_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("TcpReadWithoutTerminator_WaitsForTimeout", std::chrono::seconds(30));
+    const zelo::test::Watchdog watchdog(30);
     TcpLink t;
     t.Open();
     t.link.Timeout = 150;
@@ -126,7 +126,7 @@ TEST(Win32Link, TcpReadWithoutTerminator_WaitsForTimeout) {
 }
 
 TEST(Win32Link, TcpReadWithoutAnyByte_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("TcpReadWithoutAnyByte_WaitsForTimeout", std::chrono::seconds(30));
+    const zelo::test::Watchdog watchdog(30);
     TcpLink t;
     t.Open();
     t.link.Timeout = 100;
@@ -169,8 +169,7 @@ TEST(Win32Link, TcpPeerThatGoesAwayIsRecognisedAtOnce) {
 
 // A host that does not answer holds the connect at most 5 s, with the wait hook called meanwhile.
 TEST(Win32Link, TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout",
-                                        std::chrono::seconds(20));
+    const zelo::test::Watchdog watchdog(20);
     LoopbackPeer peer;
     peer.FillBacklog();
     TSerialPort link;
@@ -190,8 +189,7 @@ TEST(Win32Link, TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout)
 }
 
 TEST(Win32Link, TcpSendToAPeerThatDoesNotRead_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("TcpSendToAPeerThatDoesNotRead_WaitsForTimeout",
-                                        std::chrono::seconds(30));
+    const zelo::test::Watchdog watchdog(30);
     TcpLink t;
     t.Open();
     // Far more than the two socket buffers hold, so the send cannot complete.

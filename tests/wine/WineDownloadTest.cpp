@@ -170,8 +170,7 @@ TEST_F(WineDownload, OverTheComPortARefusedLineIsNamed) {
 }
 
 TEST_F(WineDownload, OverTheComPortASilentGatewayFailsTheErase_WaitsForTimeout) {
-    const zelo::test::Watchdog watchdog("OverTheComPortASilentGatewayFailsTheErase_WaitsForTimeout",
-                                        std::chrono::seconds(90));
+    const zelo::test::Watchdog watchdog(90);
     sim::SimOptions options;
     options.SilentAfter = 0;
     auto gateway = OnComPort(options);
