@@ -203,7 +203,8 @@ TEST_F(WineDownload, OverTcpARefusedLineIsNamed) {
     sim::GatewaySim gateway(options);
     const int port = gateway.ListenTcp(0);
     gateway.Start();
-    ProcessResult r = Download({"--host", "127.0.0.1", "--port", std::to_string(port)}, CommandList());
+    ProcessResult r =
+        Download({"--quiet", "--host", "127.0.0.1", "--port", std::to_string(port)}, CommandList());
     EXPECT_EQ(r.ExitCode, 1) << r.Err;
     EXPECT_EQ(r.Err, "Error \"ERR SETUP\" occured while configuring device!\nPlease check line 1 of "
                      "configuration list!\n");
