@@ -29,10 +29,11 @@ struct DownloadOptions {
     std::optional<std::string> Settings;
     std::string File;
     bool Trace = false;
+    bool Quiet = false;
 };
 
-// Shows the driver's status and position: a bar on a terminal, one plain line per step elsewhere (on standard
-// output then, so that standard error holds only the messages).
+// Shows the driver's status and position on standard error, which also carries the messages: a bar on a
+// terminal, one plain line per step elsewhere. Standard output stays free for what a command prints.
 class Progress {
 public:
     explicit Progress(bool terminal) : terminal_(terminal) {}
@@ -46,7 +47,7 @@ public:
         const int span = maximum_ > minimum_ ? maximum_ - minimum_ : 1;
         const int done = std::clamp(position_ - minimum_, 0, span);
         if (!terminal_) {
-            std::cout << text_ << ' ' << done << '/' << span << '\n' << std::flush;
+            std::cerr << text_ << ' ' << done << '/' << span << '\n' << std::flush;
             return;
         }
         constexpr int width = 30;
@@ -174,8 +175,10 @@ int RunDownload(const DownloadOptions& o) {
     } endProgress{progress};
     TEibConverter converter(nullptr, nullptr);
     ApplyLinkSettings(converter, o);
-    converter.StatusLabel = &label;
-    converter.ProgressGauge = &gauge;
+    if (!o.Quiet) {
+        converter.StatusLabel = &label;
+        converter.ProgressGauge = &gauge;
+    }
     if (o.Trace)
         converter.Trace = TraceWriter{};
     // SIGINT and SIGTERM stop the download after the answer it waits for, never in the middle of a line.
@@ -221,6 +224,7 @@ void AddDownload(CLI::App& app, Runner& run) {
     command->add_option("--port", o->Port, "TCP port of the gateway")->check(CLI::Range(1, 65535));
     command->add_option("--settings", o->Settings,
                         "settings file to take the link from; default: the configurator's, if there is one");
+    command->add_flag("--quiet", o->Quiet, "show no progress; messages still go to stderr");
     command->add_flag(
         "--trace", o->Trace,
         "write every byte sent and received to stderr, with the time in seconds and the direction");

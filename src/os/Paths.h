@@ -12,7 +12,9 @@ std::string ExecutablePath();
 std::string IniFileNameBeside(const std::string& executablePath);
 
 // The settings file for an executable path: the one beside it. On POSIX, when that folder is not writable and
-// no such file exists there, the same name under $XDG_CONFIG_HOME (default ~/.config)/zelo-configurator/.
+// no such file exists there (and always for the installed programs), the same name under $XDG_CONFIG_HOME
+// (default ~/.config)/zelo-configurator/; empty when neither variable gives a folder: the settings then live
+// in memory only.
 std::string SettingsFileName(const std::string& executablePath);
 
 } // namespace zelo::os

@@ -33,6 +33,7 @@ void Describe(CLI::App& app, Given& given) {
     app.description(Description);
     app.footer(Footer);
     app.set_help_flag("-h,--help", "show this text");
+    app.add_flag("--version", a.Version, "print the version and exit");
     app.add_flag("--pty", a.Pty, "open a pseudo-terminal; print the path of its serial side");
     app.add_option("--link", a.LinkPath,
                    "with --pty: also make PATH a symbolic link to that path (an old link there is replaced; "
@@ -87,6 +88,8 @@ SimArguments ParseSimArguments(const std::vector<std::string>& args) {
         throw UsageError(e.what());
     }
     SimArguments& result = given.Arguments;
+    if (result.Version)
+        return result;
     if (given.Tcp)
         result.TcpPort = *given.Tcp;
     if (given.Refuse) {

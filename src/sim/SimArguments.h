@@ -10,6 +10,7 @@ namespace zelo::sim {
 
 struct SimArguments {
     bool Help = false;
+    bool Version = false;
     bool Pty = false;
     std::string LinkPath; // with Pty only
     int TcpPort = -1;     // -1: no TCP

@@ -1,6 +1,7 @@
 // zelo-gateway-sim: a stand-in for the gateway on a pseudo-terminal or a loopback TCP port.
 #include "sim/GatewaySim.h"
 #include "sim/SimArguments.h"
+#include "version/VersionInfo.h"
 
 #include <atomic>
 #include <csignal>
@@ -33,6 +34,15 @@ int main(int argc, char** argv) {
     }
     if (args.Help) {
         std::cout << SimUsage();
+        return 0;
+    }
+    if (args.Version) {
+        try {
+            ReadVersionInfo();
+        } catch (const Exception& e) {
+            std::cerr << e.Message() << '\n';
+        }
+        std::cout << VersionText(VersionInfo) << '\n';
         return 0;
     }
     std::signal(SIGPIPE, SIG_IGN);

@@ -53,7 +53,7 @@ public:
     virtual void SetItemIndex(int index) = 0;
 };
 
-// A drop-down list without typing.
+// A drop-down list; the device list also takes a name typed by hand.
 class IComboBox : public IControl {
 public:
     // Replaces the entries; nothing is chosen afterwards.
@@ -61,7 +61,12 @@ public:
     virtual int ItemCount() const = 0;
     virtual std::string ItemText(int index) const = 0;
     virtual int ItemIndex() const = 0;
+    // Chooses an entry, whose text the field then shows.
     virtual void SetItemIndex(int index) = 0;
+    // The text the field shows: the chosen entry's, or what was typed into an editable list (while the
+    // entry chosen before stays the item index).
+    virtual std::string Text() const = 0;
+    virtual void SetText(const std::string& text) = 0;
 };
 
 // A list of check boxes (shown in two columns), each row with its own check mark and enabled state, and a

@@ -38,7 +38,9 @@ std::vector<DeviceEntry> DeviceListEntries(const std::vector<os::PortInfo>& syst
         if (port.Path.empty())
             continue;
         const std::string device = port.Device.empty() ? port.Path : port.Device;
-        const std::string name = DeviceName(port.Path);
+        // The system lists a device once, by a link where there is one: the device's own name stays the
+        // shown one when the settings name it.
+        const std::string name = DeviceName(device == configuredDevice ? device : port.Path);
         const std::string display =
             name + " (" + (port.Description.empty() ? std::string("serial port") : port.Description) + ")";
         const auto seen = std::find(devices.begin(), devices.end(), device);

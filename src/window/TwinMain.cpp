@@ -132,15 +132,22 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
     // While the link waits for the gateway the window keeps painting and reacting.
     Converter->WaitHook = [this] { winMain->ProcessPendingEvents(); };
     GroupLines_ = std::make_unique<GroupLineIndex>(Converter->Groups);
-    Converter->LoadSettings(SettingsFileName_);
-    const IniFile ini = IniFile::Load(SettingsFileName_);
-    LastFolder_ = StoredFolder_ = ini.ReadString(WindowSettingsSection, "LastFolder", {});
-    const layout::Placement placed{ini.ReadInteger(WindowSettingsSection, "Left", 0),
-                                   ini.ReadInteger(WindowSettingsSection, "Top", 0),
-                                   {ini.ReadInteger(WindowSettingsSection, "Width", 0),
-                                    ini.ReadInteger(WindowSettingsSection, "Height", 0)}};
-    if (placed.Client.Width > 0 && placed.Client.Height > 0)
-        SavedPlacement_ = placed;
+    if (SettingsFileName_.empty()) {
+        // Never beside the program instead: that folder is the system's.
+        std::cerr
+            << "No configuration folder (neither XDG_CONFIG_HOME nor HOME is set): the settings are kept "
+               "in memory only.\n";
+    } else {
+        Converter->LoadSettings(SettingsFileName_);
+        const IniFile ini = IniFile::Load(SettingsFileName_);
+        LastFolder_ = StoredFolder_ = ini.ReadString(WindowSettingsSection, "LastFolder", {});
+        const layout::Placement placed{ini.ReadInteger(WindowSettingsSection, "Left", 0),
+                                       ini.ReadInteger(WindowSettingsSection, "Top", 0),
+                                       {ini.ReadInteger(WindowSettingsSection, "Width", 0),
+                                        ini.ReadInteger(WindowSettingsSection, "Height", 0)}};
+        if (placed.Client.Width > 0 && placed.Client.Height > 0)
+            SavedPlacement_ = placed;
+    }
 
     CurrentGroup = std::make_unique<TEibGroup>();
     ImportLines.clear();
@@ -203,6 +210,8 @@ void TwinMain::FormDestroy() {
 }
 
 void TwinMain::SaveSettings() {
+    if (SettingsFileName_.empty())
+        return;
     Converter->SaveSettings(SettingsFileName_);
     // The window's own section only once there is something in it: until then the file holds the link's
     // section alone, as it always did. The window's place only once the user has moved or resized it.
@@ -592,7 +601,7 @@ void TwinMain::Started(const std::vector<std::string>& files) {
 void TwinMain::OfferRecovery() {
     const std::string recovery = RecoveryFileName(SettingsFileName_);
     std::error_code error;
-    if (!std::filesystem::exists(recovery, error))
+    if (SettingsFileName_.empty() || !std::filesystem::exists(recovery, error))
         return;
     std::vector<std::string> lines;
     try {
@@ -628,7 +637,7 @@ void TwinMain::TerminationRequest() {
 void TwinMain::EndForTermination() {
     // Nobody can be asked now: an unsaved list goes to the recovery file, offered at the next start. What
     // fails is said on the standard error stream, the one place left to say it.
-    if (Modified_) {
+    if (Modified_ && !SettingsFileName_.empty()) {
         try {
             os::ReplaceFileContents(RecoveryFileName(SettingsFileName_), CommandListFileText(CommandLines()));
         } catch (const Exception& error) {
@@ -767,6 +776,9 @@ void TwinMain::FillDeviceList() {
     }
     cmbDevice->SetItems(shown);
     cmbDevice->SetItemIndex(chosen);
+    // A name typed by hand that names no entry stays in the field.
+    if (chosen < 0)
+        cmbDevice->SetText(Converter->Device());
 }
 
 void TwinMain::ShowTcpFields() {
@@ -778,11 +790,21 @@ void TwinMain::ShowTcpFields() {
 }
 
 void TwinMain::cmbDeviceChange() {
-    const int index = cmbDevice->ItemIndex();
-    if (index < 0 || index >= static_cast<int>(DeviceEntries_.size()))
+    // An entry's name alone (the description is for the eye); anything else is a name typed by hand, kept as
+    // typed but for surrounding blanks: only the open at Download judges it.
+    const std::string shown = cmbDevice->Text();
+    const std::size_t first = shown.find_first_not_of(" \t");
+    const std::string text = first == std::string::npos
+                                 ? std::string()
+                                 : shown.substr(first, shown.find_last_not_of(" \t") + 1 - first);
+    const auto entry = std::find_if(DeviceEntries_.begin(), DeviceEntries_.end(),
+                                    [&shown](const DeviceEntry& e) { return e.Display == shown; });
+    if (entry == DeviceEntries_.end() && text.empty()) {
+        // Nothing typed: the field shows the device again.
+        FillDeviceList();
         return;
-    // The name alone: the description is for the eye.
-    Converter->SetDevice(DeviceEntries_[static_cast<std::size_t>(index)].Name);
+    }
+    Converter->SetDevice(entry != DeviceEntries_.end() ? entry->Name : text);
     ShowTcpFields();
 }
 

@@ -100,9 +100,9 @@ using PortLister = std::function<std::vector<os::PortInfo>()>;
 
 class TwinMain : public WindowControls {
 public:
-    // Runs the start-up: the driver with the settings from settingsFileName, the controls' first state, the
-    // setup line, the version in the caption. An error here ends the start (the window is not created).
-    // listPorts gives the serial devices that exist, each time the device list is filled.
+    // Runs the start-up: the driver with the settings from settingsFileName (empty: none kept), the controls'
+    // first state, the setup line, the version in the caption. An error here ends the start (the window is
+    // not created). listPorts gives the serial devices that exist, each time the device list is filled.
     TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName,
              PortLister listPorts = os::ListSerialPorts);
     // FormDestroy: writes the settings back and frees what the window owns.

@@ -114,16 +114,38 @@ TEST(zeloctl, CheckRefusesWhatItCannotReadAndEscapesWhatItEchoes) {
     }
 }
 
+// Usage errors begin with the program's name; help and the version on standard output.
 TEST(zeloctl, UsageVersionAndHelp) {
-    auto r = Zeloctl({"--version"});
-    EXPECT_EQ(r.ExitCode, 0);
-    EXPECT_EQ(r.Out, "1.0.2.3\n");
-    for (auto sub : {"build", "check"}) {
-        r = Zeloctl({sub, "--help"});
-        EXPECT_EQ(r.ExitCode, 0);
-        EXPECT_NE(r.Out.find("Usage"), std::string::npos) << sub;
+    const std::string more = "\nRun with --help for more information.\n";
+    const std::string help = Zeloctl({"--help"}).Out;
+    const std::string downloadHelp = Zeloctl({"download", "--help"}).Out;
+    EXPECT_NE(help.find("Subcommands:"), std::string::npos) << help;
+    EXPECT_NE(downloadHelp.find("--quiet"), std::string::npos) << downloadHelp;
+    const struct {
+        std::vector<std::string> Args;
+        int Code;
+        std::string Out, Err;
+    } cases[] = {
+        {{"--version"}, 0, "1.0.2.3\n", ""},
+        {{"-V"}, 0, "1.0.2.3\n", ""},
+        {{"help"}, 0, help, ""},
+        {{"help", "download"}, 0, downloadHelp, ""},
+        {{"bild"}, 2, "", "zeloctl: unknown command 'bild'; did you mean 'build'?" + more},
+        {{"help", "dowload"}, 2, "", "zeloctl: unknown command 'dowload'; did you mean 'download'?" + more},
+        {{"frobnicate"}, 2, "", "zeloctl: unknown command 'frobnicate'" + more},
+        {{}, 2, "", "zeloctl: A subcommand is required" + more},
+        {{"build", "--bogus"}, 2, "", "zeloctl: The following argument was not expected: --bogus" + more},
+        {{"download", "--baud", "x", "-"},
+         2,
+         "",
+         "zeloctl: --baud: Value x not in range 1 to 2147483647" + more},
+        {{"download"}, 2, "", "zeloctl: FILE is required" + more},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.Args.empty() ? std::string("(none)") : c.Args[0] + " ...";
+        auto r = Zeloctl(c.Args);
+        EXPECT_EQ(r.ExitCode, c.Code) << name;
+        EXPECT_EQ(r.Out, c.Out) << name;
+        EXPECT_EQ(r.Err, c.Err) << name;
     }
-    EXPECT_EQ(Zeloctl({}).ExitCode, 2);
-    EXPECT_EQ(Zeloctl({"frobnicate"}).ExitCode, 2);
-    EXPECT_EQ(Zeloctl({"build", "--bogus"}).ExitCode, 2);
 }

@@ -1,5 +1,6 @@
 // zeloctl download and ports, run as built programs against the simulator.
 #include "Process.h"
+#include "Watchdog.h"
 #include "sim/GatewaySim.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@ const std::vector<std::string> ThreeCommands{"#SETUP=1.1.1;OFF;OFF;OFF", "#DG1/2
 
 } // namespace
 
+// Progress goes to standard error, plain lines when it is no terminal; standard output stays empty. (--quiet,
+// which shows none, leaves standard error to the messages below.)
 TEST(ZeloctlDownload, LoadsAListIntoTheGatewayOverAPty) {
     TempDir dir;
     sim::SimOptions options;
@@ -28,9 +31,9 @@ TEST(ZeloctlDownload, LoadsAListIntoTheGatewayOverAPty) {
     gateway.Start();
     ProcessResult r = Zeloctl({"download", "--device", path, dir.Write("list.txt", ThreeLines)});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(r.Out, "");
     EXPECT_EQ(gateway.Configuration(), ThreeCommands);
-    EXPECT_EQ(r.Out, "Erasing old configuration... 0/4\nLoading new configuration... 1/4\n"
+    EXPECT_EQ(r.Err, "Erasing old configuration... 0/4\nLoading new configuration... 1/4\n"
                      "Loading new configuration... 2/4\nLoading new configuration... 3/4\n"
                      "Loading new configuration... 4/4\nConfiguration loaded successfully! 4/4\n");
     gateway.Dump();
@@ -59,22 +62,26 @@ TEST(ZeloctlDownload, RefusedLineExitsWithTheGatewaysMessage) {
     sim::GatewaySim gateway(options);
     const std::string path = gateway.OpenPty();
     gateway.Start();
-    ProcessResult r = Zeloctl({"download", "--device", path, dir.Write("list.txt", ThreeLines)});
+    ProcessResult r = Zeloctl({"download", "--quiet", "--device", path, dir.Write("list.txt", ThreeLines)});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(
         r.Err,
         "Error \"ERR\" occured while configuring device!\nPlease check line 2 of configuration list!\n");
 }
 
+// --host or --port alone chooses the TCP link too, the other half coming from the settings.
 TEST(ZeloctlDownload, LoadsOverTcp) {
     TempDir dir;
     sim::GatewaySim gateway;
-    const int port = gateway.ListenTcp(0);
+    const std::string port = std::to_string(gateway.ListenTcp(0));
     gateway.Start();
-    ProcessResult r = Zeloctl({"download", "--host", "127.0.0.1", "--port", std::to_string(port),
-                               dir.Write("list.txt", ThreeLines)});
-    EXPECT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(gateway.Configuration(), ThreeCommands);
+    const std::string settings = "[SerialPort]\r\nDevice=COM1\r\nHost=127.0.0.1\r\nPort=" + port + "\r\n";
+    for (const char* option : {"--host", "--port"}) {
+        ProcessResult r = Zeloctl({"download", "--quiet", "--settings", dir.Write("s.ini", settings), option,
+                                   option[2] == 'h' ? "127.0.0.1" : port, dir.Write("list.txt", ThreeLines)});
+        EXPECT_EQ(r.ExitCode, 0) << option << ": " << r.Err;
+        EXPECT_EQ(gateway.Configuration(), ThreeCommands) << option;
+    }
 }
 
 TEST(ZeloctlDownload, FailuresAndBadInputGiveTheirExitCodes) {
@@ -129,6 +136,7 @@ TEST(ZeloctlDownload, FailuresAndBadInputGiveTheirExitCodes) {
 }
 
 TEST(ZeloctlDownload, SilentGateway_WaitsForEraseTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     TempDir dir;
     sim::SimOptions options;
     options.SilentAfter = 0;
@@ -136,7 +144,7 @@ TEST(ZeloctlDownload, SilentGateway_WaitsForEraseTimeout) {
     const std::string path = gateway.OpenPty();
     gateway.Start();
     const auto start = std::chrono::steady_clock::now();
-    ProcessResult r = Zeloctl({"download", "--device", path, dir.Write("list.txt", ThreeLines)});
+    ProcessResult r = Zeloctl({"download", "--quiet", "--device", path, dir.Write("list.txt", ThreeLines)});
     const auto took =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_EQ(r.ExitCode, 1);
@@ -160,12 +168,17 @@ TEST(ZeloctlDownload, TraceWritesEveryByteWithTimeAndDirection) {
     EXPECT_EQ(r.ExitCode, 1);
     // Lines of "<seconds with milliseconds> <direction> <bytes>", then the message.
     const std::regex traceLine(R"( *[0-9]+\.[0-9]{3} (->|<-) (.*))");
+    // Progress lines stand between them.
+    const std::regex progressLine(
+        R"((Erasing old configuration\.\.\.|Loading new configuration\.\.\.|Failed to load new configuration!) [0-9]/4)");
     std::vector<std::string> exchanged;
     std::istringstream lines(r.Err);
     std::string line;
     double last = 0;
     while (std::getline(lines, line)) {
         std::smatch m;
+        if (std::regex_match(line, progressLine))
+            continue;
         if (!std::regex_match(line, m, traceLine))
             break;
         const double at = std::stod(line);
@@ -177,8 +190,8 @@ TEST(ZeloctlDownload, TraceWritesEveryByteWithTimeAndDirection) {
                                                    "-> #SETUP=1.1.1;OFF;OFF;OFF\\x0d", "<- Ok\\x0d",
                                                    "-> #DG1/2/3=BIT;RW\\x0d", "<- Bad\\x1b[2J\\x0d"}));
     EXPECT_EQ(line, "Error \"Bad\\x1b[2J\" occured while configuring device!");
-    // With a trace, progress goes to standard output as plain lines.
-    EXPECT_EQ(r.Out.substr(0, 32), "Erasing old configuration... 0/4");
+    EXPECT_EQ(r.Err.substr(0, 33), "Erasing old configuration... 0/4\n");
+    EXPECT_EQ(r.Out, "");
 }
 
 TEST(ZeloctlPorts, ListsWithoutFailing) {

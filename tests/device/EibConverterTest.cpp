@@ -1,5 +1,6 @@
 #include "device/EibConverter.h"
 #include "DeviceTestSupport.h"
+#include "Watchdog.h"
 #include "model/Address.h"
 #include "model/Error.h"
 #include "sim/GatewaySim.h"
@@ -186,6 +187,7 @@ TEST(EibConverterDownload, CrLfGatewayPassesTheFirstAnswerOnly) {
 }
 
 TEST(EibConverterDownload, SilentGatewayFailsTheLine_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     sim::SimOptions options;
     options.SilentAfter = 2; // answers the erase, then nothing
     Linked l(Transport::Pty, options);
@@ -195,6 +197,7 @@ TEST(EibConverterDownload, SilentGatewayFailsTheLine_WaitsForTimeout) {
 }
 
 TEST(EibConverterDownload, SlowEraseIsAcceptedThenLinesUseTheLinkTimeout_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     sim::SimOptions options;
     options.DelayMs = 1500; // beyond the line's 1000 ms, well within the erase's 10000 ms
     Linked l(Transport::Pty, options);
@@ -356,6 +359,7 @@ TEST(EibConverterBytes, ReadAnswerJudgesTheBytesBeforeTheLastOne) {
 }
 
 TEST(EibConverterBytes, AnswerWithoutCarriageReturnLosesItsLastLetter_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     RawPty pty;
     TEibConverter converter(nullptr, nullptr);
     converter.SetDevice(pty.SlavePath());

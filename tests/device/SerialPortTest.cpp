@@ -1,7 +1,9 @@
 #include "device/SerialPort.h"
 #include "DeviceTestSupport.h"
+#include "Watchdog.h"
 #include "model/EibGroup.h"
 #include "model/Error.h"
+#include "os/Ports.h"
 #include "os/posix/PosixIo.h"
 #include "sim/GatewaySim.h"
 
@@ -190,6 +192,7 @@ TEST(SerialPort, ReadStopsAtTheTerminatorAndLeavesTheRestQueued) {
 }
 
 TEST(SerialPort, ReadWithoutTerminator_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(30);
     RawPty pty;
     TSerialPort link;
     link.SetDevice(pty.SlavePath());
@@ -208,6 +211,7 @@ TEST(SerialPort, ReadWithoutTerminator_WaitsForTimeout) {
 // A busy machine may wake the reader after its deadline although the answer came in time: the bytes that are
 // there are still taken, so an answer is never split into a piece and a stale rest for the next read.
 TEST(SerialPort, ReadTakesWhatHasArrivedEvenOnceTheTimeIsUp) {
+    const zelo::test::Watchdog watchdog(30);
     const struct {
         const char* name;
         std::int64_t timeout;
@@ -247,6 +251,7 @@ TEST(SerialPort, ReadTakesWhatHasArrivedEvenOnceTheTimeIsUp) {
 }
 
 TEST(SerialPort, ReadCallsTheWaitHookAndTakesBytesThatArriveMeanwhile) {
+    const zelo::test::Watchdog watchdog(30);
     RawPty pty;
     TSerialPort link;
     link.SetDevice(pty.SlavePath());
@@ -439,6 +444,7 @@ struct TcpPair {
 // A read on a descriptor that fails: a failure that means the link is gone ends the read at once, any other
 // failure (or no byte) waits out its slice, so a caller looping until its deadline never spins.
 TEST(PosixRead, OnlyALinkThatIsGoneEndsTheWaitAtOnce_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     constexpr int Slice = 200;
     struct Result {
         os::ReadStatus Status;
@@ -530,4 +536,21 @@ TEST(PosixRead, OnlyALinkThatIsGoneEndsTheWaitAtOnce_WaitsForTimeout) {
             EXPECT_LT(r.Ms, Slice * 10) << c.name;
         }
     }
+}
+
+// Every tty with a device behind it, each once and under its best name: a by-id link first, a Raspberry Pi's
+// serial0 with its target's name; no virtual console (tty1), no 8250 placeholder (ttyS1, port type 0), no tty
+// without a device (ttyS3) or without its node (ttyACM0), no link that leads nowhere (serial1). The tree
+// under sysfs/ plays the system, never the build machine's devices.
+TEST(PortList, EveryRealSerialPortOnceWithItsDescription) {
+    const std::vector<std::vector<std::string>> expected = {
+        {"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "FTDI FT232R USB UART", "/dev/ttyUSB0"},
+        {"/dev/serial0", "ttyAMA0, serial port, uart-pl011", "/dev/ttyAMA0"},
+        {"/dev/ttyS0", "serial port, serial8250", "/dev/ttyS0"},
+        {"/dev/ttyS2", "serial port", "/dev/ttyS2"},
+    };
+    std::vector<std::vector<std::string>> listed;
+    for (const os::PortInfo& port : os::ListSerialPortsUnder(ZELO_SOURCE_DIR "/tests/device/sysfs"))
+        listed.push_back({port.Path, port.Description, port.Device});
+    EXPECT_EQ(listed, expected);
 }

@@ -234,6 +234,9 @@ TEST(Settings, FileNameFallsBackToTheUsersConfigFolder) {
     EXPECT_EQ(os::SettingsFileName("/nonexistent/bin/zelo-configurator"),
               dir.File(".config/zelo-configurator/zelo-configurator.ini"));
     ::unsetenv("XDG_CONFIG_HOME");
+    // No folder of the user's: none at all, never the program's own folder.
+    ::unsetenv("HOME");
+    EXPECT_EQ(os::SettingsFileName("/nonexistent/bin/zelo-configurator"), "");
     ::setenv("HOME", home.c_str(), 1);
     const std::string locked = dir.File("locked");
     std::filesystem::create_directory(locked);

@@ -4,6 +4,7 @@
 #include "Peer.h"
 #include "Process.h"
 #include "Unprivileged.h"
+#include "Watchdog.h"
 #include "device/SerialPort.h"
 #include "model/Error.h"
 
@@ -21,6 +22,7 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace zelo;
@@ -39,8 +41,11 @@ std::string Joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::vector<std::string> Download(const std::vector<std::string>& options) {
+// Quiet: standard error holds the messages alone.
+std::vector<std::string> Download(const std::vector<std::string>& options, bool quiet = true) {
     std::vector<std::string> args{BuiltProgram("zeloctl"), "download"};
+    if (quiet)
+        args.emplace_back("--quiet");
     args.insert(args.end(), options.begin(), options.end());
     return args;
 }
@@ -137,11 +142,11 @@ TEST(InputFaults, WhatCannotBeReadIsRefusedBeforeAnythingIsSent) {
         }
         Peer peer(Peer::Transport::Pty, AlwaysOk);
         std::vector<std::string> args =
-            Download(c.throughPeer ? Plus(peer.LinkArgs(), c.options) : c.options);
+            Download(c.throughPeer ? Plus(peer.LinkArgs(), c.options) : c.options, false);
         ProcessResult r = RunProcess(c.unprivileged ? AsNobody(args) : args, c.input);
         EXPECT_EQ(r.ExitCode, 2) << c.name;
-        EXPECT_EQ(r.Err, c.err) << c.name;
-        EXPECT_EQ(r.Out, "") << c.name << ": no step of the download may have begun";
+        EXPECT_EQ(r.Err, c.err) << c.name << ": no step of the download may have begun";
+        EXPECT_EQ(r.Out, "") << c.name;
         EXPECT_TRUE(peer.Commands().empty()) << c.name;
     }
 }
@@ -156,6 +161,7 @@ TEST(SignalFaults, TerminationStopsAfterTheAnswerAwaitedAndFreesThePort) {
         std::size_t heldCommand; // the signal comes while the answer to this command (0: "#CG") is held back
         std::size_t linesSent;
         std::string message;
+        int secondSignal = 0; // 50 ms after the first: the first decides the exit code
     } cases[] = {
         {"SIGINT at line 3", Peer::Transport::Pty, SIGINT, 4, 3,
          "Download interrupted after line 3: the gateway holds a partial configuration.\n"},
@@ -165,6 +171,8 @@ TEST(SignalFaults, TerminationStopsAfterTheAnswerAwaitedAndFreesThePort) {
          "Download interrupted after the erase: the gateway holds no configuration.\n"},
         {"SIGINT at line 2 over TCP", Peer::Transport::Tcp, SIGINT, 3, 2,
          "Download interrupted after line 2: the gateway holds a partial configuration.\n"},
+        {"SIGINT, then SIGTERM", Peer::Transport::Pty, SIGINT, 4, 3,
+         "Download interrupted after line 3: the gateway holds a partial configuration.\n", SIGTERM},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -177,6 +185,10 @@ TEST(SignalFaults, TerminationStopsAfterTheAnswerAwaitedAndFreesThePort) {
         SpawnedProgram zeloctl(Download(Plus(peer.LinkArgs(), {dir.Write("list.txt", Joined(Lines))})));
         ASSERT_TRUE(peer.WaitForCommands(c.heldCommand + 1)) << c.name;
         zeloctl.Signal(c.signal);
+        if (c.secondSignal != 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            zeloctl.Signal(c.secondSignal);
+        }
         gate.Open();
         EXPECT_EQ(zeloctl.Wait(std::chrono::seconds(20)), 128 + c.signal) << c.name;
         EXPECT_EQ(zeloctl.Stderr(), c.message) << c.name;
@@ -247,6 +259,7 @@ TEST(PortFaults, ASecondOpenerIsRefusedAndTheFirstDownloadStaysWhole) {
 // An answer that came after its time is still queued on the port when the next download opens it; taken for
 // an answer of the new conversation it would shift every answer by one, and a refusal would pass unseen.
 TEST(PortFaults, AnAnswerLeftFromAnEarlierExchangeIsDiscarded_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     TempDir dir;
     Peer peer(Peer::Transport::Pty, [](std::size_t index, const std::string&) {
         if (index == 2)
@@ -276,6 +289,10 @@ TEST(LinkFaults, ALostLinkIsNamedAtOnce) {
                                     "device!\nPlease check line 2 of configuration list!\n";
     const std::string eraseMessage = "Error \"Connection to the gateway lost: %s\" occured while erasing old "
                                      "configuration!\n";
+    // Cut off in the middle of its answer, line 1 is no line loaded, and what came of the answer is no
+    // answer.
+    const std::string firstLineMessage = "Error \"Connection to the gateway lost: %s\" occured while "
+                                         "configuring device!\nPlease check line 1 of configuration list!\n";
     const struct {
         const char* name;
         Peer::Transport transport;
@@ -284,6 +301,7 @@ TEST(LinkFaults, ALostLinkIsNamedAtOnce) {
         std::string message;
         std::string reason;
         long long within; // well below the time limit of the answer awaited
+        std::string beforeHangUp{};
     } cases[] = {
         {"terminal hung up during the erase", Peer::Transport::Pty, Reply::Action::Close, 1, eraseMessage,
          "Input/output error", 5000},
@@ -293,10 +311,16 @@ TEST(LinkFaults, ALostLinkIsNamedAtOnce) {
          "Connection closed by peer", 2500},
         {"connection reset at line 2", Peer::Transport::Tcp, Reply::Action::Reset, 3, lineMessage,
          "Connection reset by peer", 2500},
+        {"\"Ok\" without its CR, then closed", Peer::Transport::Tcp, Reply::Action::Close, 2,
+         firstLineMessage, "Connection closed by peer", 2500, "Ok"},
+        {"\"Okx\", then closed", Peer::Transport::Tcp, Reply::Action::Close, 2, firstLineMessage,
+         "Connection closed by peer", 2500, "Okx"},
+        {"\"Ok\" without its CR, then hung up", Peer::Transport::Pty, Reply::Action::Close, 2,
+         firstLineMessage, "Input/output error", 1000, "Ok"},
     };
     for (const auto& c : cases) {
         Peer peer(c.transport, [&](std::size_t index, const std::string&) {
-            return index == c.atCommand ? Reply{c.action} : Reply{};
+            return index == c.atCommand ? Reply{c.action, "Ok\r", {}, c.beforeHangUp} : Reply{};
         });
         const auto start = Clock::now();
         ProcessResult r = RunProcess(Download(Plus(peer.LinkArgs(), {"-"})), Joined(Lines));
@@ -376,6 +400,7 @@ struct FullListener {
 // A host that does not answer a connect holds the link at most 5 s, with the wait hook called meanwhile, so
 // the window stays alive; the reason is the system's "Connection timed out".
 TEST(LinkFaults, ConnectToAHostThatDoesNotAnswerEndsAfterFiveSeconds_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(20);
     FullListener full;
     TSerialPort link;
     link.SetDevice("TCP/IP");

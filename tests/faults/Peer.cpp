@@ -113,6 +113,10 @@ void Peer::Act(const Reply& reply) {
         }
         [[fallthrough]];
     case Reply::Action::Close:
+        if (fd >= 0) { // the start of an answer that the hang-up cuts off
+            [[maybe_unused]] const ssize_t n =
+                ::write(fd, reply.BeforeHangUp.data(), reply.BeforeHangUp.size());
+        }
         // The far end goes away: the pseudo-terminal's master side, or the connection.
         if (transport_ == Transport::Pty) {
             pty_->CloseMaster();

@@ -21,6 +21,7 @@ struct Reply {
     Action What = Action::Answer;
     std::string Bytes = "Ok\r";
     std::chrono::milliseconds Delay{0}; // a slow gateway: the answer goes out this much later
+    std::string BeforeHangUp{};         // Close: written just before
 };
 
 // index counts the commands from 0 across every connection.

@@ -183,6 +183,15 @@ TEST(View, EventsReachTheLogic) {
              QTest::keyClick(h.Find<QWidget>("chkFullDuplex"), Qt::Key_Space);
          },
          [&h] { return h.Lines()[0] == "#SETUP=1.1.9;OFF;ON;ON"; }},
+        {"a device typed, then left",
+         [&h] {
+             auto* device = h.Find<QComboBox>("cmbDevice");
+             device->setFocus(Qt::MouseFocusReason);
+             device->lineEdit()->selectAll();
+             QTest::keyClicks(device->lineEdit(), " /dev/ttyAMA0 ");
+             QTest::keyClick(device, Qt::Key_Tab);
+         },
+         [&logic] { return logic.Converter->Device() == "/dev/ttyAMA0"; }},
         {"a device chosen", [&h] { QTest::keyClick(h.Find<QComboBox>("cmbDevice"), Qt::Key_Down); },
          [&logic] { return logic.Converter->Device() == "COM2"; }},
         {"a baud rate chosen", [&h] { QTest::keyClick(h.Find<QComboBox>("cmbBaudrate"), Qt::Key_Down); },
@@ -484,8 +493,8 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
          [&] { return Text(device->itemText(0)) == "COM4 (serial port)"; }},
         {"TCP/IP chosen: host and port shown and left",
          [&] {
-             QTest::keyClick(device, Qt::Key_Home);
-             QTest::keyClick(device, Qt::Key_Down);
+             // Home moves the cursor of the field, which takes typing: the entry chosen as a click would.
+             device->setCurrentIndex(device->findText(QStringLiteral("TCP/IP")));
              h.Enter("txtHost", QStringLiteral("gw.local"));
              h.Enter("txtPort", QStringLiteral("4001"));
          },

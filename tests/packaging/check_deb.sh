@@ -48,6 +48,19 @@ window_closes() {
 check "the window ends normally on a close request" window_closes
 check "the window saved its settings under \$XDG_CONFIG_HOME" grep -qxF $'[SerialPort]\r' "$settings"
 check "nothing was written beside the installed program" test ! -e "$bin/zelo-configurator.ini"
+# Without a configuration folder at all it says so once and keeps its settings in memory: still nothing
+# beside the program, nor in the folder it was started from.
+window_without_config_folder() {
+    local said
+    mkdir -p "$tmp/cwd" &&
+        said=$(cd "$tmp/cwd" && env -u HOME -u XDG_CONFIG_HOME QT_QPA_PLATFORM=offscreen \
+            timeout --preserve-status -k 10 -s TERM 5 "$bin/zelo-configurator" 2>&1 </dev/null)
+    local status=$?
+    ((status == 0)) || { echo "exit status $status: $said"; return 1; }
+    [[ $(grep -c 'the settings are kept in memory only' <<<"$said") == 1 ]] || { echo "said: $said"; return 1; }
+    [[ -z $(find "$root" "$tmp/cwd" -name '*.ini') ]] || { find "$root" "$tmp/cwd" -name '*.ini'; return 1; }
+}
+check "with neither HOME nor XDG_CONFIG_HOME the window keeps its settings in memory" window_without_config_folder
 
 # zeloctl download takes its link from the same settings: the simulator's pseudo-terminal is the device.
 download_by_settings() {
@@ -74,7 +87,18 @@ check "lintian finds no error or warning" lint
 check "desktop-file-validate accepts the menu entry" \
     desktop-file-validate "$root"/usr/share/applications/zelo-configurator.desktop
 check "appstreamcli accepts the metainfo" \
-    timeout 60 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
+    timeout 60 appstreamcli validate --pedantic --no-net "$root"/usr/share/metainfo/*.metainfo.xml
+# The menu entry claims the project files alone, known by their name: never plain text, CSV or any zip.
+check "the menu entry names the ETS project type alone" \
+    grep -qxF 'MimeType=application/x-knx-project;' "$root"/usr/share/applications/zelo-configurator.desktop
+mime_by_name_only() {
+    local db=$tmp/mime
+    mkdir -p "$db/packages" && cp "$root"/usr/share/mime/packages/zelo-configurator.xml "$db/packages/" &&
+        update-mime-database "$db" || return 1
+    grep -qxF 'application/x-knx-project:*.knxproj' "$db/globs" || { echo "no glob for *.knxproj"; return 1; }
+    ! grep -qaF x-knx-project "$db/magic" || { echo "a magic rule would claim other zips"; return 1; }
+}
+check "the project type is known by the glob *.knxproj only" mime_by_name_only
 for page in "$root"/usr/share/man/man1/*.1.gz; do
     man_clean() { local w; w=$(LC_ALL=C.UTF-8 timeout 30 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null); [[ -z $w ]] || { echo "$w"; return 1; }; }
     check "man formats $(basename "$page") without warnings" man_clean
@@ -99,6 +123,12 @@ if [[ ${CI:-} == true ]]; then
         check "apt-get installs the package" env DEBIAN_FRONTEND=noninteractive timeout 600 apt-get install -y -q "$deb"
         check "/usr/bin/zeloctl --version prints $version" same_text "$version" timeout 10 /usr/bin/zeloctl --version
         check "man finds the installed page of zeloctl" timeout 30 man -w zeloctl
+        csv_not_claimed() {
+            local app
+            app=$(timeout 30 xdg-mime query default text/csv) || return 1
+            [[ $app != *zelo-configurator* ]] || { echo "text/csv opens with $app"; return 1; }
+        }
+        check "xdg-mime: the configurator is not the default for text/csv" csv_not_claimed
         check "apt-get removes the package again" env DEBIAN_FRONTEND=noninteractive timeout 600 apt-get purge -y -q zelo-configurator
     fi
 fi

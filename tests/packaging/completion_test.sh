@@ -82,7 +82,8 @@ f="$bin/files"
 
 # Each row: the command line up to the cursor, then the words it must offer.
 rows=(
-    "zeloctl |$(words build check import download ports --help --version)"
+    "zeloctl |$(words build check import download ports help --help --version -V)"
+    "zeloctl help d|download"
     "zeloctl im|import"
     "zeloctl --ver|--version"
     "zeloctl build --|$(words --phys --source --hex --duplex --help)"
@@ -100,7 +101,7 @@ rows=(
     "zeloctl import --skip-bad $f/ex|$f/export.csv"
     "zeloctl import --password |"
     "zeloctl import --password-file $f/se|$f/settings.ini"
-    "zeloctl download --|$(words --device --baud --host --port --settings --trace --help)"
+    "zeloctl download --|$(words --device --baud --host --port --settings --quiet --trace --help)"
     "zeloctl download --device |$device_words"
     "zeloctl download --device COM2|$com2_words"
     "zeloctl download --device T|TCP/IP"
@@ -112,7 +113,7 @@ rows=(
     "zeloctl download --device COM1 $f/l|$f/list.txt"
     "zeloctl ports --|--help"
     "zelo-gateway-sim --|$(words --pty --link --tcp --dump --refuse --silent-after --delay --crlf --baud \
-        --garbage --seed --help)"
+        --garbage --seed --version --help)"
     "zelo-gateway-sim --pty --li|--link"
     "zelo-gateway-sim --pty --dump $f/l|$f/list.txt"
     "zelo-gateway-sim --tcp |"
@@ -134,7 +135,7 @@ for row in "${rows[@]}"; do
     fi
 done
 # Every option a program's own help lists must be offered; the rows above may name more.
-help_options() { timeout 10 "$@" --help | sed -nE 's/^ +(-h, ?)?(--[a-z0-9-]+).*/\2/p' | sort -u; }
+help_options() { timeout 10 "$@" --help | sed -nE 's/^ +(-[a-zA-Z], ?)?(--[a-z0-9-]+).*/\2/p' | sort -u; }
 subcommands=$(timeout 10 zeloctl --help | sed -n '/^Subcommands:/,$p' | sed -nE 's/^  ([a-z]+) .*/\1/p')
 for line in "zeloctl --" $(printf 'zeloctl|%s|--\n' $subcommands) "zelo-gateway-sim --"; do
     line=${line//|/ }

@@ -12,7 +12,7 @@ source "$(dirname "$0")/checks.sh"
 
 # A page describes an option when it names it as roff writes it: each "-" escaped.
 describes() { grep -qF -- "${2//-/\\-}" "$pages/$1"; }
-help_options() { timeout 10 "$@" --help | sed -nE 's/^ +(-h, ?)?(--[a-z0-9-]+).*/\2/p' | sort -u; }
+help_options() { timeout 10 "$@" --help | sed -nE 's/^ +(-[a-zA-Z], ?)?(--[a-z0-9-]+).*/\2/p' | sort -u; }
 
 subcommands=$(timeout 10 "$zeloctl" --help | sed -n '/^Subcommands:/,$p' | sed -nE 's/^  ([a-z]+) .*/\1/p')
 check "zeloctl --help lists subcommands" test -n "$subcommands"

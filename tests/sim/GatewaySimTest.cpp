@@ -1,6 +1,7 @@
 #include "sim/GatewaySim.h"
 #include "Process.h"
 #include "SimClient.h"
+#include "Watchdog.h"
 #include "model/Error.h"
 #include "sim/SimArguments.h"
 #include "sim/WireClock.h"
@@ -152,6 +153,7 @@ TEST_P(SimLink, RefusesLineNCountedAfterTheLastErase) {
 }
 
 TEST_P(SimLink, FallsSilentAfterNCommands_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     for (int n : {0, 3}) {
         SCOPED_TRACE(n);
         SimOptions options;
@@ -215,6 +217,7 @@ TEST_P(SimLink, BaudRateAddsTheWireTimeOfBothDirections) {
 }
 
 TEST_P(SimLink, GarbageIsRepeatableWithTheSameSeed_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     std::mt19937 random(42);
     std::string input;
     for (int i = 0; i < 2000; ++i)

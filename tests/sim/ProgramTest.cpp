@@ -26,8 +26,11 @@ TEST(program, HelpNamesEveryFlag) {
     auto r = RunProcess({Sim(), "--help"});
     EXPECT_EQ(r.ExitCode, 0);
     for (const char* flag : {"--pty", "--link", "--tcp", "--dump", "--refuse", "--silent-after", "--delay",
-                             "--crlf", "--baud", "--garbage", "--seed", "--help"})
+                             "--crlf", "--baud", "--garbage", "--seed", "--version", "--help"})
         EXPECT_NE(r.Out.find(flag), std::string::npos) << flag;
+    r = RunProcess({Sim(), "--version"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "1.0.2.3\n");
 }
 
 TEST(program, UsageErrorsExitTwo) {

@@ -267,6 +267,12 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              PumpPending(Window->Handle());
          },
          [&] { return View().cmbDevice.ItemText(0) == "COM4 (serial port)"; }},
+        {"a device typed, then left",
+         [&] {
+             TypeInto(::FindWindowExW(Control(ControlId::cmbDevice), nullptr, L"Edit", nullptr), " COM7 ");
+             FocusTo(ControlId::cmbBaudrate);
+         },
+         [&] { return logic.Converter->Device() == "COM7"; }},
         {"TCP/IP chosen: host and port shown and left",
          [&] {
              ChooseDevice("TCP/IP");

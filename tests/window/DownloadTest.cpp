@@ -1,6 +1,7 @@
 // Downloads through the Download button into the gateway simulator on a pseudo-terminal.
 #include "FakeWindow.h"
 #include "Process.h"
+#include "Watchdog.h"
 #include "sim/GatewaySim.h"
 
 #include <filesystem>
@@ -147,6 +148,7 @@ TEST(Download, GatewayRefusals) {
 }
 
 TEST(Download, SilentGateway_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(60);
     Gateway g(Options(0, {}, 3));
     auto& [gateway, pty, started, w] = g;
     w.AddRange("1/0/0", "1/0/0", 1);
@@ -215,8 +217,23 @@ TEST(Download, DeviceAndBaudrateChoicesSetTheLink) {
     EXPECT_TRUE(w.Boxes.Boxes.empty());
     EXPECT_EQ(second.Configuration().size(), 1u);
     EXPECT_EQ(first.Received().size(), 3u);
-    // The name alone is kept, never the description.
-    EXPECT_NE(w.Close().find("Device=" + secondLink + "\r\n"), std::string::npos);
+    // A name typed by hand is taken when the field is left (here by the click on Download), without the
+    // blanks around it; a field left empty shows the device again.
+    sim::GatewaySim third;
+    const std::string thirdLink = w.Dir.File("typed gw3");
+    third.OpenPty(thirdLink);
+    third.Start();
+    w.Enter(w.cmbDevice, "  ");
+    EXPECT_EQ(w.Logic().Converter->Device(), secondLink);
+    EXPECT_EQ(w.cmbDevice.Text(), secondLink + " (Gateway Two)");
+    w.MoveFocus(layout::ControlId::cmbDevice);
+    w.cmbDevice.Shown = " " + thirdLink + "\t";
+    w.Click(w.btnDownload);
+    EXPECT_TRUE(w.Boxes.Boxes.empty());
+    EXPECT_EQ(third.Configuration().size(), 1u);
+    EXPECT_EQ(second.Received().size(), 3u);
+    // The name alone is kept, never a description.
+    EXPECT_NE(w.Close().find("Device=" + thirdLink + "\r\n"), std::string::npos);
 }
 
 // The close box during a download: the request waits until the download has ended, then the window goes;

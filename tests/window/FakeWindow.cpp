@@ -69,6 +69,12 @@ template <typename Interface> void Fake<Interface>::SetFocus() {
 void FakeCombo::SetItems(const std::vector<std::string>& items) {
     Items = items;
     Index = -1;
+    Shown.clear();
+}
+
+void FakeCombo::SetItemIndex(int index) {
+    Index = index;
+    Shown = index < 0 ? std::string() : ItemText(index);
 }
 
 void FakeCheckList::SetItems(const std::vector<std::string>& items) {
@@ -234,7 +240,7 @@ void FakeWindow::MoveFocus(ControlId to) {
     Focused = to;
     if (!from || *from == to || !Logic_)
         return;
-    if (layout::Info(*from).Kind == layout::ControlKind::EditField)
+    if (layout::Info(*from).Kind == layout::ControlKind::EditField || *from == ControlId::cmbDevice)
         Forward(*from);
 }
 
@@ -328,6 +334,13 @@ bool FakeWindow::Usable(ControlId id) const {
     }
 }
 
+void FakeWindow::Enter(FakeCombo& list, const std::string& text) {
+    ASSERT_TRUE(Usable(list.Id)) << layout::Info(list.Id).Name;
+    MoveFocus(list.Id);
+    list.Shown = text;
+    MoveFocus(ControlId::cmbBaudrate);
+}
+
 void FakeWindow::Enter(FakeEdit& field, const std::string& text) {
     ASSERT_TRUE(Usable(field.Id)) << layout::Info(field.Id).Name;
     MoveFocus(field.Id);
@@ -387,7 +400,7 @@ void FakeWindow::Choose(FakeCombo& list, const std::string& entry) {
     const auto at = std::find(list.Items.begin(), list.Items.end(), entry);
     ASSERT_NE(at, list.Items.end()) << entry;
     MoveFocus(list.Id);
-    list.Index = static_cast<int>(at - list.Items.begin());
+    list.SetItemIndex(static_cast<int>(at - list.Items.begin()));
     Forward(list.Id);
 }
 

@@ -93,11 +93,15 @@ public:
     int ItemCount() const override { return static_cast<int>(Items.size()); }
     std::string ItemText(int index) const override { return Items.at(static_cast<std::size_t>(index)); }
     int ItemIndex() const override { return Index; }
-    void SetItemIndex(int index) override { Index = index; }
+    void SetItemIndex(int index) override;
+    std::string Text() const override { return Shown; }
+    void SetText(const std::string& text) override { Shown = text; }
     // The chosen entry's text, empty for none.
     std::string Current() const { return Index < 0 ? std::string() : ItemText(Index); }
     std::vector<std::string> Items;
     int Index = -1;
+    // The field's text: typing changes it alone, as in the views.
+    std::string Shown;
 };
 
 class FakeCheckList : public Fake<ICheckList> {
@@ -220,6 +224,8 @@ public:
     // ---- The user ----
     // Puts the focus into a field, types the text over it and leaves it with Tab.
     void Enter(FakeEdit& field, const std::string& text);
+    // Types a name into the device list's field and leaves it with Tab.
+    void Enter(FakeCombo& list, const std::string& text);
     // Clicks a button or an option box (which takes the focus), or presses its accelerator key, which the
     // view hands to the logic as a key together with the control that has the focus.
     void Click(FakeControl& button);

@@ -87,12 +87,16 @@ TEST(DeviceList, ExistingPortsOnceThenTcpThenTheRemainingComNames) {
     const struct {
         std::string Configured;
         std::vector<DeviceEntry> Head;
+        bool LinkOnly = false; // the system lists the FTDI device by its by-id link alone
     } cases[] = {
         {"COM1", {ftdi, acm, com1, com5, s255, tcp}},
         {"TCP/IP", {ftdi, acm, com1, com5, s255, tcp}},
         // The configured one of two names of a device is the one shown.
         {"/dev/ttyUSB0",
          {{"/dev/ttyUSB0", "/dev/ttyUSB0 (FTDI FT232R USB UART)"}, acm, com1, com5, s255, tcp}},
+        {"/dev/ttyUSB0",
+         {{"/dev/ttyUSB0", "/dev/ttyUSB0 (FTDI FT232R USB UART)"}, acm, com1, com5, s255, tcp},
+         true},
         // An existing device path is listed after the system's; the system's folder names (a drive letter)
         // are no device path.
         {link, link.front() == '/' ? std::vector<DeviceEntry>{ftdi, acm, com1, com5, s255, {link, link}, tcp}
@@ -101,7 +105,10 @@ TEST(DeviceList, ExistingPortsOnceThenTcpThenTheRemainingComNames) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Configured);
-        const std::vector<DeviceEntry> entries = DeviceListEntries(ports, c.Configured);
+        std::vector<os::PortInfo> system = ports;
+        if (c.LinkOnly)
+            system.erase(system.begin() + 1);
+        const std::vector<DeviceEntry> entries = DeviceListEntries(system, c.Configured);
         ASSERT_GE(entries.size(), c.Head.size());
         EXPECT_EQ(std::vector<DeviceEntry>(entries.begin(), entries.begin() + c.Head.size()), c.Head);
         std::vector<DeviceEntry> rest;

@@ -1,6 +1,7 @@
 // The link's Windows layer: the COM name checks and the TCP branch against a Winsock peer on the loopback
 // interface.
 #include "LoopbackPeer.h"
+#include "Watchdog.h"
 #include "device/SerialPort.h"
 #include "model/Error.h"
 #include "os/Serial.h"
@@ -129,6 +130,7 @@ TEST(Win32Link, TcpReadStopsAtTheLengthLimitAndKeepsTheRest) {
 }
 
 TEST(Win32Link, TcpReadWithoutTerminator_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(30);
     TcpLink t;
     t.Open();
     t.link.Timeout = 150;
@@ -145,6 +147,7 @@ TEST(Win32Link, TcpReadWithoutTerminator_WaitsForTimeout) {
 }
 
 TEST(Win32Link, TcpReadWithoutAnyByte_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(30);
     TcpLink t;
     t.Open();
     t.link.Timeout = 100;
@@ -187,6 +190,7 @@ TEST(Win32Link, TcpPeerThatGoesAwayIsRecognisedAtOnce) {
 
 // A host that does not answer holds the connect at most 5 s, with the wait hook called meanwhile.
 TEST(Win32Link, TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(20);
     LoopbackPeer peer;
     peer.FillBacklog();
     TSerialPort link;
@@ -206,6 +210,7 @@ TEST(Win32Link, TcpConnectThatIsNotAnsweredEndsAfterFiveSeconds_WaitsForTimeout)
 }
 
 TEST(Win32Link, TcpSendToAPeerThatDoesNotRead_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(30);
     TcpLink t;
     t.Open();
     // Far more than the two socket buffers hold, so the send cannot complete.

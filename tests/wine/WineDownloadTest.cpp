@@ -1,6 +1,7 @@
 // The Windows zeloctl.exe, run under Wine, downloads into the gateway simulator: over a COM port that Wine
 // maps to the simulator's pseudo-terminal, and over TCP to the simulator's loopback port.
 #include "Process.h"
+#include "Watchdog.h"
 #include "WineHarness.h"
 #include "commands/CommandLine.h"
 #include "model/Address.h"
@@ -135,7 +136,7 @@ TEST_F(WineDownload, OverTheComPortLoadsTheList) {
     ASSERT_GE(received.size(), 2u);
     EXPECT_EQ(received[0], "#CG");
     EXPECT_EQ(received[1], "#CF");
-    EXPECT_NE(r.Out.find("Configuration loaded successfully!"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find("Configuration loaded successfully!"), std::string::npos) << r.Err;
 }
 
 TEST_F(WineDownload, OverTheComPortTheBaudRateReachesTheLine) {
@@ -160,7 +161,7 @@ TEST_F(WineDownload, OverTheComPortARefusedLineIsNamed) {
     options.RefuseLine = 3;
     options.RefuseText = "ERR DPT";
     auto gateway = OnComPort(options);
-    ProcessResult r = Download({"--device", setup_.Com}, CommandList());
+    ProcessResult r = Download({"--quiet", "--device", setup_.Com}, CommandList());
     EXPECT_EQ(r.ExitCode, 1) << r.Err;
     EXPECT_EQ(r.Err,
               "Error \"ERR DPT\" occured while configuring device!\nPlease check line 3 of configuration "
@@ -169,10 +170,11 @@ TEST_F(WineDownload, OverTheComPortARefusedLineIsNamed) {
 }
 
 TEST_F(WineDownload, OverTheComPortASilentGatewayFailsTheErase_WaitsForTimeout) {
+    const zelo::test::Watchdog watchdog(90);
     sim::SimOptions options;
     options.SilentAfter = 0;
     auto gateway = OnComPort(options);
-    ProcessResult r = Download({"--device", setup_.Com}, CommandList());
+    ProcessResult r = Download({"--quiet", "--device", setup_.Com}, CommandList());
     EXPECT_EQ(r.ExitCode, 1) << r.Err;
     EXPECT_EQ(r.Err, "Error \"No answer received\" occured while erasing old configuration!\n");
     EXPECT_TRUE(gateway->Configuration().empty());
@@ -201,7 +203,8 @@ TEST_F(WineDownload, OverTcpARefusedLineIsNamed) {
     sim::GatewaySim gateway(options);
     const int port = gateway.ListenTcp(0);
     gateway.Start();
-    ProcessResult r = Download({"--host", "127.0.0.1", "--port", std::to_string(port)}, CommandList());
+    ProcessResult r =
+        Download({"--quiet", "--host", "127.0.0.1", "--port", std::to_string(port)}, CommandList());
     EXPECT_EQ(r.ExitCode, 1) << r.Err;
     EXPECT_EQ(r.Err, "Error \"ERR SETUP\" occured while configuring device!\nPlease check line 1 of "
                      "configuration list!\n");

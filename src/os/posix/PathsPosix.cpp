@@ -35,7 +35,7 @@ std::string SettingsFileName(const std::string& executablePath) {
     else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
         config = std::string(home) + "/.config";
     else
-        return beside;
+        return {};
     return config + "/zelo-configurator/" + name;
 }
 

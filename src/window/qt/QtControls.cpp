@@ -130,6 +130,16 @@ void QtComboBox::SetItemIndex(int index) {
     Box()->setCurrentIndex(index);
 }
 
+std::string QtComboBox::Text() const {
+    return Box()->currentText().toStdString();
+}
+
+void QtComboBox::SetText(const std::string& text) {
+    const QSignalBlocker block(Box());
+    if (Box()->isEditable())
+        Box()->setEditText(Q(text));
+}
+
 // ---- Check list ----
 
 TCheckListBox* QtCheckList::List() const {

@@ -68,6 +68,8 @@ public:
     std::string ItemText(int index) const override;
     int ItemIndex() const override;
     void SetItemIndex(int index) override;
+    std::string Text() const override;
+    void SetText(const std::string& text) override;
 
 private:
     QComboBox* Box() const;

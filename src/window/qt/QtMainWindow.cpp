@@ -178,7 +178,13 @@ void QtMainWindow::CreateControls() {
             break;
         case ControlKind::ComboBox: {
             auto* box = new TComboBox(parent);
-            box->setEditable(false);
+            // A device name may be typed in, taken as it is when the field is left: no completion that
+            // would turn COM1 into COM10, no entry added.
+            box->setEditable(info.Id == ControlId::cmbDevice);
+            if (box->isEditable()) {
+                box->setCompleter(nullptr);
+                box->setInsertPolicy(QComboBox::NoInsert);
+            }
             box->setMaxVisibleItems(16);
             widget = box;
             break;
@@ -304,6 +310,8 @@ void QtMainWindow::ConnectEvents() {
             break;
         case ControlKind::ComboBox:
             connect(static_cast<QComboBox*>(widget), &QComboBox::currentIndexChanged, this, forward);
+            if (static_cast<QComboBox*>(widget)->isEditable())
+                widget->installEventFilter(this);
             if (const TwinMain::Handler opening = TwinMain::DropDownHandler(info.Id))
                 connect(static_cast<TComboBox*>(widget), &TComboBox::PopupAboutToShow, this,
                         [this, opening] { Logic_->Run(opening); });

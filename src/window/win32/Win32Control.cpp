@@ -574,8 +574,10 @@ void RadioGroup::SetFont(HFONT font) {
 
 // ---- ComboBox ----
 
-void ComboBox::Create(HWND parent, int id) {
-    Control::Create(L"COMBOBOX", {}, WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, parent, id);
+void ComboBox::Create(HWND parent, int id, bool editable) {
+    Control::Create(L"COMBOBOX", {},
+                    WS_TABSTOP | WS_VSCROLL | (editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST),
+                    0, parent, id);
 }
 
 void ComboBox::SetItems(const std::vector<std::string>& items) {
@@ -644,6 +646,19 @@ void ComboBox::Notified(int code) {
         RunHandler(OnChange);
     else if (code == CBN_DROPDOWN)
         RunHandler(OnDropDown);
+    else if (code == CBN_KILLFOCUS && OnLeave && !ProgramMovesFocus())
+        // Judged once the focus has arrived, which comes before the click that moved it.
+        ::PostMessageW(Handle(), WmFieldLeft, 0, 0);
+}
+
+LRESULT ComboBox::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WmFieldLeft)
+        return Default(message, wParam, lParam);
+    const HWND focus = ::GetFocus();
+    if (focus != nullptr && focus != Handle() && !::IsChild(Handle(), focus) &&
+        ::IsChild(::GetAncestor(Handle(), GA_ROOT), focus))
+        RunHandler(OnLeave);
+    return 0;
 }
 
 // ---- Labels ----

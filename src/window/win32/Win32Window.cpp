@@ -232,7 +232,7 @@ void Win32Window::CreateControl(ControlId id) {
         static_cast<EditField*>(ControlOf(id))->Create(parent, windowId);
         break;
     case ControlKind::ComboBox:
-        static_cast<ComboBox*>(ControlOf(id))->Create(parent, windowId);
+        static_cast<ComboBox*>(ControlOf(id))->Create(parent, windowId, id == ControlId::cmbDevice);
         break;
     case ControlKind::CheckBox:
         static_cast<CheckBox*>(ControlOf(id))->Create(parent, windowId, text);
@@ -281,6 +281,7 @@ void Win32Window::Connect() {
         box->OnClick = forward(static_cast<ControlId>(box->Id() - ControlIdBase));
     for (ComboBox* list : {&cmbDevice, &cmbBaudrate})
         list->OnChange = forward(static_cast<ControlId>(list->Id() - ControlIdBase));
+    cmbDevice.OnLeave = forward(ControlId::cmbDevice);
     for (Button* button : {&btnAddAll, &btnAdd, &btnIgnore, &btnImport, &btnAbort, &btnStop, &btnOpen,
                            &btnSave, &btnDownload, &btnExit})
         button->OnClick = forward(static_cast<ControlId>(button->Id() - ControlIdBase));
