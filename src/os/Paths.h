@@ -7,6 +7,9 @@ namespace zelo::os {
 // Full path of the running executable; empty when the system does not say.
 std::string ExecutablePath();
 
+// The path of another file in the same folder as path (a bare name when path has no folder).
+std::string PathBeside(const std::string& path, const std::string& name);
+
 // The settings file beside an executable: its path with the extension of the file name (from its last dot on)
 // replaced by ".ini", or ".ini" appended when the file name has none.
 std::string IniFileNameBeside(const std::string& executablePath);

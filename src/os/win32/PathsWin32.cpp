@@ -11,14 +11,14 @@ std::string SettingsFileName(const std::string& executablePath) {
 
 std::string ExecutablePath() {
     // Paths can be longer than MAX_PATH: grow the buffer until the whole path fits.
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0)
             return {};
         if (length < path.size()) {
             path.resize(length);
-            return path;
+            return Utf8Text(path);
         }
         path.resize(path.size() * 2);
     }

@@ -16,6 +16,14 @@ namespace zelo::os {
 // The system's text for a Windows or Winsock error code, without the trailing line break and full stop.
 std::string SystemErrorText(std::uint32_t code);
 
+// A UTF-8 name as the wide (W) functions take it, and a wide text back in UTF-8. Every name the program
+// hands to Windows goes through WideText: the ANSI code page cannot hold most of the world's letters.
+std::wstring WideText(const std::string& utf8);
+std::string Utf8Text(const std::wstring& wide);
+
+// Starts Windows Sockets once for the program (on first use); raises Exception when it cannot.
+void StartWinsock();
+
 // The number n of a device name "COMn" with n from 1 to 65534; 0 for every other name (65535 names no port).
 int ComPortNumber(const std::string& device);
 
