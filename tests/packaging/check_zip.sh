@@ -27,7 +27,7 @@ version=${folder#zelo-configurator-}
 version=${version%-win64}
 check "the zip unpacks" unzip -q "$zip" -d "$tmp/unpacked"
 dir=$tmp/unpacked/$folder
-for file in "${required[@]}" README.md LICENSE.txt COPYRIGHT.txt; do
+for file in "${required[@]}" README.md LICENSE.txt THIRD-PARTY-NOTICES.txt; do
     check "the zip holds $folder/$file" test -f "$dir/$file"
 done
 
