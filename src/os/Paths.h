@@ -14,8 +14,12 @@ std::string PathBeside(const std::string& path, const std::string& name);
 // replaced by ".ini", or ".ini" appended when the file name has none.
 std::string IniFileNameBeside(const std::string& executablePath);
 
+// The file the Windows installer puts beside the programs it installs.
+inline constexpr const char* InstalledMarker = "zelo-configurator.installed";
+
 // The settings file for an executable path: the one beside it. On POSIX, when that folder is not writable and
-// no such file exists there, the same name under $XDG_CONFIG_HOME (default ~/.config)/zelo-configurator/.
+// no such file exists there, the same name under $XDG_CONFIG_HOME (default ~/.config)/zelo-configurator/. On
+// Windows, when InstalledMarker is beside the executable, the same name under %APPDATA%\zelo-configurator\.
 std::string SettingsFileName(const std::string& executablePath);
 
 } // namespace zelo::os

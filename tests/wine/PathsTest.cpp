@@ -52,6 +52,25 @@ TEST(Win32Paths, SettingsFileReplacesTheExtensionOfTheFileName) {
         EXPECT_EQ(os::SettingsFileName(c.executable), c.settings) << c.executable;
 }
 
+// The zip stays portable; programs the installer put in place (its marker beside them) keep their settings in
+// the user's application data.
+TEST(Win32Paths, TheInstallersMarkerMovesTheSettingsToTheUsersAppData) {
+    wchar_t appData[1024] = {};
+    ASSERT_NE(::GetEnvironmentVariableW(L"APPDATA", appData, 1024), 0u);
+    const auto folder = std::filesystem::temp_directory_path() / "zelo-wine-installed";
+    const std::string program = (folder / "zeloctl.exe").string();
+    for (const bool installed : {false, true}) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        if (installed)
+            std::ofstream(folder / os::InstalledMarker) << "";
+        EXPECT_EQ(os::SettingsFileName(program),
+                  installed ? os::Utf8Text(appData) + "\\zelo-configurator\\zeloctl.ini"
+                            : (folder / "zeloctl.ini").string());
+    }
+    std::filesystem::remove_all(folder);
+}
+
 TEST(Win32Paths, ExecutablePathIsTheRunningProgram) {
     const std::string path = os::ExecutablePath();
     ASSERT_FALSE(path.empty());

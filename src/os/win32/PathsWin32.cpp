@@ -1,12 +1,37 @@
 // Where the program lives and where its settings file goes, on Windows.
+#include "os/Files.h"
 #include "os/Paths.h"
 #include "os/win32/Win32Os.h"
 
+#include <shlobj.h>
+
 namespace zelo::os {
 
-// Beside the executable: the program's folder is where the user put it, so it is the user's to write.
+namespace {
+
+// The roaming application data folder (%APPDATA%) in UTF-8; empty when the system does not say.
+std::string ApplicationDataFolder() {
+    PWSTR folder = nullptr;
+    std::string path;
+    if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder) == S_OK)
+        path = Utf8Text(folder);
+    ::CoTaskMemFree(folder);
+    return path;
+}
+
+} // namespace
+
+// The installer puts InstalledMarker beside the programs it installs: those keep their settings in the user's
+// %APPDATA%\zelo-configurator\, as installed programs do. Without it (the zip, unpacked anywhere) they stay
+// portable, their settings beside them, in the folder the user chose.
 std::string SettingsFileName(const std::string& executablePath) {
-    return IniFileNameBeside(executablePath);
+    const std::string beside = IniFileNameBeside(executablePath);
+    if (!FileExists(PathBeside(executablePath, InstalledMarker)))
+        return beside;
+    const std::string folder = ApplicationDataFolder();
+    if (folder.empty())
+        return beside;
+    return folder + "\\zelo-configurator\\" + beside.substr(beside.find_last_of("/\\") + 1);
 }
 
 std::string ExecutablePath() {
