@@ -4,14 +4,13 @@
 #include "model/Address.h"
 #include "model/Error.h"
 #include "model/Text.h"
-#include "os/Arguments.h"
 #include "os/Files.h"
 
 namespace zelo::cli {
 
 std::string ReadInput(const std::string& path) {
     try {
-        return path == "-" ? os::ReadStandardInput() : os::ReadWholeFile(os::NarrowFileName(path));
+        return path == "-" ? os::ReadStandardInput() : os::ReadWholeFile(path);
     } catch (const Exception& e) {
         throw ExitRequest{ExitBadInput, e.Message()};
     }

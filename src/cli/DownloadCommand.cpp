@@ -3,6 +3,7 @@
 #include "model/Error.h"
 #include "model/Text.h"
 #include "os/Arguments.h"
+#include "os/Files.h"
 #include "os/Paths.h"
 #include "os/Signals.h"
 #include "os/Terminal.h"
@@ -12,7 +13,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -123,16 +123,13 @@ private:
 void ApplyLinkSettings(TEibConverter& converter, const DownloadOptions& o) {
     std::string settings;
     if (o.Settings) {
-        settings = os::NarrowFileName(*o.Settings);
-        std::error_code ec;
-        if (!std::filesystem::exists(settings, ec) && !ec)
+        settings = *o.Settings;
+        if (!os::FileExists(settings))
             throw ExitRequest{ExitBadInput, "Can't read " + settings + ": " + std::strerror(ENOENT)};
     } else {
-        const std::string configurator =
-            (std::filesystem::path(os::ExecutablePath()).parent_path() / "zelo-configurator").string();
-        const std::string beside = os::SettingsFileName(configurator);
-        std::error_code ec;
-        if (std::filesystem::exists(beside, ec))
+        const std::string beside =
+            os::SettingsFileName(os::PathBeside(os::ExecutablePath(), "zelo-configurator"));
+        if (os::FileExists(beside))
             settings = beside;
     }
     if (!settings.empty()) {

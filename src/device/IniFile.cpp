@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
 
 namespace zelo {
 
@@ -108,8 +107,7 @@ IniFile IniFile::Parse(std::string_view text) {
 }
 
 IniFile IniFile::Load(const std::string& fileName) {
-    std::error_code ec;
-    if (!std::filesystem::exists(fileName, ec) && !ec)
+    if (!os::FileExists(fileName))
         return {};
     return Parse(os::ReadWholeFile(fileName));
 }
@@ -197,11 +195,7 @@ std::string IniFile::Text() const {
 }
 
 void IniFile::Save(const std::string& fileName) const {
-    namespace fs = std::filesystem;
-    const fs::path target(fileName);
-    std::error_code ec;
-    if (target.has_parent_path() && !fs::exists(target.parent_path(), ec))
-        fs::create_directories(target.parent_path(), ec);
+    os::CreateFoldersAbove(fileName);
     os::ReplaceFileContents(fileName, Text());
 }
 

@@ -28,16 +28,34 @@ int InjectedFileFault(FileStep step) {
     return injector ? injector(step) : 0;
 }
 
+bool FileExists(const std::string& fileName) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(PathOf(fileName), error);
+    return exists || error;
+}
+
+void RemoveFile(const std::string& fileName) {
+    std::error_code error;
+    std::filesystem::remove(PathOf(fileName), error);
+}
+
+void CreateFoldersAbove(const std::string& fileName) {
+    const std::filesystem::path target = PathOf(fileName);
+    std::error_code error;
+    if (target.has_parent_path() && !std::filesystem::exists(target.parent_path(), error))
+        std::filesystem::create_directories(target.parent_path(), error);
+}
+
 std::string ReadWholeFile(const std::string& fileName) {
     auto fail = [&](int error) { return Exception("Can't read " + fileName + ": " + std::strerror(error)); };
     errno = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(fileName), &std::fclose);
     if (!file)
         throw fail(errno != 0 ? errno : ENOENT);
     // The size is reserved first, so a big export is never copied while its string grows.
     std::string bytes;
     std::error_code sizeError;
-    const auto size = std::filesystem::file_size(fileName, sizeError);
+    const auto size = std::filesystem::file_size(PathOf(fileName), sizeError);
     if (!sizeError && size < bytes.max_size())
         bytes.reserve(static_cast<std::size_t>(size));
     char block[65536];

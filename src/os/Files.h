@@ -1,6 +1,6 @@
 #pragma once
 // Reading input files whole, and replacing a file's contents so that a crash or a full disk never leaves it
-// half-written.
+// half-written. Every name here is UTF-8, whatever the system's own code page.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -10,6 +10,16 @@ namespace zelo::os {
 // The whole file, byte for byte. Every failure raises Exception "Can't read NAME: REASON" (a missing file, a
 // folder, no permission, a read error): a file that cannot be read is never taken for an empty one.
 std::string ReadWholeFile(const std::string& fileName);
+
+// Whether anything (a file, a folder, a device) is there under the name. A name that cannot be looked at
+// (no permission on a folder above it, say) counts as there, so it is read and the reason reported.
+bool FileExists(const std::string& fileName);
+
+// Removes the file when it is there; a failure is not reported (for files that have served their purpose).
+void RemoveFile(const std::string& fileName);
+
+// Creates the folders above the file that do not exist yet; a failure shows when the file is written.
+void CreateFoldersAbove(const std::string& fileName);
 
 // Standard input to its end, byte for byte (no text-mode translation on any system). A read error raises
 // Exception "Can't read standard input: REASON".

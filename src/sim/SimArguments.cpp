@@ -1,4 +1,5 @@
 #include "sim/SimArguments.h"
+#include "os/ServerLink.h"
 
 #include <CLI/CLI.hpp>
 
@@ -34,7 +35,10 @@ void Describe(CLI::App& app, Given& given) {
     app.footer(Footer);
     app.set_help_flag("-h,--help", "show this text");
     app.add_flag("--version", a.Version, "print the version and exit");
-    app.add_flag("--pty", a.Pty, "open a pseudo-terminal; print the path of its serial side");
+    app.add_flag("--pty", a.Pty,
+                 os::ServerLink::HasPseudoTerminals()
+                     ? "open a pseudo-terminal; print the path of its serial side"
+                     : "POSIX systems only (Linux): open a pseudo-terminal; not available here, use --tcp");
     app.add_option("--link", a.LinkPath,
                    "with --pty: also make PATH a symbolic link to that path (an old link there is replaced; "
                    "the link is removed at exit)")
@@ -105,6 +109,8 @@ SimArguments ParseSimArguments(const std::vector<std::string>& args) {
         throw UsageError("--dump needs a file name");
     if (result.Pty == (result.TcpPort >= 0))
         throw UsageError("give either --pty or --tcp PORT");
+    if (result.Pty && !os::ServerLink::HasPseudoTerminals())
+        throw UsageError("--pty works on POSIX systems only: use --tcp PORT");
     if (!result.LinkPath.empty() && !result.Pty)
         throw UsageError("--link works with --pty only");
     return result;

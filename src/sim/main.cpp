@@ -1,4 +1,5 @@
 // zelo-gateway-sim: a stand-in for the gateway on a pseudo-terminal or a loopback TCP port.
+#include "os/Arguments.h"
 #include "sim/GatewaySim.h"
 #include "sim/SimArguments.h"
 #include "version/VersionInfo.h"
@@ -15,7 +16,9 @@ namespace {
 std::atomic<bool> stopRequested{false};
 const GatewaySim* running = nullptr;
 
-extern "C" void OnSignal(int) {
+extern "C" void OnSignal(int signal) {
+    // Where the handler is reset once it ran (as on Windows), a second Ctrl+C is caught too.
+    std::signal(signal, OnSignal);
     // Only flag and wake: the serving loop does the work.
     stopRequested = true;
     if (running)
@@ -27,7 +30,8 @@ extern "C" void OnSignal(int) {
 int main(int argc, char** argv) {
     SimArguments args;
     try {
-        args = ParseSimArguments(std::vector<std::string>(argv + 1, argv + argc));
+        const std::vector<std::string> all = os::Utf8Arguments(argc, argv);
+        args = ParseSimArguments(std::vector<std::string>(all.begin() + 1, all.end()));
     } catch (const UsageError& e) {
         std::cerr << "zelo-gateway-sim: " << e.Message() << '\n';
         return 2;
@@ -45,27 +49,21 @@ int main(int argc, char** argv) {
         std::cout << VersionText(VersionInfo) << '\n';
         return 0;
     }
-    std::signal(SIGPIPE, SIG_IGN);
     try {
         GatewaySim sim(args.Options);
         std::string where =
             args.Pty ? sim.OpenPty(args.LinkPath) : std::to_string(sim.ListenTcp(args.TcpPort));
 
         running = &sim;
-        struct sigaction action {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
+        // The C library's form works on every system (on Windows, Ctrl+C and Ctrl+Break come as SIGINT).
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
 
         std::cout << where << std::endl;
         sim.Run(stopRequested);
 
-        struct sigaction restore {};
-        restore.sa_handler = SIG_DFL;
-        sigemptyset(&restore.sa_mask);
-        sigaction(SIGINT, &restore, nullptr);
-        sigaction(SIGTERM, &restore, nullptr);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
         running = nullptr;
     } catch (const std::exception& e) {
         std::cerr << "zelo-gateway-sim: " << e.what() << '\n';

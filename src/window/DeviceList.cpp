@@ -1,8 +1,8 @@
 #include "window/DeviceList.h"
+#include "os/Files.h"
 
 #include <algorithm>
 #include <charconv>
-#include <filesystem>
 #include <set>
 #include <system_error>
 
@@ -58,8 +58,7 @@ std::vector<DeviceEntry> DeviceListEntries(const std::vector<os::PortInfo>& syst
                            [&name](const DeviceEntry& entry) { return entry.Name == name; });
     };
     if (!configuredDevice.empty() && configuredDevice.front() == '/' && !listed(configuredDevice)) {
-        std::error_code error;
-        if (std::filesystem::exists(configuredDevice, error))
+        if (os::FileExists(configuredDevice))
             entries.push_back({configuredDevice, configuredDevice});
     }
     entries.push_back({TcpDeviceEntry, TcpDeviceEntry});

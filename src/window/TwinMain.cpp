@@ -5,7 +5,6 @@
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
 #include "model/Error.h"
-#include "os/Arguments.h"
 #include "os/Files.h"
 #include "version/VersionInfo.h"
 #include "window/DeviceList.h"
@@ -508,7 +507,7 @@ bool TwinMain::SaveList(bool askName) {
     }
     try {
         // As the settings file is saved: a crash or a full disk leaves the old file, never half a list.
-        os::ReplaceFileContents(os::NarrowFileName(path), CommandListFileText(CommandLines()));
+        os::ReplaceFileContents(path, CommandListFileText(CommandLines()));
     } catch (const Exception& error) {
         ShowMessage(error.Message(), box::Ok | box::IconError);
         return false;
@@ -533,7 +532,7 @@ bool TwinMain::TakeSetupLine(const std::string& line) {
 bool TwinMain::OpenList(const std::string& path) {
     std::vector<std::string> lines;
     try {
-        lines = CommandListFromFile(os::ReadWholeFile(os::NarrowFileName(path)));
+        lines = CommandListFromFile(os::ReadWholeFile(path));
         // The list is refused whole: a zero byte would end the gateway's text early, and no control shows
         // one.
         if (const auto zero = FirstLineWithZeroByte(lines))
@@ -600,8 +599,7 @@ void TwinMain::Started(const std::vector<std::string>& files) {
 
 void TwinMain::OfferRecovery() {
     const std::string recovery = RecoveryFileName(SettingsFileName_);
-    std::error_code error;
-    if (SettingsFileName_.empty() || !std::filesystem::exists(recovery, error))
+    if (SettingsFileName_.empty() || !os::FileExists(recovery))
         return;
     std::vector<std::string> lines;
     try {
@@ -619,7 +617,7 @@ void TwinMain::OfferRecovery() {
     }
     // Taken or declined, it has served: a list restored is in the window now, and is kept again if the
     // program is ended once more before it is saved.
-    std::filesystem::remove(recovery, error);
+    os::RemoveFile(recovery);
 }
 
 void TwinMain::TerminationRequest() {

@@ -2,15 +2,12 @@
 // exports read whole, their ranges built at once and then offered one by one in the controls of the range
 // entry.
 #include "model/Address.h"
+#include "model/Error.h"
+#include "os/Files.h"
 #include "project/ProjectImport.h"
 #include "window/ScopeExit.h"
 #include "window/StandardError.h"
 #include "window/TwinMain.h"
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace zelo {
 
@@ -114,27 +111,15 @@ void TwinMain::btnImportClick() {
 void TwinMain::ImportFile(const std::string& path) {
     if (Importing)
         return;
-    // The path is UTF-8; through a u8 path it also opens on Windows, whatever the code page.
-    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
-    std::ifstream in(file, std::ios::binary);
     std::string bytes;
-    if (in) {
-        // In blocks, into room reserved for the whole file: a character iterator takes a good part of the
-        // import's time for a big export.
-        std::error_code sizeError;
-        const auto size = std::filesystem::file_size(file, sizeError);
-        if (!sizeError && size < bytes.max_size())
-            bytes.reserve(static_cast<std::size_t>(size));
-        char block[65536];
-        while (in.read(block, sizeof block) || in.gcount() > 0)
-            bytes.append(block, static_cast<std::size_t>(in.gcount()));
-    }
-    if (!in.is_open() || in.bad()) {
+    try {
+        bytes = os::ReadWholeFile(path);
+    } catch (const Exception& error) {
         // The window stays idle; nothing of the file is taken.
-        ShowStandardError(Dialogs_, "Cannot open file \"" + path + "\". " + std::strerror(errno));
+        ShowStandardError(Dialogs_, error.Message());
         return;
     }
-    const std::u8string name = file.filename().u8string();
+    const std::string name = path.substr(path.find_last_of("/\\") + 1);
     std::optional<std::string> password;
     ExportReading reading;
     for (;;) {
@@ -149,8 +134,7 @@ void TwinMain::ImportFile(const std::string& path) {
         if (!reading.Refusal || reading.Refusal->Kind == RefusalKind::File)
             break;
         // A protected project: asked for its password, and again after a wrong one. Cancel changes nothing.
-        password = Dialogs_.AskPassword(reading.Refusal->Message + "\nEnter the password of " +
-                                            std::string(name.begin(), name.end()) + ":",
+        password = Dialogs_.AskPassword(reading.Refusal->Message + "\nEnter the password of " + name + ":",
                                         ProjectPasswordTitle);
         if (!password)
             return;

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Checks the Windows zip: it holds the named executables, the README and the licence in one folder; the
-# executables need no DLL beyond those every Windows has; and zeloctl.exe, unpacked into a fresh folder, runs in
-# a Wine prefix made for this check alone.
+# Checks the Windows zip and the installer beside it (the same name ending in .exe): the zip holds the named
+# executables, the README, the licence and the notices in one folder; the executables need no DLL beyond
+# those every Windows has; zeloctl.exe, unpacked into a folder with Greek and Chinese letters in its name, runs
+# in a Wine prefix made for this check alone. In that prefix the installer installs silently for the user, its
+# Start menu entry is there, the installed zeloctl.exe runs, and the silent uninstall leaves no program file
+# and the user's settings where they were.
 # Usage: check_zip.sh ZELO.zip EXECUTABLE...   (the executables the zip must hold, e.g. zeloctl.exe)
 set -uo pipefail
 zip=$(realpath "$1")
@@ -25,9 +28,10 @@ trap cleanup EXIT
 folder=$(basename "$zip" .zip)
 version=${folder#zelo-configurator-}
 version=${version%-win64}
-check "the zip unpacks" unzip -q "$zip" -d "$tmp/unpacked"
-dir=$tmp/unpacked/$folder
-for file in "${required[@]}" README.md LICENSE.txt COPYRIGHT.txt; do
+unpacked="$tmp/Γιώργος 项目"
+check "the zip unpacks" unzip -q "$zip" -d "$unpacked"
+dir=$unpacked/$folder
+for file in "${required[@]}" README.md LICENSE.txt THIRD-PARTY-NOTICES.txt; do
     check "the zip holds $folder/$file" test -f "$dir/$file"
 done
 
@@ -67,5 +71,51 @@ runs_in_fresh_prefix() {
     [[ $printed == "$version" ]] || { echo "printed \"$printed\", not \"$version\""; return 1; }
 }
 check "zeloctl.exe --version prints $version in a fresh Wine prefix" runs_in_fresh_prefix
+
+# The installer: 64-bit, so it really runs here (a 32-bit one would do nothing and still exit 0, which is why
+# only the files it leaves count, never its exit code).
+installer=${zip%.zip}.exe
+users=$WINEPREFIX/drive_c/users
+installed() { find "$users" -path '*/AppData/Local/Programs/zelo-configurator' -type d 2>/dev/null | head -1; }
+shortcut() { find "$users" -name 'ZELO-EIB-ASCII Configurator.lnk' 2>/dev/null | head -1; }
+installs_for_the_user() {
+    [[ -f $installer ]] || { echo "no installer beside the zip"; return 1; }
+    # Wine runs every program with administrator rights, which would make it an install for all users.
+    timeout -k 10 120 wine "$installer" /S /CurrentUser </dev/null >/dev/null 2>&1
+    local folder
+    folder=$(installed)
+    [[ -n $folder ]] || { echo "nothing under AppData/Local/Programs/zelo-configurator"; return 1; }
+    for file in "${required[@]}" zelo-configurator.installed uninstall.exe LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+        [[ -f $folder/$file ]] || { echo "$file is not installed"; return 1; }
+    done
+    [[ -n $(shortcut) ]] || { echo "no Start menu entry"; return 1; }
+    timeout -k 10 60 wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zelo-configurator' \
+        /v DisplayVersion </dev/null 2>/dev/null | tr -d '\r' | grep -q "$version" ||
+        { echo "no uninstall entry with version $version"; return 1; }
+    timeout -k 10 60 wine "$folder/zeloctl.exe" --version </dev/null >"$tmp/out" 2>"$tmp/err" ||
+        { echo "the installed zeloctl.exe: exit $?"; cat "$tmp/err"; return 1; }
+    [[ $(tr -d '\r' <"$tmp/out") == "$version" ]] || { echo "the installed zeloctl.exe printed $(cat "$tmp/out")"; return 1; }
+}
+check "the installer installs silently for the user, with its Start menu entry" installs_for_the_user
+
+uninstalls_leaving_the_settings() {
+    local folder settings
+    folder=$(installed)
+    [[ -n $folder ]] || { echo "not installed"; return 1; }
+    settings=$(dirname "$(dirname "$(dirname "$folder")")")/Roaming/zelo-configurator/zelo-configurator.ini
+    mkdir -p "$(dirname "$settings")" && printf '[SerialPort]\r\nDevice=COM3\r\n' >"$settings"
+    # The uninstaller runs a copy of itself from the temporary folder and returns at once: wait for its end.
+    timeout -k 10 120 wine "$folder/uninstall.exe" /S </dev/null >/dev/null 2>&1
+    local left attempt
+    for attempt in $(seq 120); do
+        left=$(find "$folder" -type f 2>/dev/null)
+        [[ -z $left ]] && break
+        sleep 0.5
+    done
+    [[ -z $left ]] || { echo "left behind: $left"; return 1; }
+    [[ -z $(shortcut) ]] || { echo "the Start menu entry stays"; return 1; }
+    [[ -f $settings ]] || { echo "the user's settings went with it"; return 1; }
+}
+check "the silent uninstall removes every program file and keeps the user's settings" uninstalls_leaving_the_settings
 
 summary zip

@@ -2,6 +2,7 @@
 // clicks Download, reads the status line, closes the window and waits for the program to end. Prints what
 // it saw, one "name: value" line each, for the native harness in tests/wine to check.
 #include "Win32TestSupport.h"
+#include "os/Arguments.h"
 #include "window/win32/Win32Text.h"
 #include "window/win32/Win32Window.h"
 
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
         std::printf("usage: configurator-driver PATH-TO-zelo-configurator.exe\n");
         return 2;
     }
-    std::wstring command = L"\"" + Widen(argv[1]) + L"\"";
+    std::wstring command = L"\"" + Widen(zelo::os::Utf8Arguments(argc, argv)[1]) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION program{};

@@ -36,6 +36,7 @@ using zelo::test::ShownBox;
 using zelo::test::TempFolder;
 using zelo::test::TypeInto;
 using zelo::test::WindowText;
+using zelo::win32::Narrow;
 using zelo::win32::Widen;
 
 namespace {
@@ -434,6 +435,47 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     for (const std::string& line : window.Logic().CommandLines())
         std::cout << "line: " << line << "\n";
     std::cout.flush();
+}
+
+// Run by the native harness (tests/wine) with ZELO_FILES_FOLDER naming a folder in a script the ANSI code
+// page cannot hold, where it has put the window's settings (the TCP link) and an ETS export: the window reads
+// them, imports the export, saves the list there as "Λίστα.txt" and opens it again.
+TEST(Win32Files, TheWindowReadsAndWritesInTheFolderGiven) {
+    wchar_t given[1024] = {};
+    if (::GetEnvironmentVariableW(L"ZELO_FILES_FOLDER", given, 1024) == 0)
+        GTEST_SKIP() << "run by the native harness, which makes the folder";
+    const std::string folder = Narrow(given);
+    const std::string list = folder + "\\\xCE\x9B\xCE\xAF\xCF\x83\xCF\x84\xCE\xB1.txt";
+    ScriptedDialogs boxes;
+    ReadVersionInfo();
+    Win32MainWindow window(boxes, folder + "\\zelo-configurator.ini");
+    window.Show();
+    PumpPending(window.Handle());
+    Win32Window& view = window.View();
+    TwinMain& logic = window.Logic();
+    EXPECT_EQ(WindowText(view.cmbDevice.Handle()), "TCP/IP") << "the settings were read";
+
+    boxes.Files = {folder + "\\export.csv"};
+    ::SendMessageW(view.btnImport.Handle(), BM_CLICK, 0, 0);
+    PumpPending(window.Handle());
+    ::SendMessageW(view.btnAddAll.Handle(), BM_CLICK, 0, 0);
+    PumpPending(window.Handle());
+    const std::vector<std::string> lines{"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/1/1=BIT;RW",
+                                         "#DG1/1/2=VALUE;RW"};
+    EXPECT_EQ(logic.CommandLines(), lines) << "the export was imported";
+
+    boxes.SaveNames = {list};
+    ::SendMessageW(view.btnSave.Handle(), BM_CLICK, 0, 0);
+    PumpPending(window.Handle());
+    EXPECT_EQ(logic.FileName(), list);
+    ::SendMessageW(view.CommandList.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    boxes.Files = {list};
+    boxes.Answers = {box::IdNo}; // the emptied list is not to be kept
+    ::SendMessageW(view.btnOpen.Handle(), BM_CLICK, 0, 0);
+    PumpPending(window.Handle());
+    EXPECT_EQ(logic.CommandLines(), lines) << "the saved list opened again";
+    for (const ShownBox& shown : boxes.Boxes)
+        EXPECT_NE(shown.Flags & 0xF0, box::IconError) << shown.Text;
 }
 
 } // namespace

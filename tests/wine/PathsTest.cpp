@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -19,6 +22,19 @@
 #include <windows.h>
 
 using namespace zelo;
+
+namespace {
+
+// The names in a folder, sorted: what a save leaves behind.
+std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
 
 TEST(Win32Paths, SettingsFileReplacesTheExtensionOfTheFileName) {
     const struct {
@@ -34,6 +50,25 @@ TEST(Win32Paths, SettingsFileReplacesTheExtensionOfTheFileName) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(os::SettingsFileName(c.executable), c.settings) << c.executable;
+}
+
+// The zip stays portable; programs the installer put in place (its marker beside them) keep their settings in
+// the user's application data.
+TEST(Win32Paths, TheInstallersMarkerMovesTheSettingsToTheUsersAppData) {
+    wchar_t appData[1024] = {};
+    ASSERT_NE(::GetEnvironmentVariableW(L"APPDATA", appData, 1024), 0u);
+    const auto folder = std::filesystem::temp_directory_path() / "zelo-wine-installed";
+    const std::string program = (folder / "zeloctl.exe").string();
+    for (const bool installed : {false, true}) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        if (installed)
+            std::ofstream(folder / os::InstalledMarker) << "";
+        EXPECT_EQ(os::SettingsFileName(program),
+                  installed ? os::Utf8Text(appData) + "\\zelo-configurator\\zeloctl.ini"
+                            : (folder / "zeloctl.ini").string());
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST(Win32Paths, ExecutablePathIsTheRunningProgram) {
@@ -71,7 +106,7 @@ TEST(Win32Paths, SettingsAreSavedOverAnExistingFileAndReadBack) {
         text.assign(std::istreambuf_iterator<char>(in), {});
     }
     EXPECT_EQ(text, "[Other]\r\nKey=1\r\n\r\n[SerialPort]\r\nDevice=COM12\r\nBaudrate=9600\r\n\r\n");
-    EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"zeloctl.ini"});
     std::filesystem::remove_all(folder);
 }
 
@@ -125,6 +160,8 @@ TEST(Win32Paths, SaveErrorsKeepTheOldFile) {
         std::filesystem::create_directories(folder);
         const std::string file = (folder / "zelo.ini").string();
         std::ofstream(file, std::ios::binary) << old;
+        // A file of the user's own under the name a saver might have chosen: never touched.
+        std::ofstream(file + ".tmp", std::ios::binary) << "mine";
         if (c.readOnly)
             ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
         os::InjectFileFaults([&](os::FileStep step) { return c.error != 0 && step == c.step ? c.error : 0; });
@@ -134,8 +171,40 @@ TEST(Win32Paths, SaveErrorsKeepTheOldFile) {
                   c.reported == 0 ? "" : "Can't write " + file + ": " + os::SystemErrorText(c.reported))
             << c.name;
         EXPECT_EQ(ReadAll(file), c.content) << c.name;
-        EXPECT_FALSE(std::filesystem::exists(file + ".tmp")) << c.name;
+        EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"zelo.ini", "zelo.ini.tmp"})) << c.name;
+        EXPECT_EQ(ReadAll(file + ".tmp"), "mine") << c.name;
         ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
+    std::filesystem::remove_all(folder);
+}
+
+// Two programs saving the same file at once: each save has a temporary file of its own, so the file is always
+// one saver's whole text and nothing is left beside it.
+TEST(Win32Paths, TwoSaversAtOnceLeaveOneWholeText) {
+    const auto folder = std::filesystem::temp_directory_path() / "zelo-wine-savers";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string file = (folder / "list.txt").string();
+    const std::string texts[] = {std::string(100000, 'a') + "\n", std::string(70000, 'b') + "\n"};
+    std::vector<std::string> failures[2];
+    auto save = [&](int saver) {
+        for (int i = 0; i < 40; ++i) {
+            try {
+                os::ReplaceFileContents(file, texts[saver]);
+            } catch (const Exception& e) {
+                failures[saver].push_back(e.Message());
+            }
+        }
+    };
+    std::thread first(save, 0);
+    std::thread second(save, 1);
+    first.join();
+    second.join();
+    const std::string result = ReadAll(file);
+    EXPECT_TRUE(result == texts[0] || result == texts[1]) << result.size() << " bytes";
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"list.txt"});
+    // A save may lose the race for the rename; it then says so, and never more often than it can.
+    for (const auto& lost : failures)
+        EXPECT_LT(lost.size(), 40u) << lost.front();
     std::filesystem::remove_all(folder);
 }

@@ -1,6 +1,7 @@
 // The configurator's window on Windows, run under Wine on the X display, downloads into the gateway
 // simulator over a COM port that Wine maps to the simulator's pseudo-terminal: once driven in-process by the
-// window's test program, once as the real zelo-configurator.exe driven from outside.
+// window's test program, once as the real zelo-configurator.exe driven from outside. And every Windows
+// program in folders whose names the ANSI code page cannot hold.
 #include "Process.h"
 #include "WineHarness.h"
 #include "sim/GatewaySim.h"
@@ -9,10 +10,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <csignal>
 
 using namespace zelo;
 using zelo::test::Env;
@@ -30,9 +35,12 @@ struct WindowSetup {
     std::string Tests = Env("ZELO_WIN32_TESTS");
     std::string Configurator = Env("ZELO_CONFIGURATOR_EXE");
     std::string Driver = Env("ZELO_CONFIGURATOR_DRIVER");
+    std::string Zeloctl = Env("ZELOCTL_EXE");
+    std::string Simulator = Env("ZELO_GATEWAY_SIM_EXE");
 
     std::string Missing() const {
-        for (const auto* value : {&WineRun, &Prefix, &Com, &ComLink, &Tests, &Configurator, &Driver})
+        for (const auto* value :
+             {&WineRun, &Prefix, &Com, &ComLink, &Tests, &Configurator, &Driver, &Zeloctl, &Simulator})
             if (value->empty())
                 return "run by the Windows build's CTest (ctest --preset mingw), which sets the environment";
         for (const auto* program : {&Tests, &Configurator, &Driver})
@@ -134,6 +142,115 @@ TEST_F(WineWindow, TheProgramShowsItsWindowAndDownloadsThroughTheComPort) {
     EXPECT_EQ(test::ReadFileBytes(dir.File("zelo-configurator.ini")),
               "[SerialPort]\r\nDevice=" + setup_.Com + "\r\nBaudrate=57600\r\n\r\n")
         << "the settings are written back when the window closes";
+}
+
+// The simulator's dump once it holds what is expected, or what it holds after a few seconds: it is written
+// when the client has left, a moment after the client's program ended.
+std::string DumpOnceWritten(const std::string& file, const std::string& expected) {
+    std::string dump;
+    for (int i = 0; i < 100 && (dump = test::ReadFileBytes(file)) != expected; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return dump;
+}
+
+// Greek and Chinese folder names, under Wine's code page 1252: each program finds itself, its version and its
+// settings there and reads and writes the files named there.
+TEST_F(WineWindow, EveryProgramWorksInFoldersOfAnyScript) {
+    const std::string list = "#SETUP=1.1.250;OFF;OFF;OFF\n#DG1/1/1=BIT;RW\n#DG1/1/2=VALUE;R\n";
+    const std::string exportCsv =
+        "\"Group name\",\"Address\",\"DatapointType\"\n\"Licht\",\"1/1/1\",\"DPST-1-1\"\n"
+        "\"Wert\",\"1/1/2\",\"DPST-9-1\"\n";
+    const struct {
+        std::string Unix;    // under the prefix's drive C:
+        std::string Windows; // the same folder as the programs see it
+    } folders[] = {
+        {"drive_c/users/\xCE\x93\xCE\xB9\xCF\x8E\xCF\x81\xCE\xB3\xCE\xBF\xCF\x82/"
+         "\xCE\x88\xCF\x81\xCE\xB3\xCE\xB1",
+         "C:\\users\\\xCE\x93\xCE\xB9\xCF\x8E\xCF\x81\xCE\xB3\xCE\xBF\xCF\x82\\"
+         "\xCE\x88\xCF\x81\xCE\xB3\xCE\xB1"},
+        {"drive_c/\xE9\xA1\xB9\xE7\x9B\xAE", "C:\\\xE9\xA1\xB9\xE7\x9B\xAE"},
+    };
+    const std::string listName = "\xCE\x9B\xCE\xAF\xCF\x83\xCF\x84\xCE\xB1.txt"; // Λίστα.txt
+    for (const auto& folder : folders) {
+        SCOPED_TRACE(folder.Windows);
+        const std::filesystem::path unixFolder =
+            std::filesystem::path(setup_.Prefix) / std::filesystem::u8path(folder.Unix);
+        std::filesystem::remove_all(unixFolder);
+        std::filesystem::create_directories(unixFolder);
+        auto unixFile = [&](const std::string& name) { return (unixFolder / name).string(); };
+        auto file = [&](const std::string& name) { return folder.Windows + "\\" + name; };
+        for (const std::string* program : {&setup_.Zeloctl, &setup_.Configurator, &setup_.Simulator})
+            std::filesystem::copy_file(*program, unixFolder / std::filesystem::path(*program).filename());
+        // The Windows simulator, started from there, says its port and dumps what it holds there.
+        test::SpawnedProgram gateway({"/usr/bin/timeout", "-k", "5", "300", "/usr/bin/wine",
+                                      file("zelo-gateway-sim.exe"), "--tcp", "0", "--dump", file("dump.txt")},
+                                     {"WINEPREFIX=" + setup_.Prefix, "WINEDEBUG=-all", "LC_ALL=C.UTF-8"});
+        std::string port = gateway.FirstLine(std::chrono::seconds(30));
+        std::erase(port, '\r');
+        ASSERT_FALSE(port.empty()) << "the simulator said no port: " << gateway.Stderr();
+        const std::string tcpSettings =
+            "[SerialPort]\r\nDevice=TCP/IP\r\nHost=127.0.0.1\r\nPort=" + port + "\r\nBaudrate=19200\r\n";
+        std::ofstream(unixFile(listName), std::ios::binary) << list;
+        std::ofstream(unixFile("export.csv"), std::ios::binary) << exportCsv;
+        std::ofstream(unixFile("settings.ini"), std::ios::binary) << tcpSettings;
+        std::ofstream(unixFile("zelo-configurator.ini"), std::ios::binary) << tcpSettings;
+        const std::string zeloctl = file("zeloctl.exe");
+        const struct {
+            const char* Case;
+            std::vector<std::string> Args;
+            std::string Env;
+            std::string Out;     // the whole output when it ends with a line end, else a line of it
+            std::string Gateway; // what the gateway holds afterwards (its dump), when checked
+        } runs[] = {
+            {"zeloctl --version", {zeloctl, "--version"}, {}, "1.0.2.3\n", {}},
+            {"zeloctl import",
+             {zeloctl, "import", file("export.csv")},
+             {},
+             "#DG1/1/1=BIT;RW\n#DG1/1/2=VALUE;RW\n",
+             {}},
+            {"zeloctl check", {zeloctl, "check", file(listName)}, {}, "", {}},
+            {"zeloctl download --settings",
+             {zeloctl, "download", "--settings", file("settings.ini"), file(listName)},
+             {},
+             "Configuration loaded successfully! 4/4",
+             list},
+            {"the window: its version, its settings and a download",
+             {setup_.Driver, file("zelo-configurator.exe")},
+             {},
+             "caption: ZELO-KNX-ASCII Configurator V1.0.2.3",
+             "#SETUP=15.15.255;OFF;OFF;OFF\n"},
+            {"the window saves, opens and imports there",
+             {setup_.Tests, "--gtest_filter=Win32Files.*"},
+             "ZELO_FILES_FOLDER=" + folder.Windows,
+             "[  PASSED  ] 1 test",
+             {}},
+        };
+        for (const auto& run : runs) {
+            // Wine reads the arguments and the environment in the locale's encoding.
+            std::vector<std::string> env{"LC_ALL=C.UTF-8"};
+            if (!run.Env.empty())
+                env.push_back(run.Env);
+            ProcessResult r = RunUnderWine(setup_, run.Args, env);
+            EXPECT_EQ(r.ExitCode, 0) << run.Case << "\n" << r.Out << r.Err;
+            if (run.Out.empty() || run.Out.ends_with('\n')) {
+                EXPECT_EQ(r.Out, run.Out) << run.Case << "\n" << r.Err;
+            } else {
+                EXPECT_NE(r.Out.find(run.Out), std::string::npos) << run.Case << "\n" << r.Out << r.Err;
+            }
+            if (!run.Gateway.empty()) {
+                EXPECT_EQ(DumpOnceWritten(unixFile("dump.txt"), run.Gateway), run.Gateway) << run.Case;
+            }
+        }
+        EXPECT_EQ(test::ReadFileBytes(unixFile("zelo-configurator.ini")),
+                  tcpSettings + "\r\n[Configurator]\r\nLastFolder=" + folder.Windows + "\r\n\r\n")
+            << "the window's settings, with the folder it was last in, are written back beside it";
+        EXPECT_EQ(test::ReadFileBytes(unixFile(listName)),
+                  "#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/1/1=BIT;RW\n#DG1/1/2=VALUE;RW\n")
+            << "the window saved the export it imported over the list";
+        gateway.Signal(SIGTERM);
+        gateway.Wait(std::chrono::seconds(20));
+        std::filesystem::remove_all(unixFolder);
+    }
 }
 
 } // namespace

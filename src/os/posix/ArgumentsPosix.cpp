@@ -7,8 +7,4 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
 
-std::string NarrowFileName(const std::string& utf8) {
-    return utf8;
-}
-
 } // namespace zelo::os

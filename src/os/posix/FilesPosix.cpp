@@ -171,4 +171,8 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     }
 }
 
+std::FILE* OpenFileForReading(const std::string& fileName) {
+    return std::fopen(fileName.c_str(), "rb");
+}
+
 } // namespace zelo::os

@@ -1,16 +1,18 @@
-// Reading standard input and replacing a file on Windows: a temporary file beside the target, flushed, then
-// put in the target's place by ReplaceFile (which keeps the target's attributes and security) or, for a new
-// file, by a write-through move.
+// Reading standard input and replacing a file on Windows: a temporary file of this save's own beside the
+// target, flushed, then put in the target's place by a write-through move, the target's attributes kept.
+// Names reach the system in UTF-16 only.
 #include "model/Error.h"
 #include "os/FileFault.h"
 #include "os/win32/Win32Os.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <utility>
 
 namespace zelo::os {
 
@@ -50,7 +52,7 @@ bool SyncAndClose(HANDLE file, DWORD& error) {
 // The rare case of a folder that takes no new file: the file itself is rewritten, then cut to its length.
 void RewriteInPlace(const std::string& fileName, std::string_view bytes) {
     DWORD error = 0;
-    HANDLE file = ::CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileW(WideText(fileName).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw Exception("Can't write " + fileName + ": " + SystemErrorText(::GetLastError()));
@@ -65,6 +67,27 @@ void RewriteInPlace(const std::string& fileName, std::string_view bytes) {
     }
     if (!SyncAndClose(file, error))
         throw Exception("Can't write " + fileName + ": " + SystemErrorText(error));
+}
+
+// A new file beside the target under a name no other save uses: the process, a count of this process's saves
+// and the clock in it, and CREATE_NEW, so a file already there (the user's own "X.tmp", another saver's) is
+// never opened, truncated or deleted; a taken name is passed over.
+std::pair<std::wstring, HANDLE> CreateTemporaryBeside(const std::wstring& target, DWORD& error) {
+    static std::atomic<unsigned> saves{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring name = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(saves++) + L"-" + std::to_wstring(::GetTickCount()) +
+                                  L".tmp";
+        HANDLE file = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return {name, file};
+        error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    ::SetLastError(error);
+    return {std::wstring(), INVALID_HANDLE_VALUE};
 }
 
 } // namespace
@@ -85,11 +108,16 @@ std::string ReadStandardInput() {
     }
 }
 
+std::FILE* OpenFileForReading(const std::string& fileName) {
+    return ::_wfopen(WideText(fileName).c_str(), L"rb");
+}
+
 void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     auto fail = [&](DWORD error) {
         return Exception("Can't write " + fileName + ": " + SystemErrorText(error));
     };
-    const DWORD attributes = ::GetFileAttributesA(fileName.c_str());
+    const std::wstring target = WideText(fileName);
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         throw fail(ERROR_DIRECTORY);
@@ -97,15 +125,12 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         throw fail(ERROR_ACCESS_DENIED);
 
-    const std::string temporary = fileName + ".tmp";
     DWORD error = 0;
-    (void)::DeleteFileA(temporary.c_str());
-    HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto [temporary, file] = CreateTemporaryBeside(target, error);
     if (Failed(FileStep::Create, file == INVALID_HANDLE_VALUE, error)) {
         if (file != INVALID_HANDLE_VALUE) {
             ::CloseHandle(file);
-            ::DeleteFileA(temporary.c_str());
+            ::DeleteFileW(temporary.c_str());
         }
         if (exists && error == ERROR_ACCESS_DENIED) {
             RewriteInPlace(fileName, bytes);
@@ -113,8 +138,9 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
         }
         throw fail(error);
     }
+    // Only the file this save created is ever deleted.
     auto discard = [&](DWORD reason) {
-        ::DeleteFileA(temporary.c_str());
+        ::DeleteFileW(temporary.c_str());
         return fail(reason);
     };
     if (!WriteAll(file, bytes, error)) {
@@ -126,13 +152,12 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     // The one step an injected fault must stop before it happens: after it, the old file is gone.
     if (const int injected = InjectedFileFault(FileStep::Rename))
         throw discard(static_cast<DWORD>(injected));
-    bool renamed = false;
-    if (exists)
-        renamed = ::ReplaceFileA(fileName.c_str(), temporary.c_str(), nullptr,
-                                 REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
-    if (!renamed)
-        renamed = ::MoveFileExA(temporary.c_str(), fileName.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // A move over the target rather than ReplaceFile: that one parks the old file under a name of its own
+    // beside it, which two saves at once can leave behind. The attributes (hidden, say) are put back.
+    const bool renamed = ::MoveFileExW(temporary.c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (renamed && exists)
+        (void)::SetFileAttributesW(target.c_str(), attributes);
     if (!renamed)
         throw discard(::GetLastError());
     // The write-through move reaches the disk with its folder entry: there is no folder to sync here.

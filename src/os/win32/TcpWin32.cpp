@@ -17,24 +17,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int SliceMs = 10;
 constexpr const char* EndOfStreamReason = "Connection closed by peer";
 
-// Winsock is started once, on the first connect, and stays up until the program ends.
-void StartWinsock() {
-    struct Winsock {
-        int Error = 0;
-        Winsock() {
-            WSADATA data;
-            Error = ::WSAStartup(MAKEWORD(2, 2), &data);
-        }
-        ~Winsock() {
-            if (Error == 0)
-                ::WSACleanup();
-        }
-    };
-    static Winsock winsock;
-    if (winsock.Error != 0)
-        throw Exception(SystemErrorText(static_cast<std::uint32_t>(winsock.Error)));
-}
-
 bool MeansConnectionGone(int error) {
     switch (error) {
     case WSAECONNRESET:
@@ -179,6 +161,24 @@ SOCKET ConnectOne(const addrinfo& a, Clock::time_point deadline, const std::func
 }
 
 } // namespace
+
+// Winsock is started once, on the first connect, and stays up until the program ends.
+void StartWinsock() {
+    struct Winsock {
+        int Error = 0;
+        Winsock() {
+            WSADATA data;
+            Error = ::WSAStartup(MAKEWORD(2, 2), &data);
+        }
+        ~Winsock() {
+            if (Error == 0)
+                ::WSACleanup();
+        }
+    };
+    static Winsock winsock;
+    if (winsock.Error != 0)
+        throw Exception(SystemErrorText(static_cast<std::uint32_t>(winsock.Error)));
+}
 
 std::unique_ptr<TcpClient> TcpClient::Connect(const std::string& host, int port,
                                               std::chrono::milliseconds limit,

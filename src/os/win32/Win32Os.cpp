@@ -23,6 +23,27 @@ std::string SystemErrorText(std::uint32_t code) {
     return result;
 }
 
+std::wstring WideText(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+std::string Utf8Text(const std::wstring& wide) {
+    if (wide.empty())
+        return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
+                          nullptr);
+    return utf8;
+}
+
 int ComPortNumber(const std::string& device) {
     if (device.size() < 4 || device.compare(0, 3, "COM") != 0)
         return 0;

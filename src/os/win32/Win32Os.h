@@ -24,6 +24,14 @@ bool MeansPortGone(std::uint32_t error);
 // names ("FTDI" and "USB Serial Port (COM3)" give "FTDI USB Serial Port"); the maker once only.
 std::string UsbPortDescription(const std::string& maker, const std::string& friendlyName);
 
+// A UTF-8 name as the wide (W) functions take it, and a wide text back in UTF-8. Every name the program
+// hands to Windows goes through WideText: the ANSI code page cannot hold most of the world's letters.
+std::wstring WideText(const std::string& utf8);
+std::string Utf8Text(const std::wstring& wide);
+
+// Starts Windows Sockets once for the program (on first use); raises Exception when it cannot.
+void StartWinsock();
+
 // The number n of a device name "COMn" with n from 1 to 65534; 0 for every other name (65535 names no port).
 int ComPortNumber(const std::string& device);
 
