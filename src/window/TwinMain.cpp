@@ -490,7 +490,7 @@ bool TwinMain::TakeSetupLine(const std::string& line) {
 bool TwinMain::OpenList(const std::string& path) {
     std::vector<std::string> lines;
     try {
-        lines = CommandListFromFile(os::ReadWholeFile(os::NarrowFileName(path)));
+        lines = CommandListFromFile(os::ReadWholeFile(os::NarrowFileName(path), os::CommandListLimit));
         // The list is refused whole: a zero byte would end the gateway's text early, and no control shows
         // one.
         if (const auto zero = FirstLineWithZeroByte(lines))
@@ -560,7 +560,7 @@ void TwinMain::OfferRecovery() {
         return;
     std::vector<std::string> lines;
     try {
-        lines = CommandListFromFile(os::ReadWholeFile(recovery));
+        lines = CommandListFromFile(os::ReadWholeFile(recovery, os::CommandListLimit));
     } catch (const Exception& failure) {
         ShowMessage(failure.Message(), box::Ok | box::IconError);
         return;

@@ -2,6 +2,7 @@
 // exports read whole, their ranges built at once and then offered one by one in the controls of the range
 // entry.
 #include "model/Address.h"
+#include "os/Files.h"
 #include "project/ProjectImport.h"
 #include "window/ScopeExit.h"
 #include "window/StandardError.h"
@@ -123,11 +124,18 @@ void TwinMain::ImportFile(const std::string& path) {
         // import's time for a big export.
         std::error_code sizeError;
         const auto size = std::filesystem::file_size(file, sizeError);
-        if (!sizeError && size < bytes.max_size())
+        if (!sizeError && size < bytes.max_size() && size <= os::ImportLimit)
             bytes.reserve(static_cast<std::size_t>(size));
         char block[65536];
-        while (in.read(block, sizeof block) || in.gcount() > 0)
+        while (in.read(block, sizeof block) || in.gcount() > 0) {
+            // A device or an endless file is cut off at the limit rather than read until memory runs out.
+            if (static_cast<std::uint64_t>(in.gcount()) > os::ImportLimit - bytes.size()) {
+                ShowStandardError(Dialogs_, "Cannot open file \"" + path +
+                                                "\". It is larger than 1 GiB, the most this program reads.");
+                return;
+            }
             bytes.append(block, static_cast<std::size_t>(in.gcount()));
+        }
     }
     if (!in.is_open() || in.bad()) {
         // The window stays idle; nothing of the file is taken.

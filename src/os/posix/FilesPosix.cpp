@@ -131,20 +131,13 @@ bool NameTemporary(int fd, const std::string& target, std::string& name) {
 
 } // namespace
 
-std::string ReadStandardInput() {
-    std::string bytes;
-    char block[65536];
+std::size_t ReadStandardInputBlock(char* buffer, std::size_t size) {
     for (;;) {
-        const ssize_t n = ::read(0, block, sizeof block);
-        if (n > 0) {
-            bytes.append(block, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n == 0)
-            return bytes;
-        if (errno == EINTR)
-            continue;
-        throw Exception("Can't read standard input: " + ErrnoText(errno));
+        const ssize_t n = ::read(0, buffer, size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            throw Exception("Can't read standard input: " + ErrnoText(errno));
     }
 }
 
