@@ -75,8 +75,10 @@ bool TEibConverter::ReadAnswer() {
     const std::string answer(AnswerBuffer.data(), std::strlen(AnswerBuffer.data()));
     if (answer == "Ok")
         return true;
-    // The gateway speaks 8-bit text; messages are UTF-8 inside the system.
-    LastError = SingleByteToUtf8(answer, SingleByteCharset::Latin1);
+    // The gateway speaks 8-bit text; messages are UTF-8 inside the system. Every control character is shown
+    // escaped wherever the answer goes (a terminal, a message box, the status line): a line feed or a tab
+    // could forge lines such as "Configuration loaded successfully!".
+    LastError = EscapeControlCharacters(SingleByteToUtf8(answer, SingleByteCharset::Latin1), true);
     return false;
 }
 

@@ -335,6 +335,9 @@ TEST(LinkFaults, AnswersWithControlCharactersArePrintedEscaped) {
          "31m",
          "ERR \\u009b31m"},                 // a C1 control in Latin-1
         {"Fehler \xe4", "Fehler \xc3\xa4"}, // a letter stays a letter
+        // Line feeds and tabs too: an answer cannot forge a line of its own.
+        {"ERR\nConfiguration loaded successfully!", "ERR\\x0aConfiguration loaded successfully!"},
+        {"ERR\tx", "ERR\\x09x"},
     };
     for (const auto& c : cases) {
         Peer peer(Peer::Transport::Pty, [&](std::size_t index, const std::string&) {
