@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 
 namespace zelo {
 
@@ -498,6 +499,9 @@ bool TwinMain::OpenList(const std::string& path) {
                             FormatMessage(LineWithZeroByteMessage, std::to_string(*zero)));
     } catch (const Exception& error) {
         ShowMessage(error.Message(), box::Ok | box::IconError);
+        return false;
+    } catch (const std::bad_alloc&) {
+        ShowMessage("Out of memory while reading " + path, box::Ok | box::IconError);
         return false;
     }
     ShowLines(lines);

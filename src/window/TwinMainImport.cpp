@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 namespace zelo {
 
@@ -151,8 +152,14 @@ void TwinMain::ImportFile(const std::string& path) {
             winMain->SetWaitCursor(true);
             const ScopeExit normal([this] { winMain->SetWaitCursor(false); });
             // Only a project file can ask for another try with a password: an export gives its bytes away.
-            reading = IsZipArchive(bytes) ? ReadImportFile(path, bytes, password)
-                                          : ReadImportFile(path, std::move(bytes), password);
+            try {
+                reading = IsZipArchive(bytes) ? ReadImportFile(path, bytes, password)
+                                              : ReadImportFile(path, std::move(bytes), password);
+            } catch (const std::bad_alloc&) {
+                // A file too big for the memory there is: refused like a file that does not read.
+                reading = ExportReading{};
+                reading.Refusal = ImportRefusal{"Out of memory while reading " + path, 0, ""};
+            }
         }
         if (!reading.Refusal || reading.Refusal->Kind == RefusalKind::File)
             break;

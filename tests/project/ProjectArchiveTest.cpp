@@ -22,14 +22,10 @@ using namespace zelo;
 using namespace zelo::test;
 
 // The largest single allocation since the last reset: a reader that trusts a declared size shows it here.
-namespace {
-std::atomic<std::size_t> LargestAllocation{0};
-}
+static std::atomic<std::size_t> LargestAllocation{0};
 
 void* operator new(std::size_t size) {
-    std::size_t seen = LargestAllocation.load();
-    while (size > seen && !LargestAllocation.compare_exchange_weak(seen, size)) {
-    }
+    LargestAllocation = std::max(LargestAllocation.load(), size);
     if (void* p = std::malloc(size ? size : 1))
         return p;
     throw std::bad_alloc();
@@ -221,6 +217,9 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
     damagedInnerEntry = with({signature, Entry("P-1234.zip", damagedInnerEntry)});
     std::string damagedFolder = MakeProject(Form::Folder);
     damagedFolder[damagedFolder.rfind("P-1234/0.xml") - 30] ^= 1; // the central record's CRC
+    std::vector<ZipWriterEntry> signatures;
+    for (char n = '1'; n <= '7'; ++n)
+        signatures.push_back(Entry(std::string("P-") + n + ".signature", ""));
     ZipWriterEntry aes = Entry("0.xml", Installation);
     aes.Encryption = ZipEncryption::WinZipAes;
     aes.Password = GeheimZip;
@@ -244,11 +243,7 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
          "The ETS project file has no data for its project P-1234 (neither P-1234/0.xml nor P-1234.zip)."},
         {"two signatures", with({signature, Entry("P-5678.signature", "s")}), ProjectErrorKind::Damaged,
          "The ETS project file holds several projects (P-1234, P-5678); ETS exports one at a time."},
-        {"seven signatures",
-         with({Entry("P-1.signature", ""), Entry("P-2.signature", ""), Entry("P-3.signature", ""),
-               Entry("P-4.signature", ""), Entry("P-5.signature", ""), Entry("P-6.signature", ""),
-               Entry("P-7.signature", "")}),
-         ProjectErrorKind::Damaged,
+        {"seven signatures", with(signatures), ProjectErrorKind::Damaged,
          "The ETS project file holds several projects (P-1, P-2, P-3, P-4, P-5 and 2 more; 7 in all); ETS "
          "exports one at a time."},
         {"no signature, one folder",
@@ -303,10 +298,8 @@ TEST(ProjectArchive, BombsAreRefusedWithinOneBudget) {
     std::vector<ZipWriterEntry> shared = {Entry("knx_master.xml", Master), signature,
                                           Entry("P-1234/0.xml", ""), Entry("P-1234/project.xml", "")};
     shared[2].DataOf = shared[3].DataOf = 0;
-    std::mt19937 random(7);
     std::string noise(1100000, '\0');
-    for (char& c : noise)
-        c = static_cast<char>(random());
+    std::generate(noise.begin(), noise.end(), std::mt19937(7));
     ZipWriterEntry hollow = Entry("P-1234/0.xml", noise);
     hollow.DeclaredSize = std::uint64_t(1) << 30;
     const struct {
