@@ -336,7 +336,8 @@ void ZipArchive::FindOverlaps() {
         if (data && Within(*data, Entries_[i].CompressedSize, DirectoryStart_))
             spans.push_back({Entries_[i].LocalHeaderOffset + Shift_, *data + Entries_[i].CompressedSize, i});
     }
-    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.Start < b.Start; });
+    std::stable_sort(spans.begin(), spans.end(),
+                     [](const Span& a, const Span& b) { return a.Start < b.Start; });
     std::optional<Span> furthest;
     for (const auto& span : spans) {
         if (furthest && span.Start < furthest->End) {
