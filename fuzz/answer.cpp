@@ -65,15 +65,31 @@ struct Link {
     std::unique_ptr<zelo::TEibConverter> converter;
 
     Link() {
-        char name[256] = {};
-        Check(::openpty(&master, &slave, name, nullptr, nullptr) == 0, "openpty");
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-        converter = std::make_unique<zelo::TEibConverter>(nullptr, nullptr);
-        converter->SetDevice(name);
-        Check(converter->Open(), "the converter opens the terminal");
+        // A machine under load may run out of terminals for a moment, or another program may hold the new
+        // one's lock (a stale name of a terminal since reused): that is the machine's trouble, not a finding,
+        // so the terminal is made again a few times before the target gives up.
+        for (int attempt = 0;; ++attempt) {
+            char name[256] = {};
+            if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+                termios t{};
+                ::tcgetattr(slave, &t);
+                ::cfmakeraw(&t);
+                ::tcsetattr(slave, TCSANOW, &t);
+                converter = std::make_unique<zelo::TEibConverter>(nullptr, nullptr);
+                converter->SetDevice(name);
+                if (converter->Open())
+                    break;
+                std::fprintf(stderr, "answer: %s does not open (%s); another terminal\n", name,
+                             converter->LastOsError().c_str());
+                converter.reset();
+                ::close(master);
+                ::close(slave);
+            } else {
+                std::fprintf(stderr, "answer: openpty: %s; again\n", std::strerror(errno));
+            }
+            Check(attempt < 50, "a terminal that opens, in 50 attempts");
+            ::usleep(20000);
+        }
         converter->Timeout = 600000;
     }
     ~Link() {
