@@ -152,6 +152,29 @@ void BM_XmlReaderTokens(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Xml().size()));
 }
 
+// The namespace worst case: N nested elements, each declaring the default namespace, all named with the
+// prefix bound only at the root, so every lookup passes every level's declaration unless it is indexed.
+void BM_XmlDeepNamespaces(benchmark::State& state) {
+    const auto levels = static_cast<std::size_t>(state.range(0));
+    std::string doc = "<a:r xmlns:a=\"urn:a\">";
+    doc.reserve(levels * 32);
+    for (std::size_t i = 0; i < levels; ++i)
+        doc += "<a:e xmlns=\"urn:d\">";
+    for (std::size_t i = 0; i < levels; ++i)
+        doc += "</a:e>";
+    doc += "</a:r>";
+    for (auto _ : state) {
+        XmlReader xml(doc);
+        std::size_t elements = 0;
+        while (xml.Next() != XmlReader::Token::EndOfDocument)
+            elements += xml.Current() == XmlReader::Token::StartElement;
+        if (elements != levels + 1)
+            state.SkipWithError("wrong element count");
+        benchmark::DoNotOptimize(elements);
+    }
+    state.counters["doc_MB"] = static_cast<double>(doc.size()) / 1e6;
+}
+
 // zeloctl import of a file as a whole process, its output thrown away. The peak resident memory comes from
 // GNU time, which starts zeloctl itself: a child forked from this process would count the benchmark's own
 // pages (Linux keeps the highest mark across exec).
@@ -202,6 +225,7 @@ BENCHMARK(BM_ZeloctlImport)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportExportUtf16Csv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportExportXml)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_XmlReaderTokens)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_XmlDeepNamespaces)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZeloctlImportUtf16Csv)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ZeloctlImportXml)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

@@ -4,7 +4,9 @@
 // driver's time limit is far beyond any wait, so the outcome never depends on how busy the machine is.
 #include "device/EibConverter.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -16,9 +18,45 @@
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
+// What a failing check saw, so that a finding under load can be told from the machine's own trouble.
+struct Seen {
+    const std::string* Line = nullptr;     // the stream written to the terminal
+    const std::string* Expected = nullptr; // the answer the converter must give
+    const zelo::TEibConverter* Converter = nullptr;
+    int Good = -1;
+};
+Seen seen;
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        char hex[8];
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+void Check(bool condition, const char* what) {
+    if (condition)
+        return;
+    const int error = errno;
+    std::fprintf(stderr, "answer: check failed: %s (errno %d: %s)\n", what, error, std::strerror(error));
+    if (seen.Line)
+        std::fprintf(stderr, "  stream:   \"%s\"\n", Printable(*seen.Line).c_str());
+    if (seen.Expected)
+        std::fprintf(stderr, "  expected: \"%s\"\n", Printable(*seen.Expected).c_str());
+    if (seen.Converter) {
+        std::fprintf(stderr, "  result:   %d, answer buffer \"%s\"\n", seen.Good,
+                     Printable(seen.Converter->AnswerBuffer.data()).c_str());
+        std::fprintf(stderr, "  LastError: \"%s\"\n", Printable(seen.Converter->LastError).c_str());
+        std::fprintf(stderr, "  lost:     \"%s\"\n", Printable(seen.Converter->LostReason()).c_str());
+    }
+    std::abort();
 }
 
 struct Link {
@@ -27,15 +65,31 @@ struct Link {
     std::unique_ptr<zelo::TEibConverter> converter;
 
     Link() {
-        char name[256] = {};
-        Check(::openpty(&master, &slave, name, nullptr, nullptr) == 0);
-        termios t{};
-        ::tcgetattr(slave, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave, TCSANOW, &t);
-        converter = std::make_unique<zelo::TEibConverter>(nullptr, nullptr);
-        converter->SetDevice(name);
-        Check(converter->Open());
+        // A machine under load may run out of terminals for a moment, or another program may hold the new
+        // one's lock (a stale name of a terminal since reused): that is the machine's trouble, not a finding,
+        // so the terminal is made again a few times before the target gives up.
+        for (int attempt = 0;; ++attempt) {
+            char name[256] = {};
+            if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+                termios t{};
+                ::tcgetattr(slave, &t);
+                ::cfmakeraw(&t);
+                ::tcsetattr(slave, TCSANOW, &t);
+                converter = std::make_unique<zelo::TEibConverter>(nullptr, nullptr);
+                converter->SetDevice(name);
+                if (converter->Open())
+                    break;
+                std::fprintf(stderr, "answer: %s does not open (%s); another terminal\n", name,
+                             converter->LastOsError().c_str());
+                converter.reset();
+                ::close(master);
+                ::close(slave);
+            } else {
+                std::fprintf(stderr, "answer: openpty: %s; again\n", std::strerror(errno));
+            }
+            Check(attempt < 50, "a terminal that opens, in 50 attempts");
+            ::usleep(20000);
+        }
         converter->Timeout = 600000;
     }
     ~Link() {
@@ -65,11 +119,15 @@ bool IsValidUtf8Text(const std::string& s) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    seen = Seen{};
     Link link;
     // Ends with a CR, so that no read waits for its deadline; bounded so that it fits the terminal's queue.
     std::string stream(reinterpret_cast<const char*>(data), size < 2000 ? size : 2000);
     stream += '\r';
-    Check(::write(link.master, stream.data(), stream.size()) == static_cast<ssize_t>(stream.size()));
+    seen.Line = &stream;
+    seen.Converter = link.converter.get();
+    Check(::write(link.master, stream.data(), stream.size()) == static_cast<ssize_t>(stream.size()),
+          "the stream fits the terminal's queue");
     std::size_t at = 0;
     while (at < stream.size()) {
         // What the answer must be: up to and including the first CR, at most 100 bytes.
@@ -79,13 +137,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         answer = answer.substr(0, answer.find('\0'));
         at += length;
 
+        seen.Expected = &answer;
         const bool good = link.converter->ReadAnswer();
+        seen.Good = good;
         const std::string& error = link.converter->LastError;
-        Check(good == (answer == "Ok"));
-        Check(good ? error.empty() : error.size() <= 2 * answer.size() && error.size() >= answer.size());
-        Check(error.find('\0') == std::string::npos);
-        Check(IsValidUtf8Text(error));
-        Check(std::strlen(link.converter->AnswerBuffer.data()) == answer.size());
+        Check(good == (answer == "Ok"), "\"Ok\" and only \"Ok\" is good");
+        // Escaped: a control byte takes 4 characters (\xHH), a C1 one 6 (\u00HH).
+        Check(good ? error.empty() : error.size() <= 6 * answer.size() && error.size() >= answer.size(),
+              "the error holds the answer, escaped");
+        Check(error.find_first_of(std::string("\0\n\t\r\x1b", 5)) == std::string::npos,
+              "no control character in the error");
+        Check(IsValidUtf8Text(error), "the error is UTF-8");
+        Check(std::strlen(link.converter->AnswerBuffer.data()) == answer.size(),
+              "the answer buffer holds the answer");
     }
     return 0;
 }

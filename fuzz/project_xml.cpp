@@ -3,9 +3,11 @@
 // range builder can take or as a bad entry with a reason.
 //
 // The input holds up to three files separated by zero bytes: the installation (0.xml), a manufacturer's
-// Hardware.xml, and the application program every other name is answered with.
+// Hardware.xml, and the application program every other name is answered with. An input that begins as a zip
+// is read as a whole project file too: the archive with its budget, nested archives, the XML on top.
 #include "model/DatapointTypes.h"
 #include "project/ProjectArchive.h"
+#include "project/ProjectImport.h"
 #include "project/ProjectXml.h"
 
 #include <algorithm>
@@ -30,6 +32,12 @@ bool Prefixed(const ProjectError& e, std::string_view prefix) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (IsZipArchive(bytes)) {
+        const ExportReading reading = ReadProjectFile(std::string(bytes), std::string("test"));
+        Check(reading.Refusal.has_value() || !reading.Addresses.empty() || !reading.BadEntries.empty());
+        if (reading.Refusal)
+            Check(!reading.Refusal->CommandLineText().empty());
+    }
     try {
         ProjectSchema schema = ReadProjectSchema(bytes, "knx_master.xml");
         Check(schema.Version >= OldestProjectSchema);

@@ -17,8 +17,9 @@ void Check(bool ok) {
         std::abort();
 }
 
-// Small enough that no input makes the fuzzer run out of memory, big enough for any entry it can make.
-const ZipLimits Limits{std::uint64_t(1) << 24};
+// No cap per entry: the budget of the whole file (at least 16 MB here, so that no input makes the fuzzer run
+// out of memory) bounds every level together.
+const ZipLimits Limits{std::uint64_t(1) << 30, 64, std::uint64_t(1) << 24};
 
 void ReadEntries(const ZipArchive& zip) {
     int reads = 0;
@@ -37,6 +38,8 @@ void ReadEntries(const ZipArchive& zip) {
             try {
                 std::string bytes = zip.Read(e, password);
                 Check(bytes.size() == e.UncompressedSize);
+                // Entries sharing their bytes are never read.
+                Check(!e.Overlaps);
                 bool crcless = e.Encryption == ZipEncryption::WinZipAes && e.AesVersion == 2;
                 Check(crcless || ZipCrc32(bytes) == e.Crc32);
                 Check(e.Encryption == ZipEncryption::None || password);
@@ -48,6 +51,7 @@ void ReadEntries(const ZipArchive& zip) {
                 break;
         }
     }
+    Check(zip.Budget()->Used() <= zip.Budget()->Limit());
 }
 
 } // namespace
@@ -57,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         ZipArchive zip(bytes, {}, Limits);
         ReadEntries(zip);
-        // The same bytes as an inner archive: its messages carry the label.
-        ZipArchive inner(bytes, "P-0000.zip", Limits);
+        // The same bytes as an inner archive: its messages carry the label, and it pays from the same budget.
+        ZipArchive inner(bytes, "P-0000.zip", Limits, zip.Budget());
         ReadEntries(inner);
     } catch (const ZipError& error) {
         Check(*error.what() != '\0');

@@ -8,16 +8,25 @@
 
 namespace zelo::cli {
 
-std::string ReadInput(const std::string& path) {
+namespace {
+std::string LastInput;
+}
+
+const std::string& InputName() {
+    return LastInput;
+}
+
+std::string ReadInput(const std::string& path, std::uint64_t limit) {
+    LastInput = path == "-" ? "standard input" : path;
     try {
-        return path == "-" ? os::ReadStandardInput() : os::ReadWholeFile(path);
+        return path == "-" ? os::ReadStandardInputUpTo(limit) : os::ReadWholeFile(path, limit);
     } catch (const Exception& e) {
         throw ExitRequest{ExitBadInput, e.Message()};
     }
 }
 
 std::vector<std::string> ReadCommandList(const std::string& path) {
-    return CommandListFromFile(ReadInput(path));
+    return CommandListFromFile(ReadInput(path, os::CommandListLimit));
 }
 
 void SetupOptions::AddTo(CLI::App& command) {

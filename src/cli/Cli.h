@@ -2,6 +2,7 @@
 // Shared pieces of zeloctl's subcommands.
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -9,7 +10,7 @@
 
 namespace zelo::cli {
 
-enum ExitCode { ExitOk = 0, ExitDeviceFailed = 1, ExitBadInput = 2 };
+enum ExitCode { ExitOk = 0, ExitDeviceFailed = 1, ExitBadInput = 2, ExitOutputFailed = 3 };
 
 // Ends a subcommand with an exit code; the message (if any) goes to stderr.
 struct ExitRequest {
@@ -17,9 +18,14 @@ struct ExitRequest {
     std::string Message;
 };
 
-// Reads a whole file, or standard input for "-"; raises ExitRequest{2} naming the file when it cannot (a file
-// that cannot be read is never taken for an empty one).
-std::string ReadInput(const std::string& path);
+// Reads a whole file, or standard input for "-", up to `limit` bytes (os::CommandListLimit, os::ImportLimit);
+// raises ExitRequest{2} naming the file when it cannot (a file that cannot be read is never taken for an
+// empty one) or when it is longer.
+std::string ReadInput(const std::string& path, std::uint64_t limit);
+
+// The input last read ("standard input" for "-"), for the words of a failure that has no other: empty before
+// any.
+const std::string& InputName();
 
 // The lines of a command list file (UTF-8, Latin-1 read too), or of standard input for "-". A zero byte stays
 // in its line, for the caller to refuse.

@@ -178,15 +178,24 @@ int RunDownload(const DownloadOptions& o) {
     }
     if (o.Trace)
         converter.Trace = TraceWriter{};
-    // SIGINT and SIGTERM stop the download after the answer it waits for, never in the middle of a line.
+    // SIGINT and SIGTERM stop the download between two lines, and end a wait at once: a silent gateway or a
+    // connect that hangs is not sat out.
     os::CatchTerminationRequests();
     converter.WaitHook = [&converter] {
-        if (os::TerminationRequest() != 0)
+        if (os::TerminationRequest() != 0) {
             converter.RequestStop();
+            converter.AbortWaits();
+        }
+    };
+    auto interruptedBeforeTheErase = [] {
+        return ExitRequest{128 + os::TerminationRequest(), DownloadInterrupted(-1).Message()};
     };
 
     try {
-        if (!converter.Open())
+        const bool opened = converter.Open();
+        if (!opened && os::TerminationRequest() != 0)
+            throw interruptedBeforeTheErase();
+        if (!opened)
             throw ExitRequest{
                 ExitDeviceFailed,
                 WithReason(FormatMessage("Can't open %s!", converter.Device()), converter.LastOsError())};

@@ -3,6 +3,7 @@
 #include "ets/EtsBatch.h"
 #include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
+#include "os/Files.h"
 #include "project/ProjectImport.h"
 
 #include <iostream>
@@ -34,7 +35,7 @@ std::string Plural(int count, const char* word) {
 // The first line of the password file, without its line end (and without a UTF-8 byte-order mark, which
 // Windows editors write).
 std::string ReadPasswordFile(const std::string& path) {
-    std::string text = ReadInput(path);
+    std::string text = ReadInput(path, os::CommandListLimit);
     if (text.starts_with("\xEF\xBB\xBF"))
         text.erase(0, 3);
     return text.substr(0, text.find_first_of("\r\n"));
@@ -83,9 +84,9 @@ int RunImport(const ImportOptions& options) {
     const std::optional<std::string> password =
         options.PasswordFile ? std::optional<std::string>(ReadPasswordFile(*options.PasswordFile))
                              : options.Password;
-    ExportImport result = ImportReading(
-        ReadImportFile(options.File, ReadInput(options.File), password, formats.at(options.Format)),
-        rangeOptions, options.SkipBad);
+    ExportImport result = ImportReading(ReadImportFile(options.File, ReadInput(options.File, os::ImportLimit),
+                                                       password, formats.at(options.Format)),
+                                        rangeOptions, options.SkipBad);
     if (!result.Refusal && result.Reading.Detected.Format == ExportFormat::Ets3)
         return RunEts3Import(options, std::move(result.Reading.Ets3Lines), setupLine);
 

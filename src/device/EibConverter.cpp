@@ -75,8 +75,10 @@ bool TEibConverter::ReadAnswer() {
     const std::string answer(AnswerBuffer.data(), std::strlen(AnswerBuffer.data()));
     if (answer == "Ok")
         return true;
-    // The gateway speaks 8-bit text; messages are UTF-8 inside the system.
-    LastError = SingleByteToUtf8(answer, SingleByteCharset::Latin1);
+    // The gateway speaks 8-bit text; messages are UTF-8 inside the system. Every control character is shown
+    // escaped wherever the answer goes (a terminal, a message box, the status line): a line feed or a tab
+    // could forge lines such as "Configuration loaded successfully!".
+    LastError = EscapeControlCharacters(SingleByteToUtf8(answer, SingleByteCharset::Latin1), true);
     return false;
 }
 
@@ -110,12 +112,15 @@ void TEibConverter::EraseConfiguration() {
     } restore{Timeout, Timeout};
     Timeout = EraseTimeoutMs;
     const char* const message = "Error \"%s\" occured while erasing old configuration!";
-    SendCommand("#CG");
-    if (!ReadAnswer())
+    for (const char* command : {"#CG", "#CF"}) {
+        SendCommand(command);
+        if (ReadAnswer())
+            continue;
+        // A wait ended by AbortWaits is no failure of the gateway: the download was interrupted in the erase.
+        if (WaitsAborted())
+            throw DownloadInterrupted(DownloadInterrupted::DuringErase);
         throw Exception(FormatMessage(message, LastError));
-    SendCommand("#CF");
-    if (!ReadAnswer())
-        throw Exception(FormatMessage(message, LastError));
+    }
 }
 
 std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>& lines) {
@@ -135,6 +140,8 @@ std::optional<int> FirstLineWithZeroByte(const std::vector<std::string>& lines) 
 namespace {
 
 std::string InterruptedMessage(int linesLoaded) {
+    if (linesLoaded == DownloadInterrupted::DuringErase)
+        return "Download interrupted during the erase: the gateway's configuration may be erased in part.";
     if (linesLoaded < 0)
         return "Download interrupted before the erase: the gateway's configuration is unchanged.";
     if (linesLoaded == 0)
@@ -165,9 +172,12 @@ void TEibConverter::StopIfRequested(int linesLoaded) {
 void TEibConverter::Download(const std::vector<std::string>& lines) {
     // A request belongs to one download: whatever way this one ends, the next starts without it.
     struct ClearStop {
-        std::atomic<bool>& Flag;
-        ~ClearStop() { Flag = false; }
-    } clearStop{StopRequested_};
+        TEibConverter& Converter;
+        ~ClearStop() {
+            Converter.StopRequested_ = false;
+            Converter.ResumeWaits();
+        }
+    } clearStop{*this};
     // Checked before anything is erased: a list the gateway cannot take must not cost it its configuration.
     if (auto bad = FirstLineWithoutSingleByteForm(lines))
         throw DownloadLineError(FormatMessage(LineNotSingleByteMessage, std::to_string(*bad)), *bad);
@@ -185,6 +195,11 @@ void TEibConverter::Download(const std::vector<std::string>& lines) {
         const int number = static_cast<int>(i) + 1;
         SendCommand(Utf8ToLatin1(lines[i]).value_or(std::string{}));
         if (!ReadAnswer()) {
+            // The gateway may or may not have taken the line whose answer was not waited for.
+            if (WaitsAborted()) {
+                ShowStatus("Download interrupted!", number);
+                throw DownloadInterrupted(number - 1);
+            }
             ShowStatus("Failed to load new configuration!", number);
             throw DownloadLineError(
                 FormatMessage("Error \"%s\" occured while configuring device!\nPlease check line " +

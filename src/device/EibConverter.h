@@ -81,6 +81,8 @@ private:
 // line LinesLoaded of the list); -1 when it stopped before the erase, so the gateway is unchanged.
 class DownloadInterrupted : public Exception {
 public:
+    // Interrupted while the gateway was erasing: what it holds is not known.
+    static constexpr int DuringErase = -2;
     explicit DownloadInterrupted(int linesLoaded);
     int LinesLoaded() const { return LinesLoaded_; }
 

@@ -11,6 +11,10 @@ namespace zelo {
 
 namespace {
 
+// Thrown by the connect's wait hook once the waits are aborted; not a std::exception, so no failure handler
+// on the way takes it for a connect error.
+struct ConnectAborted {};
+
 constexpr const char* TcpDeviceName = "TCP/IP";
 // The longest wait of one pass: the window gets its events at least this often.
 constexpr std::int64_t SliceMs = 10;
@@ -83,7 +87,16 @@ bool TSerialPort::Open() {
             std::optional<int> port = ToInteger(Port_);
             if (!port)
                 throw Exception("'" + Port_ + "' is not a valid port number");
-            Socket = os::TcpClient::Connect(Host_, *port, ConnectLimit, WaitHook);
+            // An aborted wait leaves the connect through an exception of no standard kind.
+            Socket = os::TcpClient::Connect(Host_, *port, ConnectLimit, [this] {
+                if (WaitHook)
+                    WaitHook();
+                if (WaitsAborted_)
+                    throw ConnectAborted{};
+            });
+        } catch (const ConnectAborted&) {
+            LastOsError_ = "interrupted";
+            return false;
         } catch (const std::exception& e) {
             LastOsError_ = e.what();
             throw Exception("Error while opening socket to " + Host_ + "!");
@@ -165,7 +178,7 @@ std::uint32_t TSerialPort::Read(void* buffer, std::uint32_t maxLength, std::uint
         }
         if (got && byte == terminator)
             break;
-        if (count >= maxLength || (!got && timeUp))
+        if (WaitsAborted_ || count >= maxLength || (!got && timeUp))
             break;
         // The hook may have closed the link; there is nothing left to wait for then.
         if (!IsOpen())

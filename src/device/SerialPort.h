@@ -1,6 +1,7 @@
 #pragma once
 #include "model/Persistent.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -67,6 +68,13 @@ public:
     // by a download once after every answer; the window processes its events here.
     std::function<void()> WaitHook;
 
+    // Ends the wait in progress at once (a Read returns what it has, a TCP connect gives up) and every later
+    // one until ResumeWaits: a termination request must not sit out a silent gateway. Safe from the wait hook
+    // and from another thread.
+    void AbortWaits() { WaitsAborted_ = true; }
+    void ResumeWaits() { WaitsAborted_ = false; }
+    bool WaitsAborted() const { return WaitsAborted_; }
+
     // Sees every block written and every block a Read took (empty when nothing came), e.g. for a trace.
     std::function<void(TraceDirection, std::string_view)> Trace;
 
@@ -85,6 +93,7 @@ protected:
     std::string Port_;
     int DataBits_ = 0;
     int StopBits_ = 0;
+    std::atomic<bool> WaitsAborted_{false};
     std::uint8_t Parity_ = 0;
     std::uint8_t FlowControl_ = 0;
     std::chrono::steady_clock::time_point Deadline{};

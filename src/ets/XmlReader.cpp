@@ -285,12 +285,33 @@ std::string_view XmlReader::Resolve(std::string_view prefix, bool isElement, std
         return XmlNamespace;
     if (prefix == "xmlns" && !isElement)
         return XmlnsNamespace;
-    for (auto it = Bindings_.rbegin(); it != Bindings_.rend(); ++it)
-        if (it->Prefix == prefix)
-            return it->Uri;
+    if (auto it = InScope_.find(prefix); it != InScope_.end())
+        return Bindings_[it->second].Uri;
     if (prefix.empty())
         return {};
     Fail("undeclared namespace prefix \"" + std::string(prefix) + "\"", at);
+}
+
+void XmlReader::Bind(std::string_view prefix, std::string_view uri, bool decoded) {
+    auto [it, added] = InScope_.try_emplace(prefix, Bindings_.size());
+    const std::size_t shadowed = added ? NoBinding : it->second;
+    it->second = Bindings_.size();
+    if (decoded)
+        uri = DecodedUris_.emplace_back(uri);
+    Bindings_.push_back({prefix, uri, decoded, shadowed});
+}
+
+void XmlReader::UnbindTo(std::size_t size) {
+    while (Bindings_.size() > size) {
+        const Binding& last = Bindings_.back();
+        if (last.Shadowed == NoBinding)
+            InScope_.erase(last.Prefix);
+        else
+            InScope_[last.Prefix] = last.Shadowed;
+        if (last.Decoded)
+            DecodedUris_.pop_back();
+        Bindings_.pop_back();
+    }
 }
 
 namespace {
@@ -415,9 +436,9 @@ void XmlReader::ReadStartTag() {
     };
     for (const auto& raw : Raw_) {
         if (raw.Name == "xmlns")
-            Bindings_.push_back({{}, std::string(valueOf(raw))});
+            Bind({}, valueOf(raw), raw.Decoded);
         else if (raw.Name.substr(0, 6) == "xmlns:")
-            Bindings_.push_back({raw.Name.substr(6), std::string(valueOf(raw))});
+            Bind(raw.Name.substr(6), valueOf(raw), raw.Decoded);
     }
     std::string_view prefix;
     if (!SplitQualified(name, prefix, LocalName_))
@@ -470,7 +491,7 @@ XmlReader::Token XmlReader::Next() {
     EmptyElement_ = false;
     if (PopPending_) {
         PopPending_ = false;
-        Bindings_.resize(Open_.back().Bindings);
+        UnbindTo(Open_.back().Bindings);
         Open_.pop_back();
         Depth_ = static_cast<int>(Open_.size());
     }

@@ -21,9 +21,11 @@
 #include "model/Error.h"
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace zelo {
@@ -99,8 +101,11 @@ private:
     };
     struct Binding {
         std::string_view Prefix;
-        std::string Uri;
+        std::string_view Uri; // in the document, or in DecodedUris_ when it held references
+        bool Decoded;
+        std::size_t Shadowed; // index of the binding of the same prefix it hides, or NoBinding
     };
+    static constexpr std::size_t NoBinding = ~std::size_t(0);
     struct RawAttribute {
         std::string_view Name;
         std::size_t ValueStart; // offset in Values_ when decoded, else in the document
@@ -121,6 +126,8 @@ private:
     void ReadText();
     // Appends the character or entity of the reference at Pos_ (on "&") to out and moves past it.
     void AppendReference(std::string& out);
+    void Bind(std::string_view prefix, std::string_view uri, bool decoded);
+    void UnbindTo(std::size_t size);
     std::string_view Resolve(std::string_view prefix, bool isElement, std::size_t at) const;
     void PositionAt(std::size_t at, int& line, int& column) const;
 
@@ -134,8 +141,11 @@ private:
     bool EmptyElement_ = false;
     bool EmptyEndPending_ = false;
     int Depth_ = 0;
-    std::vector<OpenElement> Open_;
-    std::vector<Binding> Bindings_;
+    std::deque<OpenElement> Open_;
+    std::deque<Binding> Bindings_; // a deque: deep documents grow it without copying
+    // The binding in force for each prefix, so a lookup costs the same at any depth.
+    std::unordered_map<std::string_view, std::size_t> InScope_;
+    std::deque<std::string> DecodedUris_; // a deque: growing it moves no string its views point into
     std::string_view Name_;
     std::string_view LocalName_;
     std::string_view NamespaceUri_;

@@ -200,7 +200,7 @@ void AppendHex(std::string& out, const char* prefix, unsigned value, int digits)
 
 } // namespace
 
-std::string EscapeControlCharacters(std::string_view text) {
+std::string EscapeControlCharacters(std::string_view text, bool lineBreaksToo) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t pos = 0; pos < text.size();) {
@@ -209,7 +209,7 @@ std::string EscapeControlCharacters(std::string_view text) {
         if (!cp) {
             AppendHex(out, "\\x", static_cast<unsigned char>(text[pos]), 2);
             ++pos;
-        } else if ((*cp < 0x20 && *cp != '\n' && *cp != '\t') || *cp == 0x7F) {
+        } else if ((*cp < 0x20 && (lineBreaksToo || (*cp != '\n' && *cp != '\t'))) || *cp == 0x7F) {
             AppendHex(out, "\\x", static_cast<unsigned>(*cp), 2);
         } else if (*cp >= 0x80 && *cp <= 0x9F) {
             AppendHex(out, "\\u", static_cast<unsigned>(*cp), 4);

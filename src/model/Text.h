@@ -35,8 +35,10 @@ std::vector<std::string> SplitLines(std::string_view text, ZeroByte zeroByte = Z
 
 // A UTF-8 text that came from outside (a gateway's answer, a line of a file) made safe to print on a
 // terminal: control characters (C0 but line feed and tab, DEL, C1) become \xHH (C1: \u00HH), so an answer
-// cannot move the cursor, retitle or reprogram the user's terminal; malformed bytes become \xHH too.
-std::string EscapeControlCharacters(std::string_view text);
+// cannot move the cursor, retitle or reprogram the user's terminal; malformed bytes become \xHH too. With
+// `lineBreaksToo` line feeds and tabs are escaped as well: for a text quoted inside a message (a gateway's
+// answer), which must not forge lines of its own.
+std::string EscapeControlCharacters(std::string_view text, bool lineBreaksToo = false);
 
 // 8-bit bytes as printable ASCII for a trace: printable ASCII stays, a backslash doubles, every other byte
 // becomes \xHH, so the text is unambiguous.

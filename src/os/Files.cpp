@@ -17,6 +17,12 @@ std::function<int(FileStep)>& Injector() {
     return injector;
 }
 
+std::string TooLong(const std::string& name, std::uint64_t limit) {
+    const bool gib = limit >= (std::uint64_t(1) << 30) && limit % (std::uint64_t(1) << 30) == 0;
+    const std::string size = gib ? std::to_string(limit >> 30) + " GiB" : std::to_string(limit >> 20) + " MB";
+    return "Can't read " + name + ": it is larger than " + size + ", the most this program reads here.";
+}
+
 } // namespace
 
 void InjectFileFaults(std::function<int(FileStep)> injector) {
@@ -46,7 +52,19 @@ void CreateFoldersAbove(const std::string& fileName) {
         std::filesystem::create_directories(target.parent_path(), error);
 }
 
-std::string ReadWholeFile(const std::string& fileName) {
+
+std::string ReadStandardInputUpTo(std::uint64_t limit) {
+    std::string bytes;
+    char block[65536];
+    while (const std::size_t n = ReadStandardInputBlock(block, sizeof block)) {
+        if (n > limit - bytes.size())
+            throw Exception(TooLong("standard input", limit));
+        bytes.append(block, n);
+    }
+    return bytes;
+}
+
+std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit) {
     auto fail = [&](int error) { return Exception("Can't read " + fileName + ": " + std::strerror(error)); };
     errno = 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(fileName), &std::fclose);
@@ -56,12 +74,17 @@ std::string ReadWholeFile(const std::string& fileName) {
     std::string bytes;
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(PathOf(fileName), sizeError);
+    if (!sizeError && size > limit)
+        throw Exception(TooLong(fileName, limit));
     if (!sizeError && size < bytes.max_size())
         bytes.reserve(static_cast<std::size_t>(size));
     char block[65536];
     for (;;) {
         errno = 0;
         const std::size_t n = std::fread(block, 1, sizeof block, file.get());
+        // A device or a FIFO has no size to go by: it is refused once it passes the limit.
+        if (n > limit - bytes.size())
+            throw Exception(TooLong(fileName, limit));
         bytes.append(block, n);
         if (n < sizeof block) {
             // A folder opens on some systems and fails only here; so does a device that reports an error.

@@ -1,15 +1,18 @@
 #pragma once
 // Reading input files whole, and replacing a file's contents so that a crash or a full disk never leaves it
 // half-written. Every name here is UTF-8, whatever the system's own code page.
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace zelo::os {
 
-// The whole file, byte for byte. Every failure raises Exception "Can't read NAME: REASON" (a missing file, a
-// folder, no permission, a read error): a file that cannot be read is never taken for an empty one.
-std::string ReadWholeFile(const std::string& fileName);
+// The most an input of each kind is read to: endless ones (/dev/zero, a FIFO) must not take all memory.
+inline constexpr std::uint64_t CommandListLimit = std::uint64_t(64) << 20;
+inline constexpr std::uint64_t ImportLimit = std::uint64_t(1) << 30;
+inline constexpr std::uint64_t NoLimit = UINT64_MAX;
 
 // Whether anything (a file, a folder, a device) is there under the name. A name that cannot be looked at
 // (no permission on a folder above it, say) counts as there, so it is read and the reason reported.
@@ -21,9 +24,19 @@ void RemoveFile(const std::string& fileName);
 // Creates the folders above the file that do not exist yet; a failure shows when the file is written.
 void CreateFoldersAbove(const std::string& fileName);
 
-// Standard input to its end, byte for byte (no text-mode translation on any system). A read error raises
-// Exception "Can't read standard input: REASON".
-std::string ReadStandardInput();
+// The whole file, byte for byte. Every failure raises Exception "Can't read NAME: REASON" (a missing file, a
+// folder, no permission, a read error): a file that cannot be read is never taken for an empty one. A file
+// longer than `limit` is refused: "Can't read NAME: it is larger than 64 MB, the most this program reads
+// here."
+std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit = NoLimit);
+
+// Standard input to its end, byte for byte (no text-mode translation on any system), refused as a file is
+// when longer than `limit`. A read error raises Exception "Can't read standard input: REASON".
+std::string ReadStandardInputUpTo(std::uint64_t limit);
+
+// Up to `size` bytes of standard input into `buffer`; 0 at its end. Raises Exception "Can't read standard
+// input: REASON".
+std::size_t ReadStandardInputBlock(char* buffer, std::size_t size);
 
 // Replaces the file's contents with bytes: written to a temporary file beside the target, flushed to the
 // disk, then renamed over the target, and the folder flushed too. A symbolic link is saved through to its

@@ -29,9 +29,12 @@ ZipArchive OpenOuter(std::string bytes, ZipLimits limits) {
         if (e.Kind() == ZipErrorKind::NotZip)
             throw ProjectError(ProjectErrorKind::NotProject,
                                "This is not an ETS project file (.knxproj): it is no zip archive.");
-        throw ProjectError(ProjectErrorKind::Damaged, e.Message());
+        throw ProjectError(ProjectErrorKind::Damaged, DamagedProjectText(e));
     }
 }
+
+// knx_master.xml is the manufacturers' master data, megabytes long; only the root's start tag is needed.
+constexpr std::size_t KnxMasterStart = 64 * 1024;
 
 [[noreturn]] void Rethrow(const ZipError& e) {
     switch (e.Kind()) {
@@ -40,11 +43,17 @@ ZipArchive OpenOuter(std::string bytes, ZipLimits limits) {
     case ZipErrorKind::WrongPassword:
         throw ProjectError(ProjectErrorKind::WrongPassword, WrongProjectPasswordText);
     default:
-        throw ProjectError(ProjectErrorKind::Damaged, e.Message());
+        throw ProjectError(ProjectErrorKind::Damaged, DamagedProjectText(e));
     }
 }
 
 } // namespace
+
+std::string DamagedProjectText(const ZipError& e) {
+    if (e.Kind() != ZipErrorKind::Damaged || e.Entry().empty() || e.Reason().empty())
+        return e.Message();
+    return "The ETS project file is damaged: " + e.Entry() + ": " + e.Reason() + ".";
+}
 
 std::string Base64(std::string_view bytes) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -116,7 +125,7 @@ ProjectArchive::ProjectArchive(std::string bytes, std::optional<std::string> pas
         if (!master)
             throw ProjectError(ProjectErrorKind::NotProject,
                                "This is not an ETS project file (.knxproj): it has no knx_master.xml.");
-        KnxMaster_ = Archive_.Read(*master);
+        KnxMaster_ = Archive_.ReadStart(*master, KnxMasterStart);
         ProjectId_ = FindProjectId();
 
         if (const ZipEntry* installation = Archive_.Find(ProjectId_ + "/0.xml")) {
@@ -135,7 +144,8 @@ ProjectArchive::ProjectArchive(std::string bytes, std::optional<std::string> pas
             throw ProjectError(ProjectErrorKind::Damaged,
                                "The ETS project file has no data for its project " + ProjectId_ +
                                    " (neither " + ProjectId_ + "/0.xml nor " + ProjectId_ + ".zip).");
-        ZipArchive inner(Archive_.Read(*packed), packed->Name, limits);
+        // The inner archive's entries are paid from the same budget as the outer one's.
+        ZipArchive inner(Archive_.Read(*packed), packed->Name, limits, Archive_.Budget());
         const ZipEntry* installation = inner.Find("0.xml");
         const ZipEntry* project = inner.Find("project.xml");
         if (!installation || !project)
@@ -178,9 +188,14 @@ std::string ProjectArchive::FindProjectId() const {
         throw ProjectError(
             ProjectErrorKind::NotProject,
             "The ETS project file holds no project (no P-XXXX.signature, P-XXXX/0.xml or P-XXXX.zip).");
+    // A file may name thousands: the first few tell what is wrong.
+    constexpr std::size_t Shown = 5;
     std::string list;
-    for (const auto& id : ids)
-        list += (list.empty() ? "" : ", ") + id;
+    for (std::size_t i = 0; i < std::min(ids.size(), Shown); ++i)
+        list += (list.empty() ? "" : ", ") + ids[i];
+    if (ids.size() > Shown)
+        list +=
+            " and " + std::to_string(ids.size() - Shown) + " more; " + std::to_string(ids.size()) + " in all";
     throw ProjectError(ProjectErrorKind::Damaged, "The ETS project file holds several projects (" + list +
                                                       "); ETS exports one at a time.");
 }
@@ -206,14 +221,21 @@ std::string ProjectArchive::ReadProtected(const ZipArchive& inner, const ZipEntr
         if (auto latin1 = Utf8ToLatin1(*Password_); latin1 && *latin1 != *Password_)
             candidates.push_back(*latin1);
     }
+    // A candidate whose verifier matched but whose data do not check may still be the wrong one of the two:
+    // the damage is reported only when no other candidate reads.
+    std::optional<ZipError> damaged;
     for (const auto& candidate : candidates) {
         try {
             return inner.Read(entry, candidate);
         } catch (const ZipError& e) {
-            if (e.Kind() != ZipErrorKind::WrongPassword)
+            if (e.Kind() == ZipErrorKind::Damaged && !damaged)
+                damaged = e;
+            else if (e.Kind() != ZipErrorKind::WrongPassword)
                 throw;
         }
     }
+    if (damaged)
+        Rethrow(*damaged);
     // An empty password is no password: say that one is needed rather than that it is wrong.
     if (Password_->empty())
         throw ProjectError(ProjectErrorKind::PasswordNeeded, ProjectPasswordNeededText);

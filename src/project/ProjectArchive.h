@@ -30,6 +30,9 @@ extern const char* const WrongProjectPasswordText;  // "Wrong project password."
 // UTF-16LE, with ETS's fixed salt, 65536 rounds, 32 bytes, as padded Base64 text. `password` is UTF-8.
 std::string EtsZipPassword(std::string_view password);
 
+// The words for a damaged entry: "The ETS project file is damaged: ENTRY: REASON."; other errors as they are.
+std::string DamagedProjectText(const ZipError& e);
+
 // Padded Base64 of bytes.
 std::string Base64(std::string_view bytes);
 
@@ -47,7 +50,8 @@ public:
     const std::string& ProjectId() const { return ProjectId_; } // e.g. "P-0242"
     // How the project data is protected: None (a folder), Traditional (ETS4/5) or WinZipAes (ETS6).
     ZipEncryption Protection() const { return Protection_; }
-    const std::string& KnxMaster() const { return KnxMaster_; }       // knx_master.xml
+    // The start of knx_master.xml, as far as the schema needs (its first 64 KiB).
+    const std::string& KnxMaster() const { return KnxMaster_; }
     const std::string& Installation() const { return Installation_; } // 0.xml
     const std::string& ProjectXml() const { return ProjectXml_; }     // project.xml (Project.xml in ETS4)
     // Where 0.xml came from, for messages: "P-0242/0.xml", or "P-0242.zip/0.xml" in a protected project.

@@ -67,7 +67,7 @@ ExportReading ReadProjectFile(std::string bytes, const std::optional<std::string
                     const ZipEntry* entry = archive.Find(name);
                     return entry ? std::optional<std::string>(archive.Read(*entry)) : std::nullopt;
                 } catch (const ZipError& e) {
-                    throw ProjectError(ProjectErrorKind::Damaged, e.Message());
+                    throw ProjectError(ProjectErrorKind::Damaged, DamagedProjectText(e));
                 }
             },
             reading.Warnings);

@@ -34,6 +34,8 @@ constexpr std::uint16_t FlagUtf8 = 0x0800;
 // Deflate gives at most 1032 bytes per input byte (a run of one byte), so a declared size beyond that cannot
 // be.
 constexpr std::uint64_t MaxDeflateRatio = 1032;
+// Inflated bytes come out in blocks of this size, each taken from the budget before it is kept.
+constexpr std::size_t InflateBlock = 64 * 1024;
 
 std::uint16_t U16(std::string_view b, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
@@ -92,9 +94,20 @@ std::string ZipNameKey(std::string_view name) {
     return key;
 }
 
-ZipArchive::ZipArchive(std::string bytes, std::string label, ZipLimits limits)
-    : Bytes_(std::move(bytes)), Label_(std::move(label)), Limits_(limits) {
+std::uint64_t ZipBudget::LimitFor(std::uint64_t fileSize, const ZipLimits& limits) {
+    const std::uint64_t scaled = fileSize > UINT64_MAX / std::max<std::uint64_t>(limits.BudgetPerByte, 1)
+                                     ? UINT64_MAX
+                                     : fileSize * limits.BudgetPerByte;
+    return std::max(scaled, limits.MinBudget);
+}
+
+ZipArchive::ZipArchive(std::string bytes, std::string label, ZipLimits limits,
+                       std::shared_ptr<ZipBudget> budget)
+    : Bytes_(std::move(bytes)), Label_(std::move(label)), Limits_(limits), Budget_(std::move(budget)) {
+    if (!Budget_)
+        Budget_ = std::make_shared<ZipBudget>(ZipBudget::LimitFor(Bytes_.size(), Limits_));
     ReadDirectory();
+    FindOverlaps();
 }
 
 void ZipArchive::Fail(ZipErrorKind kind, const std::string& reason) const {
@@ -128,7 +141,7 @@ void ZipArchive::Fail(const ZipEntry& entry, ZipErrorKind kind, const std::strin
                 (reason.empty() ? std::string() : " (" + reason + ")") + ".";
         break;
     }
-    throw ZipError(kind, name, text);
+    throw ZipError(kind, name, text, reason);
 }
 
 std::string ZipArchive::EntryLabel(const ZipEntry& entry) const {
@@ -297,6 +310,46 @@ const ZipEntry* ZipArchive::Find(std::string_view name) const {
     return found;
 }
 
+std::optional<std::uint64_t> ZipArchive::DataStart(const ZipEntry& entry) const {
+    std::string_view b = Bytes_;
+    if (entry.LocalHeaderOffset > DirectoryStart_ - Shift_)
+        return std::nullopt;
+    const std::uint64_t header = entry.LocalHeaderOffset + Shift_;
+    if (!Within(header, LocalHeaderSize, DirectoryStart_) || U32(b, header) != LocalHeaderSignature)
+        return std::nullopt;
+    return header + LocalHeaderSize + U16(b, header + 26) + U16(b, header + 28);
+}
+
+void ZipArchive::FindOverlaps() {
+    // Each entry's bytes run from its local header to the end of its data. Sorted by start, an entry
+    // overlaps when it starts before the furthest end seen so far: a deflate stream shared by many names
+    // would otherwise be inflated once for each. Entries whose header is missing fail when read anyway.
+    struct Span {
+        std::uint64_t Start;
+        std::uint64_t End;
+        std::size_t Index;
+    };
+    std::vector<Span> spans;
+    spans.reserve(Entries_.size());
+    for (std::size_t i = 0; i < Entries_.size(); ++i) {
+        const auto data = DataStart(Entries_[i]);
+        if (data && Within(*data, Entries_[i].CompressedSize, DirectoryStart_))
+            spans.push_back({Entries_[i].LocalHeaderOffset + Shift_, *data + Entries_[i].CompressedSize, i});
+    }
+    std::stable_sort(spans.begin(), spans.end(),
+                     [](const Span& a, const Span& b) { return a.Start < b.Start; });
+    std::optional<Span> furthest;
+    for (const auto& span : spans) {
+        if (furthest && span.Start < furthest->End) {
+            Entries_[span.Index].Overlaps = furthest->Index;
+            if (!Entries_[furthest->Index].Overlaps)
+                Entries_[furthest->Index].Overlaps = span.Index;
+        }
+        if (!furthest || span.End > furthest->End)
+            furthest = span;
+    }
+}
+
 std::string_view ZipArchive::EntryData(const ZipEntry& entry) const {
     std::string_view b = Bytes_;
     // Local data lies before the central directory; offsets count from the archive's own start.
@@ -313,7 +366,10 @@ std::string_view ZipArchive::EntryData(const ZipEntry& entry) const {
     return b.substr(data, entry.CompressedSize);
 }
 
-std::string ZipArchive::Read(const ZipEntry& entry, std::optional<std::string_view> password) const {
+void ZipArchive::CheckReadable(const ZipEntry& entry) const {
+    if (entry.Overlaps && *entry.Overlaps < Entries_.size())
+        Fail(entry, ZipErrorKind::Damaged,
+             "its data overlaps that of \"" + Entries_[*entry.Overlaps].Name + "\"");
     if (entry.Flags & FlagStrongEncryption)
         Fail(entry, ZipErrorKind::Unsupported,
              "uses PKWARE strong encryption, which this program cannot read");
@@ -321,6 +377,17 @@ std::string ZipArchive::Read(const ZipEntry& entry, std::optional<std::string_vi
         Fail(entry, ZipErrorKind::Unsupported,
              "is too big (" + std::to_string(entry.UncompressedSize) + " bytes; this program reads at most " +
                  std::to_string(Limits_.MaxEntrySize) + ")");
+}
+
+std::string ZipArchive::ReadStart(const ZipEntry& entry, std::size_t size) const {
+    if (entry.Encryption != ZipEncryption::None)
+        return Read(entry);
+    CheckReadable(entry);
+    return Decompress(entry, EntryData(entry), false, size);
+}
+
+std::string ZipArchive::Read(const ZipEntry& entry, std::optional<std::string_view> password) const {
+    CheckReadable(entry);
     std::string_view data = EntryData(entry);
     if (entry.Encryption == ZipEncryption::None)
         return Decompress(entry, data, false);
@@ -370,65 +437,87 @@ std::string ZipArchive::ReadWinZipAes(const ZipEntry& entry, std::string_view da
         Fail(entry, ZipErrorKind::WrongPassword, {});
     std::string_view encrypted =
         data.substr(saltSize + WinZipAesParameters::VerifierSize, data.size() - overhead);
-    // The two-byte verifier lets about one wrong password in 65536 through; the code over the data does not.
+    // The verifier matched, so the password is all but surely right (about one wrong password in 65536 gets
+    // through): a code that does not match means the data changed.
     if (WinZipAesAuthentication(keys, encrypted) !=
         data.substr(data.size() - WinZipAesParameters::AuthenticationSize))
-        Fail(entry, ZipErrorKind::WrongPassword, "its authentication code does not match");
+        Fail(entry, ZipErrorKind::Damaged,
+             "its authentication code does not match: the entry is damaged or has been altered");
     std::string plain(encrypted);
     WinZipAesCrypt(keys, reinterpret_cast<unsigned char*>(plain.data()), plain.size());
     // Past the code the password is known to be right: what fails now is the data itself.
     return Decompress(entry, plain, false);
 }
 
-std::string ZipArchive::Decompress(const ZipEntry& entry, std::string_view data, bool encrypted) const {
+std::string ZipArchive::Decompress(const ZipEntry& entry, std::string_view data, bool encrypted,
+                                   std::optional<std::size_t> stopAt) const {
     // After a traditional decryption a failure here most likely means a wrong password that passed the check
     // byte, not damage.
     ZipErrorKind failure = encrypted ? ZipErrorKind::WrongPassword : ZipErrorKind::Damaged;
+    auto take = [&](std::uint64_t bytes) {
+        if (!Budget_->Take(bytes))
+            Fail(entry, ZipErrorKind::Damaged,
+                 "the file inflates to more than the " + std::to_string(Budget_->Limit()) +
+                     " bytes it may give in all (" + std::to_string(Limits_.BudgetPerByte) +
+                     " times its size, at least " + std::to_string(Limits_.MinBudget) + ")");
+    };
     std::uint16_t method = entry.CompressionMethod();
     std::string out;
     if (method == MethodStored) {
         if (data.size() != entry.UncompressedSize)
             Fail(entry, ZipErrorKind::Damaged, "its stored size differs from its size");
+        if (stopAt)
+            data = data.substr(0, *stopAt);
+        take(data.size());
         out = data;
     } else if (method == MethodDeflate) {
         if (entry.UncompressedSize / MaxDeflateRatio > data.size())
             Fail(entry, ZipErrorKind::Damaged,
                  "it claims " + std::to_string(entry.UncompressedSize) + " bytes from " +
                      std::to_string(data.size()) + " compressed ones, more than deflate can give");
-        out.resize(static_cast<std::size_t>(entry.UncompressedSize));
         z_stream z{};
         if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
             throw ZipError(ZipErrorKind::Damaged, EntryLabel(entry), "zlib cannot start inflating.");
+        struct End {
+            z_stream* Stream;
+            ~End() { inflateEnd(Stream); }
+        } end{&z};
         z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-        z.next_out = reinterpret_cast<Bytef*>(out.data());
         std::size_t inLeft = data.size();
-        std::size_t outLeft = out.size();
+        char block[InflateBlock];
         int status = Z_OK;
+        // Nothing is kept from the declared size: the output grows as blocks come out, each paid for first.
         // zlib counts in 32-bit units: hand it slices. Z_OK means progress, so the loop ends.
         do {
             if (z.avail_in == 0 && inLeft > 0) {
                 z.avail_in = static_cast<uInt>(std::min<std::size_t>(inLeft, UINT_MAX));
                 inLeft -= z.avail_in;
             }
-            if (z.avail_out == 0 && outLeft > 0) {
-                z.avail_out = static_cast<uInt>(std::min<std::size_t>(outLeft, UINT_MAX));
-                outLeft -= z.avail_out;
-            }
+            z.next_out = reinterpret_cast<Bytef*>(block);
+            z.avail_out = InflateBlock;
             status = inflate(&z, Z_NO_FLUSH);
+            std::size_t got = InflateBlock - z.avail_out;
+            if (got > entry.UncompressedSize - out.size())
+                Fail(entry, failure, "it inflates to more than its size");
+            if (stopAt)
+                got = std::min(got, *stopAt - out.size());
+            take(got);
+            out.append(block, got);
+            if (stopAt && out.size() >= *stopAt)
+                return out;
         } while (status == Z_OK);
-        bool outputFull = z.avail_out == 0 && outLeft == 0;
-        outLeft += z.avail_out;
-        inflateEnd(&z);
-        if (status == Z_BUF_ERROR && outputFull)
-            Fail(entry, failure, "it inflates to more than its size");
+        if (stopAt && status == Z_STREAM_END)
+            return out;
         if (status != Z_STREAM_END)
             Fail(entry, failure, "its compressed data is invalid or cut short");
-        if (outLeft != 0)
+        if (out.size() != entry.UncompressedSize)
             Fail(entry, failure, "it inflates to less than its size");
     } else {
         Fail(entry, ZipErrorKind::Unsupported,
              "uses compression method " + std::to_string(method) + ", which this program cannot read");
     }
+    if (stopAt)
+        return out;
     bool checkCrc = !(entry.Encryption == ZipEncryption::WinZipAes && entry.AesVersion == 2);
     if (checkCrc && ZipCrc32(out) != entry.Crc32)
         Fail(entry, failure, "its CRC-32 check fails");

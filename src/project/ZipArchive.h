@@ -2,10 +2,13 @@
 // A zip archive held in memory: its central directory, and each entry's bytes decrypted, decompressed and
 // checked. Stored and deflate entries, ZIP64, data descriptors, traditional encryption and WinZip AES (AE-1,
 // AE-2). Nothing in a damaged archive makes it crash, loop or allocate beyond the limits: it raises a
-// ZipError that names the entry.
+// ZipError that names the entry. Every byte inflated from one file, in the archive and in the archives nested
+// in it, is taken from one budget (ZipBudget), so neither nesting nor entries that share their data can make
+// a small file inflate without end; entries whose data overlap are refused.
 #include "model/Error.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +32,8 @@ struct ZipEntry {
     int AesVersion = 0;  // 1 (AE-1) or 2 (AE-2, no CRC)
     int AesStrength = 0; // 1, 2, 3: AES-128, -192, -256
     std::uint16_t AesMethod = 0;
+    // Another entry of the archive whose bytes (local header or data) this one's overlap, if any.
+    std::optional<std::size_t> Overlaps;
 
     bool IsDirectory() const { return !Name.empty() && Name.back() == '/'; }
     std::uint16_t CompressionMethod() const {
@@ -38,6 +43,33 @@ struct ZipEntry {
 
 struct ZipLimits {
     std::uint64_t MaxEntrySize = std::uint64_t(1) << 30; // bytes after decompression
+    // All entries read from one file, at every nesting level, may give at most this many bytes per byte of
+    // the file, or MinBudget bytes, whichever is more.
+    std::uint64_t BudgetPerByte = 64;
+    std::uint64_t MinBudget = std::uint64_t(256) << 20;
+};
+
+// What one file's entries may still give. Shared by an archive and the archives read from its entries, and
+// taken from as the bytes come out of the inflater, block by block.
+class ZipBudget {
+public:
+    explicit ZipBudget(std::uint64_t limit) : Limit_(limit) {}
+    // The budget of a file of that size.
+    static std::uint64_t LimitFor(std::uint64_t fileSize, const ZipLimits& limits);
+
+    std::uint64_t Limit() const { return Limit_; }
+    std::uint64_t Used() const { return Used_; }
+    // Takes `bytes`; false, taking nothing, when they would pass the limit.
+    bool Take(std::uint64_t bytes) {
+        if (bytes > Limit_ - Used_)
+            return false;
+        Used_ += bytes;
+        return true;
+    }
+
+private:
+    std::uint64_t Limit_;
+    std::uint64_t Used_ = 0;
 };
 
 enum class ZipErrorKind {
@@ -50,22 +82,27 @@ enum class ZipErrorKind {
 
 class ZipError : public Exception {
 public:
-    ZipError(ZipErrorKind kind, std::string entry, const std::string& message)
-        : Exception(message), Kind_(kind), Entry_(std::move(entry)) {}
+    ZipError(ZipErrorKind kind, std::string entry, const std::string& message, std::string reason = {})
+        : Exception(message), Kind_(kind), Entry_(std::move(entry)), Reason_(std::move(reason)) {}
     ZipErrorKind Kind() const { return Kind_; }
     // The entry's name as the messages show it (with the archive's label in front), or empty for the archive.
     const std::string& Entry() const { return Entry_; }
+    // Why, without the entry's name (e.g. "its CRC-32 check fails"); empty where the message says no more.
+    const std::string& Reason() const { return Reason_; }
 
 private:
     ZipErrorKind Kind_;
     std::string Entry_;
+    std::string Reason_;
 };
 
 class ZipArchive {
 public:
     // Reads the directory of the archive in `bytes`. `label` names the archive in messages, e.g. the name of
-    // the entry an inner archive came from; empty for the file itself.
-    explicit ZipArchive(std::string bytes, std::string label = {}, ZipLimits limits = {});
+    // the entry an inner archive came from; empty for the file itself. `budget` is the budget of the file the
+    // archive came from (for an inner archive, the outer one's); without one the archive gets its own.
+    explicit ZipArchive(std::string bytes, std::string label = {}, ZipLimits limits = {},
+                        std::shared_ptr<ZipBudget> budget = {});
 
     const std::vector<ZipEntry>& Entries() const { return Entries_; }
     const std::string& Label() const { return Label_; }
@@ -77,14 +114,26 @@ public:
     // The entry's bytes: decrypted with the password where the entry is encrypted, decompressed, and checked
     // against its CRC-32 or authentication code.
     std::string Read(const ZipEntry& entry, std::optional<std::string_view> password = std::nullopt) const;
+    // The first `size` bytes of an unencrypted entry (all of it when shorter), inflated no further;
+    // unchecked, since its end is never reached. An encrypted entry is read whole, as Read does without a
+    // password.
+    std::string ReadStart(const ZipEntry& entry, std::size_t size) const;
+
+    const ZipLimits& Limits() const { return Limits_; }
+    const std::shared_ptr<ZipBudget>& Budget() const { return Budget_; }
 
     // The entry's name as messages show it.
     std::string EntryLabel(const ZipEntry& entry) const;
 
 private:
     void ReadDirectory();
+    void FindOverlaps();
+    std::optional<std::uint64_t> DataStart(const ZipEntry& entry) const;
     std::string_view EntryData(const ZipEntry& entry) const;
-    std::string Decompress(const ZipEntry& entry, std::string_view data, bool encrypted) const;
+    void CheckReadable(const ZipEntry& entry) const;
+    // Stops after `stopAt` bytes when given, unchecked.
+    std::string Decompress(const ZipEntry& entry, std::string_view data, bool encrypted,
+                           std::optional<std::size_t> stopAt = std::nullopt) const;
     std::string ReadTraditional(const ZipEntry& entry, std::string_view data,
                                 std::string_view password) const;
     std::string ReadWinZipAes(const ZipEntry& entry, std::string_view data, std::string_view password) const;
@@ -94,6 +143,7 @@ private:
     std::string Bytes_;
     std::string Label_;
     ZipLimits Limits_;
+    std::shared_ptr<ZipBudget> Budget_;
     std::vector<ZipEntry> Entries_;
     std::uint64_t DirectoryStart_ = 0; // where local data must end
     std::uint64_t Shift_ = 0;          // bytes in front of the archive (a self-extractor's stub)

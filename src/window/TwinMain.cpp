@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 
 namespace zelo {
 
@@ -532,7 +533,7 @@ bool TwinMain::TakeSetupLine(const std::string& line) {
 bool TwinMain::OpenList(const std::string& path) {
     std::vector<std::string> lines;
     try {
-        lines = CommandListFromFile(os::ReadWholeFile(path));
+        lines = CommandListFromFile(os::ReadWholeFile(path, os::CommandListLimit));
         // The list is refused whole: a zero byte would end the gateway's text early, and no control shows
         // one.
         if (const auto zero = FirstLineWithZeroByte(lines))
@@ -540,6 +541,9 @@ bool TwinMain::OpenList(const std::string& path) {
                             FormatMessage(LineWithZeroByteMessage, std::to_string(*zero)));
     } catch (const Exception& error) {
         ShowMessage(error.Message(), box::Ok | box::IconError);
+        return false;
+    } catch (const std::bad_alloc&) {
+        ShowMessage("Out of memory while reading " + path, box::Ok | box::IconError);
         return false;
     }
     ShowLines(lines);
@@ -603,7 +607,7 @@ void TwinMain::OfferRecovery() {
         return;
     std::vector<std::string> lines;
     try {
-        lines = CommandListFromFile(os::ReadWholeFile(recovery));
+        lines = CommandListFromFile(os::ReadWholeFile(recovery, os::CommandListLimit));
     } catch (const Exception& failure) {
         ShowMessage(failure.Message(), box::Ok | box::IconError);
         return;

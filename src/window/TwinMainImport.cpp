@@ -9,6 +9,8 @@
 #include "window/StandardError.h"
 #include "window/TwinMain.h"
 
+#include <new>
+
 namespace zelo {
 
 const char* const ExportImportEndedStatus = "Finished importing data from ETS!";
@@ -113,7 +115,7 @@ void TwinMain::ImportFile(const std::string& path) {
         return;
     std::string bytes;
     try {
-        bytes = os::ReadWholeFile(path);
+        bytes = os::ReadWholeFile(path, os::ImportLimit);
     } catch (const Exception& error) {
         // The window stays idle; nothing of the file is taken.
         ShowStandardError(Dialogs_, error.Message());
@@ -128,8 +130,14 @@ void TwinMain::ImportFile(const std::string& path) {
             winMain->SetWaitCursor(true);
             const ScopeExit normal([this] { winMain->SetWaitCursor(false); });
             // Only a project file can ask for another try with a password: an export gives its bytes away.
-            reading = IsZipArchive(bytes) ? ReadImportFile(path, bytes, password)
-                                          : ReadImportFile(path, std::move(bytes), password);
+            try {
+                reading = IsZipArchive(bytes) ? ReadImportFile(path, bytes, password)
+                                              : ReadImportFile(path, std::move(bytes), password);
+            } catch (const std::bad_alloc&) {
+                // A file too big for the memory there is: refused like a file that does not read.
+                reading = ExportReading{};
+                reading.Refusal = ImportRefusal{"Out of memory while reading " + path, 0, ""};
+            }
         }
         if (!reading.Refusal || reading.Refusal->Kind == RefusalKind::File)
             break;

@@ -149,3 +149,41 @@ TEST(zeloctl, UsageVersionAndHelp) {
         EXPECT_EQ(r.Err, c.Err) << name;
     }
 }
+
+// Output that cannot be written, inputs without end and memory that runs out each end with their own words
+// and exit code, never with a success or an abort. Each row is a shell command; ZELOCTL names the program.
+TEST(zeloctl, FailingOutputEndlessInputAndNoMemory) {
+    TempDir dir;
+    const std::string bad = dir.Write("bad.txt", "#DG0/8/0=BIT;RW\n");
+    const std::string bigList = dir.Write("big.txt", std::string(24000000, '\n'));
+    const std::string full = "Can't write the output: No space left on device\n";
+    const std::string tooLong = "is larger than 64 MB, the most this program reads here.\n";
+    const struct {
+        std::string Command;
+        int Code;
+        std::string ErrEnd; // how standard error ends
+        bool NeedsLimit = false;
+    } cases[] = {
+        {"build >/dev/full", 3, full},
+        {"--version >/dev/full", 3, full},
+        {"import - >/dev/full <'" +
+             dir.Write("x.csv", "\"L\",\"1/2/1\",\"\",\"\",\"\",\"DPST-1-1\",\"A\"\n") + "'",
+         3, full},
+        // A list with a bad line keeps its own code; the output's failure is said too.
+        {"check '" + bad + "' >/dev/full", 2, "1 lines, 1 malformed\n" + full},
+        {"check /dev/zero", 2, "Can't read /dev/zero: it " + tooLong},
+        {"check - </dev/zero", 2, "Can't read standard input: it " + tooLong},
+        {"check '" + bigList + "'", 2, "Out of memory while reading " + bigList + "\n", true},
+    };
+    for (const auto& c : cases) {
+#if defined(__SANITIZE_ADDRESS__)
+        if (c.NeedsLimit) // the sanitizer's shadow memory does not fit under a memory limit
+            continue;
+#endif
+        const std::string limit = c.NeedsLimit ? "ulimit -v 60000; " : "";
+        auto r = RunProcess({"/bin/sh", "-c", limit + "exec \"$ZELOCTL\" " + c.Command}, {},
+                            {"ZELOCTL=" + BuiltProgram("zeloctl")});
+        EXPECT_EQ(r.ExitCode, c.Code) << c.Command << ": " << r.Err;
+        EXPECT_TRUE(r.Err.ends_with(c.ErrEnd)) << c.Command << ": " << r.Err;
+    }
+}

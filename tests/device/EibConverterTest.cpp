@@ -180,7 +180,7 @@ TEST(EibConverterDownload, CrLfGatewayPassesTheFirstAnswerOnly) {
     sim::SimOptions options;
     options.CrLf = true;
     Linked l(Transport::Pty, options);
-    EXPECT_EQ(DownloadMessage(l.Converter, {SetupLine}), EraseError("\nOk"));
+    EXPECT_EQ(DownloadMessage(l.Converter, {SetupLine}), EraseError("\\x0aOk"));
     EXPECT_EQ(l.Sim.Received(), (std::vector<std::string>{"#CG", "#CF"}));
     EXPECT_EQ(l.Shown.Steps().back(), (ShownStep{"Erasing old configuration...", 0}));
     EXPECT_EQ(l.Converter.Timeout, 1000);

@@ -91,6 +91,13 @@ TEST(XmlReader, ReadsWhatExportsHold) {
          "S{urn:1}r[{http://www.w3.org/2000/xmlns/}p=urn:1] "
          "S{urn:2}a[{http://www.w3.org/2000/xmlns/}p=urn:2]/ "
          "E{urn:2}a S{urn:1}b/ E{urn:1}b E{urn:1}r"},
+        {"declarations with references, two levels hidden and uncovered again",
+         "<p:r xmlns:p=\"urn:&#49;\"><p:a xmlns:p=\"urn:&amp;\"><p:b "
+         "xmlns:p=\"urn:3\"/><p:c/></p:a><p:d/></p:r>",
+         "S{urn:1}r[{http://www.w3.org/2000/xmlns/}p=urn:1] "
+         "S{urn:&}a[{http://www.w3.org/2000/xmlns/}p=urn:&] "
+         "S{urn:3}b[{http://www.w3.org/2000/xmlns/}p=urn:3]/ E{urn:3}b S{urn:&}c/ E{urn:&}c E{urn:&}a "
+         "S{urn:1}d/ E{urn:1}d E{urn:1}r"},
         {"xmlns=\"\" undeclares the default", "<r xmlns=\"urn:k\"><a xmlns=\"\"/></r>",
          "S{urn:k}r[xmlns=urn:k] Sa[xmlns=]/ Ea E{urn:k}r"},
         {"the xml prefix is bound", "<a xml:lang=\"de\"/>",

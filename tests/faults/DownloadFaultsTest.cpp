@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <thread>
+
+#include <fstream>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -151,35 +157,41 @@ TEST(InputFaults, WhatCannotBeReadIsRefusedBeforeAnythingIsSent) {
     }
 }
 
-// SIGINT and SIGTERM end a download after the answer it waits for: the link is closed (so its exclusive use
-// ends), the state the gateway is left in is said, and the exit code is 128 + the signal.
-TEST(SignalFaults, TerminationStopsAfterTheAnswerAwaitedAndFreesThePort) {
+// SIGINT and SIGTERM end a download at once, also in the middle of a wait (an answer held back, a silent
+// gateway, a connect that hangs): the link is closed (so its exclusive use ends), the state the gateway is
+// left in is said, and the exit code is 128 + the signal. The held answer comes only after zeloctl has ended.
+TEST(SignalFaults, TerminationEndsAnyWaitAtOnceAndFreesThePort) {
     const struct {
         const char* name;
         Peer::Transport transport;
         int signal;
         std::size_t heldCommand; // the signal comes while the answer to this command (0: "#CG") is held back
-        std::size_t linesSent;
         std::string message;
+        bool silent = false; // the gateway never answers that command
         int secondSignal = 0; // 50 ms after the first: the first decides the exit code
     } cases[] = {
-        {"SIGINT at line 3", Peer::Transport::Pty, SIGINT, 4, 3,
-         "Download interrupted after line 3: the gateway holds a partial configuration.\n"},
-        {"SIGTERM at line 3", Peer::Transport::Pty, SIGTERM, 4, 3,
-         "Download interrupted after line 3: the gateway holds a partial configuration.\n"},
-        {"SIGTERM during the erase", Peer::Transport::Pty, SIGTERM, 0, 0,
-         "Download interrupted after the erase: the gateway holds no configuration.\n"},
-        {"SIGINT at line 2 over TCP", Peer::Transport::Tcp, SIGINT, 3, 2,
+        {"SIGINT at line 3", Peer::Transport::Pty, SIGINT, 4,
          "Download interrupted after line 2: the gateway holds a partial configuration.\n"},
-        {"SIGINT, then SIGTERM", Peer::Transport::Pty, SIGINT, 4, 3,
-         "Download interrupted after line 3: the gateway holds a partial configuration.\n", SIGTERM},
+        {"SIGTERM at line 3", Peer::Transport::Pty, SIGTERM, 4,
+         "Download interrupted after line 2: the gateway holds a partial configuration.\n"},
+        {"SIGTERM during the erase", Peer::Transport::Pty, SIGTERM, 0,
+         "Download interrupted during the erase: the gateway's configuration may be erased in part.\n"},
+        {"SIGINT, a silent gateway during the erase", Peer::Transport::Pty, SIGINT, 1,
+         "Download interrupted during the erase: the gateway's configuration may be erased in part.\n", true},
+        {"SIGINT at line 2 over TCP", Peer::Transport::Tcp, SIGINT, 3,
+         "Download interrupted after line 1: the gateway holds a partial configuration.\n"},
+        {"SIGINT, then SIGTERM", Peer::Transport::Pty, SIGINT, 4,
+         "Download interrupted after line 2: the gateway holds a partial configuration.\n", false, SIGTERM},
     };
     for (const auto& c : cases) {
         TempDir dir;
         Gate gate;
         Peer peer(c.transport, [&](std::size_t index, const std::string&) {
-            if (index == c.heldCommand)
+            if (index == c.heldCommand) {
                 gate.Wait();
+                if (c.silent)
+                    return Reply{Reply::Action::Silent};
+            }
             return Reply{};
         });
         SpawnedProgram zeloctl(Download(Plus(peer.LinkArgs(), {dir.Write("list.txt", Joined(Lines))})));
@@ -189,11 +201,12 @@ TEST(SignalFaults, TerminationStopsAfterTheAnswerAwaitedAndFreesThePort) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             zeloctl.Signal(c.secondSignal);
         }
-        gate.Open();
         EXPECT_EQ(zeloctl.Wait(std::chrono::seconds(20)), 128 + c.signal) << c.name;
+        gate.Open();
         EXPECT_EQ(zeloctl.Stderr(), c.message) << c.name;
-        EXPECT_EQ(peer.Commands(), Conversation(c.linesSent))
-            << c.name << ": nothing after the answer awaited";
+        std::vector<std::string> sent = Conversation(Lines.size());
+        sent.resize(c.heldCommand + 1);
+        EXPECT_EQ(peer.Commands(), sent) << c.name << ": nothing after the answer awaited";
         if (c.transport == Peer::Transport::Pty) {
             // Exclusive use lifted and the lock released: the next program, of any user, may open the port.
             int exclusive = -1;
@@ -346,6 +359,9 @@ TEST(LinkFaults, AnswersWithControlCharactersArePrintedEscaped) {
          "31m",
          "ERR \\u009b31m"},                 // a C1 control in Latin-1
         {"Fehler \xe4", "Fehler \xc3\xa4"}, // a letter stays a letter
+        // Line feeds and tabs too: an answer cannot forge a line of its own.
+        {"ERR\nConfiguration loaded successfully!", "ERR\\x0aConfiguration loaded successfully!"},
+        {"ERR\tx", "ERR\\x09x"},
     };
     for (const auto& c : cases) {
         Peer peer(Peer::Transport::Pty, [&](std::size_t index, const std::string&) {
@@ -396,6 +412,34 @@ struct FullListener {
 };
 
 } // namespace
+
+// Sockets of this machine whose connect to the loopback port waits for an answer (SYN_SENT).
+int ConnectsWaitingOn(int port) {
+    char wanted[16];
+    std::snprintf(wanted, sizeof wanted, ":%04X 02 ", port);
+    std::ifstream table("/proc/net/tcp");
+    int count = 0;
+    for (std::string line; std::getline(table, line);)
+        count += line.find(wanted) != std::string::npos;
+    return count;
+}
+
+// A connect that hangs (a listener whose backlog is full) is ended by the signal, not sat out for 5 s.
+TEST(SignalFaults, TerminationEndsAConnectThatHangs) {
+    FullListener full;
+    SpawnedProgram zeloctl(
+        Download({"--device", "TCP/IP", "--host", "127.0.0.1", "--port", std::to_string(full.port), "-"}));
+    // The signal comes once zeloctl's connect waits (one more socket in SYN_SENT to the port).
+    const int before = ConnectsWaitingOn(full.port);
+    const auto start = Clock::now();
+    while (ConnectsWaitingOn(full.port) <= before && MsSince(start) < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GT(ConnectsWaitingOn(full.port), before) << "zeloctl's connect never started";
+    zeloctl.Signal(SIGTERM);
+    EXPECT_EQ(zeloctl.Wait(std::chrono::seconds(20)), 128 + SIGTERM);
+    EXPECT_EQ(zeloctl.Stderr(),
+              "Download interrupted before the erase: the gateway's configuration is unchanged.\n");
+}
 
 // A host that does not answer a connect holds the link at most 5 s, with the wait hook called meanwhile, so
 // the window stays alive; the reason is the system's "Connection timed out".

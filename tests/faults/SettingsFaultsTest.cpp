@@ -13,8 +13,10 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace zelo;
@@ -91,7 +93,8 @@ TEST(SettingsFaults, ALinkIsSavedThroughToItsTarget) {
                   c.targetExists ? New : "[SerialPort]\r\nDevice=COM7\r\nBaudrate=19200\r\n\r\n")
             << c.name;
         for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
-            EXPECT_NE(entry.path().extension(), ".tmp") << c.name << ": " << entry.path();
+            EXPECT_EQ(entry.path().filename().string().find(".ini."), std::string::npos)
+                << c.name << ": " << entry.path();
     }
 }
 
@@ -218,4 +221,48 @@ TEST(SettingsFaults, AWriteBeyondTheFileSizeLimitKeepsTheOldFile) {
     EXPECT_EQ(error, "Can't write " + file + ": File too large");
     EXPECT_EQ(ReadFileBytes(file), Old);
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"zelo.ini"});
+}
+
+// Two programs saving one file at once (two windows at logout), one of them killed at a random moment in
+// each round: the file always holds one saver's whole text, a saver that is not killed never fails, and a
+// user's own NAME.tmp beside it is never touched.
+TEST(SettingsFaults, TwoSaversOfOneFile) {
+    TempDir dir;
+    const std::string file = dir.Write("zelo.ini", Old);
+    const std::string users = dir.Write("zelo.ini.tmp", "the user's own file");
+    const std::string texts[] = {std::string(30000, 'a') + "\n", std::string(20000, 'b') + "\n"};
+    std::mt19937 random(21);
+    for (int round = 0; round < 200; ++round) {
+        pid_t savers[2];
+        for (int i = 0; i < 2; ++i) {
+            savers[i] = ::fork();
+            ASSERT_GE(savers[i], 0);
+            if (savers[i] == 0) {
+                ::alarm(10); // the watchdog of a saver that hangs
+                for (int save = 0; save < 3; ++save) {
+                    try {
+                        os::ReplaceFileContents(file, texts[i]);
+                    } catch (const Exception&) {
+                        ::_exit(1);
+                    }
+                }
+                ::_exit(0);
+            }
+        }
+        const int victim = static_cast<int>(random() % 2);
+        ::usleep(static_cast<useconds_t>(random() % 3000));
+        ::kill(savers[victim], SIGKILL);
+        for (int i = 0; i < 2; ++i) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(savers[i], &status, 0), savers[i]);
+            if (i != victim || !WIFSIGNALED(status)) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                    << "round " << round << " saver " << i;
+            }
+        }
+        const std::string now = ReadFileBytes(file);
+        ASSERT_TRUE(now == Old || now == texts[0] || now == texts[1])
+            << "round " << round << ": " << now.size() << " bytes";
+    }
+    EXPECT_EQ(ReadFileBytes(users), "the user's own file");
 }

@@ -8,14 +8,34 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
+#include <random>
 #include <regex>
 #include <tuple>
 
 using namespace zelo;
 using namespace zelo::test;
+
+// The largest single allocation since the last reset: a reader that trusts a declared size shows it here.
+static std::atomic<std::size_t> LargestAllocation{0};
+
+void* operator new(std::size_t size) {
+    LargestAllocation = std::max(LargestAllocation.load(), size);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -197,6 +217,15 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
     damagedInnerEntry = with({signature, Entry("P-1234.zip", damagedInnerEntry)});
     std::string damagedFolder = MakeProject(Form::Folder);
     damagedFolder[damagedFolder.rfind("P-1234/0.xml") - 30] ^= 1; // the central record's CRC
+    std::vector<ZipWriterEntry> signatures;
+    for (char n = '1'; n <= '7'; ++n)
+        signatures.push_back(Entry(std::string("P-") + n + ".signature", ""));
+    ZipWriterEntry aes = Entry("0.xml", Installation);
+    aes.Encryption = ZipEncryption::WinZipAes;
+    aes.Password = GeheimZip;
+    std::string alteredAes = WriteZip({aes, Entry("project.xml", ProjectText)});
+    alteredAes[30 + 5 + 11 + 16 + 2 + 3] ^= 0x20; // header, name, AES field, salt, verifier: the data
+    alteredAes = with({signature, Entry("P-1234.zip", alteredAes, 0)});
     const struct {
         const char* What;
         std::string Bytes;
@@ -214,6 +243,9 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
          "The ETS project file has no data for its project P-1234 (neither P-1234/0.xml nor P-1234.zip)."},
         {"two signatures", with({signature, Entry("P-5678.signature", "s")}), ProjectErrorKind::Damaged,
          "The ETS project file holds several projects (P-1234, P-5678); ETS exports one at a time."},
+        {"seven signatures", with(signatures), ProjectErrorKind::Damaged,
+         "The ETS project file holds several projects (P-1, P-2, P-3, P-4, P-5 and 2 more; 7 in all); ETS "
+         "exports one at a time."},
         {"no signature, one folder",
          with({Entry("P-0042/0.xml", Installation), Entry("P-0042/project.xml", ProjectText)}),
          ProjectErrorKind::Damaged, ""},
@@ -225,9 +257,13 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
         {"an inner archive that is none", brokenInnerZip, ProjectErrorKind::Damaged,
          "The archive \"P-1234.zip\" is damaged: it has no end of central directory record."},
         {"a damaged 0.xml in the inner archive", damagedInnerEntry, ProjectErrorKind::Damaged,
-         "The archive entry \"P-1234.zip/0.xml\" is damaged: its CRC-32 check fails."},
+         "The ETS project file is damaged: P-1234.zip/0.xml: its CRC-32 check fails."},
+        {"an AES 0.xml altered, the right password", alteredAes, ProjectErrorKind::Damaged,
+         "The ETS project file is damaged: P-1234.zip/0.xml: its authentication code does not match: the "
+         "entry "
+         "is damaged or has been altered."},
         {"a damaged 0.xml", damagedFolder, ProjectErrorKind::Damaged,
-         "The archive entry \"P-1234/0.xml\" is damaged: its CRC-32 check fails."},
+         "The ETS project file is damaged: P-1234/0.xml: its CRC-32 check fails."},
     };
     for (const auto& c : cases) {
         try {
@@ -240,6 +276,62 @@ TEST(ProjectArchive, WhatIsNotAProjectOrIsDamaged) {
             EXPECT_EQ(e.Kind(), c.Kind) << c.What;
             EXPECT_EQ(e.what(), c.Message) << c.What;
         }
+    }
+}
+
+TEST(ProjectArchive, BombsAreRefusedWithinOneBudget) {
+    // A budget of 4 MiB for the whole file at every level; every row stays far below what its file claims.
+    const ZipLimits limits{std::uint64_t(1) << 30, 64, 4u << 20};
+    const std::string budget =
+        "the file inflates to more than the 4194304 bytes it may give in all (64 times "
+        "its size, at least 4194304).";
+    const ZipWriterEntry signature = Entry("P-1234.signature", "s");
+    auto project = [&](std::vector<ZipWriterEntry> data, std::string master = Master) {
+        data.insert(data.begin(), {Entry("knx_master.xml", std::move(master)), signature});
+        return WriteZip(data);
+    };
+    const std::string spaces(8 << 20, ' ');
+    // Each part alone fits the budget; together they do not.
+    const std::string nested =
+        WriteZip({Entry("pad.bin", std::string(3 << 20, '\0'), 0), Entry("0.xml", spaces.substr(0, 3 << 20)),
+                  Entry("project.xml", ProjectText)});
+    std::vector<ZipWriterEntry> shared = {Entry("knx_master.xml", Master), signature,
+                                          Entry("P-1234/0.xml", ""), Entry("P-1234/project.xml", "")};
+    shared[2].DataOf = shared[3].DataOf = 0;
+    std::string noise(1100000, '\0');
+    std::generate(noise.begin(), noise.end(), std::mt19937(7));
+    ZipWriterEntry hollow = Entry("P-1234/0.xml", noise);
+    hollow.DeclaredSize = std::uint64_t(1) << 30;
+    const struct {
+        const char* What;
+        std::string Bytes;
+        std::string Message; // empty: it opens
+    } cases[] = {
+        {"a 0.xml past the budget",
+         project({Entry("P-1234/0.xml", spaces), Entry("P-1234/project.xml", ProjectText)}),
+         "The ETS project file is damaged: P-1234/0.xml: " + budget},
+        {"an inner archive and its 0.xml", project({Entry("P-1234.zip", nested)}),
+         "The ETS project file is damaged: P-1234.zip/0.xml: " + budget},
+        {"three names on one stream", WriteZip(shared),
+         "The ETS project file is damaged: knx_master.xml: its data overlaps that of \"P-1234/0.xml\"."},
+        {"a declared size without the data", project({hollow, Entry("P-1234/project.xml", ProjectText)}),
+         "The ETS project file is damaged: P-1234/0.xml: it inflates to less than its size."},
+        {"a master file past the budget, read only at its start",
+         project({Entry("P-1234/0.xml", Installation), Entry("P-1234/project.xml", ProjectText)},
+                 Master + spaces),
+         ""},
+    };
+    for (const auto& c : cases) {
+        LargestAllocation = 0;
+        try {
+            ProjectArchive opened(c.Bytes, std::nullopt, limits);
+            EXPECT_EQ("", c.Message) << c.What;
+            EXPECT_TRUE(opened.Installation() == Installation) << c.What;
+        } catch (const ProjectError& e) {
+            EXPECT_EQ(e.Kind(), ProjectErrorKind::Damaged) << c.What;
+            EXPECT_EQ(e.what(), c.Message) << c.What;
+        }
+        EXPECT_LT(LargestAllocation.load(), std::size_t(8) << 20) << c.What;
     }
 }
 

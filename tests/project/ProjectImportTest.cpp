@@ -71,7 +71,7 @@ TEST(ProjectImport, RefusalsAndTheirKinds) {
         {"no group address", "p.knxproj", ProjectFile(empty), "pw",
          "Import file has wrong format!\nThe ETS project holds no group address (P-0001/0.xml)."},
         {"a damaged program", "p.knxproj", damagedProgram, "pw",
-         "The archive entry \"M-0083/M-0083_A-0001-11-ABCD.xml\" is damaged: its CRC-32 check fails."},
+         "The ETS project file is damaged: M-0083/M-0083_A-0001-11-ABCD.xml: its CRC-32 check fails."},
         {"an export", "x.csv", "\"Licht\",\"1/2/1\",\"\",\"\",\"\",\"DPST-1-1\",\"Auto\"\n", "pw", ""},
     };
     for (const auto& c : cases) {

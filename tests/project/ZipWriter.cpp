@@ -33,7 +33,8 @@ struct Written {
     std::uint32_t Crc;
     std::uint64_t CompressedSize;
     std::uint64_t Offset;
-    std::string Extra; // the AES field, shared by both headers
+    std::string Extra;  // the AES field, shared by both headers
+    std::uint64_t Size; // as declared
 };
 
 } // namespace
@@ -98,7 +99,16 @@ std::string WriteZip(const std::vector<ZipWriterEntry>& entries, const ZipWriter
 
     std::vector<Written> written;
     for (const auto& e : entries) {
-        Written w{&e, 0, e.Method, ZipCrc32(e.Data), 0, out.size() - base, {}};
+        if (e.DataOf) {
+            Written shared = written.at(*e.DataOf);
+            shared.Entry = &e;
+            written.push_back(shared);
+            continue;
+        }
+        Written w{&e,       0,
+                  e.Method, ZipCrc32(e.Data),
+                  0,        out.size() - base,
+                  {},       e.DeclaredSize.value_or(e.Data.size())};
         std::string payload = e.Method == 8 ? Deflate(e.Data) : e.Data;
         if (e.DataDescriptor != Descriptor::None)
             w.Flags |= 0x0008;
@@ -144,7 +154,7 @@ std::string WriteZip(const std::vector<ZipWriterEntry>& entries, const ZipWriter
         Put16(out, e.DosDate);
         Put32(out, descriptor ? 0 : w.Crc);
         Put32(out, e.Zip64 ? 0xFFFFFFFF : descriptor ? 0 : w.CompressedSize);
-        Put32(out, e.Zip64 ? 0xFFFFFFFF : descriptor ? 0 : e.Data.size());
+        Put32(out, e.Zip64 ? 0xFFFFFFFF : descriptor ? 0 : w.Size);
         Put16(out, e.Name.size());
         Put16(out, localExtra.size());
         out += e.Name + localExtra + payload;
@@ -170,7 +180,7 @@ std::string WriteZip(const std::vector<ZipWriterEntry>& entries, const ZipWriter
         if (e.Zip64) {
             Put16(extra, 0x0001);
             Put16(extra, 24);
-            Put64(extra, e.Data.size());
+            Put64(extra, w.Size);
             Put64(extra, w.CompressedSize);
             Put64(extra, w.Offset);
         }
@@ -183,7 +193,7 @@ std::string WriteZip(const std::vector<ZipWriterEntry>& entries, const ZipWriter
         Put16(out, e.DosDate);
         Put32(out, w.Crc);
         Put32(out, e.Zip64 ? 0xFFFFFFFF : w.CompressedSize);
-        Put32(out, e.Zip64 ? 0xFFFFFFFF : e.Data.size());
+        Put32(out, e.Zip64 ? 0xFFFFFFFF : w.Size);
         Put16(out, e.Name.size());
         Put16(out, extra.size());
         Put16(out, 0); // comment

@@ -4,6 +4,7 @@
 #include "project/ZipArchive.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,8 @@ struct ZipWriterEntry {
     bool Zip64 = false; // sizes and offset in ZIP64 fields
     std::uint16_t DosTime = 0x9A2B;
     std::uint16_t DosDate = 0x5A21;
+    std::optional<std::uint64_t> DeclaredSize; // the size both headers give, when not the data's own
+    std::optional<std::size_t> DataOf; // an earlier entry whose local header and data this one's record names
 };
 
 struct ZipWriterOptions {

@@ -1,5 +1,7 @@
-// Reading standard input and replacing a file on POSIX: a temporary file beside the target, fsync, rename,
-// fsync of the folder; mode and owner kept; symbolic links saved through.
+// Reading standard input and replacing a file on POSIX: a temporary file beside the target (unnamed until it
+// is whole where the file system allows, else under a name of its own), fsync, rename, fsync of the folder;
+// mode and owner kept; symbolic links saved through. Two savers of one file never share a temporary file,
+// and no file this program did not create is ever removed.
 #include "model/Error.h"
 #include "os/FileFault.h"
 #include "os/posix/PosixIo.h"
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,22 +94,50 @@ void RewriteInPlace(const std::string& target, std::string_view bytes, const std
         throw Exception("Can't write " + name + ": " + ErrnoText(error));
 }
 
+// A name beside the target no other file has yet, as mkstemp makes them: NAME.XXXXXX.
+std::string TemporaryName(const std::string& target) {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random(std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())
+                                                                     << 32);
+    std::string name = target + ".";
+    for (int i = 0; i < 6; ++i)
+        name += letters[random() % (sizeof letters - 1)];
+    return name;
+}
+
+// Creates a new file of a name of its own beside the target (O_EXCL: never one that exists, never through
+// a planted link); its name goes to `name`.
+int CreateTemporary(const std::string& target, std::string& name) {
+    for (int attempt = 0;; ++attempt) {
+        name = TemporaryName(target);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST || attempt == 100)
+            return fd;
+    }
+}
+
+// Gives the unnamed file a name beside the target: a link of its /proc entry, a name no other file has.
+bool NameTemporary(int fd, const std::string& target, std::string& name) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = TemporaryName(target);
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
 } // namespace
 
-std::string ReadStandardInput() {
-    std::string bytes;
-    char block[65536];
+std::size_t ReadStandardInputBlock(char* buffer, std::size_t size) {
     for (;;) {
-        const ssize_t n = ::read(0, block, sizeof block);
-        if (n > 0) {
-            bytes.append(block, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n == 0)
-            return bytes;
-        if (errno == EINTR)
-            continue;
-        throw Exception("Can't read standard input: " + ErrnoText(errno));
+        const ssize_t n = ::read(0, buffer, size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            throw Exception("Can't read standard input: " + ErrnoText(errno));
     }
 }
 
@@ -121,16 +152,24 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         throw fail(errno);
 
-    const std::string temporary = target + ".tmp";
+    std::string temporary;
     int error = 0;
-    // A temporary file left by a crash is replaced; O_EXCL with O_NOFOLLOW never writes through a planted
-    // link.
-    (void)::unlink(temporary.c_str());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // An unnamed file first: it shows under a name only once it is whole. Where the file system has none
+    // (or no /proc to name it through), a file of a name of its own.
+    bool named = false;
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::open(Folder(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#endif
+    if (fd < 0) {
+        fd = CreateTemporary(target, temporary);
+        named = fd >= 0;
+    }
     if (Failed(FileStep::Create, fd < 0, error)) {
         if (fd >= 0) {
             ::close(fd);
-            ::unlink(temporary.c_str());
+            if (named)
+                ::unlink(temporary.c_str());
         }
         if (exists && (error == EACCES || error == EPERM)) {
             RewriteInPlace(target, bytes, fileName);
@@ -138,20 +177,38 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
         }
         throw fail(error);
     }
+    // Only the file this save created is removed.
     auto discard = [&](int reason) {
-        ::unlink(temporary.c_str());
+        if (named)
+            ::unlink(temporary.c_str());
         return fail(reason);
     };
-    if (exists) {
-        // The owner can be set by root only; the group by its members too. What is refused stays the saver's.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            [[maybe_unused]] const int groupKept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    auto fill = [&] {
+        if (exists) {
+            // The owner can be set by root only; the group by its members too. What is refused stays the
+            // saver's.
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+                [[maybe_unused]] const int groupKept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+            }
+            (void)::fchmod(fd, old.st_mode & 07777);
         }
-        (void)::fchmod(fd, old.st_mode & 07777);
-    }
-    if (!WriteAll(fd, bytes, error)) {
-        ::close(fd);
-        throw discard(error);
+        if (!WriteAll(fd, bytes, error)) {
+            ::close(fd);
+            throw discard(error);
+        }
+    };
+    fill();
+    if (!named) {
+        named = NameTemporary(fd, target, temporary);
+        if (!named) {
+            // No /proc to name it through: the same again under a name.
+            ::close(fd);
+            fd = CreateTemporary(target, temporary);
+            if (fd < 0)
+                throw fail(errno);
+            named = true;
+            fill();
+        }
     }
     if (!SyncAndClose(fd, error))
         throw discard(error);

@@ -5,7 +5,9 @@
 #include "os/posix/PosixIo.h"
 
 #include <cerrno>
+#include <exception>
 #include <fcntl.h>
+#include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -96,6 +98,14 @@ int ConnectOne(const addrinfo& a, Clock::time_point deadline, const std::functio
         ::close(fd);
         return -1;
     }
+    // The hook may end the wait by throwing: the socket goes with it.
+    struct CloseOnThrow {
+        int Fd;
+        ~CloseOnThrow() {
+            if (std::uncaught_exceptions() > 0)
+                ::close(Fd);
+        }
+    } closeOnThrow{fd};
     for (;;) {
         const int left = MillisecondsLeft(deadline);
         if (left <= 0) {
@@ -144,6 +154,7 @@ std::unique_ptr<TcpClient> TcpClient::Connect(const std::string& host, int port,
     int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
     if (rc != 0)
         throw Exception(rc == EAI_SYSTEM ? ErrnoText(errno) : ::gai_strerror(rc));
+    const std::unique_ptr<addrinfo, void (*)(addrinfo*)> freed(found, &::freeaddrinfo);
     // The time limit covers every address the name has: a host that answers on none fails within it.
     int lastError = ECONNREFUSED;
     int fd = -1;
@@ -152,7 +163,6 @@ std::unique_ptr<TcpClient> TcpClient::Connect(const std::string& host, int port,
         if (lastError == ETIMEDOUT)
             break;
     }
-    ::freeaddrinfo(found);
     if (fd < 0)
         throw Exception(ErrnoText(lastError));
     // Commands are small and each waits for its answer: send them at once.

@@ -92,20 +92,14 @@ std::pair<std::wstring, HANDLE> CreateTemporaryBeside(const std::wstring& target
 
 } // namespace
 
-std::string ReadStandardInput() {
+std::size_t ReadStandardInputBlock(char* buffer, std::size_t size) {
     // Text mode would turn CR LF into LF and stop at a Ctrl+Z byte: the list must arrive byte for byte.
-    (void)::_setmode(::_fileno(stdin), _O_BINARY);
-    std::string bytes;
-    char block[65536];
-    for (;;) {
-        const std::size_t n = std::fread(block, 1, sizeof block, stdin);
-        bytes.append(block, n);
-        if (n < sizeof block) {
-            if (std::ferror(stdin))
-                throw Exception(std::string("Can't read standard input: ") + std::strerror(errno));
-            return bytes;
-        }
-    }
+    static const bool binary = ::_setmode(::_fileno(stdin), _O_BINARY) != -1;
+    (void)binary;
+    const std::size_t n = std::fread(buffer, 1, size, stdin);
+    if (n == 0 && std::ferror(stdin))
+        throw Exception(std::string("Can't read standard input: ") + std::strerror(errno));
+    return n;
 }
 
 std::FILE* OpenFileForReading(const std::string& fileName) {
