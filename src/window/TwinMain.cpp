@@ -318,7 +318,9 @@ TwinMain::Handler TwinMain::CommandHandler(layout::Command command) {
 }
 
 void TwinMain::KeyAction(std::optional<layout::ControlId> focused, Handler action) {
-    if (focused && layout::Info(*focused).Kind == layout::ControlKind::EditField) {
+    // The device list's text is typed as a field's is.
+    if (focused && (layout::Info(*focused).Kind == layout::ControlKind::EditField ||
+                    *focused == layout::ControlId::cmbDevice)) {
         if (const Handler leave = EventHandler(*focused)) {
             LeaveRefused_ = false;
             Run(leave);
