@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace zelo {
 
@@ -187,6 +188,312 @@ std::vector<std::string> SplitLines(std::string_view text, ZeroByte zeroByte) {
     if (start < text.size())
         lines.emplace_back(text.substr(start));
     return lines;
+}
+
+TextLines::TextLines(const std::vector<std::string>& lines) {
+    Spans_.reserve(lines.size());
+    for (const auto& line : lines) {
+        Spans_.push_back({Text_.size(), Text_.size() + line.size()});
+        Text_ += line;
+        Text_ += '\n';
+    }
+}
+
+std::vector<std::string> TextLines::Strings() const {
+    std::vector<std::string> strings;
+    strings.reserve(size());
+    for (std::size_t i = 0; i < size(); ++i)
+        strings.emplace_back((*this)[i]);
+    return strings;
+}
+
+void TextLines::clear() {
+    Text_.clear();
+    Spans_.clear();
+}
+
+void TextLines::CutAt(std::size_t position) {
+    while (!Spans_.empty() && Spans_.back().Begin >= position)
+        Spans_.pop_back();
+    if (!Spans_.empty() && Spans_.back().End > position)
+        Spans_.back().End = position;
+}
+
+std::string TextLines::Release() {
+    Spans_.clear();
+    return std::move(Text_);
+}
+
+namespace {
+
+// Whether any of 8 bytes is below 0x0E (zero, CR, LF among them) or above 0x7F: the bytes a scan must look
+// at. A borrow can only mark a byte behind one that is marked already, so a clean word is clean.
+bool HasSpecialByte(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return ((w - 0x0E0E0E0E0E0E0E0Eull) | w) & 0x8080808080808080ull;
+}
+
+bool IsSpecialByte(unsigned char c) {
+    return c < 0x0E || c >= 0x80;
+}
+
+// The lines of a text as they are found, in the text's own positions.
+struct LineFinder {
+    std::vector<LineSpan> Spans;
+    std::size_t LineBegin = 0;
+    std::size_t Zero = std::string::npos;
+
+    void End(std::size_t at, std::size_t next) {
+        Spans.push_back({LineBegin, at});
+        LineBegin = next;
+    }
+    void Finish(std::size_t end) {
+        if (LineBegin < end)
+            Spans.push_back({LineBegin, end});
+    }
+};
+
+// Output in blocks: written through a small buffer, so a big text is neither sized in a pass of its own
+// nor grown byte by byte.
+class BlockWriter {
+public:
+    explicit BlockWriter(std::string& out) : Out_(out) {}
+    ~BlockWriter() { Flush(); }
+    std::size_t Position() const { return Out_.size() + Used_; }
+    void Put(char c) {
+        if (Used_ + 4 > sizeof Buffer_)
+            Flush();
+        Buffer_[Used_++] = c;
+    }
+    void Put(char32_t cp) {
+        if (Used_ + 4 > sizeof Buffer_)
+            Flush();
+        if (cp < 0x80) {
+            Buffer_[Used_++] = static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            Buffer_[Used_++] = static_cast<char>(0xC0 | (cp >> 6));
+            Buffer_[Used_++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            Buffer_[Used_++] = static_cast<char>(0xE0 | (cp >> 12));
+            Buffer_[Used_++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            Buffer_[Used_++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            Buffer_[Used_++] = static_cast<char>(0xF0 | (cp >> 18));
+            Buffer_[Used_++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            Buffer_[Used_++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            Buffer_[Used_++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    void Append(std::string_view run) {
+        if (run.size() > sizeof Buffer_ - Used_) {
+            Flush();
+            Out_.append(run);
+            return;
+        }
+        std::memcpy(Buffer_ + Used_, run.data(), run.size());
+        Used_ += run.size();
+    }
+    void Flush() {
+        Out_.append(Buffer_, Used_);
+        Used_ = 0;
+    }
+
+private:
+    std::string& Out_;
+    char Buffer_[16384];
+    std::size_t Used_ = 0;
+};
+
+enum class ByteScan { InPlace, SingleByte, ReplaceInvalid };
+
+// Scans 8-bit text from `from` to its end (or its first zero byte, when that ends the text), finding lines;
+// InPlace only checks that it is valid UTF-8 and returns where it is not (npos when it is); the other two
+// write the text in UTF-8 to `out`, lines in out's positions. Plain runs are looked at a word at a time.
+std::size_t ScanBytes(std::string_view in, std::size_t from, ByteScan scan, SingleByteCharset charset,
+                      ZeroByte zero, LineFinder& lines, std::string* out) {
+    const char* p = in.data();
+    const std::size_t n = in.size();
+    std::optional<BlockWriter> writer;
+    if (scan != ByteScan::InPlace)
+        writer.emplace(*out);
+    std::size_t i = from;
+    std::size_t run = from; // start of the plain run not written yet
+    auto position = [&](std::size_t at) { return writer ? writer->Position() + (at - run) : at; };
+    auto flush = [&](std::size_t to) {
+        if (writer)
+            writer->Append(in.substr(run, to - run));
+    };
+    while (i < n) {
+        while (i + 8 <= n && !HasSpecialByte(p + i))
+            i += 8;
+        while (i < n && !IsSpecialByte(static_cast<unsigned char>(p[i])))
+            ++i;
+        if (i >= n)
+            break;
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c == '\n' || c == '\r') {
+            const std::size_t at = position(i);
+            const std::size_t length = c == '\r' && i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+            lines.End(at, at + length);
+            i += length;
+            continue;
+        }
+        if (c == 0) {
+            if (zero == ZeroByte::EndsText) {
+                flush(i);
+                run = i;
+                lines.Finish(position(i));
+                return std::string::npos;
+            }
+            if (lines.Zero == std::string::npos)
+                lines.Zero = position(i);
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t next = i;
+        const bool valid = scan != ByteScan::SingleByte && NextUtf8(in, next);
+        if (scan == ByteScan::InPlace) {
+            if (!valid)
+                return i;
+            i = next;
+            continue;
+        }
+        flush(i);
+        if (valid) {
+            writer->Append(in.substr(i, next - i));
+            i = next;
+        } else if (scan == ByteScan::ReplaceInvalid) {
+            writer->Put(char32_t{0xFFFD});
+            ++i;
+        } else {
+            writer->Put(charset == SingleByteCharset::Windows1252 && c < 0xA0 ? Cp1252High[c - 0x80]
+                                                                              : char32_t{c});
+            ++i;
+        }
+        run = i;
+    }
+    flush(n);
+    run = n;
+    lines.Finish(position(n));
+    return std::string::npos;
+}
+
+// UTF-16 code units from `from`, the lines found as they are written.
+template <bool BigEndian>
+void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder& lines, std::string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = from + ((in.size() - from) & ~std::size_t{1});
+    auto unit = [p](std::size_t i) -> char32_t {
+        return BigEndian ? (p[i] << 8 | p[i + 1]) : (p[i + 1] << 8 | p[i]);
+    };
+    // At most 3 bytes per unit; the pages not written are never touched.
+    out.reserve((n - from) / 2 * 3);
+    BlockWriter writer(out);
+    for (std::size_t i = from; i < n; i += 2) {
+        const char32_t u = unit(i);
+        if (u >= 0x0E && u < 0x80) {
+            writer.Put(static_cast<char>(u));
+            continue;
+        }
+        if (u == '\n' || u == '\r') {
+            const std::size_t at = writer.Position();
+            const bool pair = u == '\r' && i + 2 < n && unit(i + 2) == '\n';
+            lines.End(at, at + (pair ? 2 : 1));
+            writer.Put(static_cast<char>(u));
+            if (pair) {
+                writer.Put('\n');
+                i += 2;
+            }
+            continue;
+        }
+        if (u == 0) {
+            if (zero == ZeroByte::EndsText) {
+                lines.Finish(writer.Position());
+                return;
+            }
+            if (lines.Zero == std::string::npos)
+                lines.Zero = writer.Position();
+            writer.Put('\0');
+            continue;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF && i + 2 < n) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                writer.Put(char32_t{0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00)});
+                i += 2;
+                continue;
+            }
+        }
+        // A lone surrogate cannot be shown: the replacement character keeps the position visible.
+        writer.Put((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
+    }
+    lines.Finish(writer.Position());
+}
+
+} // namespace
+
+DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules) {
+    DecodedLines decoded;
+    const std::string_view in = bytes;
+    LineFinder lines;
+    std::string text;
+    auto utf16 = [&](bool bigEndian, std::size_t from) {
+        decoded.Encoding = bigEndian ? FileEncoding::Utf16Be : FileEncoding::Utf16Le;
+        if (bigEndian)
+            ScanUtf16<true>(in, from, rules.Zero, lines, text);
+        else
+            ScanUtf16<false>(in, from, rules.Zero, lines, text);
+    };
+    if (in.substr(0, 2) == "\xFF\xFE" || in.substr(0, 2) == "\xFE\xFF") {
+        decoded.Marked = true;
+        utf16(in[0] == '\xFE', 2);
+    } else if (rules.Utf16WithoutMark && in.size() >= 2 && (in[0] == 0) != (in[1] == 0)) {
+        utf16(in[0] == 0, 0);
+    } else {
+        decoded.Marked = in.substr(0, 3) == "\xEF\xBB\xBF";
+        const std::size_t begin = decoded.Marked ? 3 : 0;
+        lines.LineBegin = begin;
+        const std::size_t broken =
+            ScanBytes(in, begin, ByteScan::InPlace, rules.Fallback, rules.Zero, lines, nullptr);
+        if (broken == std::string::npos) {
+            decoded.Begin = begin;
+            decoded.TakenOver = true;
+            decoded.Lines = TextLines(std::move(bytes), std::move(lines.Spans));
+            decoded.Zero = lines.Zero;
+            return decoded;
+        }
+        const bool replace = decoded.Marked && !rules.MarkedInvalidAsSingleByte;
+        decoded.Encoding = replace ? FileEncoding::Utf8 : FileEncoding::SingleByte;
+        // What lies before the broken byte reads the same when it is kept as UTF-8 (replacing) or when it is
+        // plain ASCII: its lines stay, moved to the decoded text's positions. Else all is read again.
+        std::size_t from = broken;
+        if (!replace)
+            for (std::size_t i = begin; i < broken; ++i)
+                if (static_cast<unsigned char>(in[i]) >= 0x80) {
+                    from = begin;
+                    break;
+                }
+        LineFinder kept;
+        if (from == broken) {
+            for (const LineSpan& span : lines.Spans)
+                kept.Spans.push_back({span.Begin - begin, span.End - begin});
+            kept.LineBegin = lines.LineBegin - begin;
+            kept.Zero = lines.Zero == std::string::npos ? lines.Zero : lines.Zero - begin;
+        }
+        lines = std::move(kept);
+        text.reserve(in.size() - begin + (in.size() - from) / 8);
+        text.append(in.substr(begin, from - begin));
+        ScanBytes(in, from, replace ? ByteScan::ReplaceInvalid : ByteScan::SingleByte, rules.Fallback,
+                  rules.Zero, lines, &text);
+    }
+    decoded.Zero = lines.Zero;
+    decoded.Lines = TextLines(std::move(text), std::move(lines.Spans));
+    return decoded;
 }
 
 namespace {

@@ -34,7 +34,7 @@ TEST(LoadImportLines, LineEndsAndZeroByte) {
         {std::string("\xC3\xA4\n\0\xE4", 5), {"\xC3\xA4"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LoadImportLines(c.bytes), c.lines) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
 }
 
 TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
@@ -55,9 +55,22 @@ TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
                      "a\0\0\0b\0",
                      8),
          {"a"}}, // the zero character ends UTF-16 text
+        // One pass: a broken byte after valid UTF-8 makes the whole file single-byte, after plain ASCII the
+        // lines before it stay as they were; a mark before broken UTF-8 is single-byte too.
+        {"\xC3\xA4\n\xE4\n", {"\xC3\x83\xC2\xA4", "\xC3\xA4"}},
+        {"ab\r\ncd\n\xE4x\r", {"ab", "cd", "\xC3\xA4x"}},
+        {"\xEF\xBB\xBF"
+         "a\n\xE4",
+         {"a", "\xC3\xA4"}},
+        {std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8"
+                     "a\0\r\0\n\0b\0",
+                     16),
+         {"\xF0\x9F\x98\x80\xEF\xBF\xBD"
+          "a",
+          "b"}}, // a surrogate pair and a lone surrogate
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LoadImportLines(c.bytes), c.lines) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
 }
 
 TEST(SplitCommaText, CharacterByCharacter) {
