@@ -43,6 +43,13 @@ void SplitCommaFields(std::string_view line, std::vector<std::string_view>& fiel
     };
     skipBlanks();
     while (i < n) {
+        // The commonest field of an export, an empty quoted one before a comma, at once.
+        if (p[i] == '"' && i + 2 < n && p[i + 1] == '"' && p[i + 2] == ',' && i + 3 < n &&
+            !IsBlank(p[i + 3])) {
+            fields.emplace_back();
+            i += 3;
+            continue;
+        }
         if (p[i] == '"') {
             const std::size_t start = ++i;
             while (i < n && p[i] != '"')

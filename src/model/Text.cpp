@@ -435,6 +435,77 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
     lines.Finish(writer.Position());
 }
 
+char32_t SingleByteCodePoint(unsigned char b, SingleByteCharset charset) {
+    return charset == SingleByteCharset::Windows1252 && b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : b;
+}
+
+// Single-byte text from `from` on decoded to UTF-8 within the bytes' own string: a pass forward finds the
+// lines (where they will lie) and how much the text grows, a pass backward moves it into place, so nothing is
+// overwritten before it is read and no second copy of a big file is made. With ZeroByte::Kept a zero byte
+// leaves the bytes as they were (false): the caller may need them as they are.
+bool SingleByteInPlace(std::string& bytes, std::size_t from, SingleByteCharset charset, ZeroByte zero,
+                       LineFinder& lines) {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    std::size_t extra = 0;
+    std::size_t i = from;
+    while (i < n) {
+        while (i + 8 <= n && !HasSpecialByte(p + i))
+            i += 8;
+        while (i < n && !IsSpecialByte(static_cast<unsigned char>(p[i])))
+            ++i;
+        if (i >= n)
+            break;
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c == '\n' || c == '\r') {
+            const std::size_t length = c == '\r' && i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+            lines.End(i + extra, i + extra + length);
+            i += length;
+            continue;
+        }
+        if (c == 0) {
+            if (zero == ZeroByte::Kept)
+                return false;
+            n = i;
+            break;
+        }
+        if (c >= 0x80)
+            extra += SingleByteCodePoint(c, charset) < 0x800 ? 1 : 2;
+        ++i;
+    }
+    lines.Finish(n + extra);
+    bytes.resize(n);
+    bytes.resize(n + extra);
+    char* d = bytes.data();
+    std::size_t r = n;
+    std::size_t w = n + extra;
+    while (r > from) {
+        std::size_t k = r;
+        for (std::uint64_t word; k >= from + 8; k -= 8) {
+            std::memcpy(&word, d + k - 8, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+        }
+        while (k > from && static_cast<unsigned char>(d[k - 1]) < 0x80)
+            --k;
+        std::memmove(d + w - (r - k), d + k, r - k);
+        w -= r - k;
+        r = k;
+        if (r == from)
+            break;
+        const char32_t cp = SingleByteCodePoint(static_cast<unsigned char>(d[--r]), charset);
+        if (cp < 0x800) {
+            d[--w] = static_cast<char>(0x80 | (cp & 0x3F));
+            d[--w] = static_cast<char>(0xC0 | (cp >> 6));
+        } else {
+            d[--w] = static_cast<char>(0x80 | (cp & 0x3F));
+            d[--w] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            d[--w] = static_cast<char>(0xE0 | (cp >> 12));
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules) {
@@ -458,6 +529,8 @@ DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules) {
         decoded.Marked = in.substr(0, 3) == "\xEF\xBB\xBF";
         const std::size_t begin = decoded.Marked ? 3 : 0;
         lines.LineBegin = begin;
+        // Room for lines of 64 bytes and more without growing; untouched room costs no memory.
+        lines.Spans.reserve(in.size() / 64 + 16);
         const std::size_t broken =
             ScanBytes(in, begin, ByteScan::InPlace, rules.Fallback, rules.Zero, lines, nullptr);
         if (broken == std::string::npos) {
@@ -478,6 +551,19 @@ DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules) {
                     from = begin;
                     break;
                 }
+        // A zero character met already keeps the bytes as they are too.
+        if (!replace && lines.Zero == std::string::npos) {
+            LineFinder inPlace;
+            inPlace.LineBegin = begin;
+            if (from == broken)
+                inPlace = lines;
+            if (SingleByteInPlace(bytes, from, rules.Fallback, rules.Zero, inPlace)) {
+                decoded.Begin = begin;
+                decoded.TakenOver = true;
+                decoded.Lines = TextLines(std::move(bytes), std::move(inPlace.Spans));
+                return decoded;
+            }
+        }
         LineFinder kept;
         if (from == broken) {
             for (const LineSpan& span : lines.Spans)

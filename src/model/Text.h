@@ -87,7 +87,7 @@ struct DecodedLines {
     std::size_t Begin = 0; // where the text begins in Lines.Text(): behind a UTF-8 mark left in place
     FileEncoding Encoding = FileEncoding::Utf8;
     bool Marked = false;                  // the file began with a byte-order mark
-    bool TakenOver = false;               // the text is the file's bytes themselves
+    bool TakenOver = false;               // the text is in the bytes' own string (kept or decoded in place)
     std::size_t Zero = std::string::npos; // with ZeroByte::Kept: the first zero character in Lines.Text()
 
     // The decoded text, without its byte-order mark (with ZeroByte::EndsText it may go on past the end).

@@ -34,12 +34,13 @@ std::string ReadWholeFile(const std::string& fileName) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
     if (!file)
         throw fail(errno != 0 ? errno : ENOENT);
-    // The size is reserved first, so a big export is never copied while its string grows.
+    // The size is reserved first, so a big export is never copied while its string grows; a little more,
+    // so that single-byte text can be decoded to UTF-8 in place (pages never written cost nothing).
     std::string bytes;
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(fileName, sizeError);
-    if (!sizeError && size < bytes.max_size())
-        bytes.reserve(static_cast<std::size_t>(size));
+    if (!sizeError && size < bytes.max_size() / 2)
+        bytes.reserve(static_cast<std::size_t>(size + size / 16 + 64));
     char block[65536];
     for (;;) {
         errno = 0;
