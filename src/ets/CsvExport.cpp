@@ -123,7 +123,8 @@ private:
         }
         const std::size_t open = start;
         std::size_t i = open + 1;
-        std::string unescaped; // only for a field with doubled quotes or text behind its closing quote
+        // Written out only for a field with doubled quotes or text behind its closing quote.
+        std::string unescaped;
         bool escaped = false;
         for (;;) {
             const std::size_t quote = Text_.find('"', i);
@@ -135,7 +136,8 @@ private:
                 i = quote + 2;
                 continue;
             }
-            unescaped.append(Text_.substr(i, quote - i));
+            if (escaped)
+                unescaped.append(Text_.substr(i, quote - i));
             i = quote + 1;
             const int lineEnds = LineEnds(open, quote);
             // A quote that closes on a later line with text behind it was a stray one: taking it would
@@ -152,6 +154,8 @@ private:
         const std::string_view behind = Trim(Text_.substr(i, end - i));
         if (!escaped && behind.empty())
             out = Text_.substr(open + 1, i - open - 2);
+        else if (!escaped)
+            out = Keep(std::string(Text_.substr(open + 1, i - open - 2)).append(behind));
         else
             out = Keep(unescaped.append(behind));
         Pos_ = end;

@@ -383,7 +383,8 @@ std::size_t ScanBytes(std::string_view in, std::size_t from, ByteScan scan, Sing
     return std::string::npos;
 }
 
-// UTF-16 code units from `from`, the lines found as they are written.
+// UTF-16 code units from `from`, the lines found as they are written. Four plain ASCII units at a time where
+// they come in a row, as they do in exports.
 template <bool BigEndian>
 void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder& lines, std::string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
@@ -393,46 +394,87 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
     };
     // At most 3 bytes per unit; the pages not written are never touched.
     out.reserve((n - from) / 2 * 3);
-    BlockWriter writer(out);
-    for (std::size_t i = from; i < n; i += 2) {
+    char buffer[16384];
+    std::size_t used = 0;
+    auto position = [&] { return out.size() + used; };
+    auto put = [&](char32_t cp) {
+        if (cp < 0x80) {
+            buffer[used++] = static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            buffer[used++] = static_cast<char>(0xC0 | (cp >> 6));
+            buffer[used++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            buffer[used++] = static_cast<char>(0xE0 | (cp >> 12));
+            buffer[used++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            buffer[used++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            buffer[used++] = static_cast<char>(0xF0 | (cp >> 18));
+            buffer[used++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            buffer[used++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            buffer[used++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    };
+    std::size_t i = from;
+    while (i < n) {
+        if (used + 8 > sizeof buffer) {
+            out.append(buffer, used);
+            used = 0;
+        }
+        if (i + 8 <= n) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            // The units' high bytes and low bytes, each in the even bytes of a word.
+            const std::uint64_t high = (BigEndian ? w : w >> 8) & 0x00FF00FF00FF00FFull;
+            w = (BigEndian ? w >> 8 : w) & 0x00FF00FF00FF00FFull;
+            // Four units of 0x0E to 0x7F: no line end, zero or anything beyond ASCII among them.
+            if (high == 0 && (((w - 0x000E000E000E000Eull) | w) & 0x0080008000800080ull) == 0) {
+                buffer[used] = static_cast<char>(w);
+                buffer[used + 1] = static_cast<char>(w >> 16);
+                buffer[used + 2] = static_cast<char>(w >> 32);
+                buffer[used + 3] = static_cast<char>(w >> 48);
+                used += 4;
+                i += 8;
+                continue;
+            }
+        }
         const char32_t u = unit(i);
+        i += 2;
         if (u >= 0x0E && u < 0x80) {
-            writer.Put(static_cast<char>(u));
+            buffer[used++] = static_cast<char>(u);
             continue;
         }
         if (u == '\n' || u == '\r') {
-            const std::size_t at = writer.Position();
-            const bool pair = u == '\r' && i + 2 < n && unit(i + 2) == '\n';
+            const std::size_t at = position();
+            const bool pair = u == '\r' && i < n && unit(i) == '\n';
             lines.End(at, at + (pair ? 2 : 1));
-            writer.Put(static_cast<char>(u));
+            buffer[used++] = static_cast<char>(u);
             if (pair) {
-                writer.Put('\n');
+                buffer[used++] = '\n';
                 i += 2;
             }
             continue;
         }
         if (u == 0) {
-            if (zero == ZeroByte::EndsText) {
-                lines.Finish(writer.Position());
-                return;
-            }
+            if (zero == ZeroByte::EndsText)
+                break;
             if (lines.Zero == std::string::npos)
-                lines.Zero = writer.Position();
-            writer.Put('\0');
+                lines.Zero = position();
+            buffer[used++] = '\0';
             continue;
         }
-        if (u >= 0xD800 && u <= 0xDBFF && i + 2 < n) {
-            const char32_t low = unit(i + 2);
+        if (u >= 0xD800 && u <= 0xDBFF && i < n) {
+            const char32_t low = unit(i);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                writer.Put(char32_t{0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00)});
+                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
                 i += 2;
                 continue;
             }
         }
         // A lone surrogate cannot be shown: the replacement character keeps the position visible.
-        writer.Put((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
+        put((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
     }
-    lines.Finish(writer.Position());
+    lines.Finish(position());
+    out.append(buffer, used);
 }
 
 char32_t SingleByteCodePoint(unsigned char b, SingleByteCharset charset) {
@@ -512,6 +554,8 @@ DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules) {
     DecodedLines decoded;
     const std::string_view in = bytes;
     LineFinder lines;
+    // Room for lines of 64 bytes and more without growing; untouched room costs no memory.
+    lines.Spans.reserve(in.size() / 64 + 16);
     std::string text;
     auto utf16 = [&](bool bigEndian, std::size_t from) {
         decoded.Encoding = bigEndian ? FileEncoding::Utf16Be : FileEncoding::Utf16Le;
@@ -529,8 +573,6 @@ DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules) {
         decoded.Marked = in.substr(0, 3) == "\xEF\xBB\xBF";
         const std::size_t begin = decoded.Marked ? 3 : 0;
         lines.LineBegin = begin;
-        // Room for lines of 64 bytes and more without growing; untouched room costs no memory.
-        lines.Spans.reserve(in.size() / 64 + 16);
         const std::size_t broken =
             ScanBytes(in, begin, ByteScan::InPlace, rules.Fallback, rules.Zero, lines, nullptr);
         if (broken == std::string::npos) {

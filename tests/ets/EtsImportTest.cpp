@@ -68,6 +68,10 @@ TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
          {"\xF0\x9F\x98\x80\xEF\xBF\xBD"
           "a",
           "b"}}, // a surrogate pair and a lone surrogate
+        {std::string("\xFE\xFF\x01\x41\0a\0b\0c\x20\x13\0d", 14),
+         {"\xC5\x81"
+          "abc\xE2\x80\x93"
+          "d"}}, // UTF-16 BE: letters beyond ASCII between plain ones
     };
     for (const auto& c : cases)
         EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
