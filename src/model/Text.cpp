@@ -383,6 +383,30 @@ std::size_t ScanBytes(std::string_view in, std::size_t from, ByteScan scan, Sing
     return std::string::npos;
 }
 
+// Writes a code point's UTF-8 (at most 4 bytes) and says how many bytes it took.
+std::size_t EncodeUtf8(char32_t cp, char* out) {
+    if (cp < 0x80) {
+        out[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
 // UTF-16 code units from `from`, the lines found as they are written. Four plain ASCII units at a time where
 // they come in a row, as they do in exports.
 template <bool BigEndian>
@@ -396,24 +420,6 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
     out.reserve((n - from) / 2 * 3);
     char buffer[16384];
     std::size_t used = 0;
-    auto position = [&] { return out.size() + used; };
-    auto put = [&](char32_t cp) {
-        if (cp < 0x80) {
-            buffer[used++] = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            buffer[used++] = static_cast<char>(0xC0 | (cp >> 6));
-            buffer[used++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            buffer[used++] = static_cast<char>(0xE0 | (cp >> 12));
-            buffer[used++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            buffer[used++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            buffer[used++] = static_cast<char>(0xF0 | (cp >> 18));
-            buffer[used++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            buffer[used++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            buffer[used++] = static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    };
     std::size_t i = from;
     while (i < n) {
         if (used + 8 > sizeof buffer) {
@@ -426,8 +432,12 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
             // The units' high bytes and low bytes, each in the even bytes of a word.
             const std::uint64_t high = (BigEndian ? w : w >> 8) & 0x00FF00FF00FF00FFull;
             w = (BigEndian ? w >> 8 : w) & 0x00FF00FF00FF00FFull;
-            // Four units of 0x0E to 0x7F: no line end, zero or anything beyond ASCII among them.
-            if (high == 0 && (((w - 0x000E000E000E000Eull) | w) & 0x0080008000800080ull) == 0) {
+            // Four ASCII units, none of them a zero, LF or CR.
+            auto zeroUnit = [](std::uint64_t x) {
+                return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
+            };
+            if (high == 0 && (w & 0x0080008000800080ull) == 0 && !zeroUnit(w) &&
+                !zeroUnit(w ^ 0x000A000A000A000Aull) && !zeroUnit(w ^ 0x000D000D000D000Dull)) {
                 buffer[used] = static_cast<char>(w);
                 buffer[used + 1] = static_cast<char>(w >> 16);
                 buffer[used + 2] = static_cast<char>(w >> 32);
@@ -439,12 +449,12 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
         }
         const char32_t u = unit(i);
         i += 2;
-        if (u >= 0x0E && u < 0x80) {
+        if (u < 0x80 && u != '\n' && u != '\r' && u != 0) {
             buffer[used++] = static_cast<char>(u);
             continue;
         }
         if (u == '\n' || u == '\r') {
-            const std::size_t at = position();
+            const std::size_t at = out.size() + used;
             const bool pair = u == '\r' && i < n && unit(i) == '\n';
             lines.End(at, at + (pair ? 2 : 1));
             buffer[used++] = static_cast<char>(u);
@@ -458,22 +468,22 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
             if (zero == ZeroByte::EndsText)
                 break;
             if (lines.Zero == std::string::npos)
-                lines.Zero = position();
+                lines.Zero = out.size() + used;
             buffer[used++] = '\0';
             continue;
         }
         if (u >= 0xD800 && u <= 0xDBFF && i < n) {
             const char32_t low = unit(i);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                put(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                used += EncodeUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), buffer + used);
                 i += 2;
                 continue;
             }
         }
         // A lone surrogate cannot be shown: the replacement character keeps the position visible.
-        put((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u);
+        used += EncodeUtf8((u >= 0xD800 && u <= 0xDFFF) ? char32_t{0xFFFD} : u, buffer + used);
     }
-    lines.Finish(position());
+    lines.Finish(out.size() + used);
     out.append(buffer, used);
 }
 
