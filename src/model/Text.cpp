@@ -487,6 +487,84 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
     out.append(buffer, used);
 }
 
+// UTF-16 decoded within the bytes' own string: the text written stays behind the units read as long as it
+// takes no more room than they did (plain text takes half), so nothing is overwritten before it is read. At
+// the first code point that would overtake them: false, with the text so far in [0, written) and the units to
+// go on with at `read`.
+template <bool BigEndian>
+bool Utf16InPlace(std::string& bytes, std::size_t from, ZeroByte zero, LineFinder& lines,
+                  std::size_t& written, std::size_t& read) {
+    char* d = bytes.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(d);
+    const std::size_t n = from + ((bytes.size() - from) & ~std::size_t{1});
+    auto unit = [p](std::size_t i) -> char32_t {
+        return BigEndian ? (p[i] << 8 | p[i + 1]) : (p[i + 1] << 8 | p[i]);
+    };
+    auto zeroUnit = [](std::uint64_t x) {
+        return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
+    };
+    std::size_t w = 0;
+    std::size_t i = from;
+    while (i < n) {
+        if (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            const std::uint64_t high = (BigEndian ? word : word >> 8) & 0x00FF00FF00FF00FFull;
+            const std::uint64_t low = (BigEndian ? word >> 8 : word) & 0x00FF00FF00FF00FFull;
+            // Four ASCII units, none of them a zero, LF or CR.
+            if (high == 0 && (low & 0x0080008000800080ull) == 0 && !zeroUnit(low) &&
+                !zeroUnit(low ^ 0x000A000A000A000Aull) && !zeroUnit(low ^ 0x000D000D000D000Dull)) {
+                d[w] = static_cast<char>(low);
+                d[w + 1] = static_cast<char>(low >> 16);
+                d[w + 2] = static_cast<char>(low >> 32);
+                d[w + 3] = static_cast<char>(low >> 48);
+                w += 4;
+                i += 8;
+                continue;
+            }
+        }
+        const char32_t u = unit(i);
+        std::size_t next = i + 2;
+        if (u == '\n' || u == '\r') {
+            const bool pair = u == '\r' && next < n && unit(next) == '\n';
+            lines.End(w, w + (pair ? 2 : 1));
+            d[w++] = static_cast<char>(u);
+            if (pair) {
+                d[w++] = '\n';
+                next += 2;
+            }
+            i = next;
+            continue;
+        }
+        if (u == 0) {
+            if (zero == ZeroByte::EndsText)
+                break;
+            if (lines.Zero == std::string::npos)
+                lines.Zero = w;
+        }
+        char32_t cp = u;
+        if (u >= 0xD800 && u <= 0xDBFF && next < n && unit(next) >= 0xDC00 && unit(next) <= 0xDFFF) {
+            cp = 0x10000 + ((u - 0xD800) << 10) + (unit(next) - 0xDC00);
+            next += 2;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            cp = 0xFFFD; // a lone surrogate cannot be shown: the replacement character keeps its place
+        }
+        char utf8[4];
+        const std::size_t length = EncodeUtf8(cp, utf8);
+        if (w + length > next) {
+            written = w;
+            read = i;
+            return false;
+        }
+        std::memcpy(d + w, utf8, length);
+        w += length;
+        i = next;
+    }
+    lines.Finish(w);
+    bytes.resize(w);
+    return true;
+}
+
 char32_t SingleByteCodePoint(unsigned char b, SingleByteCharset charset) {
     return charset == SingleByteCharset::Windows1252 && b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : b;
 }
@@ -567,18 +645,32 @@ DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules) {
     // Room for lines of 64 bytes and more without growing; untouched room costs no memory.
     lines.Spans.reserve(in.size() / 64 + 16);
     std::string text;
+    // True when the text was decoded within the bytes' string; else it is in `text`.
     auto utf16 = [&](bool bigEndian, std::size_t from) {
         decoded.Encoding = bigEndian ? FileEncoding::Utf16Be : FileEncoding::Utf16Le;
+        std::size_t written = 0;
+        std::size_t read = from;
+        if (bigEndian ? Utf16InPlace<true>(bytes, from, rules.Zero, lines, written, read)
+                      : Utf16InPlace<false>(bytes, from, rules.Zero, lines, written, read))
+            return true;
+        // The text so far is in front of the units still to read.
+        text.assign(bytes, 0, written);
         if (bigEndian)
-            ScanUtf16<true>(in, from, rules.Zero, lines, text);
+            ScanUtf16<true>(in, read, rules.Zero, lines, text);
         else
-            ScanUtf16<false>(in, from, rules.Zero, lines, text);
+            ScanUtf16<false>(in, read, rules.Zero, lines, text);
+        return false;
     };
-    if (in.substr(0, 2) == "\xFF\xFE" || in.substr(0, 2) == "\xFE\xFF") {
-        decoded.Marked = true;
-        utf16(in[0] == '\xFE', 2);
-    } else if (rules.Utf16WithoutMark && in.size() >= 2 && (in[0] == 0) != (in[1] == 0)) {
-        utf16(in[0] == 0, 0);
+    const bool marked16 = in.substr(0, 2) == "\xFF\xFE" || in.substr(0, 2) == "\xFE\xFF";
+    if (marked16 || (rules.Utf16WithoutMark && in.size() >= 2 && (in[0] == 0) != (in[1] == 0))) {
+        decoded.Marked = marked16;
+        const bool bigEndian = marked16 ? in[0] == '\xFE' : in[0] == 0;
+        if (utf16(bigEndian, marked16 ? 2 : 0)) {
+            decoded.TakenOver = true;
+            decoded.Zero = lines.Zero;
+            decoded.Lines = TextLines(std::move(bytes), std::move(lines.Spans));
+            return decoded;
+        }
     } else {
         decoded.Marked = in.substr(0, 3) == "\xEF\xBB\xBF";
         const std::size_t begin = decoded.Marked ? 3 : 0;

@@ -72,6 +72,8 @@ TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
          {"\xC5\x81"
           "abc\xE2\x80\x93"
           "d"}}, // UTF-16 BE: letters beyond ASCII between plain ones
+        {std::string("\xFF\xFE\xAC\x20\xAC\x20\xAC\x20\n\0x\0", 12),
+         {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", "x"}}, // UTF-8 longer than the UTF-16 it came from
     };
     for (const auto& c : cases)
         EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
