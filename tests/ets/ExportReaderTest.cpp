@@ -179,6 +179,10 @@ TEST(EtsExport, QuotingStylesNestingAndBadLines) {
          {"1/1/1 BIT@2 ", "1/1/2 PERCENT@3 ", "1/1/3 -@4 "},
          {"warning: Line 1: the header names no datatype column; column 5 (\"ahoj\") holds datatypes and is "
           "read as one."}},
+        {"CSV: a header without a datatype column and no column of datatypes: untyped",
+         "name;address;note\nA;1/1/1;DPST-1-1\nB;1/1/2;hello\n",
+         {"1/1/1 -@2 ", "1/1/2 -@3 "},
+         {}},
     };
     for (const auto& c : cases) {
         ExportReading reading = ReadEtsExport(c.text);
