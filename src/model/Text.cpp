@@ -1,6 +1,7 @@
 #include "model/Text.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -225,6 +226,9 @@ std::string TextLines::Release() {
 }
 
 namespace {
+
+// The word-at-a-time scans below read bytes in little-endian order, as every target of this program does.
+static_assert(std::endian::native == std::endian::little);
 
 // Whether any of 8 bytes is below 0x0E (zero, CR, LF among them) or above 0x7F: the bytes a scan must look
 // at. A borrow can only mark a byte behind one that is marked already, so a clean word is clean.
