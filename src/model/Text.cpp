@@ -265,11 +265,6 @@ public:
     explicit BlockWriter(std::string& out) : Out_(out) {}
     ~BlockWriter() { Flush(); }
     std::size_t Position() const { return Out_.size() + Used_; }
-    void Put(char c) {
-        if (Used_ + 4 > sizeof Buffer_)
-            Flush();
-        Buffer_[Used_++] = c;
-    }
     void Put(char32_t cp) {
         if (Used_ + 4 > sizeof Buffer_)
             Flush();
