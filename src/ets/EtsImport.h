@@ -86,6 +86,9 @@ public:
     EtsImporter() = default;
     explicit EtsImporter(TextLines lines);
     explicit EtsImporter(const std::vector<std::string>& lines) : EtsImporter(TextLines(lines)) {}
+    // The fields are views into the importer's own lines: it stays where it was made.
+    EtsImporter(const EtsImporter&) = delete;
+    EtsImporter& operator=(const EtsImporter&) = delete;
 
     // Index of the next line to read: between steps the first line of the range the next step offers.
     int ImportIndex() const { return ImportIndex_; }
