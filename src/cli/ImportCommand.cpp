@@ -42,8 +42,7 @@ std::string ReadPasswordFile(const std::string& path) {
 }
 
 // An ETS3 export, as it has always been imported: ranges in file order, its own warnings and summary.
-int RunEts3Import(const ImportOptions& options, std::vector<std::string> lines,
-                  const std::string& setupLine) {
+int RunEts3Import(const ImportOptions& options, TextLines lines, const std::string& setupLine) {
     static const std::map<std::string, UnknownDatatype> unknownPolicies{
         {"skip", UnknownDatatype::Skip}, {"other", UnknownDatatype::Other}, {"fail", UnknownDatatype::Fail}};
     BatchImportResult result =

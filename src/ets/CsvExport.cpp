@@ -123,7 +123,8 @@ private:
         }
         const std::size_t open = start;
         std::size_t i = open + 1;
-        std::string unescaped; // only for a field with doubled quotes or text behind its closing quote
+        // Written out only for a field with doubled quotes or text behind its closing quote.
+        std::string unescaped;
         bool escaped = false;
         for (;;) {
             const std::size_t quote = Text_.find('"', i);
@@ -135,7 +136,8 @@ private:
                 i = quote + 2;
                 continue;
             }
-            unescaped.append(Text_.substr(i, quote - i));
+            if (escaped)
+                unescaped.append(Text_.substr(i, quote - i));
             i = quote + 1;
             const int lineEnds = LineEnds(open, quote);
             // A quote that closes on a later line with text behind it was a stray one: taking it would
@@ -152,6 +154,8 @@ private:
         const std::string_view behind = Trim(Text_.substr(i, end - i));
         if (!escaped && behind.empty())
             out = Text_.substr(open + 1, i - open - 2);
+        else if (!escaped)
+            out = Keep(std::string(Text_.substr(open + 1, i - open - 2)).append(behind));
         else
             out = Keep(unescaped.append(behind));
         Pos_ = end;
@@ -324,6 +328,33 @@ struct Record {
     std::vector<std::string> Fields;
 };
 
+// A header typed by hand may call the datatype column anything: the first other column whose cells in the
+// records after the header all read as datatypes (one at least) is taken, as its content says it is.
+int DatatypeColumnByContent(const std::vector<Record>& records, const Columns& c) {
+    std::size_t width = 0;
+    for (std::size_t r = 1; r < records.size(); ++r)
+        width = std::max(width, records[r].Fields.size());
+    for (int column = 0; column < static_cast<int>(width); ++column) {
+        if (column == c.Name || column == c.Address || column == c.Main || column == c.Middle ||
+            column == c.Sub)
+            continue;
+        int types = 0;
+        bool other = false;
+        for (std::size_t r = 1; r < records.size() && !other; ++r) {
+            const std::string_view cell = Cell(records[r].Fields, column);
+            if (cell.empty())
+                continue;
+            if (MapDptText(cell).Type >= 0)
+                ++types;
+            else
+                other = true;
+        }
+        if (types > 0 && !other)
+            return column;
+    }
+    return -1;
+}
+
 constexpr std::array<CsvLayout, 4> Layouts = {CsvLayout::Name1Address1, CsvLayout::Names3Address1,
                                               CsvLayout::Name1Numbers3, CsvLayout::Names3Numbers3};
 
@@ -357,6 +388,15 @@ void ReadCsv(std::string_view text, ExportReading& reading) {
         }
         columns = *header.Found;
         reading.Detected.Header = true;
+        if (columns.Dpt < 0) {
+            columns.Dpt = DatatypeColumnByContent(first, columns);
+            if (columns.Dpt >= 0)
+                reading.Warnings.push_back(LinePrefix(first.front().Line) +
+                                           "the header names no datatype column; column " +
+                                           std::to_string(columns.Dpt + 1) + " (\"" +
+                                           std::string(Cell(first.front().Fields, columns.Dpt)) +
+                                           "\") holds datatypes and is read as one.");
+        }
     } else {
         std::size_t furthest = 0;
         bool found = false;

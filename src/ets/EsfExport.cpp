@@ -75,11 +75,18 @@ void ReadEsf(std::string_view text, ExportReading& reading) {
     reading.Detected.Separator = '\t';
     reading.Addresses.reserve(LineEndCount(text));
     ForEachLine(text, [&](int line, std::string_view content) {
-        // The first line names the project.
-        if (line == 1 || content.find_first_not_of(" \t") == std::string_view::npos)
+        if (content.find_first_not_of(" \t") == std::string_view::npos)
             return;
         const std::string_view addressText = AddressPart(content);
         const AddressTextResult address = ReadAddressText(addressText, false);
+        // The first line names the project; one that is an address line already (the name removed by hand)
+        // is read as one, so that no address is lost, and said.
+        if (line == 1) {
+            if (address.Kind != AddressTextKind::Address || content.find('\t') == std::string_view::npos)
+                return;
+            reading.Warnings.push_back(LinePrefix(line) +
+                                       "the project-name line is missing; this line is read as an address.");
+        }
         if (address.Kind == AddressTextKind::Hierarchy)
             return;
         if (address.Kind != AddressTextKind::Address) {

@@ -29,8 +29,7 @@ std::string RangeText(const ImportRange& range) {
 
 } // namespace
 
-BatchImportResult BatchImport(std::vector<std::string> lines, std::uint8_t accessType,
-                              UnknownDatatype unknown) {
+BatchImportResult BatchImport(TextLines lines, std::uint8_t accessType, UnknownDatatype unknown) {
     BatchImportResult result;
     EtsImporter importer(std::move(lines));
     DptListState list = DptListState::Free();

@@ -47,7 +47,6 @@ struct BatchImportResult {
 };
 
 // Accepts every range of the lines with the given access type. Lines are named 1-based in the texts.
-BatchImportResult BatchImport(std::vector<std::string> lines, std::uint8_t accessType,
-                              UnknownDatatype unknown);
+BatchImportResult BatchImport(TextLines lines, std::uint8_t accessType, UnknownDatatype unknown);
 
 } // namespace zelo

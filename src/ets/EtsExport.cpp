@@ -6,6 +6,7 @@
 #include "model/Text.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace zelo {
 
@@ -101,14 +102,6 @@ bool LooksLikeEts3(std::string_view text) {
     return false;
 }
 
-// The beginning of a file that detection looks at: far more than the five lines it needs, whole UTF-16 units.
-std::string_view DetectionPrefix(std::string_view bytes, TextEncoding encoding) {
-    std::size_t size = std::min<std::size_t>(bytes.size(), 1 << 20);
-    if (IsUtf16(encoding))
-        size &= ~std::size_t{1};
-    return bytes.substr(0, size);
-}
-
 ExportFormat DetectFormat(std::string_view text) {
     if (StartsWithTag(text))
         return ExportFormat::Xml;
@@ -128,7 +121,11 @@ std::string LinePrefix(int line) {
 }
 
 std::size_t LineEndCount(std::string_view text) {
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    std::size_t count = 1;
+    const char* end = text.data() + text.size();
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', end - p))); ++p)
+        ++count;
+    return count;
 }
 
 std::string TypeConflictWarning(int line, std::string_view dptText, int type) {
@@ -257,16 +254,25 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
         reading.Refusal = ImportRefusal{ProjectFileMessage, 0, ""};
         return reading;
     }
-    const TextEncoding encoding = DetectEncoding(bytes);
+    // One pass finds the encoding, decodes and finds the lines; valid UTF-8 stays where it lies.
+    DecodeRules rules;
+    rules.Zero = ZeroByte::Kept;
+    rules.Utf16WithoutMark = true;
+    rules.MarkedInvalidAsSingleByte = false;
+    const bool empty = bytes.empty();
+    DecodedLines decoded = DecodeLines(bytes, rules);
+    const TextEncoding encoding = decoded.Encoding == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
+                                  : decoded.Encoding == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
+                                  : decoded.Encoding == FileEncoding::Utf8    ? TextEncoding::Utf8
+                                                                              : TextEncoding::Windows1252;
     reading.Detected.Encoding = encoding;
 
     ExportFormat format = ExportFormat::Csv;
     switch (choice) {
     case FormatChoice::Auto:
         // An empty file goes to the ETS3 importer, which has nothing to do. The format shows in the file's
-        // beginning, so only that is decoded for it.
-        format = bytes.empty() ? ExportFormat::Ets3
-                               : DetectFormat(DecodeText(DetectionPrefix(bytes, encoding), encoding));
+        // beginning.
+        format = empty ? ExportFormat::Ets3 : DetectFormat(decoded.Text().substr(0, 1 << 20));
         break;
     case FormatChoice::Ets3:
         format = ExportFormat::Ets3;
@@ -283,30 +289,28 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
     }
     reading.Detected.Format = format;
     if (format == ExportFormat::Ets3) {
-        // As the ETS3 import always read its files; UTF-16 without a mark is decoded first.
-        reading.Ets3Lines =
-            IsUtf16(encoding) ? SplitLines(DecodeText(bytes, encoding)) : LoadImportLines(bytes);
+        // As the ETS3 import always read its files: the zero character ends the text. In UTF-16 that is after
+        // decoding; in 8-bit text the zero byte ends it before the encoding is judged, and a UTF-8 mark
+        // before broken UTF-8 means single-byte text. Those two cases are read again (they are rare: a binary
+        // file, a file edited by hand).
+        const bool utf16 = IsUtf16(encoding);
+        if (!utf16 && (decoded.Zero != std::string::npos || (decoded.Marked && !decoded.TakenOver)))
+            reading.Ets3Lines =
+                LoadImportLines(decoded.TakenOver ? decoded.Lines.Release() : std::move(bytes));
+        else {
+            if (decoded.Zero != std::string::npos)
+                decoded.Lines.CutAt(decoded.Zero);
+            reading.Ets3Lines = std::move(decoded.Lines);
+        }
         return reading;
-    }
-
-    // The text, decoded; valid UTF-8 stays where it is, so a large file is not held twice.
-    std::string text;
-    if (encoding == TextEncoding::Utf8 &&
-        (!StartsWithUtf8Mark(bytes) || IsValidUtf8(std::string_view(bytes).substr(3)))) {
-        text = std::move(bytes);
-        if (StartsWithUtf8Mark(text))
-            text.erase(0, 3);
-    } else {
-        text = DecodeText(bytes, encoding);
     }
     std::string().swap(bytes);
     // The records point into the text, so the reading keeps it.
-    const std::string_view stored = reading.Texts->Adopt(std::move(text));
-    const std::size_t zero = stored.find('\0');
-    if (zero != std::string_view::npos) {
+    const std::string_view stored = reading.Texts->Adopt(decoded.Lines.Release()).substr(decoded.Begin);
+    if (decoded.Zero != std::string::npos) {
         reading.Refusal =
             ImportRefusal{WrongFormat, 0,
-                          "Line " + std::to_string(LineAt(stored, zero)) +
+                          "Line " + std::to_string(LineAt(stored, decoded.Zero - decoded.Begin)) +
                               " holds a zero character: this is a binary file, not an ETS export."};
         return reading;
     }
@@ -355,7 +359,9 @@ std::string ImportSummary(const DetectedExport& detected, const RangeBuild& buil
         text += " skipped";
     else if (untyped == UntypedPolicy::Other)
         text += " written as GENERIC";
-    if (build.Untyped > 0 && build.Untyped == build.Addresses - build.Duplicates)
+    // Said only when no record carries a datatype text at all (the OPC export writes "Unknown" for none).
+    if (build.Untyped > 0 && build.Untyped == build.Addresses - build.Duplicates &&
+        (build.DatatypeTexts == 0 || detected.Format == ExportFormat::Esf))
         text += " (the file has no datapoint types)";
     // A project file has no lines: its bad entries are addresses.
     const bool lines = detected.Format != ExportFormat::Project;

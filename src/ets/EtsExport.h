@@ -4,6 +4,7 @@
 // import for zeloctl. The window uses the pieces: ReadEtsExport, then (after asking about bad lines)
 // BuildRanges of RangeBuilder.h, then ImportSummary.
 #include "ets/RangeBuilder.h"
+#include "model/Text.h"
 
 #include <memory>
 #include <optional>
@@ -89,7 +90,7 @@ struct ExportReading {
     DetectedExport Detected;
     std::shared_ptr<TextStore> Texts = std::make_shared<TextStore>();
     std::optional<ImportRefusal> Refusal;
-    std::vector<std::string> Ets3Lines;
+    TextLines Ets3Lines;
     std::vector<GroupAddressRecord> Addresses; // in file order
     std::vector<BadEntry> BadEntries;          // in file order
     std::vector<std::string> Warnings;         // in file order, each naming its line

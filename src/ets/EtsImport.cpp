@@ -4,7 +4,10 @@
 #include "model/Error.h"
 #include "model/Text.h"
 
+#include <bit>
 #include <climits>
+#include <cstdint>
+#include <cstring>
 
 namespace zelo {
 
@@ -13,13 +16,10 @@ const char* const ImportWrongFormatMessage = "Import file has wrong format!";
 const char* const ImportEndedStatus = "Finished importing data from ETS3!";
 const char* const ImportNoticeTitle = "Import";
 
-std::vector<std::string> LoadImportLines(std::string_view bytes) {
+TextLines LoadImportLines(std::string bytes) {
     // In UTF-16 every other byte of plain text is zero, so there the zero character ends the text after
     // decoding; in every other encoding the zero byte ends it before.
-    const bool utf16 = bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
-    if (!utf16)
-        bytes = bytes.substr(0, bytes.find('\0'));
-    return SplitLines(DecodeTextFile(bytes, SingleByteCharset::Windows1252));
+    return DecodeLines(bytes, DecodeRules{}).Lines;
 }
 
 namespace {
@@ -32,46 +32,72 @@ bool IsBlank(char c) {
 
 } // namespace
 
-void SplitCommaText(std::string_view line, std::vector<std::string>& fields) {
+static_assert(std::endian::native == std::endian::little);
+
+void SplitCommaFields(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch) {
     fields.clear();
+    scratch.clear();
+    // An unquoted field is never longer than its text in the line: views into scratch stay put.
+    scratch.reserve(line.size());
     const std::size_t n = line.size();
+    const char* p = line.data();
     std::size_t i = 0;
     auto skipBlanks = [&] {
-        while (i < n && IsBlank(line[i]))
+        while (i < n && IsBlank(p[i]))
             ++i;
     };
     skipBlanks();
     while (i < n) {
-        std::string field;
-        if (line[i] == '"') {
-            ++i;
-            // Whole runs up to the next quote at a time: exports hold mostly quoted fields.
-            for (;;) {
-                std::size_t quote = line.find('"', i);
-                if (quote == std::string_view::npos) {
-                    field.append(line.substr(i));
-                    i = n;
+        // The commonest field of an export, an empty quoted one before a comma and the next field, at once:
+        // the four bytes read as one (in little-endian order, as on every target).
+        if (i + 4 <= n) {
+            std::uint32_t four;
+            std::memcpy(&four, p + i, 4);
+            if ((four & 0xFFFFFF) == 0x2C2222 && (four >> 24) > 32) { // '"', '"', ',' and no blank
+                fields.emplace_back();
+                i += 3;
+                continue;
+            }
+        }
+        if (p[i] == '"') {
+            const std::size_t start = ++i;
+            while (i < n && p[i] != '"')
+                ++i;
+            if (i + 1 < n && p[i + 1] == '"') {
+                // Doubled quotes: the field is written out without them.
+                const std::size_t at = scratch.size();
+                scratch.append(line.substr(start, i - start + 1));
+                i += 2;
+                for (;;) {
+                    const std::size_t quote = line.find('"', i);
+                    if (quote == std::string_view::npos) {
+                        scratch.append(line.substr(i));
+                        i = n;
+                        break;
+                    }
+                    scratch.append(line.substr(i, quote - i));
+                    if (quote + 1 < n && p[quote + 1] == '"') {
+                        scratch += '"';
+                        i = quote + 2;
+                        continue;
+                    }
+                    i = quote + 1;
                     break;
                 }
-                field.append(line.substr(i, quote - i));
-                if (quote + 1 < n && line[quote + 1] == '"') {
-                    field += '"';
-                    i = quote + 2;
-                    continue;
-                }
-                i = quote + 1;
-                break;
+                fields.push_back(std::string_view(scratch).substr(at));
+            } else {
+                fields.push_back(line.substr(start, i - start));
+                if (i < n)
+                    ++i; // the closing quote
             }
         } else {
-            std::size_t end = i;
-            while (end < n && !IsBlank(line[end]) && line[end] != ',')
-                ++end;
-            field.assign(line.substr(i, end - i));
-            i = end;
+            const std::size_t start = i;
+            while (i < n && !IsBlank(p[i]) && p[i] != ',')
+                ++i;
+            fields.push_back(line.substr(start, i - start));
         }
-        fields.push_back(std::move(field));
         skipBlanks();
-        if (i < n && line[i] == ',') {
+        if (i < n && p[i] == ',') {
             if (i == n - 1)
                 fields.emplace_back();
             ++i;
@@ -80,15 +106,24 @@ void SplitCommaText(std::string_view line, std::vector<std::string>& fields) {
     }
 }
 
+void SplitCommaText(std::string_view line, std::vector<std::string>& fields) {
+    std::vector<std::string_view> views;
+    std::string scratch;
+    SplitCommaFields(line, views, scratch);
+    fields.assign(views.begin(), views.end());
+}
+
 std::vector<std::string> SplitCommaText(std::string_view line) {
     std::vector<std::string> fields;
     SplitCommaText(line, fields);
     return fields;
 }
 
-std::string ImportStatusText(const std::vector<std::string>& fields) {
-    return "Importing data from ETS3 [" + fields[EtsNameField] + " - " + fields[EtsMiddleGroupField] + " / " +
-           fields[EtsDescriptionField] + " datatype: \"" + fields[EtsDatatypeField] + "\"]...";
+std::string ImportStatusText(const std::vector<std::string_view>& fields) {
+    std::string text = "Importing data from ETS3 [";
+    text.append(fields[EtsNameField]).append(" - ").append(fields[EtsMiddleGroupField]).append(" / ");
+    text.append(fields[EtsDescriptionField]).append(" datatype: \"").append(fields[EtsDatatypeField]);
+    return text + "\"]...";
 }
 
 std::string ImportStep::WindowText() const {
@@ -99,7 +134,7 @@ std::string ImportStep::WindowText() const {
     return {};
 }
 
-EtsImporter::EtsImporter(std::vector<std::string> lines) : Lines(std::move(lines)) {}
+EtsImporter::EtsImporter(TextLines lines) : Lines(std::move(lines)) {}
 
 ImportStep EtsImporter::Next() {
     ImportStep step;
@@ -110,7 +145,7 @@ ImportStep EtsImporter::Next() {
     }
     // The line that ended the last range was split already while joining.
     if (FieldsLine != ImportIndex_)
-        SplitCommaText(Lines[ImportIndex_], Fields);
+        SplitCommaFields(Lines[ImportIndex_], Fields, Scratch);
     FieldsLine = ImportIndex_;
     if (static_cast<int>(Fields.size()) < EtsFieldCount) {
         step.Kind = ImportStepKind::WrongFormat;
@@ -130,18 +165,18 @@ ImportStep EtsImporter::Next() {
         step.Kind = ImportStepKind::BadAddress;
         step.Message = e.Message();
         step.Detail = "Line " + std::to_string(ImportIndex_ + 1) + " holds the address \"" +
-                      Fields[EtsAddressField] + "\".";
+                      std::string(Fields[EtsAddressField]) + "\".";
         ++ImportIndex_;
         return step;
     }
     step.Kind = ImportStepKind::Range;
     range.EndAddress = range.StartAddress;
-    range.Datatype = Fields[EtsDatatypeField];
-    range.Name = Fields[EtsNameField];
+    range.Datatype = std::string(Fields[EtsDatatypeField]);
+    range.Name = std::string(Fields[EtsNameField]);
     std::uint16_t last = range.StartAddress;
     ++ImportIndex_;
     while (ImportIndex_ < LineCount()) {
-        SplitCommaText(Lines[ImportIndex_], Fields);
+        SplitCommaFields(Lines[ImportIndex_], Fields, Scratch);
         FieldsLine = ImportIndex_;
         // A line that could not start a range does not join one either: the next step reports it.
         if (static_cast<int>(Fields.size()) < EtsFieldCount)

@@ -3,6 +3,7 @@
 // the stepper that joins consecutive lines into ranges, and the datapoint types a range's datatype text
 // offers.
 #include "model/DatapointTypes.h"
+#include "model/Text.h"
 
 #include <array>
 #include <cstdint>
@@ -28,8 +29,8 @@ extern const char* const ImportNoticeTitle;
 
 // The file's bytes as lines. Text up to the first zero byte counts; it is Windows-1252 unless a byte-order
 // mark says UTF-8 or UTF-16, or it is valid UTF-8 throughout. Lines end at CR LF, LF or a lone CR; a line end
-// at the very end adds no empty line; empty lines inside stay.
-std::vector<std::string> LoadImportLines(std::string_view bytes);
+// at the very end adds no empty line; empty lines inside stay. One pass; valid UTF-8 stays where it lies.
+TextLines LoadImportLines(std::string bytes);
 
 // Splits a line by the comma-text rule: fields are separated by commas or blanks (codes 1 to 32); a field
 // that starts with a double quote runs to the next lone double quote, a doubled one standing for one; a quote
@@ -37,9 +38,12 @@ std::vector<std::string> LoadImportLines(std::string_view bytes);
 // storage.
 void SplitCommaText(std::string_view line, std::vector<std::string>& fields);
 std::vector<std::string> SplitCommaText(std::string_view line);
+// The same fields as views into the line, or into scratch for a field that held doubled quotes; they stay
+// valid while the line and scratch do (scratch is cleared first, and not grown beyond the line's size).
+void SplitCommaFields(std::string_view line, std::vector<std::string_view>& fields, std::string& scratch);
 
 // The status text that names a range by its first line's fields (the line has at least EtsFieldCount fields).
-std::string ImportStatusText(const std::vector<std::string>& fields);
+std::string ImportStatusText(const std::vector<std::string_view>& fields);
 
 // One range of consecutive lines, as the stepper offers it.
 struct ImportRange {
@@ -80,21 +84,26 @@ struct ImportStep {
 class EtsImporter {
 public:
     EtsImporter() = default;
-    explicit EtsImporter(std::vector<std::string> lines);
+    explicit EtsImporter(TextLines lines);
+    explicit EtsImporter(const std::vector<std::string>& lines) : EtsImporter(TextLines(lines)) {}
+    // The fields are views into the importer's own lines: it stays where it was made.
+    EtsImporter(const EtsImporter&) = delete;
+    EtsImporter& operator=(const EtsImporter&) = delete;
 
     // Index of the next line to read: between steps the first line of the range the next step offers.
     int ImportIndex() const { return ImportIndex_; }
     int LineCount() const { return static_cast<int>(Lines.size()); }
-    const std::vector<std::string>& ImportLines() const { return Lines; }
-    // The fields of the line split last.
-    const std::vector<std::string>& ImportFields() const { return Fields; }
+    const TextLines& ImportLines() const { return Lines; }
+    // The fields of the line split last (views into the importer's lines).
+    const std::vector<std::string_view>& ImportFields() const { return Fields; }
 
     // One step. After a BadAddress step ImportIndex is behind the offending line, so the walk can go on.
     ImportStep Next();
 
 private:
-    std::vector<std::string> Lines;
-    std::vector<std::string> Fields;
+    TextLines Lines;
+    std::vector<std::string_view> Fields;
+    std::string Scratch; // unquoted fields of the line split last
     int FieldsLine = -1; // the line Fields was split from
     int ImportIndex_ = 0;
 };

@@ -80,6 +80,7 @@ RangeBuild BuildRanges(std::vector<GroupAddressRecord> records, const RangeOptio
         GroupAddressRecord& record = records[i];
         if (record.Type < 1 || record.Type >= DatapointTypeCount)
             record.Type = Untyped;
+        build.DatatypeTexts += !record.DptText.empty();
         keys[i] = (std::uint64_t{static_cast<std::uint16_t>(record.Address % AddressCount)} << 32) | i;
     }
     std::sort(keys.begin(), keys.end());

@@ -84,7 +84,8 @@ struct RangeBuild {
     std::vector<ImportedRange> Ranges; // ascending by start address, never overlapping
     int Addresses = 0;                 // records given, duplicates included
     int Duplicates = 0;                // records dropped because their address came before
-    int Untyped = 0; // distinct addresses without a type (skipped, written as other, or kept)
+    int Untyped = 0;       // distinct addresses without a type (skipped, written as other, or kept)
+    int DatatypeTexts = 0; // records with a datatype text, read or not
     std::vector<std::string> Warnings;
     std::optional<std::string> Failure; // set only by UntypedPolicy::Fail; Ranges is empty then
 };

@@ -33,6 +33,73 @@ enum class ZeroByte { EndsText, Kept };
 // Lines of a text: a line ends at CR LF, LF or lone CR; a line end at the very end adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text, ZeroByte zeroByte = ZeroByte::EndsText);
 
+// Where a line lies in a text: [Begin, End), without its line end.
+struct LineSpan {
+    std::size_t Begin = 0;
+    std::size_t End = 0;
+};
+
+// A text held once and where its lines lie in it: a file's lines without a string of their own each.
+class TextLines {
+public:
+    TextLines() = default;
+    TextLines(std::string text, std::vector<LineSpan> spans)
+        : Text_(std::move(text)), Spans_(std::move(spans)) {}
+    // The lines given, held joined (for callers that have the lines at hand already).
+    explicit TextLines(const std::vector<std::string>& lines);
+
+    std::size_t size() const { return Spans_.size(); }
+    bool empty() const { return Spans_.empty(); }
+    std::string_view operator[](std::size_t i) const {
+        return {Text_.data() + Spans_[i].Begin, Spans_[i].End - Spans_[i].Begin};
+    }
+    // The whole text the lines lie in (with whatever lies outside them).
+    const std::string& Text() const { return Text_; }
+    std::vector<std::string> Strings() const;
+    void clear();
+    // Ends the lines at a position of the text: lines that begin there or later are dropped.
+    void CutAt(std::size_t position);
+    // Gives the text away; no line is left.
+    std::string Release();
+
+private:
+    std::string Text_;
+    std::vector<LineSpan> Spans_;
+};
+
+enum class FileEncoding { Utf8, Utf16Le, Utf16Be, SingleByte };
+
+// How a file's bytes are read, as the readers of the different files have always read them.
+struct DecodeRules {
+    SingleByteCharset Fallback = SingleByteCharset::Windows1252;
+    // EndsText: the first zero character ends the text (in UTF-8 and single-byte text the zero byte, before
+    // the encoding is judged). Kept: it is text like any other; DecodedLines::Zero says where the first is.
+    ZeroByte Zero = ZeroByte::EndsText;
+    // A zero in the first two bytes (and not in both) is UTF-16 without a byte-order mark.
+    bool Utf16WithoutMark = false;
+    // A UTF-8 mark followed by broken UTF-8: true reads the text single-byte, false keeps it UTF-8 with every
+    // broken byte replaced by U+FFFD.
+    bool MarkedInvalidAsSingleByte = true;
+};
+
+struct DecodedLines {
+    TextLines Lines;
+    std::size_t Begin = 0; // where the text begins in Lines.Text(): behind a UTF-8 mark left in place
+    FileEncoding Encoding = FileEncoding::Utf8;
+    bool Marked = false;                  // the file began with a byte-order mark
+    bool TakenOver = false;               // the text is in the bytes' own string (kept or decoded in place)
+    std::size_t Zero = std::string::npos; // with ZeroByte::Kept: the first zero character in Lines.Text()
+
+    // The decoded text, without its byte-order mark (with ZeroByte::EndsText it may go on past the end).
+    std::string_view Text() const { return std::string_view(Lines.Text()).substr(Begin); }
+};
+
+// Decodes a file's bytes and finds its lines in one pass: a UTF-8 or UTF-16 byte-order mark decides (or
+// UTF-16 without one, when the rules say so); else valid UTF-8 is taken where it lies, the bytes being taken
+// over; else the bytes are single-byte text. Lines end as SplitLines ends them. Bytes that were not taken
+// over are left as they were.
+DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules);
+
 // A UTF-8 text that came from outside (a gateway's answer, a line of a file) made safe to print on a
 // terminal: control characters (C0 but line feed and tab, DEL, C1) become \xHH (C1: \u00HH), so an answer
 // cannot move the cursor, retitle or reprogram the user's terminal; malformed bytes become \xHH too. With

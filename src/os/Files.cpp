@@ -52,7 +52,6 @@ void CreateFoldersAbove(const std::string& fileName) {
         std::filesystem::create_directories(target.parent_path(), error);
 }
 
-
 std::string ReadStandardInputUpTo(std::uint64_t limit) {
     std::string bytes;
     char block[65536];
@@ -70,14 +69,15 @@ std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(fileName), &std::fclose);
     if (!file)
         throw fail(errno != 0 ? errno : ENOENT);
-    // The size is reserved first, so a big export is never copied while its string grows.
+    // The size is reserved first, so a big export is never copied while its string grows; a little more,
+    // so that single-byte text can be decoded to UTF-8 in place (pages never written cost nothing).
     std::string bytes;
     std::error_code sizeError;
     const auto size = std::filesystem::file_size(PathOf(fileName), sizeError);
     if (!sizeError && size > limit)
         throw Exception(TooLong(fileName, limit));
-    if (!sizeError && size < bytes.max_size())
-        bytes.reserve(static_cast<std::size_t>(size));
+    if (!sizeError && size < bytes.max_size() / 2)
+        bytes.reserve(static_cast<std::size_t>(size + size / 16 + 64));
     char block[65536];
     for (;;) {
         errno = 0;

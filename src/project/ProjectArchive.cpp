@@ -22,13 +22,31 @@ bool IsProjectId(std::string_view key) {
     return key.size() > 2 && key.substr(0, 2) == "p-" && key.find('/') == key.npos;
 }
 
+// The zip reader's reason for the archive itself, without the label in front that its message carries.
+std::string ArchiveReason(const ZipError& e) {
+    std::string reason = e.Reason();
+    if (reason.empty()) {
+        const std::size_t colon = e.Message().find(": ");
+        reason = colon == std::string::npos ? e.Message() : e.Message().substr(colon + 2);
+    }
+    if (!reason.empty() && reason.back() == '.')
+        reason.pop_back();
+    return reason;
+}
+
 ZipArchive OpenOuter(std::string bytes, ZipLimits limits) {
+    // A file that begins as a zip and does not read as one was cut short or damaged: it is a project file
+    // all the same, and the user needs to hear that it is broken, not that it is something else.
+    const bool zipStart = bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
     try {
         return ZipArchive(std::move(bytes), {}, limits);
     } catch (const ZipError& e) {
-        if (e.Kind() == ZipErrorKind::NotZip)
+        if (e.Kind() == ZipErrorKind::NotZip && !zipStart)
             throw ProjectError(ProjectErrorKind::NotProject,
                                "This is not an ETS project file (.knxproj): it is no zip archive.");
+        if (e.Kind() == ZipErrorKind::NotZip || (e.Kind() == ZipErrorKind::Damaged && e.Entry().empty()))
+            throw ProjectError(ProjectErrorKind::Damaged,
+                               "The ETS project file is damaged: " + ArchiveReason(e) + ".");
         throw ProjectError(ProjectErrorKind::Damaged, DamagedProjectText(e));
     }
 }

@@ -76,10 +76,13 @@ ExportReading ReadProjectFile(std::string bytes, const std::optional<std::string
         reading.Addresses = std::move(records.Records);
         reading.BadEntries = std::move(records.BadEntries);
         reading.Warnings.insert(reading.Warnings.end(), records.Warnings.begin(), records.Warnings.end());
-        if (reading.Addresses.empty() && reading.BadEntries.empty())
-            reading.Refusal =
-                ImportRefusal{"Import file has wrong format!", 0,
-                              "The ETS project holds no group address (" + project.InstallationName() + ")."};
+        if (reading.Addresses.empty() && reading.BadEntries.empty()) {
+            // The file is sound; it only has nothing to import.
+            std::string name = ReadProjectName(project.ProjectXml());
+            reading.Refusal = ImportRefusal{"The ETS project " + (name.empty() ? project.ProjectId() : name) +
+                                                " holds no group addresses.",
+                                            0, ""};
+        }
     } catch (const ProjectError& e) {
         reading.Addresses.clear();
         reading.BadEntries.clear();

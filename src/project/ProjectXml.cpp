@@ -72,6 +72,18 @@ ProjectSchema ReadProjectSchema(std::string_view bytes, const std::string& file)
     }
 }
 
+std::string ReadProjectName(std::string_view bytes) {
+    const std::string text = ProjectXmlText(bytes);
+    try {
+        XmlReader xml(text);
+        while (xml.Next() != XmlReader::Token::EndOfDocument)
+            if (xml.Current() == XmlReader::Token::StartElement && xml.LocalName() == "ProjectInformation")
+                return std::string(xml.AttributeValue("Name").value_or(""));
+    } catch (const XmlError&) {
+    }
+    return {};
+}
+
 ProjectInstallation ReadInstallation(std::string_view bytes, const std::string& file) {
     const std::string text = ProjectXmlText(bytes);
     ProjectInstallation out;
@@ -170,10 +182,16 @@ ProjectAddressRecords ToAddressRecords(const std::vector<ProjectGroupAddress>& a
             value = value * 10 + static_cast<unsigned char>(c - '0');
         }
         if (!number || value > 0xFFFF) {
-            out.BadEntries.push_back({0, a.AddressText,
-                                      a.AddressText.empty()
-                                          ? "no group address"
-                                          : "\"" + a.AddressText + "\" is no group address"});
+            // Named by what the project gives besides, as an export's line is named by its number.
+            std::string what = "Group address";
+            if (!a.Name.empty())
+                what += " \"" + a.Name + "\"";
+            if (!a.Id.empty())
+                what += " (" + a.Id + ")";
+            out.BadEntries.push_back(
+                {0, a.AddressText,
+                 what + (a.AddressText.empty() ? ": no address"
+                                               : ": \"" + a.AddressText + "\" is no group address")});
             continue;
         }
         // Main groups 16 to 31 exist in ETS but not in the gateway's notation: refused as the 3-level text

@@ -31,6 +31,10 @@ struct ProjectSchema {
 // file in messages. Raises ProjectError (Damaged) for another root, namespace or a schema older than ETS4's.
 ProjectSchema ReadProjectSchema(std::string_view bytes, const std::string& file);
 
+// The project's name from project.xml (ProjectInformation's Name); empty when it names none or does not
+// read, since the name only serves messages.
+std::string ReadProjectName(std::string_view bytes);
+
 struct ProjectGroupAddress {
     std::string Id;          // e.g. "P-0242-0_GA-1": communication objects link to it
     std::string AddressText; // the Address attribute: the 16-bit address as a number

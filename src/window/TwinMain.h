@@ -113,7 +113,7 @@ public:
     // Owned objects
     std::unique_ptr<TEibConverter> Converter;
     std::unique_ptr<TEibGroup> CurrentGroup;
-    std::vector<std::string> ImportLines;
+    TextLines ImportLines;
     std::vector<std::string> ImportFields;
     std::int32_t ImportIndex = 0;
     bool Importing = false;
@@ -257,7 +257,7 @@ private:
     // Advances to the next range and shows it; a range offers itself in the controls.
     ImportStep StepImport();
     // The import's start once the file is read: the ETS3 stepper over its lines, or today's formats.
-    void StartEts3Import(std::vector<std::string> lines);
+    void StartEts3Import(TextLines lines);
     void StartExportImport(ExportReading reading);
     void StepExport();
     void OfferExportRange(const ImportedRange& range);

@@ -157,7 +157,7 @@ void TwinMain::ImportFile(const std::string& path) {
         StartExportImport(std::move(reading));
 }
 
-void TwinMain::StartEts3Import(std::vector<std::string> lines) {
+void TwinMain::StartEts3Import(TextLines lines) {
     ImportLines = std::move(lines);
     Importer_ = std::make_unique<EtsImporter>(ImportLines);
     ProgressBar->SetMinimum(0);
@@ -209,7 +209,7 @@ ImportStep TwinMain::StepImport() {
     ProgressBar->SetPosition(ImportIndex);
     ImportStep step = Importer_->Next();
     ImportIndex = Importer_->ImportIndex();
-    ImportFields = Importer_->ImportFields();
+    ImportFields.assign(Importer_->ImportFields().begin(), Importer_->ImportFields().end());
     if (step.Kind == ImportStepKind::BadAddress) {
         // The line is passed over; until a range is offered again there is nothing to accept.
         labStatus->SetText(step.Range.StatusText);
@@ -449,7 +449,7 @@ void TwinMain::AddAllEts3() {
             offer = zelo::OfferDatapointTypes(step.Range.Datatype, list);
         }
     }
-    ImportFields = Importer_->ImportFields();
+    ImportFields.assign(Importer_->ImportFields().begin(), Importer_->ImportFields().end());
     ProgressBar->SetPosition(ImportIndex);
     btnAbortClick();
     ShowAddAllEnd();

@@ -1,5 +1,6 @@
 #include "ets/EtsImport.h"
 #include "EtsTestFile.h"
+#include "ets/EtsExport.h"
 #include "model/Address.h"
 #include "model/Text.h"
 
@@ -34,7 +35,7 @@ TEST(LoadImportLines, LineEndsAndZeroByte) {
         {std::string("\xC3\xA4\n\0\xE4", 5), {"\xC3\xA4"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LoadImportLines(c.bytes), c.lines) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
 }
 
 TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
@@ -55,9 +56,57 @@ TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
                      "a\0\0\0b\0",
                      8),
          {"a"}}, // the zero character ends UTF-16 text
+        // One pass: a broken byte after valid UTF-8 makes the whole file single-byte, after plain ASCII the
+        // lines before it stay as they were; a mark before broken UTF-8 is single-byte too.
+        {"\xC3\xA4\n\xE4\n", {"\xC3\x83\xC2\xA4", "\xC3\xA4"}},
+        {"ab\r\ncd\n\xE4x\r", {"ab", "cd", "\xC3\xA4x"}},
+        {"\xEF\xBB\xBF"
+         "a\n\xE4",
+         {"a", "\xC3\xA4"}},
+        {std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8"
+                     "a\0\r\0\n\0b\0",
+                     16),
+         {"\xF0\x9F\x98\x80\xEF\xBF\xBD"
+          "a",
+          "b"}}, // a surrogate pair and a lone surrogate
+        {std::string("\xFE\xFF\x01\x41\0a\0b\0c\x20\x13\0d", 14),
+         {"\xC5\x81"
+          "abc\xE2\x80\x93"
+          "d"}}, // UTF-16 BE: letters beyond ASCII between plain ones
+        {std::string("\xFF\xFE\xAC\x20\xAC\x20\xAC\x20\n\0x\0", 12),
+         {"\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC", "x"}}, // UTF-8 longer than the UTF-16 it came from
+        // Windows-1252 decoded in place: two and three bytes for one, lines after them where they moved to,
+        // the zero byte still ending the text.
+        {std::string("a\x80\xFC\r\n\x81x\rb\0\xE4\n", 12), {"a\xE2\x82\xAC\xC3\xBC", "\xC2\x81x", "b"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LoadImportLines(c.bytes), c.lines) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
+}
+
+// What the export reader's single pass hands the ETS3 importer: the lines the loader gives, for every way a
+// file can be read.
+TEST(LoadImportLines, TheExportReaderGivesTheSameLines) {
+    const std::string cases[] = {
+        "a,b\r\nc\n",
+        "K\xFC"
+        "che\n\x80",                        // Windows-1252, decoded in place
+        "\xC3\xA4\n\xE4",                   // valid UTF-8 before a broken byte: all Windows-1252
+        "\xEF\xBB\xBF\xC3\xA4\n\xE4",       // a mark before broken UTF-8: single-byte for ETS3
+        std::string("\xC3\xA4\n\0\xE4", 5), // the zero ends the text before the encoding is judged
+        std::string("a\n\xE4\0"
+                    "b\n",
+                    6), // a zero behind a broken byte
+        std::string("\xFF\xFE"
+                    "a\0\n\0\0\0b\0",
+                    10), // the zero character ends UTF-16 after decoding
+    };
+    for (const auto& bytes : cases)
+        EXPECT_EQ(ReadEtsExport(bytes, FormatChoice::Ets3).Ets3Lines.Strings(),
+                  LoadImportLines(bytes).Strings())
+            << testing::PrintToString(bytes);
+    // UTF-16 without a mark is the reader's own: the loader takes it for 8-bit text.
+    EXPECT_EQ(ReadEtsExport(std::string("a\0\xE4\0\n\0b\0", 8), FormatChoice::Ets3).Ets3Lines.Strings(),
+              (Lines{"a\xC3\xA4", "b"}));
 }
 
 TEST(SplitCommaText, CharacterByCharacter) {
@@ -85,6 +134,8 @@ TEST(SplitCommaText, CharacterByCharacter) {
         {"\"\",\"\"", {"", ""}},
         {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
         {"\"\"\"\"", {"\""}},
+        {"\"\",\"\",", {"", "", ""}}, // empty quoted fields, the last comma the line's last character
+        {"\"\", \"\"\"\",x", {"", "\"", "x"}},
         {"\"ab\"cd", {"ab", "cd"}}, // text behind a closing quote starts a field
         {"\"ab\" cd", {"ab", "cd"}},
         {"\"ab\"\"", {"ab\""}}, // never closed: ends with the line

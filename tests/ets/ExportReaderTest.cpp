@@ -169,6 +169,20 @@ TEST(EtsExport, QuotingStylesNestingAndBadLines) {
          {"0/0/1 BIT@8 X \"q\"", "0/0/2 -@9 Y"},
          {}},
         {"ESF: generated", EsfExport({{"S", "3/1/0", "EIS 5 'Value' (2 Byte)"}}), {"3/1/0 VALUE@2 S"}, {}},
+        {"ESF: the project-name line removed by hand: the first line is read too",
+         "A.B.1/2/3\tN\tEIS 1 'Switching' (1 Bit)\tLow\t\r\nA.B.1/2/4\tM\tEIS 1\r\n",
+         {"1/2/3 BIT@1 N", "1/2/4 BIT@2 M"},
+         {"warning: Line 1: the project-name line is missing; this line is read as an address."}},
+        {"CSV: a header typed by hand names no datatype column: the column is found by its content",
+         "primary,secondary,name,address,ahoj\nA,B,Licht,1/1/1,DPST-1-1\nA,B,Dimmer,1/1/2,DPST-5-1\n"
+         "A,B,Frei,1/1/3,\n",
+         {"1/1/1 BIT@2 ", "1/1/2 PERCENT@3 ", "1/1/3 -@4 "},
+         {"warning: Line 1: the header names no datatype column; column 5 (\"ahoj\") holds datatypes and is "
+          "read as one."}},
+        {"CSV: a header without a datatype column and no column of datatypes: untyped",
+         "name;address;note\nA;1/1/1;DPST-1-1\nB;1/1/2;hello\n",
+         {"1/1/1 -@2 ", "1/1/2 -@3 "},
+         {}},
     };
     for (const auto& c : cases) {
         ExportReading reading = ReadEtsExport(c.text);
@@ -265,6 +279,9 @@ TEST(EtsExport, EncodingDetection) {
     for (const auto& c : cases) {
         EXPECT_EQ(DetectEncoding(c.bytes), c.encoding) << testing::PrintToString(c.bytes);
         EXPECT_EQ(DecodeText(c.bytes, c.encoding), c.text) << testing::PrintToString(c.bytes);
+        // The reader's own pass finds the same.
+        EXPECT_EQ(ReadEtsExport(c.bytes, FormatChoice::Csv).Detected.Encoding, c.encoding)
+            << testing::PrintToString(c.bytes);
     }
 }
 
@@ -474,6 +491,12 @@ TEST(EtsExport, BadLinesSummaryAndQuestion) {
     EXPECT_EQ(untypedOnly.Summary,
               "ETS CSV 1/1, UTF-16 LE, TAB: 1 address, 0 ranges; 1 untyped skipped (the file "
               "has no datapoint types), 0 duplicates, 0 bad lines.");
+    // Datatype texts the catalogue does not know are datatypes all the same.
+    ExportImport unknownTypes =
+        ImportEtsExport("\"A\",\"1/1/1\",\"\",\"\",\"\",\"1 Bit\"\n", FormatChoice::Auto, {}, false);
+    EXPECT_EQ(
+        unknownTypes.Summary,
+        "ETS CSV 1/1, UTF-8, comma: 1 address, 0 ranges; 1 untyped skipped, 0 duplicates, 0 bad lines.");
     ExportImport allBad = ImportEtsExport("\"A\",\"16/1/1\"\n", FormatChoice::Auto, {}, true);
     ASSERT_TRUE(allBad.Refusal);
     EXPECT_EQ(allBad.Refusal->CommandLineText(),

@@ -137,9 +137,9 @@ TEST(ZeloctlImport, TodaysExportsThroughTheProgram) {
          "ETS OPC (ESF), UTF-8: 1 address, 0 ranges; 1 untyped skipped (the file has no datapoint types), "
          "0 duplicates, 0 bad lines.\n"
          "With --unknown other the addresses without a datapoint type are written as GENERIC.\n"},
-        // A zip is read as a project file.
+        // A zip is read as a project file: this one is cut short.
         {"import -", std::string("PK\x03\x04", 4), 2, "",
-         "This is not an ETS project file (.knxproj): it is no zip archive.\n"},
+         "The ETS project file is damaged: it is too short.\n"},
         {"import --format maybe -", "", 2, "", ""},
     };
     for (const auto& c : cases) {

@@ -48,6 +48,8 @@ TEST(ProjectImport, RefusalsAndTheirKinds) {
     TestProject aes = SampleProject(22);
     aes.Protection = ZipEncryption::WinZipAes;
     aes.Password = "pw";
+    std::string damagedDirectory = ProjectFile(SampleProject(22));
+    damagedDirectory[damagedDirectory.find("PK\x01\x02")] = 'Q';
     std::string damagedProgram = ProjectFile(SampleProject(22));
     damagedProgram[damagedProgram.rfind("M-0083/" + SampleProgram + ".xml") - 30] ^=
         1; // its CRC in the directory
@@ -69,7 +71,11 @@ TEST(ProjectImport, RefusalsAndTheirKinds) {
         {"a project file that is no zip", "Haus.KNXPROJ", "not a zip at all", "pw",
          "This is not an ETS project file (.knxproj): it is no zip archive."},
         {"no group address", "p.knxproj", ProjectFile(empty), "pw",
-         "Import file has wrong format!\nThe ETS project holds no group address (P-0001/0.xml)."},
+         "The ETS project Test holds no group addresses."},
+        {"a project file whose directory is damaged", "p.knxproj", damagedDirectory, "pw",
+         "The ETS project file is damaged: central directory entry 1 is missing."},
+        {"a project file cut short", "Haus.zip", ProjectFile(SampleProject(22)).substr(0, 700), "pw",
+         "The ETS project file is damaged: it has no end of central directory record."},
         {"a damaged program", "p.knxproj", damagedProgram, "pw",
          "The ETS project file is damaged: M-0083/M-0083_A-0001-11-ABCD.xml: its CRC-32 check fails."},
         {"an export", "x.csv", "\"Licht\",\"1/2/1\",\"\",\"\",\"\",\"DPST-1-1\",\"Auto\"\n", "pw", ""},

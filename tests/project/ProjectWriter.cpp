@@ -76,8 +76,9 @@ std::string InstallationXml(const TestProject& project) {
            "Name=\"All\" RangeStart=\"0\" RangeEnd=\"65535\">\r\n";
     for (std::size_t i = 0; i < project.Addresses.size(); ++i) {
         const TestAddress& a = project.Addresses[i];
-        xml += "<GroupAddress Id=\"P-0001-0_" + AddressId(i) + "\" Address=\"" + std::to_string(a.Address) +
-               "\"" + Attribute("Name", a.Name) + Attribute("DatapointType", a.DatapointType) + " Puid=\"" +
+        xml += "<GroupAddress Id=\"P-0001-0_" + AddressId(i) + "\"" +
+               (a.WithoutAddress ? "" : " Address=\"" + std::to_string(a.Address) + "\"") +
+               Attribute("Name", a.Name) + Attribute("DatapointType", a.DatapointType) + " Puid=\"" +
                std::to_string(i + 100) + "\" />\r\n";
     }
     return xml + "</GroupRange></GroupRanges></GroupAddresses></Installation></Installations></Project>"

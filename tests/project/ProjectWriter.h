@@ -13,7 +13,8 @@ namespace zelo::test {
 struct TestAddress {
     unsigned Address = 0; // the 16-bit value
     std::string Name;
-    std::string DatapointType; // empty: no attribute
+    std::string DatapointType;   // empty: no attribute
+    bool WithoutAddress = false; // no Address attribute, as in a damaged project
 };
 
 // A communication object of a device, linked to addresses by their indexes.

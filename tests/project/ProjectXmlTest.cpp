@@ -158,6 +158,7 @@ TEST(ProjectXml, InstallationAddressesAndLinks) {
 }
 
 TEST(ProjectXml, AddressRecords) {
+    const std::string named = "Group address \"Name\" (GA-1): ";
     const struct {
         std::string Text;
         int Address; // -1: a bad entry
@@ -169,12 +170,12 @@ TEST(ProjectXml, AddressRecords) {
         {"32768", -1, "16/0/0", "group address 16/0/0 out of range (main 0-15, middle 0-7, sub 0-255)"},
         {"35331", -1, "17/2/3", "group address 17/2/3 out of range (main 0-15, middle 0-7, sub 0-255)"},
         {"65535", -1, "31/7/255", "group address 31/7/255 out of range (main 0-15, middle 0-7, sub 0-255)"},
-        {"65536", -1, "65536", "\"65536\" is no group address"},
-        {"123456", -1, "123456", "\"123456\" is no group address"},
-        {"1/2/3", -1, "1/2/3", "\"1/2/3\" is no group address"},
-        {"-1", -1, "-1", "\"-1\" is no group address"},
-        {" 5", -1, " 5", "\" 5\" is no group address"},
-        {"", -1, "", "no group address"},
+        {"65536", -1, "65536", named + "\"65536\" is no group address"},
+        {"123456", -1, "123456", named + "\"123456\" is no group address"},
+        {"1/2/3", -1, "1/2/3", named + "\"1/2/3\" is no group address"},
+        {"-1", -1, "-1", named + "\"-1\" is no group address"},
+        {" 5", -1, " 5", named + "\" 5\" is no group address"},
+        {"", -1, "", named + "no address"},
     };
     for (const auto& c : cases) {
         TextStore texts;

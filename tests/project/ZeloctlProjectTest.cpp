@@ -48,6 +48,14 @@ TEST(ZeloctlProject, PasswordsAndBadAddresses) {
     const std::string noFile = "Can't read " + none + ": No such file or directory\n";
     const std::string bothStdin = "The password file and the project file cannot both be standard input.\n";
     const std::string setup = "#SETUP=15.15.255;OFF;OFF;OFF\n";
+    TestProject empty = SampleProject(23);
+    empty.Addresses.clear();
+    const std::string noAddresses = dir.Write("empty.knxproj", ProjectFile(empty));
+    TestProject unreadable = SampleProject(23);
+    unreadable.Addresses = {{2305, "Licht", "DPST-1-1"}, {2306, "Kaputt", "", true}};
+    const std::string withoutAddress = dir.Write("unreadable.knxproj", ProjectFile(unreadable));
+    const std::string whole = ReadFileBytes(open);
+    const std::string cut = dir.Write("cut.knxproj", whole.substr(0, whole.size() / 2));
     const struct {
         std::vector<std::string> Args; // of import
         std::string Input;
@@ -69,6 +77,14 @@ TEST(ZeloctlProject, PasswordsAndBadAddresses) {
         {{"--skip-bad", "--password-file", none, aes}, "", 2, "", noFile},
         {{"--password-file", "-", "-"}, "", 2, "", bothStdin},
         {{"--password", "a", "--password-file", passwordFile, aes}, "", 2, "", ""},
+        {{noAddresses}, "", 2, "", "The ETS project Test holds no group addresses.\n"},
+        {{withoutAddress},
+         "",
+         2,
+         "",
+         "1 address cannot be imported:\nGroup address \"Kaputt\" (P-0001-0_GA-2): no address\n"
+         "With --skip-bad the other addresses are imported.\n"},
+        {{cut}, "", 2, "", "The ETS project file is damaged: it has no end of central directory record.\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.Args;

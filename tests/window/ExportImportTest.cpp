@@ -303,7 +303,7 @@ TEST(ExportImport, RefusalsSayWhyAndChangeNothing) {
          "Import file has wrong format!\nLine 1 has no group address in the columns of any ETS export layout "
          "(1/1, 3/1, 1/3, 3/3); an ETS3 export line has 46 or more fields."},
         {"a damaged project file", std::string("PK\x03\x04", 4) + "rest", std::nullopt,
-         "This is not an ETS project file (.knxproj): it is no zip archive."},
+         "The ETS project file is damaged: it is too short."},
         {"only bad lines, imported anyway", "\"A\",\"16/0/0\"\n", box::IdYes,
          "Import file has wrong format!\nThe file holds no group address that can be imported."},
     };
