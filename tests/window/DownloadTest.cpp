@@ -126,7 +126,7 @@ TEST(Download, GatewayRefusals) {
         {Options(1, "Bad setup"),
          "Error \"Bad setup\" occured while configuring device!\nPlease check line 1 of configuration list!",
          "Failed to load new configuration!", 1, 0},
-        {Options(0, {}, -1, true), "Error \"\nOk\" occured while erasing old configuration!",
+        {Options(0, {}, -1, true), "Error \"\\x0aOk\" occured while erasing old configuration!",
          "Erasing old configuration...", 0, -1},
     };
     for (const auto& c : cases) {
