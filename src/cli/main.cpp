@@ -108,7 +108,8 @@ private:
     int Error_ = 0;
 };
 
-CheckedOutput Output;
+// Never destroyed: the library flushes std::cout at exit, after every object of this file is gone.
+CheckedOutput& Output = *new CheckedOutput;
 
 // Standard output flushed and closed: a full disk or a closed pipe shows only here, and a cut list must not
 // end as a success. Returns the exit code.

@@ -30,6 +30,11 @@ void* operator new(std::size_t size) {
         return p;
     throw std::bad_alloc();
 }
+// The library's temporary buffers come through the nothrow form: it must pair with the delete above.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    LargestAllocation = std::max(LargestAllocation.load(), size);
+    return std::malloc(size ? size : 1);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
