@@ -406,6 +406,27 @@ std::size_t EncodeUtf8(char32_t cp, char* out) {
     return 4;
 }
 
+// Four UTF-16 units at p that are plain ASCII, none of them a zero, LF or CR (as most of an export is),
+// written to out as four bytes; false, writing nothing, for any other four.
+template <bool BigEndian> bool FourPlainUnits(const unsigned char* p, char* out) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    // The units' high bytes and low bytes, each in the even bytes of a word.
+    const std::uint64_t high = (BigEndian ? word : word >> 8) & 0x00FF00FF00FF00FFull;
+    const std::uint64_t low = (BigEndian ? word >> 8 : word) & 0x00FF00FF00FF00FFull;
+    auto zeroUnit = [](std::uint64_t x) {
+        return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
+    };
+    if (high != 0 || (low & 0x0080008000800080ull) != 0 || zeroUnit(low) ||
+        zeroUnit(low ^ 0x000A000A000A000Aull) || zeroUnit(low ^ 0x000D000D000D000Dull))
+        return false;
+    out[0] = static_cast<char>(low);
+    out[1] = static_cast<char>(low >> 16);
+    out[2] = static_cast<char>(low >> 32);
+    out[3] = static_cast<char>(low >> 48);
+    return true;
+}
+
 // UTF-16 code units from `from`, the lines found as they are written. Four plain ASCII units at a time where
 // they come in a row, as they do in exports.
 template <bool BigEndian>
@@ -425,26 +446,10 @@ void ScanUtf16(std::string_view in, std::size_t from, ZeroByte zero, LineFinder&
             out.append(buffer, used);
             used = 0;
         }
-        if (i + 8 <= n) {
-            std::uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            // The units' high bytes and low bytes, each in the even bytes of a word.
-            const std::uint64_t high = (BigEndian ? w : w >> 8) & 0x00FF00FF00FF00FFull;
-            w = (BigEndian ? w >> 8 : w) & 0x00FF00FF00FF00FFull;
-            // Four ASCII units, none of them a zero, LF or CR.
-            auto zeroUnit = [](std::uint64_t x) {
-                return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
-            };
-            if (high == 0 && (w & 0x0080008000800080ull) == 0 && !zeroUnit(w) &&
-                !zeroUnit(w ^ 0x000A000A000A000Aull) && !zeroUnit(w ^ 0x000D000D000D000Dull)) {
-                buffer[used] = static_cast<char>(w);
-                buffer[used + 1] = static_cast<char>(w >> 16);
-                buffer[used + 2] = static_cast<char>(w >> 32);
-                buffer[used + 3] = static_cast<char>(w >> 48);
-                used += 4;
-                i += 8;
-                continue;
-            }
+        if (i + 8 <= n && FourPlainUnits<BigEndian>(p + i, buffer + used)) {
+            used += 4;
+            i += 8;
+            continue;
         }
         const char32_t u = unit(i);
         i += 2;
@@ -499,28 +504,14 @@ bool Utf16InPlace(std::string& bytes, std::size_t from, ZeroByte zero, LineFinde
     auto unit = [p](std::size_t i) -> char32_t {
         return BigEndian ? (p[i] << 8 | p[i + 1]) : (p[i + 1] << 8 | p[i]);
     };
-    auto zeroUnit = [](std::uint64_t x) {
-        return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
-    };
     std::size_t w = 0;
     std::size_t i = from;
     while (i < n) {
-        if (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            const std::uint64_t high = (BigEndian ? word : word >> 8) & 0x00FF00FF00FF00FFull;
-            const std::uint64_t low = (BigEndian ? word >> 8 : word) & 0x00FF00FF00FF00FFull;
-            // Four ASCII units, none of them a zero, LF or CR.
-            if (high == 0 && (low & 0x0080008000800080ull) == 0 && !zeroUnit(low) &&
-                !zeroUnit(low ^ 0x000A000A000A000Aull) && !zeroUnit(low ^ 0x000D000D000D000Dull)) {
-                d[w] = static_cast<char>(low);
-                d[w + 1] = static_cast<char>(low >> 16);
-                d[w + 2] = static_cast<char>(low >> 32);
-                d[w + 3] = static_cast<char>(low >> 48);
-                w += 4;
-                i += 8;
-                continue;
-            }
+        // Writing four bytes at w while reading eight at i: w stays behind i.
+        if (i + 8 <= n && FourPlainUnits<BigEndian>(p + i, d + w)) {
+            w += 4;
+            i += 8;
+            continue;
         }
         const char32_t u = unit(i);
         std::size_t next = i + 2;

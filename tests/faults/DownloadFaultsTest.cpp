@@ -167,7 +167,7 @@ TEST(SignalFaults, TerminationEndsAnyWaitAtOnceAndFreesThePort) {
         int signal;
         std::size_t heldCommand; // the signal comes while the answer to this command (0: "#CG") is held back
         std::string message;
-        bool silent = false; // the gateway never answers that command
+        bool silent = false;  // the gateway never answers that command
         int secondSignal = 0; // 50 ms after the first: the first decides the exit code
     } cases[] = {
         {"SIGINT at line 3", Peer::Transport::Pty, SIGINT, 4,

@@ -430,7 +430,8 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
     const auto id = static_cast<ControlId>(found - Widgets_.begin());
     const ControlKind kind = layout::Info(id).Kind;
     // The editable device list is left as a field is (the filter is on no other list).
-    if ((kind == ControlKind::EditField || kind == ControlKind::ComboBox) && event->type() == QEvent::FocusOut) {
+    if ((kind == ControlKind::EditField || kind == ControlKind::ComboBox) &&
+        event->type() == QEvent::FocusOut) {
         // Leaving the field, not the window: switching to another window or opening a popup is no exit.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
