@@ -135,7 +135,6 @@ void TwinMain::ImportFile(const std::string& path) {
                                               : ReadImportFile(path, std::move(bytes), password);
             } catch (const std::bad_alloc&) {
                 // A file too big for the memory there is: refused like a file that does not read.
-                reading = ExportReading{};
                 reading.Refusal = ImportRefusal{"Out of memory while reading " + path, 0, ""};
             }
         }
