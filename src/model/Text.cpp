@@ -242,6 +242,20 @@ bool IsSpecialByte(unsigned char c) {
     return c < 0x0E || c >= 0x80;
 }
 
+// The first byte from i on that a scan must look at, eight at a time where it can; n when there is none.
+std::size_t NextSpecialByte(const char* p, std::size_t i, std::size_t n) {
+    while (i + 8 <= n && !HasSpecialByte(p + i))
+        i += 8;
+    while (i < n && !IsSpecialByte(static_cast<unsigned char>(p[i])))
+        ++i;
+    return i;
+}
+
+// The length of the line end at i (a CR or LF there): 2 for CR LF, else 1.
+std::size_t LineEndLength(const char* p, std::size_t i, std::size_t n) {
+    return p[i] == '\r' && i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+}
+
 // The lines of a text as they are found, in the text's own positions.
 struct LineFinder {
     std::vector<LineSpan> Spans;
@@ -324,16 +338,13 @@ std::size_t ScanBytes(std::string_view in, std::size_t from, ByteScan scan, Sing
             writer->Append(in.substr(run, to - run));
     };
     while (i < n) {
-        while (i + 8 <= n && !HasSpecialByte(p + i))
-            i += 8;
-        while (i < n && !IsSpecialByte(static_cast<unsigned char>(p[i])))
-            ++i;
+        i = NextSpecialByte(p, i, n);
         if (i >= n)
             break;
         const auto c = static_cast<unsigned char>(p[i]);
         if (c == '\n' || c == '\r') {
             const std::size_t at = position(i);
-            const std::size_t length = c == '\r' && i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+            const std::size_t length = LineEndLength(p, i, n);
             lines.End(at, at + length);
             i += length;
             continue;
@@ -570,15 +581,12 @@ bool SingleByteInPlace(std::string& bytes, std::size_t from, SingleByteCharset c
     std::size_t extra = 0;
     std::size_t i = from;
     while (i < n) {
-        while (i + 8 <= n && !HasSpecialByte(p + i))
-            i += 8;
-        while (i < n && !IsSpecialByte(static_cast<unsigned char>(p[i])))
-            ++i;
+        i = NextSpecialByte(p, i, n);
         if (i >= n)
             break;
         const auto c = static_cast<unsigned char>(p[i]);
         if (c == '\n' || c == '\r') {
-            const std::size_t length = c == '\r' && i + 1 < n && p[i + 1] == '\n' ? 2 : 1;
+            const std::size_t length = LineEndLength(p, i, n);
             lines.End(i + extra, i + extra + length);
             i += length;
             continue;
