@@ -1,8 +1,10 @@
 #include "cli/Cli.h"
 #include "device/EibConverter.h"
+#include "device/IniFile.h"
 #include "model/Error.h"
 #include "model/Text.h"
 #include "os/Arguments.h"
+#include "os/DeviceList.h"
 #include "os/Files.h"
 #include "os/Paths.h"
 #include "os/Signals.h"
@@ -134,7 +136,7 @@ void ApplyLinkSettings(TEibConverter& converter, const DownloadOptions& o) {
     }
     if (!settings.empty()) {
         try {
-            converter.LoadSettings(settings);
+            converter.LoadSettings(SettingsFile(settings).Values());
         } catch (const Exception& e) {
             throw ExitRequest{ExitBadInput, e.Message()};
         }
@@ -144,7 +146,7 @@ void ApplyLinkSettings(TEibConverter& converter, const DownloadOptions& o) {
     if (o.Baud)
         converter.SetBaudrate(*o.Baud);
     if (!o.Host.empty() || o.Port) {
-        converter.SetDevice("TCP/IP");
+        converter.SetDevice(os::TcpDeviceName);
         if (!o.Host.empty())
             converter.SetHost(o.Host);
         if (o.Port)
@@ -153,12 +155,13 @@ void ApplyLinkSettings(TEibConverter& converter, const DownloadOptions& o) {
 }
 
 int RunDownload(const DownloadOptions& o) {
-    const std::vector<std::string> lines = ReadCommandList(o.File);
     // Refused before the port is touched: nothing of a list the gateway cannot take is sent.
-    if (auto bad = FirstLineWithoutSingleByteForm(lines))
-        throw ExitRequest{ExitBadInput, FormatMessage(LineNotSingleByteMessage, std::to_string(*bad))};
-    if (auto bad = FirstLineWithZeroByte(lines))
-        throw ExitRequest{ExitBadInput, FormatMessage(LineWithZeroByteMessage, std::to_string(*bad))};
+    std::optional<CheckedList> checked;
+    try {
+        checked = CheckBeforeErase(ReadCommandList(o.File));
+    } catch (const DownloadLineError& e) {
+        throw ExitRequest{ExitBadInput, e.Message()};
+    }
 
     // Declared first, so it outlives the converter that draws on it.
     Progress progress(!o.Trace && os::IsTerminal(os::StandardStream::Error));
@@ -187,25 +190,18 @@ int RunDownload(const DownloadOptions& o) {
             converter.AbortWaits();
         }
     };
-    auto interruptedBeforeTheErase = [] {
-        return ExitRequest{128 + os::TerminationRequest(), DownloadInterrupted(-1).Message()};
-    };
-
     try {
-        const bool opened = converter.Open();
-        if (!opened && os::TerminationRequest() != 0)
-            throw interruptedBeforeTheErase();
-        if (!opened)
-            throw ExitRequest{
-                ExitDeviceFailed,
-                WithReason(FormatMessage("Can't open %s!", converter.Device()), converter.LastOsError())};
-    } catch (const Exception& e) {
-        throw ExitRequest{ExitDeviceFailed, WithReason(e.Message(), converter.LastOsError())};
+        OpenLink(converter);
+    } catch (const LinkOpenError& e) {
+        // A connect given up for a termination request is the download interrupted, not a faulty link.
+        if (os::TerminationRequest() != 0)
+            throw ExitRequest{128 + os::TerminationRequest(), DownloadInterrupted(-1).Message()};
+        throw ExitRequest{ExitDeviceFailed, WithReason(e.Message(), e.Reason())};
     }
     if (os::TerminationRequest() != 0)
         converter.RequestStop();
     try {
-        converter.Download(lines);
+        converter.Download(*checked);
     } catch (const DownloadInterrupted& e) {
         const int signal = os::TerminationRequest();
         throw ExitRequest{signal != 0 ? 128 + signal : int{ExitDeviceFailed}, e.Message()};

@@ -123,13 +123,6 @@ void TEibConverter::EraseConfiguration() {
     }
 }
 
-std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (!Utf8ToLatin1(lines[i]))
-            return static_cast<int>(i) + 1;
-    return std::nullopt;
-}
-
 std::optional<int> FirstLineWithZeroByte(const std::vector<std::string>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (lines[i].find('\0') != std::string::npos)
@@ -169,7 +162,27 @@ void TEibConverter::StopIfRequested(int linesLoaded) {
     throw DownloadInterrupted(linesLoaded);
 }
 
+CheckedList CheckBeforeErase(const std::vector<std::string>& lines) {
+    CheckedList checked;
+    checked.Lines_.reserve(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        std::optional<std::string> latin1 = Utf8ToLatin1(lines[i]);
+        if (!latin1)
+            throw DownloadLineError(FormatMessage(LineNotSingleByteMessage, std::to_string(number)), number);
+        checked.Lines_.push_back(std::move(*latin1));
+    }
+    if (auto bad = FirstLineWithZeroByte(lines))
+        throw DownloadLineError(FormatMessage(LineWithZeroByteMessage, std::to_string(*bad)), *bad);
+    checked.Refused_ = CheckCommandList(lines);
+    return checked;
+}
+
 void TEibConverter::Download(const std::vector<std::string>& lines) {
+    Download(CheckBeforeErase(lines));
+}
+
+void TEibConverter::Download(const CheckedList& list) {
     // A request belongs to one download: whatever way this one ends, the next starts without it.
     struct ClearStop {
         TEibConverter& Converter;
@@ -178,11 +191,7 @@ void TEibConverter::Download(const std::vector<std::string>& lines) {
             Converter.ResumeWaits();
         }
     } clearStop{*this};
-    // Checked before anything is erased: a list the gateway cannot take must not cost it its configuration.
-    if (auto bad = FirstLineWithoutSingleByteForm(lines))
-        throw DownloadLineError(FormatMessage(LineNotSingleByteMessage, std::to_string(*bad)), *bad);
-    if (auto bad = FirstLineWithZeroByte(lines))
-        throw DownloadLineError(FormatMessage(LineWithZeroByteMessage, std::to_string(*bad)), *bad);
+    const std::vector<std::string>& lines = list.Lines();
     if (StopRequested_)
         throw DownloadInterrupted(-1);
     const int n = static_cast<int>(lines.size());
@@ -193,7 +202,7 @@ void TEibConverter::Download(const std::vector<std::string>& lines) {
     ShowStatus("Loading new configuration...", 1);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        SendCommand(Utf8ToLatin1(lines[i]).value_or(std::string{}));
+        SendCommand(lines[i]);
         if (!ReadAnswer()) {
             // The gateway may or may not have taken the line whose answer was not waited for.
             if (WaitsAborted()) {
@@ -217,17 +226,24 @@ void TEibConverter::Download(const std::vector<std::string>& lines) {
 
 void TEibConverter::SaveSettings(const std::string& fileName) {
     IniFile ini = IniFile::Load(fileName);
+    SaveSettings(ini);
+    ini.Save(fileName);
+}
+
+void TEibConverter::LoadSettings(const std::string& fileName) {
+    LoadSettings(IniFile::Load(fileName));
+}
+
+void TEibConverter::SaveSettings(IniFile& ini) const {
     ini.WriteString(SettingsSection, "Device", Device());
     ini.WriteInteger(SettingsSection, "Baudrate", Baudrate());
     if (TcpDevice()) {
         ini.WriteString(SettingsSection, "Host", Host());
         ini.WriteString(SettingsSection, "Port", Port());
     }
-    ini.Save(fileName);
 }
 
-void TEibConverter::LoadSettings(const std::string& fileName) {
-    const IniFile ini = IniFile::Load(fileName);
+void TEibConverter::LoadSettings(const IniFile& ini) {
     SetDevice(ini.ReadString(SettingsSection, "Device", "COM1"));
     SetBaudrate(ini.ReadInteger(SettingsSection, "Baudrate", 19200));
     // The TCP form of the link needs a host and a port; only a file can give them.

@@ -1,7 +1,7 @@
 #pragma once
+#include "commands/CommandList.h"
 #include "device/SerialPort.h"
 #include "model/EibGroup.h"
-
 #include "model/Error.h"
 
 #include <array>
@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace zelo {
+
+class IniFile;
 
 // The window's status label: the driver sets the text and wants it visible at once.
 class IStatusLabel {
@@ -30,6 +32,24 @@ public:
     virtual void SetPosition(int value) = 0;
     virtual void RepaintNow() = 0;
 };
+
+// A list that passed the checks before the erase: its lines in Latin-1, as they go out. Only
+// CheckBeforeErase makes one, so a download never meets a line it cannot send.
+class CheckedList {
+public:
+    const std::vector<std::string>& Lines() const { return Lines_; }
+    // The lines the gateway will refuse though they can be sent; a window asks before it goes on.
+    const std::vector<RefusedLine>& Refused() const { return Refused_; }
+
+private:
+    friend CheckedList CheckBeforeErase(const std::vector<std::string>& lines);
+    std::vector<std::string> Lines_;
+    std::vector<RefusedLine> Refused_;
+};
+
+// The checks a list passes before anything is erased, for every front end, before the link is opened: a line
+// with a character outside Latin-1 or with a zero byte raises DownloadLineError (the first such line).
+CheckedList CheckBeforeErase(const std::vector<std::string>& lines);
 
 // The gateway driver: the link plus the gateway's configuration and its command/answer protocol.
 class TEibConverter : public TSerialPort {
@@ -57,14 +77,20 @@ public:
 
     virtual void Reset();
     virtual void EraseConfiguration();
-    // Lines are UTF-8 text; each goes out as Latin-1. A line with a character outside Latin-1 or with a zero
-    // byte stops the download before anything is erased. A stop request (RequestStop) ends it between two
-    // lines with DownloadInterrupted.
+    // Lines are UTF-8 text, checked by CheckBeforeErase first (whose error stops the download before
+    // anything is erased), then sent. A stop request (RequestStop) ends it between two lines with
+    // DownloadInterrupted.
     virtual void Download(const std::vector<std::string>& lines);
+    // Sends a list already checked.
+    void Download(const CheckedList& list);
     // Writes Device and Baudrate to the settings file's section, and Host and Port only while the link is
     // the TCP one: a serial link's section stays as it always was.
     virtual void SaveSettings(const std::string& fileName);
     virtual void LoadSettings(const std::string& fileName);
+    // The same on settings held in memory: a program that keeps other sections of the file too reads it once
+    // and writes it once, handing the converter its copy.
+    void SaveSettings(IniFile& settings) const;
+    void LoadSettings(const IniFile& settings);
 
     // Asks a running Download to stop: before the erase when nothing has been sent yet, else once the answer
     // it waits for (the erase's, or the current line's) has come. Safe to call from the wait hook (a Stop
@@ -103,8 +129,6 @@ private:
 
 // The message that stops a download of a line with a character outside Latin-1; "%s" takes the line number.
 extern const char* const LineNotSingleByteMessage;
-// Number (from 1) of the first line with a character that has no single-byte form, if any.
-std::optional<int> FirstLineWithoutSingleByteForm(const std::vector<std::string>& lines);
 
 // The message that stops a download of a line with a zero byte (which the gateway would take for the end of
 // its text); "%s" takes the line number.

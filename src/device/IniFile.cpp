@@ -112,6 +112,14 @@ IniFile IniFile::Load(const std::string& fileName) {
     return Parse(os::ReadWholeFile(fileName));
 }
 
+SettingsFile::SettingsFile(std::string fileName)
+    : FileName_(std::move(fileName)), Values_(FileName_.empty() ? IniFile() : IniFile::Load(FileName_)) {}
+
+void SettingsFile::Save() const {
+    if (!FileName_.empty())
+        Values_.Save(FileName_);
+}
+
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
     for (auto it = Sections_.rbegin(); it != Sections_.rend(); ++it)
         if (SameText(it->Name, name))

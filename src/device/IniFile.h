@@ -55,4 +55,19 @@ private:
     const Section* FindSection(std::string_view name) const;
 };
 
+// A program's settings file, held from its start to its end: read once when made, replaced once by Save.
+// Without a name the settings live in memory only.
+class SettingsFile {
+public:
+    explicit SettingsFile(std::string fileName);
+    const std::string& FileName() const { return FileName_; }
+    IniFile& Values() { return Values_; }
+    const IniFile& Values() const { return Values_; }
+    void Save() const;
+
+private:
+    std::string FileName_;
+    IniFile Values_;
+};
+
 } // namespace zelo

@@ -1,5 +1,6 @@
 #include "device/SerialPort.h"
 #include "model/Error.h"
+#include "os/DeviceList.h"
 #include "os/Serial.h"
 #include "os/Tcp.h"
 
@@ -15,7 +16,6 @@ namespace {
 // on the way takes it for a connect error.
 struct ConnectAborted {};
 
-constexpr const char* TcpDeviceName = "TCP/IP";
 // The longest wait of one pass: the window gets its events at least this often.
 constexpr std::int64_t SliceMs = 10;
 // How long a TCP connect may take.
@@ -76,7 +76,7 @@ void TSerialPort::Assign(const TPersistent& source) {
 }
 
 bool TSerialPort::Open() {
-    TcpMode_ = Device_ == TcpDeviceName;
+    TcpMode_ = Device_ == os::TcpDeviceName;
     if (TcpMode_) {
         // A socket left over from a failed attempt blocks a new one until Close.
         if (Socket || SocketAttempted_)
@@ -119,6 +119,17 @@ bool TSerialPort::Open() {
     Handle = os::SerialDevice::Open(*path, settings, failure);
     LastOsError_ = failure.Busy ? failure.Reason + ": another program is using " + Device_ : failure.Reason;
     return Handle != nullptr;
+}
+
+void OpenLink(TSerialPort& link) {
+    bool opened = false;
+    try {
+        opened = link.Open();
+    } catch (const Exception& error) {
+        throw LinkOpenError(error.Message(), link.LastOsError());
+    }
+    if (!opened)
+        throw LinkOpenError(FormatMessage("Can't open %s!", link.Device()), link.LastOsError());
 }
 
 void TSerialPort::Close() {
@@ -203,11 +214,11 @@ void TSerialPort::SetBaudrate(int value) {
 void TSerialPort::SetDevice(const std::string& value) {
     if (!IsOpen())
         Device_ = value;
-    Timeout = Device_ == TcpDeviceName ? 5000 : 1000;
+    Timeout = Device_ == os::TcpDeviceName ? 5000 : 1000;
 }
 
 bool TSerialPort::TcpDevice() const {
-    return Device_ == TcpDeviceName;
+    return Device_ == os::TcpDeviceName;
 }
 
 void TSerialPort::SetHost(const std::string& value) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "model/Error.h"
 #include "model/Persistent.h"
 
 #include <atomic>
@@ -107,5 +108,20 @@ private:
     void StartDeadline();
     bool DeadlinePassed() const;
 };
+
+// A link that did not open: the message for the user ("Can't open COM3!", or the socket's error) and the
+// system's reason apart, with the hint to join the device's group where that would help.
+class LinkOpenError : public Exception {
+public:
+    LinkOpenError(const std::string& message, std::string reason)
+        : Exception(message), Reason_(std::move(reason)) {}
+    const std::string& Reason() const { return Reason_; }
+
+private:
+    std::string Reason_;
+};
+
+// Opens the link, or raises LinkOpenError however Open failed (false, or its own error).
+void OpenLink(TSerialPort& link);
 
 } // namespace zelo

@@ -4,6 +4,7 @@
 #include "model/EibGroup.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,27 @@ namespace zelo {
 
 // What happens to a range whose datatype text offers no type.
 enum class UnknownDatatype { Skip, Other, Fail };
+
+// The end address a group's line really carries: a range whose end is not above its start is written with
+// its start alone.
+std::uint16_t EffectiveEnd(const TEibGroup& group);
+
+// The same-start rule: a range with the start of one already accepted is the same range when its line
+// carries the same end and type (the access type takes no part, as in the range entry); else it only shares
+// the start, and the front end decides (zeloctl keeps both, the window asks).
+bool SameRange(const TEibGroup& accepted, const TEibGroup& offered);
+
+// An unattended walk over an ETS3 import meets a range, with the type it takes (none when its datatype
+// offers nothing), or a line whose address does not read. The visitor returns false to end the walk there.
+using UnattendedVisitor = std::function<bool(const ImportStep& step, std::optional<int> type)>;
+
+// Accepts an ETS3 import's ranges to its end without asking, as "Add all" and zeloctl import do: each range
+// takes the type BatchDatapointType gives once OfferDatapointTypes has set list up for its datatype text.
+// offered: the range already offered with its offer, visited first. Returns the step that ended the walk
+// (Finished, WrongFormat, or the one the visitor ended it at).
+ImportStep AcceptUnattended(EtsImporter& importer, DptListState& list,
+                            const std::optional<std::pair<ImportStep, DatapointOffer>>& offered,
+                            const UnattendedVisitor& visit);
 
 // Remembers accepted ranges by their start address. A range equal to an earlier one in start, end and type
 // adds nothing (the access type takes no part, as in the range entry); one that only shares the start is
@@ -29,8 +51,7 @@ public:
 
 private:
     struct Entry {
-        std::uint16_t EndAddress;
-        int DatapointType;
+        TEibGroup Group;
         int Line;
     };
     std::unordered_map<std::uint16_t, std::vector<Entry>> Entries;

@@ -65,6 +65,8 @@ std::string ReadStandardInputUpTo(std::uint64_t limit) {
 
 std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit) {
     auto fail = [&](int error) { return Exception("Can't read " + fileName + ": " + std::strerror(error)); };
+    if (const int injected = InjectedFileFault(FileStep::Read))
+        throw fail(injected);
     errno = 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(fileName), &std::fclose);
     if (!file)

@@ -46,8 +46,8 @@ std::size_t ReadStandardInputBlock(char* buffer, std::size_t size);
 // Exception "Can't write NAME: REASON".
 void ReplaceFileContents(const std::string& fileName, std::string_view bytes);
 
-// The steps of ReplaceFileContents that a real disk seldom lets fail.
-enum class FileStep { Create, Write, Sync, Close, Rename, SyncFolder };
+// The steps of ReplaceFileContents that a real disk seldom lets fail, and ReadWholeFile's opening.
+enum class FileStep { Create, Write, Sync, Close, Rename, SyncFolder, Read };
 
 // For tests: the injector is asked before each step and returns a system error number to make that step fail
 // with it, or 0 to let it run. An empty function (the default) injects nothing.

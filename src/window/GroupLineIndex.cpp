@@ -17,18 +17,19 @@ void GroupLineIndex::AddLine(int lineNumber, std::string_view text) {
     const ParsedLine parsed = ParseCommandLine(text);
     if (parsed.Kind != LineKind::Group)
         return;
-    const int entry = Groups.Count();
-    TEibGroup& group = Groups.Add();
+    TEibGroup group;
     group.StartAddress = parsed.StartAddress;
     group.EndAddress = parsed.EndAddress;
     group.DatapointType = static_cast<std::int8_t>(parsed.DatapointType);
     group.AccessType = static_cast<std::uint8_t>(parsed.AccessType);
-    Lines.push_back(lineNumber);
-    ByStart[parsed.StartAddress].push_back(entry);
+    AddGroup(lineNumber, group);
 }
 
-std::uint16_t EffectiveEnd(const TEibGroup& group) {
-    return group.EndAddress > group.StartAddress ? group.EndAddress : group.StartAddress;
+void GroupLineIndex::AddGroup(int lineNumber, const TEibGroup& group) {
+    const int entry = Groups.Count();
+    Groups.AddCopy(group);
+    Lines.push_back(lineNumber);
+    ByStart[group.StartAddress].push_back(entry);
 }
 
 } // namespace zelo

@@ -21,9 +21,12 @@ public:
     // Parses one line of the list; a group line becomes the next entry of the table. Lines must come in
     // ascending order. Raises the table's error when it is full.
     void AddLine(int lineNumber, std::string_view text);
+    // The group of a line just built from it: taken as it is, not parsed back from the line.
+    void AddGroup(int lineNumber, const TEibGroup& group);
     // The entries whose start is the given address, in table order.
     const std::vector<int>& EntriesWithStart(std::uint16_t start) const { return ByStart[start]; }
     int LineOf(int entry) const { return Lines[static_cast<std::size_t>(entry)]; }
+    TEibGroup& Group(int entry) const { return Groups.Items(entry); }
     // The line of the first entry, or -1 when the table is empty.
     int FirstLine() const { return Lines.empty() ? -1 : Lines.front(); }
 
@@ -32,9 +35,5 @@ private:
     std::vector<int> Lines;
     std::array<std::vector<int>, 65536> ByStart;
 };
-
-// The end address a group's line really carries: a range whose end is not above its start is written with
-// its start alone.
-std::uint16_t EffectiveEnd(const TEibGroup& group);
 
 } // namespace zelo

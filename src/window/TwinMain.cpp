@@ -1,85 +1,22 @@
 #include "window/TwinMain.h"
 #include "commands/CommandLine.h"
 #include "commands/CommandList.h"
-#include "device/IniFile.h"
+#include "ets/EtsBatch.h"
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
 #include "model/Error.h"
 #include "os/Files.h"
 #include "version/VersionInfo.h"
-#include "window/DeviceList.h"
 #include "window/ScopeExit.h"
 #include "window/StandardError.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <new>
 
 namespace zelo {
 
 namespace {
-
-// Sets a flag for the lifetime of the guard.
-class FlagGuard {
-public:
-    explicit FlagGuard(bool& flag) : Flag(flag) { Flag = true; }
-    ~FlagGuard() { Flag = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& Flag;
-};
-
-// Lines the window writes itself are marked, so the user's edits can be told apart.
-class OwnEdit {
-public:
-    explicit OwnEdit(int& depth) : Depth(depth) { ++Depth; }
-    ~OwnEdit() { --Depth; }
-    OwnEdit(const OwnEdit&) = delete;
-    OwnEdit& operator=(const OwnEdit&) = delete;
-
-private:
-    int& Depth;
-};
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-std::string CurrentText(const IComboBox& box) {
-    const int index = box.ItemIndex();
-    return index >= 0 && index < box.ItemCount() ? box.ItemText(index) : std::string();
-}
-
-const std::vector<std::string> BaudrateItems = {"9600", "19200", "38400", "57600"};
-
-// At most this many refused lines are listed in the question before a download.
-constexpr std::size_t RefusedLinesListed = 20;
-
-// The name part of a path, and its folder (empty for a bare name); both separators count, as either can come
-// from a dialog on Windows.
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
-
-bool StartsWith(const std::string& text, std::string_view prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 std::string Lowered(std::string text) {
     for (char& c : text)
@@ -87,60 +24,50 @@ std::string Lowered(std::string text) {
     return text;
 }
 
-bool EndsWith(const std::string& text, std::string_view suffix) {
-    return text.size() > suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // A command list rather than an ETS export: told by the extension where it says, else by the first line (a
-// command). Only the file's beginning is read for that; a file that cannot be read is taken for a list, whose
-// opening then says why.
+// command). A file that cannot be read is taken for a list, whose opening then says why.
 bool IsCommandListFile(const std::string& path) {
     const std::string name = Lowered(BaseName(path));
-    if (EndsWith(name, ".txt"))
+    if (name.ends_with(".txt"))
         return true;
     for (const char* extension : {".csv", ".xml", ".esf", ".knxproj"})
-        if (EndsWith(name, extension))
+        if (name.size() > std::string_view(extension).size() && name.ends_with(extension))
             return false;
-    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
-    if (!in)
+    std::string start;
+    try {
+        start = os::ReadWholeFile(path, os::ImportLimit);
+    } catch (const Exception&) {
         return true;
-    std::string start(4096, '\0');
-    in.read(start.data(), static_cast<std::streamsize>(start.size()));
-    start.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    start.resize(std::min<std::size_t>(start.size(), 4096));
     const std::vector<std::string> lines = CommandListFromFile(start);
-    return !lines.empty() && (StartsWith(lines.front(), "#SETUP=") || StartsWith(lines.front(), "#DG"));
-}
-
-// What the status line says after the user stopped a download; linesLoaded as DownloadInterrupted says.
-std::string StoppedStatus(int linesLoaded) {
-    if (linesLoaded < 0)
-        return "Download stopped before the erase: the gateway's configuration is unchanged.";
-    if (linesLoaded == 0)
-        return "Download stopped after the erase: the gateway holds no configuration.";
-    return "Download stopped after line " + std::to_string(linesLoaded) +
-           ": the gateway holds a partial configuration.";
+    return !lines.empty() && (lines.front().starts_with("#SETUP=") || lines.front().starts_with("#DG"));
 }
 
 } // namespace
 
 TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName,
                    PortLister listPorts)
-    : WindowControls(controls), Dialogs_(dialogs), SettingsFileName_(settingsFileName),
-      StatusLabel_(*labStatus), ProgressGauge_(*ProgressBar), ListPorts_(std::move(listPorts)) {
-    Converter = std::make_unique<TEibConverter>(&StatusLabel_, &ProgressGauge_);
+    : WindowControls(controls), Converter(std::make_unique<TEibConverter>(nullptr, nullptr)),
+      Dialogs_(dialogs), Settings_(settingsFileName), ProgressGauge_(*ProgressBar),
+      Document_(*CommandList, *winMain, dialogs, Converter->Groups),
+      Link_(*this, *Converter, std::move(listPorts)),
+      Download_(*this, *Converter, *labStatus, dialogs, [this] { EndForTermination(); }), Import_(*this) {
+    Converter->StatusLabel = &Download_.Status();
+    Converter->ProgressGauge = &ProgressGauge_;
+    Converter->SetProgressRange(0, 1);
+    Converter->ShowStatus("Ready...", 0);
     // While the link waits for the gateway the window keeps painting and reacting.
     Converter->WaitHook = [this] { winMain->ProcessPendingEvents(); };
-    GroupLines_ = std::make_unique<GroupLineIndex>(Converter->Groups);
-    if (SettingsFileName_.empty()) {
+    if (Settings_.FileName().empty()) {
         // Never beside the program instead: that folder is the system's.
         std::cerr
             << "No configuration folder (neither XDG_CONFIG_HOME nor HOME is set): the settings are kept "
                "in memory only.\n";
     } else {
-        Converter->LoadSettings(SettingsFileName_);
-        const IniFile ini = IniFile::Load(SettingsFileName_);
-        LastFolder_ = StoredFolder_ = ini.ReadString(WindowSettingsSection, "LastFolder", {});
+        const IniFile& ini = Settings_.Values();
+        Converter->LoadSettings(ini);
+        Document_.LoadFolder(ini);
         const layout::Placement placed{ini.ReadInteger(WindowSettingsSection, "Left", 0),
                                        ini.ReadInteger(WindowSettingsSection, "Top", 0),
                                        {ini.ReadInteger(WindowSettingsSection, "Width", 0),
@@ -150,10 +77,6 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
     }
 
     CurrentGroup = std::make_unique<TEibGroup>();
-    ImportLines.clear();
-    ImportFields.clear();
-    ImportIndex = 0;
-    Importing = false;
 
     // The form's first state: nothing to step through yet, reading and writing chosen, no download to stop.
     btnIgnore->SetEnabled(false);
@@ -161,32 +84,20 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
     btnAddAll->SetEnabled(false);
     btnStop->SetVisible(false);
     grpAccessType->SetItemIndex(2);
-
-    // Choosing the stored entries is no change by the user: the controls raise no events for it.
-    FillDeviceList();
-    cmbBaudrate->SetItems(BaudrateItems);
-    const auto baudrate =
-        std::find(BaudrateItems.begin(), BaudrateItems.end(), std::to_string(Converter->Baudrate()));
-    cmbBaudrate->SetItemIndex(
-        baudrate == BaudrateItems.end() ? -1 : static_cast<int>(baudrate - BaudrateItems.begin()));
-    txtHost->SetText(Converter->Host());
-    txtPort->SetText(Converter->Port());
-    ShowTcpFields();
+    Link_.Show();
 
     std::vector<std::string> types;
     FillDatapointTypeList(types);
     EibDptList->SetItems(types);
     EibDptList->SetCurrentRow(-1);
 
-    AppendLine({});
+    Document_.AppendLine({});
     txtPhyAdr->SetText(Converter->GetPhysicalAddress());
     txtGrpAdrEnd->SetText(GroupAddressToText(0));
     txtGrpAdrStart->SetText(GroupAddressToText(0));
     txtPhyAdrExit();
 
-    BaseCaption_ = winMain->Caption() + " V" + VersionText(VersionInfo);
-    Modified_ = false;
-    UpdateCaption();
+    Document_.SetBaseCaption(winMain->Caption() + " V" + VersionText(VersionInfo));
     txtPhyAdr->SetFocus();
 }
 
@@ -196,7 +107,7 @@ TwinMain::~TwinMain() {
 
 void TwinMain::FormDestroy() {
     try {
-        if (Converter && !SettingsSaved_)
+        if (Converter && Download_.State() != Phase::Terminated)
             SaveSettings();
     } catch (...) {
         // The window goes all the same; the user learns why the settings were not kept.
@@ -204,35 +115,25 @@ void TwinMain::FormDestroy() {
     }
     ImportLines.clear();
     ImportFields.clear();
-    GroupLines_.reset();
-    Converter.reset();
-    CurrentGroup.reset();
 }
 
 void TwinMain::SaveSettings() {
-    if (SettingsFileName_.empty())
+    if (Settings_.FileName().empty())
         return;
-    Converter->SaveSettings(SettingsFileName_);
+    IniFile& ini = Settings_.Values();
+    Converter->SaveSettings(ini);
     // The window's own section only once there is something in it: until then the file holds the link's
     // section alone, as it always did. The window's place only once the user has moved or resized it.
+    Document_.StoreFolder(ini);
     std::optional<layout::Placement> placement = StartPlacement_ ? winMain->Placement() : std::nullopt;
-    if (placement && (*placement == *StartPlacement_ || placement == SavedPlacement_))
-        placement.reset();
-    if (LastFolder_ != StoredFolder_ || placement) {
-        IniFile ini = IniFile::Load(SettingsFileName_);
-        if (LastFolder_ != StoredFolder_)
-            ini.WriteString(WindowSettingsSection, "LastFolder", LastFolder_);
-        if (placement) {
-            ini.WriteInteger(WindowSettingsSection, "Left", placement->X);
-            ini.WriteInteger(WindowSettingsSection, "Top", placement->Y);
-            ini.WriteInteger(WindowSettingsSection, "Width", placement->Client.Width);
-            ini.WriteInteger(WindowSettingsSection, "Height", placement->Client.Height);
-        }
-        ini.Save(SettingsFileName_);
-        StoredFolder_ = LastFolder_;
-        if (placement)
-            SavedPlacement_ = placement;
+    if (placement && *placement != *StartPlacement_ && placement != SavedPlacement_) {
+        ini.WriteInteger(WindowSettingsSection, "Left", placement->X);
+        ini.WriteInteger(WindowSettingsSection, "Top", placement->Y);
+        ini.WriteInteger(WindowSettingsSection, "Width", placement->Client.Width);
+        ini.WriteInteger(WindowSettingsSection, "Height", placement->Client.Height);
+        SavedPlacement_ = placement;
     }
+    Settings_.Save();
 }
 
 void TwinMain::Run(Handler handler) {
@@ -333,142 +234,33 @@ void TwinMain::KeyAction(std::optional<layout::ControlId> focused, Handler actio
 }
 
 bool TwinMain::FormCloseQuery() {
-    // Closing now would free the converter under the running download: close once it has ended.
-    if (Downloading_) {
-        CloseRequested_ = true;
-        StatusLabel_.Hold(ClosingStatus);
+    if (Download_.HoldClose())
         return false;
-    }
     // Once the window ends by its own decision (Exit after the question, a termination) the close that the
     // end of the message loop brings is no new question.
-    return Ending_ || Terminating_ || QuerySaveChanges();
+    return Download_.Ended() || Document_.QuerySaveChanges();
 }
 
 int TwinMain::ShowMessage(const std::string& text, int flags, const std::string& detail) {
     return Dialogs_.MessageBox(text, winMain->Caption(), flags, detail);
 }
 
-// ---- The command list ----
-
-void TwinMain::ReplaceLine(int lineNumber, const std::string& text) {
-    if (lineNumber >= CommandList->LineCount() || CommandList->Line(lineNumber) == text)
-        return;
-    const OwnEdit own(OwnEdits_);
-    CommandList->ReplaceLine(lineNumber, text);
-    SetModified(true);
-}
-
-void TwinMain::InsertLine(int lineNumber, const std::string& text) {
-    const OwnEdit own(OwnEdits_);
-    CommandList->InsertLine(lineNumber, text);
-    SetModified(true);
-}
-
-int TwinMain::NextLineNumber() const {
-    // A line end at the very end is no further line: the new line takes that place.
-    const int last = CommandList->LineCount() - 1;
-    return CommandList->Line(last).empty() ? last : last + 1;
-}
-
-int TwinMain::AppendLine(const std::string& text) {
-    const int lineNumber = NextLineNumber();
-    // Inserted before the empty last line, the new line ends with a line end of its own; after a last line
-    // with text, it gets a line end put before it.
-    InsertLine(lineNumber, text);
-    return lineNumber;
-}
+// ---- The command list and its file ----
 
 void TwinMain::CommandListChange() {
-    if (OwnEdits_ == 0) {
-        GroupsStale_ = true;
-        SetModified(true);
-    }
+    Document_.UserChanged();
 }
 
 std::vector<std::string> TwinMain::CommandLines() const {
-    const std::string text = CommandList->Text();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.emplace_back(text, start, end - start);
-    if (start < text.size())
-        lines.emplace_back(text, start);
-    return lines;
-}
-
-void TwinMain::ShowLines(const std::vector<std::string>& lines) {
-    // Ended by a line end, so the next Add goes behind the last line.
-    std::string text = CommandListFileText(lines);
-    {
-        const OwnEdit own(OwnEdits_);
-        CommandList->SetText(text);
-    }
-    GroupsStale_ = true;
-}
-
-void TwinMain::PointAtLine(int index) {
-    if (index < 0 || index >= CommandList->LineCount())
-        return;
-    CommandList->SelectLine(index);
-    // The focus follows once the list can take it (it is disabled while a download runs).
-    if (Downloading_)
-        LineToShow_ = index;
-    else
-        CommandList->SetFocus();
-}
-
-void TwinMain::SetModified(bool modified) {
-    if (Modified_ == modified)
-        return;
-    Modified_ = modified;
-    UpdateCaption();
-}
-
-void TwinMain::UpdateCaption() {
-    if (BaseCaption_.empty())
-        return; // still starting: the caption is set at the end of the start-up
-    // Without a file the caption is the program's alone.
-    std::string caption = BaseCaption_;
-    if (!FileName_.empty())
-        caption += " - " + BaseName(FileName_) + (Modified_ ? "*" : "");
-    if (winMain->Caption() != caption)
-        winMain->SetCaption(caption);
+    return Document_.Lines();
 }
 
 void TwinMain::txtPhyAdrExit() {
     if (RestoringFocus_)
         return;
-    const std::string setup = BuildSetupLine(txtPhyAdr->Text(), chkPrintSource->Checked(),
-                                             chkPrintHex->Checked(), chkFullDuplex->Checked());
-    // The setup line is the first line. When the user has deleted it, it comes back in front of the group
-    // lines rather than over the first of them.
-    const std::string first = CommandList->Line(0);
-    if (first.empty() || StartsWith(first, "#SETUP=")) {
-        ReplaceLine(0, setup);
-    } else {
-        InsertLine(0, setup);
-        GroupsStale_ = true;
-    }
+    Document_.SetSetupLine(BuildSetupLine(txtPhyAdr->Text(), chkPrintSource->Checked(),
+                                          chkPrintHex->Checked(), chkFullDuplex->Checked()));
 }
-
-int TwinMain::AppendGroupLine() {
-    const std::string line = BuildGroupLine(*CurrentGroup);
-    // The table follows the list: a full table refuses the line before it is written.
-    if (!GroupsStale_)
-        GroupLines_->AddLine(NextLineNumber(), line);
-    return AppendLine(line);
-}
-
-void TwinMain::RefreshGroups() {
-    GroupLines_->Clear();
-    GroupsStale_ = true;
-    int lineNumber = 0;
-    for (const std::string& line : CommandLines())
-        GroupLines_->AddLine(lineNumber++, line);
-    GroupsStale_ = false;
-}
-
-// ---- Files ----
 
 std::string TwinMain::RecoveryFileName(const std::string& settingsFileName) {
     const std::string name = BaseName(settingsFileName);
@@ -478,120 +270,60 @@ std::string TwinMain::RecoveryFileName(const std::string& settingsFileName) {
     return stem + "-recovered.txt";
 }
 
-void TwinMain::RememberFolder(const std::string& path) {
-    const std::string folder = FolderOf(path);
-    if (!folder.empty())
-        LastFolder_ = folder;
-}
-
-bool TwinMain::QuerySaveChanges() {
-    if (!Modified_)
-        return true;
-    switch (ShowMessage(SaveChangesQuestion, box::YesNoCancel | box::IconQuestion)) {
-    case box::IdYes:
-        return SaveList(false);
-    case box::IdNo:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool TwinMain::SaveList(bool askName) {
-    std::string path = FileName_;
-    if (askName || path.empty()) {
-        const std::optional<std::string> chosen =
-            Dialogs_.SaveFile(CommandListFilter, path.empty() ? LastFolder_ : FolderOf(path),
-                              path.empty() ? std::string("commands.txt") : BaseName(path));
-        if (!chosen)
-            return false;
-        path = *chosen;
-        RememberFolder(path);
-    }
-    try {
-        // As the settings file is saved: a crash or a full disk leaves the old file, never half a list.
-        os::ReplaceFileContents(path, CommandListFileText(CommandLines()));
-    } catch (const Exception& error) {
-        ShowMessage(error.Message(), box::Ok | box::IconError);
-        return false;
-    }
-    FileName_ = path;
-    Modified_ = false;
-    UpdateCaption();
-    return true;
-}
-
-bool TwinMain::TakeSetupLine(const std::string& line) {
+void TwinMain::TakeSetupLine(const std::string& line) {
     const ParsedLine parsed = ParseCommandLine(line);
     if (parsed.Kind != LineKind::Setup)
-        return false;
+        return;
     txtPhyAdr->SetText(PhysicalAddressToText(parsed.PhysicalAddress));
     chkPrintSource->SetChecked(parsed.PrintSource);
     chkPrintHex->SetChecked(parsed.PrintHex);
     chkFullDuplex->SetChecked(parsed.FullDuplex);
-    return true;
 }
 
 bool TwinMain::OpenList(const std::string& path) {
-    std::vector<std::string> lines;
-    try {
-        lines = CommandListFromFile(os::ReadWholeFile(path, os::CommandListLimit));
-        // The list is refused whole: a zero byte would end the gateway's text early, and no control shows
-        // one.
-        if (const auto zero = FirstLineWithZeroByte(lines))
-            throw Exception("Can't read " + path + ": " +
-                            FormatMessage(LineWithZeroByteMessage, std::to_string(*zero)));
-    } catch (const Exception& error) {
-        ShowMessage(error.Message(), box::Ok | box::IconError);
+    const std::optional<std::vector<std::string>> lines = Document_.Read(path);
+    if (!lines)
         return false;
-    } catch (const std::bad_alloc&) {
-        ShowMessage("Out of memory while reading " + path, box::Ok | box::IconError);
-        return false;
-    }
-    ShowLines(lines);
-    if (!lines.empty())
-        TakeSetupLine(lines.front());
-    FileName_ = path;
-    Modified_ = false;
-    UpdateCaption();
-    RememberFolder(path);
-    CommandList->ScrollToLine(0);
-    ClearProgress();
+    Document_.Show(*lines);
+    if (!lines->empty())
+        TakeSetupLine(lines->front());
+    Document_.Opened(path);
+    Download_.ClearProgress();
     return true;
 }
 
 void TwinMain::btnOpenClick() {
-    if (Downloading_ || !QuerySaveChanges())
+    if (Download_.Running() || !Document_.QuerySaveChanges())
         return;
-    if (const std::optional<std::string> path = Dialogs_.OpenFile(CommandListFilter, LastFolder_))
+    if (const std::optional<std::string> path = Dialogs_.OpenFile(CommandListFilter, LastFolder()))
         OpenList(*path);
 }
 
 void TwinMain::btnSaveClick() {
-    if (!Downloading_)
-        SaveList(false);
+    if (!Download_.Running())
+        Document_.Save(false);
 }
 
 void TwinMain::SaveAsClick() {
-    if (!Downloading_)
-        SaveList(true);
+    if (!Download_.Running())
+        Document_.Save(true);
 }
 
 void TwinMain::OpenOrImport(const std::string& path) {
     if (IsCommandListFile(path)) {
-        if (QuerySaveChanges())
+        if (Document_.QuerySaveChanges())
             OpenList(path);
         return;
     }
     // An export is imported as Import does; while one is being walked through, the Import button is off.
     if (!btnImport->Enabled())
         return;
-    RememberFolder(path);
-    ImportFile(path);
+    Document_.RememberFolder(path);
+    Import_.ImportFile(path);
 }
 
 void TwinMain::FilesDropped(const std::vector<std::string>& files) {
-    if (Downloading_ || files.empty())
+    if (Download_.Running() || files.empty())
         return;
     OpenOrImport(files.front());
 }
@@ -604,22 +336,18 @@ void TwinMain::Started(const std::vector<std::string>& files) {
 }
 
 void TwinMain::OfferRecovery() {
-    const std::string recovery = RecoveryFileName(SettingsFileName_);
-    if (SettingsFileName_.empty() || !os::FileExists(recovery))
+    const std::string recovery = RecoveryFileName(Settings_.FileName());
+    if (Settings_.FileName().empty() || !os::FileExists(recovery))
         return;
-    std::vector<std::string> lines;
-    try {
-        lines = CommandListFromFile(os::ReadWholeFile(recovery, os::CommandListLimit));
-    } catch (const Exception& failure) {
-        ShowMessage(failure.Message(), box::Ok | box::IconError);
+    const std::optional<std::vector<std::string>> lines = Document_.Read(recovery);
+    if (!lines)
         return;
-    }
     if (ShowMessage("The command list was not saved when the program was last ended. Restore it?",
                     box::YesNo | box::IconQuestion) == box::IdYes) {
-        ShowLines(lines);
-        if (!lines.empty())
-            TakeSetupLine(lines.front());
-        SetModified(true);
+        Document_.Show(*lines);
+        if (!lines->empty())
+            TakeSetupLine(lines->front());
+        Document_.SetModified(true);
     }
     // Taken or declined, it has served: a list restored is in the window now, and is kept again if the
     // program is ended once more before it is saved.
@@ -627,23 +355,21 @@ void TwinMain::OfferRecovery() {
 }
 
 void TwinMain::TerminationRequest() {
-    if (Terminating_)
+    if (!Download_.RequestTermination())
         return;
-    Terminating_ = true;
     // A box waiting for the user (the error of a failed download among them) must not hold the end up.
     Dialogs_.EndQuestions();
-    // A download runs to its end first (the gateway must not be left half loaded for this); the end
-    // carries the request out.
-    if (!Downloading_)
+    if (!Download_.Running())
         EndForTermination();
 }
 
 void TwinMain::EndForTermination() {
     // Nobody can be asked now: an unsaved list goes to the recovery file, offered at the next start. What
     // fails is said on the standard error stream, the one place left to say it.
-    if (Modified_ && !SettingsFileName_.empty()) {
+    if (Document_.Modified() && !Settings_.FileName().empty()) {
         try {
-            os::ReplaceFileContents(RecoveryFileName(SettingsFileName_), CommandListFileText(CommandLines()));
+            os::ReplaceFileContents(RecoveryFileName(Settings_.FileName()),
+                                    CommandListFileText(CommandLines()));
         } catch (const Exception& error) {
             std::cerr << error.Message() << '\n';
         }
@@ -653,8 +379,14 @@ void TwinMain::EndForTermination() {
     } catch (const Exception& error) {
         std::cerr << error.Message() << '\n';
     }
-    SettingsSaved_ = true;
-    Ending_ = true;
+    Download_.Finish(Phase::Terminated);
+    winMain->Terminate();
+}
+
+void TwinMain::btnExitClick() {
+    if (Download_.Running() || !Document_.QuerySaveChanges())
+        return;
+    Download_.Finish(Phase::Ending);
     winMain->Terminate();
 }
 
@@ -670,7 +402,8 @@ void TwinMain::GroupAddressExit(IEditField& field, std::uint16_t& target) {
     } catch (const Exception& error) {
         LeaveRefused_ = true;
         ShowMessage(error.Message(), box::Ok | box::IconError);
-        const FlagGuard restoring(RestoringFocus_);
+        RestoringFocus_ = true;
+        const ScopeExit restored([this] { RestoringFocus_ = false; });
         field.SetFocus();
     }
 }
@@ -715,20 +448,20 @@ bool TwinMain::AddCurrentGroup() {
         EibDptList->SetFocus();
         return false;
     }
-    CurrentGroup->DatapointType = static_cast<std::int8_t>(checked);
+    AddRange(checked);
+    return true;
+}
 
-    // The table mirrors the group lines the list holds now, typed ones included, so the search and its
-    // question are about what a download would send.
-    if (GroupsStale_)
-        RefreshGroups();
-    const std::vector<int> sameStart = GroupLines_->EntriesWithStart(CurrentGroup->StartAddress);
-    for (const int entry : sameStart) {
-        TEibGroup& old = Converter->Groups.Items(entry);
-        if (EffectiveEnd(old) == EffectiveEnd(*CurrentGroup) &&
-            old.DatapointType == CurrentGroup->DatapointType)
-            return true;
-        const int line = GroupLines_->LineOf(entry);
-        int answer = AnswerToAll_;
+void TwinMain::AddRange(int type) {
+    CurrentGroup->DatapointType = static_cast<std::int8_t>(type);
+    const bool addingAll = AnswerToAll_.has_value();
+    GroupLineIndex& groups = Document_.Groups();
+    for (const int entry : groups.EntriesWithStart(CurrentGroup->StartAddress)) {
+        const TEibGroup& old = groups.Group(entry);
+        if (SameRange(old, *CurrentGroup))
+            return;
+        const int line = groups.LineOf(entry);
+        int answer = AnswerToAll_.value_or(0);
         if (answer == 0) {
             const std::string question = "Group with same starting address allready exists.\nDo you wish to "
                                          "replace\n\ngroup address: " +
@@ -741,23 +474,21 @@ bool TwinMain::AddCurrentGroup() {
                                        "\nNew: " + BuildGroupLine(*CurrentGroup);
             // Replacing cannot be undone: Return keeps the line.
             answer = ShowMessage(
-                question, (AddingAll_ ? box::YesNoToAll : box::YesNo) | box::IconQuestion | box::DefaultNo,
+                question, (addingAll ? box::YesNoToAll : box::YesNo) | box::IconQuestion | box::DefaultNo,
                 detail);
             if (answer == box::IdYesToAll || answer == box::IdNoToAll)
                 AnswerToAll_ = answer;
         }
         if (answer == box::IdYes || answer == box::IdYesToAll) {
-            old.Assign(*CurrentGroup);
-            ReplaceLine(line, BuildGroupLine(old));
-            if (!AddingAll_)
+            Document_.ReplaceGroupLine(entry, *CurrentGroup);
+            if (!addingAll)
                 CommandList->ScrollToLine(line);
-            return true;
+            return;
         }
     }
-    const int line = AppendGroupLine();
-    if (!AddingAll_)
+    const int line = Document_.AppendGroupLine(*CurrentGroup);
+    if (!addingAll)
         CommandList->ScrollToLine(line);
-    return true;
 }
 
 void TwinMain::btnAddClick() {
@@ -765,191 +496,66 @@ void TwinMain::btnAddClick() {
         ImportNextRange();
 }
 
+// ---- Import ----
+
+void TwinMain::btnImportClick() {
+    const std::optional<std::string> path = Dialogs_.OpenFile(ImportOpenFilter, LastFolder());
+    if (!path)
+        return;
+    Document_.RememberFolder(*path);
+    Import_.ImportFile(*path);
+}
+
+void TwinMain::ImportNextRange() {
+    Import_.NextRange();
+}
+
+bool TwinMain::OfferDatapointTypes(const std::string& text) {
+    return Import_.OfferDatapointTypes(text);
+}
+
+void TwinMain::btnIgnoreClick() {
+    Import_.NextRange();
+}
+
+void TwinMain::btnAbortClick() {
+    Import_.Abort();
+}
+
+void TwinMain::btnAddAllClick() {
+    Import_.AddAll();
+}
+
 // ---- Link and download ----
 
-void TwinMain::FillDeviceList() {
-    DeviceEntries_ =
-        DeviceListEntries(ListPorts_ ? ListPorts_() : std::vector<os::PortInfo>{}, Converter->Device());
-    std::vector<std::string> shown;
-    shown.reserve(DeviceEntries_.size());
-    int chosen = -1;
-    for (const DeviceEntry& entry : DeviceEntries_) {
-        if (chosen < 0 && EqualIgnoringCase(entry.Name, Converter->Device()))
-            chosen = static_cast<int>(shown.size());
-        shown.push_back(entry.Display);
-    }
-    cmbDevice->SetItems(shown);
-    cmbDevice->SetItemIndex(chosen);
-    // A name typed by hand that names no entry stays in the field.
-    if (chosen < 0)
-        cmbDevice->SetText(Converter->Device());
-}
-
-void TwinMain::ShowTcpFields() {
-    const bool tcp = Converter->TcpDevice();
-    for (IControl* control :
-         {labHost, static_cast<IControl*>(txtHost), labPort, static_cast<IControl*>(txtPort)})
-        if (control->Visible() != tcp)
-            control->SetVisible(tcp);
-}
-
 void TwinMain::cmbDeviceChange() {
-    // An entry's name alone (the description is for the eye); anything else is a name typed by hand, kept as
-    // typed but for surrounding blanks: only the open at Download judges it.
-    const std::string shown = cmbDevice->Text();
-    const std::size_t first = shown.find_first_not_of(" \t");
-    const std::string text = first == std::string::npos
-                                 ? std::string()
-                                 : shown.substr(first, shown.find_last_not_of(" \t") + 1 - first);
-    const auto entry = std::find_if(DeviceEntries_.begin(), DeviceEntries_.end(),
-                                    [&shown](const DeviceEntry& e) { return e.Display == shown; });
-    if (entry == DeviceEntries_.end() && text.empty()) {
-        // Nothing typed: the field shows the device again.
-        FillDeviceList();
-        return;
-    }
-    Converter->SetDevice(entry != DeviceEntries_.end() ? entry->Name : text);
-    ShowTcpFields();
+    Link_.DeviceChosen();
 }
 
 void TwinMain::cmbDeviceDropDown() {
     // An adapter plugged in since the list was last filled shows up now.
-    if (!Downloading_)
-        FillDeviceList();
+    if (!Download_.Running())
+        Link_.FillDeviceList();
 }
 
 void TwinMain::txtHostExit() {
-    Converter->SetHost(txtHost->Text());
+    Link_.HostLeft();
 }
 
 void TwinMain::txtPortExit() {
-    Converter->SetPort(txtPort->Text());
+    Link_.PortLeft();
 }
 
 void TwinMain::cmbBaudrateChange() {
-    const std::string text = CurrentText(*cmbBaudrate);
-    int baudrate = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), baudrate);
-    Converter->SetBaudrate(
-        error == std::errc() && end == text.data() + text.size() && !text.empty() ? baudrate : 19200);
-}
-
-void TwinMain::btnExitClick() {
-    if (Downloading_ || !QuerySaveChanges())
-        return;
-    Ending_ = true;
-    winMain->Terminate();
-}
-
-void TwinMain::EnableAreas(bool enabled) {
-    DeviceSetupContainer->SetEnabled(enabled);
-    GroupAddressContainer->SetEnabled(enabled);
-    CommandList->SetEnabled(enabled);
-    ButtonContainer->SetEnabled(enabled);
-}
-
-bool TwinMain::ConfirmRefusedLines(const std::vector<std::string>& lines) {
-    const std::vector<RefusedLine> refused = CheckCommandList(lines);
-    if (refused.empty())
-        return true;
-    PointAtLine(refused.front().Number - 1);
-    std::string text =
-        refused.size() == 1 ? std::string("1 line will") : std::to_string(refused.size()) + " lines will";
-    text += " be refused by the gateway. Download anyway?\n";
-    for (std::size_t i = 0; i < refused.size() && i < RefusedLinesListed; ++i)
-        text += "\nline " + std::to_string(refused[i].Number) + ": " + refused[i].Reason;
-    if (refused.size() > RefusedLinesListed)
-        text += "\n... and " + std::to_string(refused.size() - RefusedLinesListed) + " more";
-    // Yes erases the gateway: a reflexive Return must not.
-    if (ShowMessage(text, box::YesNo | box::IconWarning | box::DefaultNo) == box::IdYes)
-        return true;
-    ClearProgress();
-    return false;
-}
-
-void TwinMain::ClearProgress() {
-    Converter->SetProgressRange(0, 1);
-    Converter->ShowStatus({}, 0);
+    Link_.BaudrateChosen();
 }
 
 void TwinMain::btnDownloadClick() {
-    // Checked before anything is sent: the gateway is erased first, so a bad line found only by the gateway
-    // would cost it its configuration.
-    const std::vector<std::string> lines = CommandLines();
-    if (!ConfirmRefusedLines(lines))
-        return;
-    // The focus goes to Stop before the areas are disabled: a key must never meet a focused control inside a
-    // disabled area (the dialog keys of Windows search such a window's letters for ever).
-    btnStop->SetEnabled(true);
-    btnStop->SetVisible(true);
-    btnStop->SetFocus();
-    EnableAreas(false);
-    winMain->SetWaitCursor(true);
-    Downloading_ = true;
-    StopRequested_ = false;
-    LineToShow_ = -1;
-    // A failure before the erase must not leave the last run's success on show.
-    Converter->SetProgressRange(0, 1);
-    Converter->ShowStatus("Ready...", 0);
-    // Whatever happens below: the link closed, the cursor and the areas back, a held close carried out.
-    const ScopeExit end([this] { EndDownload(); });
-    std::string detail;
-    try {
-        bool opened = false;
-        try {
-            opened = Converter->Open();
-        } catch (const Exception&) {
-            detail = Converter->LastOsError();
-            throw;
-        }
-        if (!opened) {
-            detail = Converter->LastOsError();
-            throw Exception(FormatMessage("Can't open %s!", Converter->Device()));
-        }
-        detail.clear();
-        Converter->Download(lines);
-    } catch (const DownloadInterrupted& stopped) {
-        // The user's own Stop: the status says how far it got, no box.
-        StatusLabel_.SetStatusText(StoppedStatus(stopped.LinesLoaded()));
-        StatusLabel_.RepaintNow();
-    } catch (const DownloadLineError& error) {
-        PointAtLine(error.LineNumber() - 1);
-        ShowMessage(error.Message(), box::Ok | box::IconError, detail);
-    } catch (const Exception& error) {
-        ShowMessage(error.Message(), box::Ok | box::IconError, detail);
-    }
+    Download_.Download(CommandLines());
 }
 
 void TwinMain::btnStopClick() {
-    // Ends after the answer the link waits for. The button stays enabled (it holds the focus) until the
-    // download has ended; pressing it again changes nothing.
-    if (!Downloading_ || StopRequested_)
-        return;
-    StopRequested_ = true;
-    Converter->RequestStop();
-}
-
-void TwinMain::EndDownload() {
-    Converter->Close();
-    winMain->SetWaitCursor(false);
-    EnableAreas(true);
-    Downloading_ = false;
-    StopRequested_ = false;
-    StatusLabel_.Release();
-    // The focus leaves Stop before it is hidden: to the line to be shown, else back to Download.
-    if (LineToShow_ >= 0) {
-        CommandList->SetFocus();
-        LineToShow_ = -1;
-    } else {
-        btnDownload->SetFocus();
-    }
-    btnStop->SetVisible(false);
-    if (Terminating_) {
-        EndForTermination();
-    } else if (CloseRequested_) {
-        CloseRequested_ = false;
-        winMain->Close();
-    }
+    Download_.Stop();
 }
 
 } // namespace zelo

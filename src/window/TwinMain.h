@@ -3,15 +3,17 @@
 // controls of Controls.h. A view creates the controls, hands them over, and forwards the user's events to the
 // handlers through Run.
 #include "device/EibConverter.h"
-#include "ets/EtsExport.h"
-#include "ets/EtsImport.h"
+#include "device/IniFile.h"
 #include "model/EibGroup.h"
+#include "model/Text.h"
 #include "os/Ports.h"
+#include "window/CommandListDocument.h"
 #include "window/Controls.h"
-#include "window/DeviceList.h"
 #include "window/Dialogs.h"
-#include "window/GroupLineIndex.h"
+#include "window/DownloadRun.h"
+#include "window/ImportSession.h"
 #include "window/Layout.h"
+#include "window/LinkPanel.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,67 +24,7 @@
 
 namespace zelo {
 
-// The import's open-file dialog: first every kind it reads, then ETS exports, ETS project files, every file.
-inline constexpr const char* ImportOpenFilter =
-    "ETS files (*.csv *.xml *.esf *.knxproj)|*.csv;*.xml;*.esf;*.knxproj|ETS export (*.csv *.xml "
-    "*.esf)|*.csv;*.xml;*.esf|ETS project (*.knxproj)|*.knxproj|All files|*";
-// The title of the password prompt of a protected project file.
-extern const char* const ProjectPasswordTitle;
-// The status text once an import of today's exports has ended (an ETS3 import keeps its own).
-extern const char* const ExportImportEndedStatus;
-// Add all's question when ranges without a datapoint type lie ahead.
-std::string UntypedRangesQuestion(int ranges);
-
-// An import of today's exports: the ranges built from the file (untyped ones kept), offered one by one.
-struct ExportSession {
-    DetectedExport Detected;
-    std::shared_ptr<TextStore> Texts;        // the records' names and datatype texts
-    std::vector<GroupAddressRecord> Records; // kept for Add all, which may build again with untyped as other
-    RangeBuild Build;
-    std::vector<std::string> Warnings; // the reader's and the builder's
-    std::string Summary;               // as zeloctl gives it, untyped ranges counted as kept
-    std::size_t Next = 0;              // the range the next step offers
-};
-// Command lists are plain text files, one command per line: what zeloctl check and download take.
-inline constexpr const char* CommandListFilter = "Command list (*.txt)|*.txt|All files (*.*)|*.*";
-inline constexpr const char* SaveChangesQuestion = "Save changes to the command list?";
-// The settings file's section of the window's own (the link's section is the converter's).
-inline constexpr const char* WindowSettingsSection = "Configurator";
-
-// The status line a close asked for during a download shows until the download has ended.
-inline constexpr const char* ClosingStatus = "Closing when the download has ended...";
-
-// The driver writes its status into the window's label and wants to see it painted at once. A text held
-// (a close waiting for the download's end) stays on show meanwhile; the driver's latest returns when
-// released.
-class StatusLabelLink : public IStatusLabel {
-public:
-    explicit StatusLabelLink(ILabel& label) : Label_(label) {}
-    void SetStatusText(const std::string& text) override {
-        Latest_ = text;
-        if (Held_.empty())
-            Label_.SetText(text);
-    }
-    void RepaintNow() override { Label_.RepaintNow(); }
-    void Hold(const std::string& text) {
-        Held_ = text;
-        Label_.SetText(text);
-        Label_.RepaintNow();
-    }
-    void Release() {
-        if (Held_.empty())
-            return;
-        Held_.clear();
-        Label_.SetText(Latest_);
-        Label_.RepaintNow();
-    }
-
-private:
-    ILabel& Label_;
-    std::string Latest_;
-    std::string Held_;
-};
-
+// The driver's gauge is the window's.
 class ProgressGaugeLink : public IProgressGauge {
 public:
     explicit ProgressGaugeLink(IGauge& gauge) : Gauge_(gauge) {}
@@ -94,9 +36,6 @@ public:
 private:
     IGauge& Gauge_;
 };
-
-// Where the device list's existing ports come from.
-using PortLister = std::function<std::vector<os::PortInfo>()>;
 
 class TwinMain : public WindowControls {
 public:
@@ -159,9 +98,6 @@ public:
     void btnIgnoreClick();
     void btnImportClick();
     void btnAbortClick();
-    // Imports a file as the Import button does once its dialog has given the path (a file dropped on the
-    // window takes this way too). Does nothing while an import runs.
-    void ImportFile(const std::string& path);
     void btnDownloadClick();
     void btnExitClick();
     void btnOpenClick();
@@ -189,21 +125,19 @@ public:
     // Deals with the range in CurrentGroup: appends its line, finds it present, or replaces the range of the
     // same start when the user agrees. False when no datapoint type is checked.
     bool AddCurrentGroup();
-    // Appends the group line of CurrentGroup as the new last line of the command list; returns its number.
-    int AppendGroupLine();
     // The lines of the command list as the download sends them (a line end at the very end adds no line).
     std::vector<std::string> CommandLines() const;
     // The box of a handler: titled with the window's caption.
     int ShowMessage(const std::string& text, int flags, const std::string& detail = {});
     Dialogs& Boxes() { return Dialogs_; }
-    bool DownloadRunning() const { return Downloading_; }
+    bool DownloadRunning() const { return Download_.Running(); }
     // The command list differs from the file it was opened from or saved to (from its start-up state when
     // no file is open).
-    bool Modified() const { return Modified_; }
+    bool Modified() const { return Document_.Modified(); }
     // The list's file (UTF-8 path), empty when none is open.
-    const std::string& FileName() const { return FileName_; }
+    const std::string& FileName() const { return Document_.FileName(); }
     // The folder of the last file opened, saved or imported (UTF-8), where the file dialogs start.
-    const std::string& LastFolder() const { return LastFolder_; }
+    const std::string& LastFolder() const { return Document_.LastFolder(); }
     // Where the window was when it was last ended after the user moved or resized it (the settings file's
     // own section); the view opens it there when it still fits the screen.
     const std::optional<layout::Placement>& SavedPlacement() const { return SavedPlacement_; }
@@ -216,103 +150,34 @@ public:
     bool OfferDatapointTypes(const std::string& text);
 
 private:
+    friend class ImportSession;
     void FormDestroy();
     void SaveSettings();
-    // The device list's entries, read from the system again; the link's device stays chosen.
-    void FillDeviceList();
-    // Host and port shown only for the TCP link.
-    void ShowTcpFields();
-    // Asks "Save changes...?" when the list is modified; true when it may go (saved, or not to be saved).
-    bool QuerySaveChanges();
-    // Saves the list, asking for a name when askName or when no file is open; false when cancelled or failed.
-    bool SaveList(bool askName);
     // Replaces the list with a file's; false (and a box) when it cannot be read.
     bool OpenList(const std::string& path);
-    // The list as text, for a control, a file's lines given.
-    void ShowLines(const std::vector<std::string>& lines);
-    // Sets the device setup controls from a setup line; false when the line is none.
-    bool TakeSetupLine(const std::string& line);
+    // Sets the device setup controls from a setup line.
+    void TakeSetupLine(const std::string& line);
     void OpenOrImport(const std::string& path);
-    void RememberFolder(const std::string& path);
-    void SetModified(bool modified);
-    void UpdateCaption();
     void OfferRecovery();
     void EndForTermination();
-    // Asks before a download of a list with lines the gateway will refuse; true to go on.
-    bool ConfirmRefusedLines(const std::vector<std::string>& lines);
-    // Shows a line of the list: selected and scrolled into view, the focus in the list once it is enabled.
-    void PointAtLine(int index);
-    // Edits of the command list made by the window itself; the user's edits invalidate the table's mirror.
-    void ReplaceLine(int lineNumber, const std::string& text);
-    void InsertLine(int lineNumber, const std::string& text);
-    int AppendLine(const std::string& text);
-    // The line number the next appended line gets.
-    int NextLineNumber() const;
-    void RefreshGroups();
     void GroupAddressExit(IEditField& field, std::uint16_t& target);
-    void EnableAreas(bool enabled);
-    void EndDownload();
-    // The status line empty and the gauge at 0: what they said is about a list no longer shown.
-    void ClearProgress();
-    // Advances to the next range and shows it; a range offers itself in the controls.
-    ImportStep StepImport();
-    // The import's start once the file is read: the ETS3 stepper over its lines, or today's formats.
-    void StartEts3Import(TextLines lines);
-    void StartExportImport(ExportReading reading);
-    void StepExport();
-    void OfferExportRange(const ImportedRange& range);
-    void AddAllExport();
-    void AddAllEts3();
-    struct AddAllCount {
-        int Added = 0;
-        int Present = 0; // equal to a range of the list, or replaced one with the user's consent
-    };
-    // The list scrolled to the last line Add all appended (from AddAllStart_ on), if any.
-    void ShowAddAllEnd();
-    // Adds the range in CurrentGroup during Add all and counts it; a full table ends the import.
-    void AddForAll(AddAllCount& count);
-    // Ends an import: the controls back in their free state, the status text given.
-    void EndImport(const char* status);
-    // The notice at an import's end; detail (the reading's summary and warnings) behind its details button.
-    void ShowImportNotice(const std::string& text, const std::string& detail = {});
-    // Checks exactly the given row of EibDptList (none for -1), writing only the marks that change.
-    void CheckOnly(int row);
-    DptListState ReadDptList() const;
-    void WriteDptList(const DptListState& state);
+    // Deals with the range in CurrentGroup of the given type as Add does.
+    void AddRange(int type);
 
     Dialogs& Dialogs_;
-    std::string SettingsFileName_;
-    StatusLabelLink StatusLabel_;
+    SettingsFile Settings_; // read once at the start, replaced once at the end
     ProgressGaugeLink ProgressGauge_;
-    std::unique_ptr<GroupLineIndex> GroupLines_;
-    bool GroupsStale_ = true;
-    int OwnEdits_ = 0;
-    bool Downloading_ = false;
-    bool StopRequested_ = false;
-    bool CloseRequested_ = false;
+    CommandListDocument Document_;
+    LinkPanel Link_;
+    DownloadRun Download_;
+    ImportSession Import_;
     bool RestoringFocus_ = false;
     bool LeaveRefused_ = false; // the last field left refused its text
-    std::unique_ptr<EtsImporter> Importer_;
-    std::unique_ptr<ExportSession> Export_; // set while today's formats are imported
-    DatapointOffer Offer_;
-
-    PortLister ListPorts_;
-    std::vector<DeviceEntry> DeviceEntries_;
-    std::string BaseCaption_;
-    std::string FileName_;
-    bool Modified_ = false;
-    std::string LastFolder_;
-    std::string StoredFolder_; // as the settings file holds it
     std::optional<layout::Placement> SavedPlacement_;
     std::optional<layout::Placement> StartPlacement_; // where the window first showed
-    bool Terminating_ = false;
-    bool Ending_ = false;
-    bool SettingsSaved_ = false;
-    int LineToShow_ = -1;
-    // Add all answers the same-start question with four buttons; "to all" answers the rest of the run.
-    bool AddingAll_ = false;
-    int AnswerToAll_ = 0;
-    int AddAllStart_ = 0; // the line number the run's first new line got
+    // Add all answers the same-start question with four buttons; "to all" answers the rest of its run. Set
+    // (0 until such an answer) only while Add all runs.
+    std::optional<int> AnswerToAll_;
 };
 
 } // namespace zelo

@@ -311,9 +311,13 @@ TEST(EibConverterDownload, LineWithoutSingleByteFormStopsBeforeTheErase) {
     Linked l(Transport::Pty);
     l.Shown.ClearSteps();
     EXPECT_EQ(DownloadMessage(l.Converter, {SetupLine, "#DG1/1/1=BIT;RW", "caf\xc3\xa9 \xe2\x82\xac"}),
-              FormatMessage(LineNotSingleByteMessage, "3"));
+              "Line 3 of configuration list holds a character that the gateway cannot take!\n"
+              "Only characters of the Latin-1 character set can be sent.");
     EXPECT_EQ(DownloadMessage(l.Converter, {SetupLine, "broken \xc3"}),
-              FormatMessage(LineNotSingleByteMessage, "2"));
+              "Line 2 of configuration list holds a character that the gateway cannot take!\n"
+              "Only characters of the Latin-1 character set can be sent.");
+    EXPECT_EQ(DownloadMessage(l.Converter, {SetupLine, std::string("#DG1/1/1=BIT;RW\0x", 17)}),
+              "Line 2: zero byte");
     EXPECT_TRUE(l.Sim.Received().empty());
     EXPECT_TRUE(l.Shown.Steps().empty());
 }

@@ -1,13 +1,16 @@
 // The window logic's helpers: the table that mirrors the command list's group lines, and the device list.
 #include "FakeWindow.h"
+#include "ets/EtsBatch.h"
 #include "model/Error.h"
-#include "window/DeviceList.h"
+#include "os/DeviceList.h"
 #include "window/GroupLineIndex.h"
 
 #include <gtest/gtest.h>
 
 using namespace zelo;
 using namespace zelo::test;
+using os::DeviceEntry;
+using os::DeviceListEntries;
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include "FakeWindow.h"
 #include "model/DatapointTypes.h"
 #include "model/Error.h"
+#include "os/Files.h"
 #include "version/VersionInfo.h"
 #include "window/StandardError.h"
 
@@ -125,6 +126,35 @@ TEST(Startup, ExitByButtonAndByCloseBoxSave) {
         }
         EXPECT_TRUE(w.Boxes.Boxes.empty());
         EXPECT_EQ(w.Close(), c.Saved);
+    }
+}
+
+// One start and one end touch the settings file once each, with the window's own section in it: one read,
+// one replace, whichever way the window ends.
+TEST(Startup, SettingsReadOnceAndReplacedOnce) {
+    const char* const settings = "[SerialPort]\r\nDevice=COM3\r\n\r\n[Configurator]\r\nLastFolder=/x\r\n";
+    for (const bool terminated : {false, true}) {
+        int reads = 0, replaces = 0;
+        os::InjectFileFaults([&](os::FileStep step) {
+            reads += step == os::FileStep::Read ? 1 : 0;
+            replaces += step == os::FileStep::Rename ? 1 : 0;
+            return 0;
+        });
+        std::string saved;
+        {
+            FakeWindow w(settings);
+            w.Logic().Started({});
+            w.Choose(w.cmbBaudrate, "9600");
+            if (terminated)
+                w.Terminate();
+            saved = w.Close();
+        }
+        os::InjectFileFaults({});
+        EXPECT_EQ(reads, 1) << terminated;
+        EXPECT_EQ(replaces, 1) << terminated;
+        EXPECT_EQ(
+            saved,
+            "[SerialPort]\r\nDevice=COM3\r\nBaudrate=9600\r\n\r\n[Configurator]\r\nLastFolder=/x\r\n\r\n");
     }
 }
 

@@ -1,4 +1,4 @@
-#include "window/DeviceList.h"
+#include "os/DeviceList.h"
 #include "os/Files.h"
 
 #include <algorithm>
@@ -6,7 +6,7 @@
 #include <set>
 #include <system_error>
 
-namespace zelo {
+namespace zelo::os {
 
 namespace {
 
@@ -29,12 +29,12 @@ std::string DeviceName(const std::string& path) {
 
 } // namespace
 
-std::vector<DeviceEntry> DeviceListEntries(const std::vector<os::PortInfo>& systemPorts,
+std::vector<DeviceEntry> DeviceListEntries(const std::vector<PortInfo>& systemPorts,
                                            const std::string& configuredDevice) {
     std::vector<DeviceEntry> entries;
     entries.reserve(systemPorts.size() + 2 + ComNames);
     std::vector<std::string> devices; // the device of each existing entry
-    for (const os::PortInfo& port : systemPorts) {
+    for (const PortInfo& port : systemPorts) {
         if (port.Path.empty())
             continue;
         const std::string device = port.Device.empty() ? port.Path : port.Device;
@@ -58,10 +58,10 @@ std::vector<DeviceEntry> DeviceListEntries(const std::vector<os::PortInfo>& syst
                            [&name](const DeviceEntry& entry) { return entry.Name == name; });
     };
     if (!configuredDevice.empty() && configuredDevice.front() == '/' && !listed(configuredDevice)) {
-        if (os::FileExists(configuredDevice))
+        if (FileExists(configuredDevice))
             entries.push_back({configuredDevice, configuredDevice});
     }
-    entries.push_back({TcpDeviceEntry, TcpDeviceEntry});
+    entries.push_back({TcpDeviceName, TcpDeviceName});
     std::set<std::string> existing;
     for (const DeviceEntry& entry : entries)
         existing.insert(entry.Name);
@@ -73,4 +73,4 @@ std::vector<DeviceEntry> DeviceListEntries(const std::vector<os::PortInfo>& syst
     return entries;
 }
 
-} // namespace zelo
+} // namespace zelo::os

@@ -1,10 +1,11 @@
 #pragma once
+// The names a link's device goes by, and the list of them a window offers.
 #include "os/Ports.h"
 
 #include <string>
 #include <vector>
 
-namespace zelo {
+namespace zelo::os {
 
 // An entry of the window's device list: the device name that goes to the link and the settings file, and the
 // text shown, which may add a description.
@@ -15,7 +16,7 @@ struct DeviceEntry {
 };
 
 // The device name that chooses the TCP link.
-inline constexpr const char* TcpDeviceEntry = "TCP/IP";
+inline constexpr const char* TcpDeviceName = "TCP/IP";
 
 // Entries of the window's device list, in this order:
 // - the serial devices that exist, each once with its description ("serial port" where the system gives
@@ -26,7 +27,7 @@ inline constexpr const char* TcpDeviceEntry = "TCP/IP";
 //   stored choice can be shown selected;
 // - "TCP/IP";
 // - the names COM1 to COM255 not listed above.
-std::vector<DeviceEntry> DeviceListEntries(const std::vector<os::PortInfo>& systemPorts,
+std::vector<DeviceEntry> DeviceListEntries(const std::vector<PortInfo>& systemPorts,
                                            const std::string& configuredDevice);
 
-} // namespace zelo
+} // namespace zelo::os
