@@ -41,7 +41,6 @@ public:
     // Exception "Can't write NAME: REASON" on failure.
     void Save(const std::string& fileName) const;
 
-    const std::vector<std::string>& Preamble() const { return Preamble_; }
     const std::vector<Section>& Sections() const { return Sections_; }
 
     // The integer rule of ReadInteger on its own.

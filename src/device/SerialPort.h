@@ -24,7 +24,7 @@ enum class TraceDirection { Sent, Received };
 class TSerialPort : public TPersistent {
 public:
     TSerialPort();
-    // Like the toolkit's base: does not close the link; the owner closes it first.
+    // The handle and the socket go with the link: what is open is closed.
     ~TSerialPort() override;
     TSerialPort(const TSerialPort&) = delete;
     TSerialPort& operator=(const TSerialPort&) = delete;

@@ -1,8 +1,8 @@
 #pragma once
 // Today's ETS group address exports beside the ETS3 one: the encoding and format of a file found from its
 // bytes, the readers of the CSV layouts, the XML export and the OPC (ESF) export, and the whole unattended
-// import for zeloctl. The window uses the pieces: ReadEtsExport, then (after asking about bad lines)
-// BuildRanges of RangeBuilder.h, then ImportSummary.
+// import for zeloctl. The window reads through ReadImportFile of the project library and, after asking about
+// bad lines, goes on with ImportReading as zeloctl does.
 #include "ets/RangeBuilder.h"
 #include "model/Text.h"
 
@@ -114,7 +114,7 @@ std::string ImportSummary(const DetectedExport& detected, const RangeBuild& buil
                           int badSkipped);
 
 // The whole import without questions (zeloctl): read, refuse on bad lines unless skipBad, build.
-// ImportReading does what follows the reading, for a reading made elsewhere (a project file).
+// ImportReading does what follows the reading, for a reading made elsewhere (a project file, the window's).
 struct ExportImport {
     ExportReading Reading;
     RangeBuild Build;

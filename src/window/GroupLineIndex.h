@@ -27,8 +27,6 @@ public:
     const std::vector<int>& EntriesWithStart(std::uint16_t start) const { return ByStart[start]; }
     int LineOf(int entry) const { return Lines[static_cast<std::size_t>(entry)]; }
     TEibGroup& Group(int entry) const { return Groups.Items(entry); }
-    // The line of the first entry, or -1 when the table is empty.
-    int FirstLine() const { return Lines.empty() ? -1 : Lines.front(); }
 
 private:
     TEibGroups& Groups;

@@ -39,11 +39,9 @@ TEST(GroupLineIndex, MirrorsTheGroupLinesInOrder) {
     EXPECT_EQ(index.LineOf(0), 1);
     EXPECT_EQ(index.LineOf(1), 3);
     EXPECT_EQ(index.LineOf(2), 6);
-    EXPECT_EQ(index.FirstLine(), 1);
     index.Clear();
     EXPECT_EQ(groups.Count(), 0);
     EXPECT_TRUE(index.EntriesWithStart(0x0A03).empty());
-    EXPECT_EQ(index.FirstLine(), -1);
 }
 
 TEST(GroupLineIndex, FullTableRefusesTheLine) {
