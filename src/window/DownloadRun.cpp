@@ -10,14 +10,14 @@ namespace {
 // At most this many refused lines are listed in the question before a download.
 constexpr std::size_t RefusedLinesListed = 20;
 
-// What the status line says after the user stopped a download; linesLoaded as DownloadInterrupted says.
-std::string StoppedStatus(int linesLoaded) {
-    if (linesLoaded < 0)
-        return "Download stopped before the erase: the gateway's configuration is unchanged.";
-    if (linesLoaded == 0)
-        return "Download stopped after the erase: the gateway holds no configuration.";
-    return "Download stopped after line " + std::to_string(linesLoaded) +
-           ": the gateway holds a partial configuration.";
+// What the status line says after the user stopped a download: the interruption's own text, which says
+// what the gateway holds, told as the user's stop.
+std::string StoppedStatus(const DownloadInterrupted& stopped) {
+    std::string text = stopped.Message();
+    constexpr std::string_view interrupted = "interrupted";
+    if (const std::size_t at = text.find(interrupted); at != std::string::npos)
+        text.replace(at, interrupted.size(), "stopped");
+    return text;
 }
 
 } // namespace
@@ -131,7 +131,7 @@ void DownloadRun::Download(const std::vector<std::string>& lines) {
         Box(error.Message(), box::Ok | box::IconError, error.Reason());
     } catch (const DownloadInterrupted& stopped) {
         // The user's own Stop: the status says how far it got, no box.
-        Status_.SetStatusText(StoppedStatus(stopped.LinesLoaded()));
+        Status_.SetStatusText(StoppedStatus(stopped));
         Status_.RepaintNow();
     } catch (const DownloadLineError& error) {
         PointAtLine(error.LineNumber() - 1);

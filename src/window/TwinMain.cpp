@@ -247,14 +247,6 @@ int TwinMain::ShowMessage(const std::string& text, int flags, const std::string&
 
 // ---- The command list and its file ----
 
-void TwinMain::CommandListChange() {
-    Document_.UserChanged();
-}
-
-std::vector<std::string> TwinMain::CommandLines() const {
-    return Document_.Lines();
-}
-
 void TwinMain::txtPhyAdrExit() {
     if (RestoringFocus_)
         return;
@@ -506,56 +498,12 @@ void TwinMain::btnImportClick() {
     Import_.ImportFile(*path);
 }
 
-void TwinMain::ImportNextRange() {
-    Import_.NextRange();
-}
-
-bool TwinMain::OfferDatapointTypes(const std::string& text) {
-    return Import_.OfferDatapointTypes(text);
-}
-
-void TwinMain::btnIgnoreClick() {
-    Import_.NextRange();
-}
-
-void TwinMain::btnAbortClick() {
-    Import_.Abort();
-}
-
-void TwinMain::btnAddAllClick() {
-    Import_.AddAll();
-}
-
 // ---- Link and download ----
-
-void TwinMain::cmbDeviceChange() {
-    Link_.DeviceChosen();
-}
 
 void TwinMain::cmbDeviceDropDown() {
     // An adapter plugged in since the list was last filled shows up now.
     if (!Download_.Running())
         Link_.FillDeviceList();
-}
-
-void TwinMain::txtHostExit() {
-    Link_.HostLeft();
-}
-
-void TwinMain::txtPortExit() {
-    Link_.PortLeft();
-}
-
-void TwinMain::cmbBaudrateChange() {
-    Link_.BaudrateChosen();
-}
-
-void TwinMain::btnDownloadClick() {
-    Download_.Download(CommandLines());
-}
-
-void TwinMain::btnStopClick() {
-    Download_.Stop();
 }
 
 } // namespace zelo

@@ -91,23 +91,23 @@ public:
     void txtGrpAdrEndExit();
     void EibDptListClickCheck();
     void grpAccessTypeClick();
-    void cmbDeviceChange();
-    void cmbBaudrateChange();
+    void cmbDeviceChange() { Link_.DeviceChosen(); }
+    void cmbBaudrateChange() { Link_.BaudrateChosen(); }
     void btnAddClick();
-    void btnAddAllClick();
-    void btnIgnoreClick();
+    void btnAddAllClick() { Import_.AddAll(); }
+    void btnIgnoreClick() { Import_.NextRange(); }
     void btnImportClick();
-    void btnAbortClick();
-    void btnDownloadClick();
+    void btnAbortClick() { Import_.Abort(); }
+    void btnDownloadClick() { Download_.Download(CommandLines()); }
     void btnExitClick();
     void btnOpenClick();
     // Saves in place when a file is open, else asks for a name (Ctrl+S).
     void btnSaveClick();
     // Asks for a name (Shift+Ctrl+S).
     void SaveAsClick();
-    void btnStopClick();
-    void txtHostExit();
-    void txtPortExit();
+    void btnStopClick() { Download_.Stop(); }
+    void txtHostExit() { Link_.HostLeft(); }
+    void txtPortExit() { Link_.PortLeft(); }
     // The device list is about to open: the ports are read again.
     void cmbDeviceDropDown();
     // The text of a datapoint type clicked: its mark toggles as a click on its box toggles it.
@@ -117,7 +117,7 @@ public:
     // written and the message loop ends.
     void TerminationRequest();
     // The user changed the command list's text (the view reports every change; the window's own are ignored).
-    void CommandListChange();
+    void CommandListChange() { Document_.UserChanged(); }
     // The close box or IForm::Close: true lets the window close. While a download runs the request is held
     // and carried out once the download has ended.
     bool FormCloseQuery();
@@ -126,7 +126,7 @@ public:
     // same start when the user agrees. False when no datapoint type is checked.
     bool AddCurrentGroup();
     // The lines of the command list as the download sends them (a line end at the very end adds no line).
-    std::vector<std::string> CommandLines() const;
+    std::vector<std::string> CommandLines() const { return Document_.Lines(); }
     // The box of a handler: titled with the window's caption.
     int ShowMessage(const std::string& text, int flags, const std::string& detail = {});
     Dialogs& Boxes() { return Dialogs_; }
@@ -145,9 +145,9 @@ public:
     static std::string RecoveryFileName(const std::string& settingsFileName);
 
     // The ETS3 import: offers the next range of the file or ends the import.
-    void ImportNextRange();
+    void ImportNextRange() { Import_.NextRange(); }
     // Sets up EibDptList for a range's datatype text; false when the text offers nothing to accept.
-    bool OfferDatapointTypes(const std::string& text);
+    bool OfferDatapointTypes(const std::string& text) { return Import_.OfferDatapointTypes(text); }
 
 private:
     friend class ImportSession;
