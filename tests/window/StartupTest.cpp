@@ -31,11 +31,12 @@ TEST(Startup, FirstStartWithoutSettingsFile) {
     EXPECT_EQ(w.txtGrpAdrStart.Value, "0/0/0");
     EXPECT_EQ(w.txtGrpAdrEnd.Value, "0/0/0");
     EXPECT_EQ(w.grpAccessType.Index, 2);
-    std::vector<std::string> types;
-    FillDatapointTypeList(types);
+    // The catalogue in its order (the model's own test holds every row's text).
     ASSERT_EQ(w.EibDptList.Count(), 17);
-    for (int i = 0; i < 17; ++i)
-        EXPECT_EQ(w.EibDptList.Rows[static_cast<std::size_t>(i)].Text, types[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(w.EibDptList.Rows[0].Text, "[empty]");
+    EXPECT_EQ(w.EibDptList.Rows[1].Text, "DPT 1.x, 2.x, 3.x (1-6 bit)");
+    EXPECT_EQ(w.EibDptList.Rows[11].Text, "DPT 9.x (16 bit floating point value)");
+    EXPECT_EQ(w.EibDptList.Rows[16].Text, "other");
     EXPECT_TRUE(w.EibDptList.CheckedRows().empty());
     EXPECT_EQ(w.EibDptList.EnabledRows().size(), 17u);
     EXPECT_EQ(w.EibDptList.Current, -1);
