@@ -1,6 +1,8 @@
 #include "window/GroupLineIndex.h"
 #include "commands/CommandLine.h"
 
+#include <algorithm>
+
 namespace zelo {
 
 void GroupLineIndex::Clear() {
@@ -27,7 +29,8 @@ void GroupLineIndex::AddLine(int lineNumber, std::string_view text) {
 
 void GroupLineIndex::AddGroup(int lineNumber, const TEibGroup& group) {
     const int entry = Groups.Count();
-    Groups.AddCopy(group);
+    // As the line carries it: a range that ends at or below its start is its start alone.
+    Groups.AddCopy(group).EndAddress = std::max(group.StartAddress, group.EndAddress);
     Lines.push_back(lineNumber);
     ByStart[group.StartAddress].push_back(entry);
 }

@@ -21,7 +21,7 @@ public:
     // Parses one line of the list; a group line becomes the next entry of the table. Lines must come in
     // ascending order. Raises the table's error when it is full.
     void AddLine(int lineNumber, std::string_view text);
-    // The group of a line just built from it: taken as it is, not parsed back from the line.
+    // The group of a line just built from it, as the line carries it, without parsing the line back.
     void AddGroup(int lineNumber, const TEibGroup& group);
     // The entries whose start is the given address, in table order.
     const std::vector<int>& EntriesWithStart(std::uint16_t start) const { return ByStart[start]; }

@@ -1,7 +1,8 @@
 #pragma once
 // The configurator's one window, without a toolkit: start-up, shutdown and every handler, working on the
 // controls of Controls.h. A view creates the controls, hands them over, and forwards the user's events to the
-// handlers through Run.
+// handlers through Run. The handlers hand the work to the window's parts: the command list and its file, the
+// link's controls, a download, an import.
 #include "device/EibConverter.h"
 #include "device/IniFile.h"
 #include "model/EibGroup.h"

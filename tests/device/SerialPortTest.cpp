@@ -346,6 +346,34 @@ TEST(SerialPortTcp, RefusedConnectionNamesTheHostAndKeepsTheReason) {
     link.Close();
 }
 
+// However Open fails (false, false with the system's reason, its own error), OpenLink raises one
+// LinkOpenError with the message and the reason apart.
+TEST(SerialPort, OpenLinkRaisesOneErrorForEveryFailure) {
+    const struct {
+        std::string Device, Port, Message, Reason;
+    } cases[] = {
+        {"COMX", "", "Can't open COMX!", ""},
+        {"/nonexistent/ttyUSB9", "", "Can't open /nonexistent/ttyUSB9!", "No such file or directory"},
+        {"TCP/IP", "x", "Error while opening socket to 127.0.0.1!", "'x' is not a valid port number"},
+        {"TCP/IP", std::to_string(FreeTcpPort()), "Error while opening socket to 127.0.0.1!",
+         "Connection refused"},
+    };
+    for (const auto& c : cases) {
+        TSerialPort link;
+        link.SetDevice(c.Device);
+        link.SetHost("127.0.0.1");
+        link.SetPort(c.Port);
+        try {
+            OpenLink(link);
+            ADD_FAILURE() << c.Device << " opened";
+        } catch (const LinkOpenError& e) {
+            EXPECT_EQ(e.Message(), c.Message);
+            EXPECT_EQ(e.Reason(), c.Reason);
+        }
+        link.Close();
+    }
+}
+
 TEST(SerialPortTcp, ExchangesBytesWithTheSimulatorAndNoticesItsEnd) {
     auto sim = std::make_unique<sim::GatewaySim>();
     int port = sim->ListenTcp(0);

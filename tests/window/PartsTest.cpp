@@ -39,6 +39,16 @@ TEST(GroupLineIndex, MirrorsTheGroupLinesInOrder) {
     EXPECT_EQ(index.LineOf(0), 1);
     EXPECT_EQ(index.LineOf(1), 3);
     EXPECT_EQ(index.LineOf(2), 6);
+    // A group the window built a line from goes in as its line carries it.
+    TEibGroup built;
+    built.StartAddress = 0x0A03;
+    built.EndAddress = 0x0A01;
+    built.DatapointType = 5;
+    index.AddGroup(9, built);
+    EXPECT_EQ(index.EntriesWithStart(0x0A03), (std::vector<int>{0, 1, 3}));
+    EXPECT_EQ(index.LineOf(3), 9);
+    EXPECT_EQ(index.Group(3).EndAddress, 0x0A03);
+    EXPECT_EQ(index.Group(3).DatapointType, 5);
     index.Clear();
     EXPECT_EQ(groups.Count(), 0);
     EXPECT_TRUE(index.EntriesWithStart(0x0A03).empty());
@@ -64,6 +74,29 @@ TEST(GroupLineIndex, EffectiveEnd) {
         group.EndAddress = c.End;
         EXPECT_EQ(EffectiveEnd(group), c.Effective);
     }
+}
+
+// The same-start rule: the same range when the line carries the same end and type, whatever the access.
+TEST(GroupLineIndex, SameRangeByStartEffectiveEndAndType) {
+    const auto group = [](std::uint16_t start, std::uint16_t end, int type, int access) {
+        TEibGroup g;
+        g.StartAddress = start;
+        g.EndAddress = end;
+        g.DatapointType = static_cast<std::int8_t>(type);
+        g.AccessType = static_cast<std::uint8_t>(access);
+        return g;
+    };
+    const struct {
+        TEibGroup Offered;
+        bool Same;
+    } cases[] = {
+        {group(5, 9, 1, 2), true},  {group(5, 9, 1, 0), true},  {group(5, 9, 2, 2), false},
+        {group(5, 8, 1, 2), false}, {group(6, 9, 1, 2), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SameRange(group(5, 9, 1, 2), c.Offered), c.Same) << c.Offered.EndAddress;
+    EXPECT_TRUE(SameRange(group(5, 5, 1, 2), group(5, 3, 1, 2)));
+    EXPECT_FALSE(SameRange(group(5, 5, 1, 2), group(5, 6, 1, 2)));
 }
 
 // The picker: the devices that exist first (each once, with a description, a real ttyS under its COM name),
