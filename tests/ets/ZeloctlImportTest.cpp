@@ -199,6 +199,6 @@ TEST(ZeloctlImport, EveryRealExportImports) {
     }
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        files += entry.path().extension() == ".md" ? 0 : 1;
+        files += entry.path().extension() == ".md" ? 0u : 1u;
     EXPECT_EQ(files, std::size(cases));
 }
