@@ -28,10 +28,13 @@ std::string Lowered(std::string text) {
 // command). A file that cannot be read is taken for a list, whose opening then says why.
 bool IsCommandListFile(const std::string& path) {
     const std::string name = Lowered(BaseName(path));
-    if (name.ends_with(".txt"))
+    const auto hasExtension = [&name](std::string_view extension) {
+        return name.size() > extension.size() && name.ends_with(extension);
+    };
+    if (hasExtension(".txt"))
         return true;
     for (const char* extension : {".csv", ".xml", ".esf", ".knxproj"})
-        if (name.size() > std::string_view(extension).size() && name.ends_with(extension))
+        if (hasExtension(extension))
             return false;
     std::string start;
     try {
