@@ -29,7 +29,7 @@ set(lineno 0)
 
 macro(zelo_po_flush)
   if(NOT state STREQUAL "none")
-    if(NOT fuzzy AND NOT id STREQUAL "\"\"" AND NOT str MATCHES "^(\"\")+$")
+    if(NOT fuzzy AND NOT id STREQUAL "\"\"" AND NOT str MATCHES "^(\"\" ?)+$")
       string(APPEND entries "    {${id},\n     ${str}},\n")
       math(EXPR count "${count} + 1")
     endif()

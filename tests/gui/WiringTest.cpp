@@ -125,11 +125,31 @@ TEST(View, LabelsInTheLanguageChosenAtStart) {
         ZeloApplication::Instance()->ChooseLanguage();
         {
             ViewHarness h;
+            h.ShowActive();
             EXPECT_EQ(Text(h.Find<QPushButton>("btnExit")->text()), c.Exit);
             EXPECT_EQ(Text(h.Find<QGroupBox>("grpAccessType")->title()), c.AccessType);
+            // At the design size every text shows whole and no two controls of a band overlap.
+            EXPECT_EQ(h.Window().size(), QSize(1016, 734));
+            EXPECT_FALSE(h.Window().ClientArea()->horizontalScrollBar()->isVisible());
+            for (const layout::ControlInfo& info : layout::Controls()) {
+                QWidget* widget = h.Window().Control(info.Id);
+                if (qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget)) {
+                    EXPECT_GE(widget->width(), widget->sizeHint().width()) << info.Name;
+                }
+                EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry())) << info.Name;
+                for (const layout::ControlInfo& other : layout::Controls()) {
+                    QWidget* second = h.Window().Control(other.Id);
+                    if (other.Id > info.Id && other.Parent == info.Parent && widget->isVisible() &&
+                        second->isVisible() && widget->parentWidget() == second->parentWidget()) {
+                        EXPECT_FALSE(widget->geometry().intersects(second->geometry()))
+                            << info.Name << " / " << other.Name;
+                    }
+                }
+            }
         }
-        if (qtGerman || std::string(c.Exit) == "Exit")
+        if (qtGerman || std::string(c.Exit) == "Exit") {
             EXPECT_EQ(Text(QCoreApplication::translate("QPlatformTheme", "Cancel")), c.QtCancel);
+        }
         unsetenv("ZELO_LANGUAGE");
     }
     for (const auto& [name, value] : saved)

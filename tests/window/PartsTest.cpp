@@ -12,12 +12,8 @@
 #include "window/GroupLineIndex.h"
 #include "window/TwinMain.h"
 
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <regex>
 #include <set>
-#include <sstream>
 
 using namespace zelo;
 using namespace zelo::test;
@@ -136,159 +132,97 @@ TEST(DeviceList, ExistingPortsOnceThenTcpThenTheRemainingComNames) {
 
 namespace {
 
-// Sets the catalogue's language for one test and puts English back after it.
-struct InGerman {
-    InGerman() { SetLanguage(Language::German); }
-    ~InGerman() { SetLanguage(Language::English); }
-};
-
-// The texts marked for the catalogue in the window's sources: the literal of every Tr("..."),
-// TrMessage("...") and TrFilter("..."), with C's escapes undone.
-std::vector<std::string> MarkedTexts() {
-    const std::regex marked(R"re(\bTr(?:Message|Filter)?\("((?:[^"\\]|\\.)*)"\))re");
-    std::vector<std::string> texts;
-    for (const auto& file : std::filesystem::recursive_directory_iterator(
-             std::filesystem::path(ZELO_SOURCE_DIR) / "src" / "window")) {
-        if (file.path().extension() != ".cpp" && file.path().extension() != ".h")
-            continue;
-        std::ifstream in(file.path());
-        const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (std::sregex_iterator m(source.begin(), source.end(), marked), end; m != end; ++m) {
-            const std::string literal = (*m)[1];
-            std::string text;
-            for (std::size_t i = 0; i < literal.size(); ++i)
-                text += literal[i] != '\\' ? literal[i] : literal[++i] == 'n' ? '\n' : literal[i];
-            texts.push_back(text);
-        }
-    }
-    return texts;
-}
-
+// Every text the window shows has a German entry: the layout's, the datapoint rows' descriptions, the
+// logic's and the core's messages as they are built (the texts marked in the views are the xgettext test's).
+// Every entry keeps the English placeholders.
 TEST(Catalogue, EveryWindowTextHasAGermanEntryWithTheSamePlaceholders) {
-    std::vector<std::pair<std::string, std::string>> rows; // where from, the English text
+    std::vector<std::string> texts;
     for (const auto& info : layout::Controls())
         if (!info.Text.empty())
-            rows.emplace_back("layout", std::string(info.Text));
+            texts.emplace_back(info.Text);
     for (const auto name : DatapointTypeNames) {
-        const std::size_t open = name.find('(');
-        rows.emplace_back("datapoint row", std::string(open == std::string_view::npos
-                                                           ? name
-                                                           : name.substr(open + 1, name.size() - open - 2)));
+        const std::size_t open = std::min(name.find('('), name.size() - 1);
+        texts.emplace_back(open + 1 < name.size() ? name.substr(open + 1, name.size() - open - 2) : name);
     }
-    for (const auto& text : MarkedTexts())
-        rows.emplace_back("marked", text);
-    const std::vector<BadEntry> oneBad{{4, "", "no group address"}};
-    const std::vector<BadEntry> threeBad{{4, "x", "\"x\" is no group address"},
-                                         {5, "", "no group address"},
-                                         {0, "9/9/9", "group address 9/9/9 out of range (0-32767)"}};
-    const std::pair<const char*, std::string> messages[] = {
-        {"logic", SaveChangesQuestion},
-        {"logic", ClosingStatus},
-        {"logic", ProjectPasswordTitle},
-        {"logic", ExportImportEndedStatus},
-        {"logic", UntypedRangesQuestion(1)},
-        {"logic", UntypedRangesQuestion(7)},
-        {"logic", "Ready..."},
-        {"logic", "Download stopped after line 12: the gateway holds a partial configuration."},
-        {"logic", "3 lines will be refused by the gateway. Download anyway?\n\nline 2: x\n... and 1 more"},
-        {"logic", "Can't open /dev/ttyUSB0!"},
-        {"logic", "4 ranges added, 1 range skipped, 2 ranges already in the list or replaced."},
-        {"logic",
-         "Group with same starting address allready exists.\nDo you wish to replace\n\ngroup address: "
-         "1/2/3 to 1/2/4)\n\nwith\n\ngroup address: 1/2/3 to 1/2/9)?"},
-        {"core", ImportNoticeTitle},
-        {"core", ImportFinishedMessage},
-        {"core", ImportEndedStatus},
-        {"core", ExportImportFinishedMessage},
-        {"core", ImportRefusal{ProjectFileMessage, 0, ""}.WindowText()},
-        {"core", ProjectPasswordNeededText},
-        {"core", WrongProjectPasswordText},
-        {"core", FormatMessage(LineWithZeroByteMessage, "7")},
-        {"core", FormatMessage(LineNotSingleByteMessage, "7")},
-        {"core", FormatMessage(ConnectionLostMessage, "Broken pipe")},
-        {"core", SkipBadQuestion(oneBad)},
-        {"core", SkipBadQuestion(threeBad)},
-        {"core", BadEntriesMessage(oneBad)},
-    };
-    for (const auto& [from, text] : messages)
-        rows.emplace_back(from, text);
-    // A filter's descriptions, not its patterns.
     for (const std::string_view filter : {ImportOpenFilter, CommandListFilter})
-        for (std::size_t start = 0, n = 0; start < filter.size(); ++n) {
-            const std::size_t end = std::min(filter.find('|', start), filter.size());
+        for (std::size_t start = 0, end = 0, n = 0; end != filter.npos; start = end + 1, ++n) {
+            end = filter.find('|', start);
             if (n % 2 == 0)
-                rows.emplace_back("filter", std::string(filter.substr(start, end - start)));
-            start = end + 1;
+                texts.emplace_back(filter.substr(start, end - start));
         }
-
-    for (const auto& [from, text] : rows)
-        EXPECT_TRUE(HasGerman(text)) << from << ": no German for \"" << text << "\"";
+    const std::vector<BadEntry> bad{{4, "x", "\"x\" is no group address"},
+                                    {0, "9", "group address 9 out of range (0-32767)"}};
+    for (const std::string& text :
+         {std::string(SaveChangesQuestion),
+          std::string(ClosingStatus),
+          std::string(ProjectPasswordTitle),
+          std::string(ExportImportEndedStatus),
+          UntypedRangesQuestion(1),
+          UntypedRangesQuestion(7),
+          std::string(
+              "3 lines will be refused by the gateway. Download anyway?\n\nline 2: x\n... and 1 more"),
+          std::string("4 ranges added, 1 range skipped, 2 ranges already in the list or replaced."),
+          std::string(ImportNoticeTitle),
+          std::string(ImportFinishedMessage),
+          std::string(ImportEndedStatus),
+          std::string(ExportImportFinishedMessage),
+          ImportRefusal{ProjectFileMessage, 0, ""}.WindowText(),
+          std::string(ProjectPasswordNeededText),
+          std::string(WrongProjectPasswordText),
+          FormatMessage(LineWithZeroByteMessage, "7"),
+          FormatMessage(LineNotSingleByteMessage, "7"),
+          FormatMessage(ConnectionLostMessage, "x"),
+          SkipBadQuestion(bad),
+          BadEntriesMessage(bad)})
+        texts.push_back(text);
+    for (const auto& text : texts)
+        EXPECT_TRUE(HasGerman(text)) << "no German for \"" << text << "\"";
     std::set<std::string_view> seen;
     for (const auto& entry : GermanCatalogue()) {
-        SCOPED_TRACE(entry.English);
-        EXPECT_TRUE(seen.insert(entry.English).second) << "given twice";
-        EXPECT_NE(std::string_view(entry.Translated), "");
-        EXPECT_EQ(Placeholders(entry.Translated), Placeholders(entry.English));
+        EXPECT_TRUE(seen.insert(entry.English).second) << "given twice: " << entry.English;
+        EXPECT_EQ(Placeholders(entry.Translated), Placeholders(entry.English)) << entry.English;
     }
 }
 
 TEST(Catalogue, MessagesAreTranslatedWithTheirArgumentsKept) {
-    const struct {
-        const char* English;
-        const char* German;
-    } cases[] = {
-        {"Exit", "Beenden"},
+    const std::pair<const char*, const char*> cases[] = {
         {"Can't open /dev/ttyUSB0!", "/dev/ttyUSB0 kann nicht geöffnet werden!"},
-        // Counts are words of the catalogue; other arguments are data and stay as they are.
+        // Counts are the catalogue's words, as is a message in an argument; other arguments are data.
         {"4 ranges added, 1 range skipped.", "4 Bereiche hinzugefügt, 1 Bereich übersprungen."},
-        {"Error \"Ready...\" occured while erasing old configuration!",
-         "Fehler „Ready...“ beim Löschen der alten Konfiguration!"},
-        {"Connection to the gateway lost: Ready...", "Verbindung zum Gateway verloren: Ready..."},
-        // An argument that is a catalogue format itself is translated in turn.
-        {"2 lines cannot be imported (first: Line 4: \"x\" is no group address). Import the other addresses?",
-         "2 Zeilen können nicht importiert werden (erste: Zeile 4: „x“ ist keine Gruppenadresse). Die "
+        {"2 lines cannot be imported (first: Line 4: \"Exit\" is no group address). Import the other "
+         "addresses?",
+         "2 Zeilen können nicht importiert werden (erste: Zeile 4: „Exit“ ist keine Gruppenadresse). Die "
          "übrigen "
          "Adressen importieren?"},
+        {"Connection to the gateway lost: Ready...", "Verbindung zum Gateway verloren: Ready..."},
         // Whole when the catalogue has it so, else line by line; a line not in it stays.
-        {"Import file has wrong format!\nThe file holds no group address.",
-         "Die Importdatei hat ein falsches Format!\nDie Datei enthält keine Gruppenadresse."},
         {"Save changes to the command list?\n#DG1/2/3=BIT;RW",
          "Änderungen an der Befehlsliste speichern?\n#DG1/2/3=BIT;RW"},
-        // %d takes digits only.
+        // %d takes a number only.
         {"Port x is out of range", "Port x is out of range"},
         {"Port -1 is out of range", "Port -1 liegt außerhalb des zulässigen Bereichs"},
-        {"Line 3 has 1 field; an ETS3 export line has 46 or more.",
-         "Zeile 3 hat 1 Feld; eine Zeile eines ETS3-Exports hat 46 oder mehr."},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(TrMessage(c.English), c.English) << "English is the default";
-        InGerman german;
-        EXPECT_EQ(TrMessage(c.English), c.German);
+    for (const auto& [english, german] : cases) {
+        EXPECT_EQ(TrMessage(english), english) << "English is the default";
+        SetLanguage(Language::German);
+        EXPECT_EQ(TrMessage(english), german);
+        EXPECT_EQ(TrDatapointRow("DPT 5.001 (8 bit percent)"), "DPT 5.001 (8-Bit-Prozentwert)");
+        EXPECT_EQ(TrFilter(CommandListFilter), "Befehlsliste (*.txt)|*.txt|Alle Dateien (*.*)|*.*");
+        SetLanguage(Language::English);
     }
-    InGerman german;
-    EXPECT_EQ(TrDatapointRow("DPT 5.001 (8 bit percent)"), "DPT 5.001 (8-Bit-Prozentwert)");
-    EXPECT_EQ(TrDatapointRow("other"), "Sonstige");
-    EXPECT_EQ(TrFilter(CommandListFilter), "Befehlsliste (*.txt)|*.txt|Alle Dateien (*.*)|*.*");
-    EXPECT_EQ(Fill(Tr("Download stopped after line %d: the gateway holds a partial configuration."), {"12"}),
-              "Übertragung nach Zeile 12 angehalten: Das Gateway hat nur einen Teil der Konfiguration.");
 }
 
 TEST(Catalogue, LanguageFromTheOverrideOrTheLocale) {
-    const struct {
-        const char* Override;
-        const char* Locale;
-        Language Expected;
-    } cases[] = {
-        {"", "de", Language::German},           {"", "de_DE.UTF-8", Language::German},
-        {"", "de_AT", Language::German},        {"", "de_CH.ISO-8859-1@euro", Language::German},
-        {"", "C", Language::English},           {"", "C.UTF-8", Language::English},
-        {"", "en_US.UTF-8", Language::English}, {"", "", Language::English},
-        {"", "dev", Language::English},         {"", "fr_FR", Language::English},
-        {"de", "C", Language::German},          {"en", "de_DE.UTF-8", Language::English},
-        {"fr", "de_DE", Language::German},      {"DE", "C", Language::English},
+    const std::tuple<const char*, const char*, Language> cases[] = {
+        {"", "de", Language::German},       {"", "de_DE.UTF-8", Language::German},
+        {"", "de_AT", Language::German},    {"", "de_CH.ISO-8859-1@euro", Language::German},
+        {"", "C.UTF-8", Language::English}, {"", "en_US.UTF-8", Language::English},
+        {"", "", Language::English},        {"", "dev", Language::English},
+        {"de", "C", Language::German},      {"en", "de_DE.UTF-8", Language::English},
+        {"fr", "de_DE", Language::German},  {"DE", "C", Language::English},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ChooseLanguage(c.Override, c.Locale), c.Expected) << c.Override << " / " << c.Locale;
+    for (const auto& [override, locale, expected] : cases)
+        EXPECT_EQ(ChooseLanguage(override, locale), expected) << override << " / " << locale;
 }
 
 } // namespace
