@@ -1,5 +1,6 @@
 #include "os/DeviceList.h"
 #include "os/Files.h"
+#include "window/Catalogue.h"
 
 #include <algorithm>
 #include <charconv>
@@ -42,7 +43,8 @@ std::vector<DeviceEntry> DeviceListEntries(const std::vector<PortInfo>& systemPo
         // shown one when the settings name it.
         const std::string name = DeviceName(device == configuredDevice ? device : port.Path);
         const std::string display =
-            name + " (" + (port.Description.empty() ? std::string("serial port") : port.Description) + ")";
+            name + " (" + (port.Description.empty() ? std::string(Tr("serial port")) : port.Description) +
+            ")";
         const auto seen = std::find(devices.begin(), devices.end(), device);
         if (seen != devices.end()) {
             // Another name of a device listed already: shown only when it is the one the settings name.

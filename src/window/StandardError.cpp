@@ -1,4 +1,5 @@
 #include "window/StandardError.h"
+#include "window/Catalogue.h"
 
 #include <exception>
 
@@ -11,7 +12,7 @@ std::string StandardErrorText(const std::string& message) {
 }
 
 void ShowStandardError(Dialogs& dialogs, const std::string& message) {
-    dialogs.MessageBox(StandardErrorText(message), ApplicationTitle, box::Ok | box::IconError);
+    dialogs.MessageBox(StandardErrorText(TrMessage(message)), ApplicationTitle, box::Ok | box::IconError);
 }
 
 void ShowCurrentException(Dialogs& dialogs) {

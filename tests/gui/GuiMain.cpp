@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
             std::string("offscreen:configfile=") + ZELO_SOURCE_DIR "/tests/gui/offscreen-large.json";
         setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     }
+    // The tests expect the English window whatever the developer's language; the German one is asked for.
+    setenv("ZELO_LANGUAGE", "en", 0);
     ::testing::InitGoogleTest(&argc, argv);
     zelo::ZeloApplication app(argc, argv);
     zelo::ReadVersionInfo();

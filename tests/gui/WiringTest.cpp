@@ -6,6 +6,7 @@
 #include "os/Signals.h"
 #include "sim/GatewaySim.h"
 #include "version/VersionInfo.h"
+#include "window/Catalogue.h"
 #include "window/qt/CheckListBox.h"
 #include "window/qt/CommandListEdit.h"
 #include "window/qt/QtDialogs.h"
@@ -19,8 +20,10 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDropEvent>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -88,6 +91,71 @@ TEST(View, ControlsFoundByNameWithTheirTexts) {
     for (const char* name : {"btnIgnore", "btnAbort", "btnAddAll"})
         EXPECT_FALSE(h.Find<QWidget>(name)->isEnabled()) << name;
     EXPECT_EQ(h.Lines(), Lines{SetupLine0});
+}
+
+// The language the application chooses at start: the view's labels and Qt's own buttons follow it.
+TEST(View, LabelsInTheLanguageChosenAtStart) {
+    const struct {
+        const char* Lang;
+        const char* Override; // ZELO_LANGUAGE, nullptr for unset
+        const char* Exit;
+        const char* AccessType;
+        const char* QtCancel; // Qt's own button, from Qt's translations
+    } cases[] = {
+        {"de_DE.UTF-8", nullptr, "Beenden", "Zugriff", "Abbrechen"},
+        {"de_AT", nullptr, "Beenden", "Zugriff", "Abbrechen"},
+        {"de_DE.UTF-8", "en", "Exit", "Access type", "Cancel"},
+        {"C", "de", "Beenden", "Zugriff", "Abbrechen"},
+        {"C", nullptr, "Exit", "Access type", "Cancel"},
+    };
+    // The variables as the test found them, put back at its end; LC_ALL and LC_MESSAGES would hide LANG.
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG", "ZELO_LANGUAGE"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        unsetenv(name);
+    }
+    // Qt's translations are a recommended package: without them only Qt's own texts stay English.
+    const bool qtGerman = QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Lang) + " / " + (c.Override ? c.Override : "-"));
+        setenv("LANG", c.Lang, 1);
+        if (c.Override)
+            setenv("ZELO_LANGUAGE", c.Override, 1);
+        ZeloApplication::Instance()->ChooseLanguage();
+        {
+            ViewHarness h;
+            h.ShowActive();
+            EXPECT_EQ(Text(h.Find<QPushButton>("btnExit")->text()), c.Exit);
+            EXPECT_EQ(Text(h.Find<QGroupBox>("grpAccessType")->title()), c.AccessType);
+            // At the design size every text shows whole and no two controls of a band overlap.
+            EXPECT_EQ(h.Window().size(), QSize(1016, 734));
+            EXPECT_FALSE(h.Window().ClientArea()->horizontalScrollBar()->isVisible());
+            for (const layout::ControlInfo& info : layout::Controls()) {
+                QWidget* widget = h.Window().Control(info.Id);
+                if (qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget)) {
+                    EXPECT_GE(widget->width(), widget->sizeHint().width()) << info.Name;
+                }
+                EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry())) << info.Name;
+                for (const layout::ControlInfo& other : layout::Controls()) {
+                    QWidget* second = h.Window().Control(other.Id);
+                    if (other.Id > info.Id && other.Parent == info.Parent && widget->isVisible() &&
+                        second->isVisible() && widget->parentWidget() == second->parentWidget()) {
+                        EXPECT_FALSE(widget->geometry().intersects(second->geometry()))
+                            << info.Name << " / " << other.Name;
+                    }
+                }
+            }
+        }
+        if (qtGerman || std::string(c.Exit) == "Exit") {
+            EXPECT_EQ(Text(QCoreApplication::translate("QPlatformTheme", "Cancel")), c.QtCancel);
+        }
+        unsetenv("ZELO_LANGUAGE");
+    }
+    for (const auto& [name, value] : saved)
+        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
+    ZeloApplication::Instance()->ChooseLanguage();
+    EXPECT_EQ(CurrentLanguage(), Language::English);
 }
 
 TEST(View, StartsAtTheDesignSizeWithTheBands) {

@@ -5,6 +5,7 @@
 // Usage: win32_screenshot COM-PORT DONE
 #include "Win32TestSupport.h"
 #include "version/VersionInfo.h"
+#include "window/Catalogue.h"
 #include "window/win32/Win32MainWindow.h"
 
 #include <cstdio>
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     const std::string settings = (folder / "zelo-configurator.ini").string();
     std::filesystem::remove(settings);
     zelo::ReadVersionInfo();
+    zelo::ChooseLanguageFromEnvironment(); // as the program does: German where Wine's language is
     ReportingDialogs boxes;
     boxes.Folder = folder.string();
     zelo::win32::Win32MainWindow window(boxes, settings);

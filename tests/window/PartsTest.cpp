@@ -1,11 +1,20 @@
-// The window logic's helpers: the table that mirrors the command list's group lines, and the device list.
+// The window logic's helpers: the table that mirrors the command list's group lines, the device list, and
+// the catalogue of the window's texts.
 #include "FakeWindow.h"
+#include "device/EibConverter.h"
 #include "ets/EtsBatch.h"
+#include "ets/EtsExport.h"
+#include "model/DatapointTypes.h"
 #include "model/Error.h"
 #include "os/DeviceList.h"
+#include "project/ProjectArchive.h"
+#include "window/Catalogue.h"
+#include "window/CatalogueTable.h"
 #include "window/GroupLineIndex.h"
+#include "window/TwinMain.h"
 
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace zelo;
 using namespace zelo::test;
@@ -151,6 +160,103 @@ TEST(DeviceList, ExistingPortsOnceThenTcpThenTheRemainingComNames) {
                 rest.push_back({"COM" + std::to_string(n), "COM" + std::to_string(n)});
         EXPECT_EQ(std::vector<DeviceEntry>(entries.begin() + c.Head.size(), entries.end()), rest);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Every text the window shows has a German entry: the layout's, the datapoint rows' descriptions, the
+// logic's and the core's messages as they are built (the texts marked in the views are the xgettext test's).
+// Every entry keeps the English placeholders.
+TEST(Catalogue, EveryWindowTextHasAGermanEntryWithTheSamePlaceholders) {
+    std::vector<std::string> texts;
+    for (const auto& info : layout::Controls())
+        if (!info.Text.empty())
+            texts.emplace_back(info.Text);
+    for (const auto name : DatapointTypeNames) {
+        const std::size_t open = std::min(name.find('('), name.size() - 1);
+        texts.emplace_back(open + 1 < name.size() ? name.substr(open + 1, name.size() - open - 2) : name);
+    }
+    for (const std::string_view filter : {ImportOpenFilter, CommandListFilter})
+        for (std::size_t start = 0, end = 0, n = 0; end != filter.npos; start = end + 1, ++n) {
+            end = filter.find('|', start);
+            if (n % 2 == 0)
+                texts.emplace_back(filter.substr(start, end - start));
+        }
+    const std::vector<BadEntry> bad{{4, "x", "\"x\" is no group address"},
+                                    {0, "9", "group address 9 out of range (0-32767)"}};
+    for (const std::string& text :
+         {std::string(SaveChangesQuestion),
+          std::string(ClosingStatus),
+          std::string(ProjectPasswordTitle),
+          std::string(ExportImportEndedStatus),
+          UntypedRangesQuestion(1),
+          UntypedRangesQuestion(7),
+          std::string(
+              "3 lines will be refused by the gateway. Download anyway?\n\nline 2: x\n... and 1 more"),
+          std::string("4 ranges added, 1 range skipped, 2 ranges already in the list or replaced."),
+          std::string(ImportNoticeTitle),
+          std::string(ImportFinishedMessage),
+          std::string(ImportEndedStatus),
+          std::string(ExportImportFinishedMessage),
+          ImportRefusal{ProjectFileMessage, 0, ""}.WindowText(),
+          std::string(ProjectPasswordNeededText),
+          std::string(WrongProjectPasswordText),
+          FormatMessage(LineWithZeroByteMessage, "7"),
+          FormatMessage(LineNotSingleByteMessage, "7"),
+          FormatMessage(ConnectionLostMessage, "x"),
+          SkipBadQuestion(bad),
+          BadEntriesMessage(bad)})
+        texts.push_back(text);
+    for (const auto& text : texts)
+        EXPECT_TRUE(HasGerman(text)) << "no German for \"" << text << "\"";
+    std::set<std::string_view> seen;
+    for (const auto& entry : GermanCatalogue()) {
+        EXPECT_TRUE(seen.insert(entry.English).second) << "given twice: " << entry.English;
+        EXPECT_EQ(Placeholders(entry.Translated), Placeholders(entry.English)) << entry.English;
+    }
+}
+
+TEST(Catalogue, MessagesAreTranslatedWithTheirArgumentsKept) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Can't open /dev/ttyUSB0!", "/dev/ttyUSB0 kann nicht geöffnet werden!"},
+        // Counts are the catalogue's words, as is a message in an argument; other arguments are data.
+        {"4 ranges added, 1 range skipped.", "4 Bereiche hinzugefügt, 1 Bereich übersprungen."},
+        {"2 lines cannot be imported (first: Line 4: \"Exit\" is no group address). Import the other "
+         "addresses?",
+         "2 Zeilen können nicht importiert werden (erste: Zeile 4: „Exit“ ist keine Gruppenadresse). Die "
+         "übrigen "
+         "Adressen importieren?"},
+        {"Connection to the gateway lost: Ready...", "Verbindung zum Gateway verloren: Ready..."},
+        // Whole when the catalogue has it so, else line by line; a line not in it stays.
+        {"Save changes to the command list?\n#DG1/2/3=BIT;RW",
+         "Änderungen an der Befehlsliste speichern?\n#DG1/2/3=BIT;RW"},
+        // %d takes a number only.
+        {"Port x is out of range", "Port x is out of range"},
+        {"Port -1 is out of range", "Port -1 liegt außerhalb des zulässigen Bereichs"},
+    };
+    for (const auto& [english, german] : cases) {
+        EXPECT_EQ(TrMessage(english), english) << "English is the default";
+        SetLanguage(Language::German);
+        EXPECT_EQ(TrMessage(english), german);
+        EXPECT_EQ(TrDatapointRow("DPT 5.001 (8 bit percent)"), "DPT 5.001 (8-Bit-Prozentwert)");
+        EXPECT_EQ(TrFilter(CommandListFilter), "Befehlsliste (*.txt)|*.txt|Alle Dateien (*.*)|*.*");
+        SetLanguage(Language::English);
+    }
+}
+
+TEST(Catalogue, LanguageFromTheOverrideOrTheLocale) {
+    const std::tuple<const char*, const char*, Language> cases[] = {
+        {"", "de", Language::German},       {"", "de_DE.UTF-8", Language::German},
+        {"", "de_AT", Language::German},    {"", "de_CH.ISO-8859-1@euro", Language::German},
+        {"", "C.UTF-8", Language::English}, {"", "en_US.UTF-8", Language::English},
+        {"", "", Language::English},        {"", "dev", Language::English},
+        {"de", "C", Language::German},      {"en", "de_DE.UTF-8", Language::English},
+        {"fr", "de_DE", Language::German},  {"DE", "C", Language::English},
+    };
+    for (const auto& [override, locale, expected] : cases)
+        EXPECT_EQ(ChooseLanguage(override, locale), expected) << override << " / " << locale;
 }
 
 } // namespace

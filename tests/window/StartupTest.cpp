@@ -4,6 +4,7 @@
 #include "model/Error.h"
 #include "os/Files.h"
 #include "version/VersionInfo.h"
+#include "window/Catalogue.h"
 #include "window/StandardError.h"
 
 #include <functional>
@@ -263,15 +264,21 @@ TEST(StandardError, ShownByTheHandlerGuard) {
     const struct {
         std::function<void()> Handler;
         std::string Shown;
+        Language In = Language::English;
     } cases[] = {
         {[] { throw Exception("Broken handler"); }, "Broken handler."},
         {[] { throw std::out_of_range("index"); }, "index."},
         {[] { throw 42; }, ""},
         {[] { throw Exception("Done!"); }, "Done!"},
+        // In German the message's format is translated, its argument kept.
+        {[] { throw Exception("Can't open COM3!"); }, "COM3 kann nicht geöffnet werden!", Language::German},
+        {[] { throw Exception("No host name given"); }, "Kein Hostname angegeben.", Language::German},
     };
     ScriptedDialogs boxes;
     for (const auto& c : cases) {
+        SetLanguage(c.In);
         Guarded(boxes, c.Handler);
+        SetLanguage(Language::English);
         ASSERT_FALSE(boxes.Boxes.empty());
         ExpectBox(boxes.Boxes.back(), c.Shown, "ZELO-EIB-ASCII Configurator", 16);
     }

@@ -1,6 +1,7 @@
 #include "window/qt/QtMainWindow.h"
 #include "os/Signals.h"
 #include "version/VersionInfo.h"
+#include "window/Catalogue.h"
 #include "window/qt/CheckListBox.h"
 #include "window/qt/ComboBox.h"
 #include "window/qt/CommandListEdit.h"
@@ -47,7 +48,8 @@ std::size_t Index(ControlId id) {
 }
 
 QString Text(const ControlInfo& info) {
-    return QString::fromUtf8(info.Text.data(), static_cast<qsizetype>(info.Text.size()));
+    const std::string_view text = Tr(info.Text);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // A black caption bar with white bold text.

@@ -3,6 +3,7 @@
 #include "window/StandardError.h"
 
 #include <QApplication>
+#include <QTranslator>
 
 namespace zelo {
 
@@ -17,9 +18,13 @@ public:
     // Shows the exception being handled (call from a catch block).
     void ShowCurrentException();
     static ZeloApplication* Instance();
+    // Chooses the window's language from the environment (done at start) and gives Qt's own dialogs and
+    // buttons the same one, where Qt's translations are installed.
+    void ChooseLanguage();
 
 private:
     Dialogs* Boxes = nullptr;
+    QTranslator QtTexts;
 };
 
 } // namespace zelo

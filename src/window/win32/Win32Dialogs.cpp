@@ -1,4 +1,5 @@
 #include "window/win32/Win32Dialogs.h"
+#include "window/Catalogue.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -55,10 +56,12 @@ std::optional<int> AskToAll(HWND owner, const std::wstring& text, const std::wst
                                 reinterpret_cast<void*>(::GetProcAddress(comctl, "TaskDialogIndirect")));
     if (taskDialog == nullptr)
         return std::nullopt;
-    const TASKDIALOG_BUTTON buttons[] = {{box::IdYes, L"&Yes"},
-                                         {box::IdYesToAll, L"Yes to &all"},
-                                         {box::IdNo, L"&No"},
-                                         {box::IdNoToAll, L"N&o to all"}};
+    const std::wstring yes = Widen(Tr("&Yes")), yesToAll = Widen(Tr("Yes to &all")), no = Widen(Tr("&No")),
+                       noToAll = Widen(Tr("N&o to all")), details = Widen(Tr("Details"));
+    const TASKDIALOG_BUTTON buttons[] = {{box::IdYes, yes.c_str()},
+                                         {box::IdYesToAll, yesToAll.c_str()},
+                                         {box::IdNo, no.c_str()},
+                                         {box::IdNoToAll, noToAll.c_str()}};
     TASKDIALOGCONFIG config{};
     config.cbSize = sizeof config;
     config.hwndParent = owner;
@@ -68,8 +71,8 @@ std::optional<int> AskToAll(HWND owner, const std::wstring& text, const std::wst
     config.pszContent = text.c_str();
     config.pszExpandedInformation = detail.empty() ? nullptr : detail.c_str();
     // A short label of our own: the system's longer one is cut short in a narrow dialog.
-    config.pszCollapsedControlText = L"Details";
-    config.pszExpandedControlText = L"Details";
+    config.pszCollapsedControlText = details.c_str();
+    config.pszExpandedControlText = details.c_str();
     config.cButtons = static_cast<UINT>(std::size(buttons));
     config.pButtons = buttons;
     config.nDefaultButton = defaultAnswer;
@@ -298,8 +301,8 @@ std::optional<std::string> Win32Dialogs::AskPassword(const std::string& prompt, 
     form.Control(0x82, SS_LEFT | SS_NOPREFIX, PasswordPromptId, 7, 7, 206, 34);
     form.Control(0x81, ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, PasswordFieldId, 7, 43, 206,
                  13);
-    form.Control(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 109, 62, 50, 14, L"OK");
-    form.Control(0x80, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 163, 62, 50, 14, L"Cancel");
+    form.Control(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 109, 62, 50, 14, Widen(Tr("OK")).c_str());
+    form.Control(0x80, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 163, 62, 50, 14, Widen(Tr("Cancel")).c_str());
     PasswordRequest request{Widen(prompt), Widen(title), std::nullopt};
     const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), form.Get(), Owner_,
                                                      PasswordDialogProc, reinterpret_cast<LPARAM>(&request));

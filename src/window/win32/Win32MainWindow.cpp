@@ -2,6 +2,7 @@
 #include "model/Error.h"
 #include "os/Signals.h"
 #include "version/VersionInfo.h"
+#include "window/Catalogue.h"
 #include "window/StandardError.h"
 #include "window/win32/Win32Dialogs.h"
 
@@ -10,7 +11,7 @@ namespace zelo::win32 {
 Win32MainWindow::Win32MainWindow(Dialogs& dialogs, const std::string& settingsFileName,
                                  PortLister listPorts) {
     if (!View_.Create())
-        throw Exception("Windows could not create the configurator's window.");
+        throw Exception(std::string(Tr("Windows could not create the configurator's window.")));
     Logic_ = std::make_unique<TwinMain>(View_.Controls(), dialogs, settingsFileName, std::move(listPorts));
     View_.OnEvent = [this](layout::ControlId id) {
         if (const TwinMain::Handler handler = TwinMain::EventHandler(id))
@@ -74,6 +75,7 @@ int RunConfigurator(Dialogs& dialogs, const std::string& settingsFileName,
                     const std::vector<std::string>& files, int showCommand) {
     auto* boxes = dynamic_cast<Win32Dialogs*>(&dialogs);
     os::CatchTerminationRequests();
+    ChooseLanguageFromEnvironment();
     try {
         ReadVersionInfo();
         Win32MainWindow window(dialogs, settingsFileName);

@@ -1,4 +1,5 @@
 #include "window/win32/Win32Window.h"
+#include "window/Catalogue.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -211,7 +212,7 @@ void Win32Window::CreateControl(ControlId id) {
         CreateControl(info.Parent == ControlId::grpAccessType ? layout::Info(info.Parent).Parent
                                                               : info.Parent);
     const HWND parent = ParentOf(id);
-    const std::string text(info.Text);
+    const std::string text(Tr(info.Text));
     const int windowId = Win32Id(id);
     Created_[index] = true;
     switch (info.Kind) {
@@ -245,12 +246,12 @@ void Win32Window::CreateControl(ControlId id) {
         for (const ControlId item :
              {ControlId::grpAccessType0, ControlId::grpAccessType1, ControlId::grpAccessType2}) {
             ids.push_back(Win32Id(item));
-            items.emplace_back(layout::Info(item).Text);
+            items.emplace_back(Tr(layout::Info(item).Text));
             Created_[static_cast<std::size_t>(item)] = true;
         }
         Created_[static_cast<std::size_t>(ControlId::grpAccessType)] = true;
         grpAccessType.Create(ParentOf(ControlId::grpAccessType0), Win32Id(ControlId::grpAccessType), ids,
-                             std::string(layout::Info(ControlId::grpAccessType).Text), items);
+                             std::string(Tr(layout::Info(ControlId::grpAccessType).Text)), items);
         break;
     }
     case ControlKind::CheckList:
@@ -372,7 +373,7 @@ layout::LayoutMetrics Win32Window::Measure() const {
     HFONT font = Fonts_->Message();
     const int box = SystemMetric(SM_CXMENUCHECK, Dpi_) + Scale(6, Dpi_);
     for (const layout::ControlInfo& info : layout::Controls()) {
-        const std::string text(info.Text);
+        const std::string text(Tr(info.Text));
         int width = 0;
         switch (info.Kind) {
         case ControlKind::Label:

@@ -1,0 +1,48 @@
+#pragma once
+// The window's texts in the user's language. English is the key and the default: a text without a
+// translation, and every text while the language is English, shows as it is. Toolkit-free, so both views
+// take their words from here.
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zelo {
+
+namespace catalogue {
+struct Entry;
+}
+
+enum class Language { English, German };
+
+// The language for an override (ZELO_LANGUAGE: "en" or "de", anything else ignored) and the name of the
+// user's locale or interface language ("de", "de_DE.UTF-8", "de_CH@euro", "C"...): German for German,
+// English for everything else.
+Language ChooseLanguage(std::string_view override, std::string_view localeName);
+// Chooses from the environment and the operating system's setting; the window calls it once at start.
+void ChooseLanguageFromEnvironment();
+void SetLanguage(Language language);
+Language CurrentLanguage();
+
+// The text in the current language; the English text itself when there is no translation.
+std::string_view Tr(std::string_view english);
+// A finished message, line by line: a line that is a catalogue text is translated; one that matches a
+// catalogue format ("Can't open %s!") has the format translated and its arguments filled in again as they
+// are, unless an argument matches a catalogue format itself ("3 ranges", "Line 4: ..."). Other lines stay as
+// they are.
+std::string TrMessage(std::string_view english);
+// A datapoint-type row ("DPT 5.001 (8 bit percent)") with its description translated and its DPT numbers
+// as they are.
+std::string TrDatapointRow(std::string_view row);
+// A file dialog's filter ("Description (*.ext)|*.ext|..."): the descriptions translated, the patterns kept.
+std::string TrFilter(std::string_view filter);
+// Whether TrMessage finds every non-empty line of the message in the German catalogue.
+bool HasGerman(std::string_view english);
+// Fills a format's "%s" and "%d" placeholders with the arguments, in order.
+std::string Fill(std::string_view format, std::initializer_list<std::string_view> arguments);
+// The placeholders of a text in order ("%s%d"), for checking that a translation keeps them.
+std::string Placeholders(std::string_view text);
+// Every German entry, for the catalogue's checks.
+std::span<const catalogue::Entry> GermanCatalogue();
+
+} // namespace zelo
