@@ -1,6 +1,5 @@
 #include "os/DeviceList.h"
 #include "os/Files.h"
-#include "window/Catalogue.h"
 
 #include <algorithm>
 #include <charconv>
@@ -31,7 +30,8 @@ std::string DeviceName(const std::string& path) {
 } // namespace
 
 std::vector<DeviceEntry> DeviceListEntries(const std::vector<PortInfo>& systemPorts,
-                                           const std::string& configuredDevice) {
+                                           const std::string& configuredDevice,
+                                           const std::string& unnamedPort) {
     std::vector<DeviceEntry> entries;
     entries.reserve(systemPorts.size() + 2 + ComNames);
     std::vector<std::string> devices; // the device of each existing entry
@@ -43,8 +43,7 @@ std::vector<DeviceEntry> DeviceListEntries(const std::vector<PortInfo>& systemPo
         // shown one when the settings name it.
         const std::string name = DeviceName(device == configuredDevice ? device : port.Path);
         const std::string display =
-            name + " (" + (port.Description.empty() ? std::string(Tr("serial port")) : port.Description) +
-            ")";
+            name + " (" + (port.Description.empty() ? unnamedPort : port.Description) + ")";
         const auto seen = std::find(devices.begin(), devices.end(), device);
         if (seen != devices.end()) {
             // Another name of a device listed already: shown only when it is the one the settings name.

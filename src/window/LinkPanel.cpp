@@ -1,4 +1,5 @@
 #include "window/LinkPanel.h"
+#include "window/Catalogue.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,8 +35,8 @@ void LinkPanel::Show() {
 }
 
 void LinkPanel::FillDeviceList() {
-    Entries_ =
-        os::DeviceListEntries(ListPorts_ ? ListPorts_() : std::vector<os::PortInfo>{}, Converter_.Device());
+    Entries_ = os::DeviceListEntries(ListPorts_ ? ListPorts_() : std::vector<os::PortInfo>{},
+                                     Converter_.Device(), std::string(Tr("serial port")));
     std::vector<std::string> shown;
     shown.reserve(Entries_.size());
     int chosen = -1;
