@@ -2,6 +2,8 @@
 // The window's texts in the user's language. English is the key and the default: a text without a
 // translation, and every text while the language is English, shows as it is. Toolkit-free, so both views
 // take their words from here.
+#include "window/Dialogs.h"
+
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -44,5 +46,30 @@ std::string Fill(std::string_view format, std::initializer_list<std::string_view
 std::string Placeholders(std::string_view text);
 // Every German entry, for the catalogue's checks.
 std::span<const catalogue::Entry> GermanCatalogue();
+
+// The view's dialogs with every text, title and filter translated on the way in: the logic writes English
+// and each box reaches the user in the chosen language from this one place.
+class TranslatedDialogs : public Dialogs {
+public:
+    explicit TranslatedDialogs(Dialogs& inner) : Inner_(inner) {}
+    int MessageBox(const std::string& text, const std::string& title, int flags,
+                   const std::string& detail = {}) override {
+        return Inner_.MessageBox(TrMessage(text), TrMessage(title), flags, detail);
+    }
+    std::optional<std::string> OpenFile(const std::string& filter, const std::string& folder = {}) override {
+        return Inner_.OpenFile(TrFilter(filter), folder);
+    }
+    std::optional<std::string> SaveFile(const std::string& filter, const std::string& folder,
+                                        const std::string& name) override {
+        return Inner_.SaveFile(TrFilter(filter), folder, name);
+    }
+    std::optional<std::string> AskPassword(const std::string& prompt, const std::string& title) override {
+        return Inner_.AskPassword(TrMessage(prompt), TrMessage(title));
+    }
+    void EndQuestions() override { Inner_.EndQuestions(); }
+
+private:
+    Dialogs& Inner_;
+};
 
 } // namespace zelo

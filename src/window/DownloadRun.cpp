@@ -1,4 +1,5 @@
 #include "window/DownloadRun.h"
+#include "window/Catalogue.h"
 #include "window/ScopeExit.h"
 
 #include <optional>
@@ -25,12 +26,12 @@ std::string StoppedStatus(const DownloadInterrupted& stopped) {
 void StatusLabelLink::SetStatusText(const std::string& text) {
     Latest_ = text;
     if (Held_.empty())
-        Label_.SetText(text);
+        Label_.SetText(TrMessage(text));
 }
 
 void StatusLabelLink::Hold(const std::string& text) {
     Held_ = text;
-    Label_.SetText(text);
+    Label_.SetText(TrMessage(text));
     Label_.RepaintNow();
 }
 
@@ -38,7 +39,7 @@ void StatusLabelLink::Release() {
     if (Held_.empty())
         return;
     Held_.clear();
-    Label_.SetText(Latest_);
+    Label_.SetText(TrMessage(Latest_));
     Label_.RepaintNow();
 }
 

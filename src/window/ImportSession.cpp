@@ -4,6 +4,7 @@
 #include "model/Error.h"
 #include "os/Files.h"
 #include "project/ProjectImport.h"
+#include "window/Catalogue.h"
 #include "window/ScopeExit.h"
 #include "window/StandardError.h"
 #include "window/TwinMain.h"
@@ -207,12 +208,12 @@ ImportStep ImportSession::StepEts3() {
     W.ImportFields.assign(Importer_->ImportFields().begin(), Importer_->ImportFields().end());
     if (step.Kind == ImportStepKind::BadAddress) {
         // The line is passed over; until a range is offered again there is nothing to accept.
-        W.labStatus->SetText(step.Range.StatusText);
+        W.labStatus->SetText(TrMessage(step.Range.StatusText));
         W.btnAdd->SetEnabled(false);
         W.btnAddAll->SetEnabled(false);
     } else if (step.Kind == ImportStepKind::Range) {
         const ImportRange& range = step.Range;
-        W.labStatus->SetText(range.StatusText);
+        W.labStatus->SetText(TrMessage(range.StatusText));
         OfferRange(range.StartAddress, range.EndAddress);
         W.btnAdd->SetEnabled(OfferDatapointTypes(range.Datatype));
         W.btnAddAll->SetEnabled(true);
@@ -230,7 +231,7 @@ void ImportSession::StepExport() {
         return;
     }
     const ImportedRange& range = session.Build.Ranges[session.Next++];
-    W.labStatus->SetText(ExportStatusText(range));
+    W.labStatus->SetText(TrMessage(ExportStatusText(range)));
     OfferRange(range.StartAddress, range.EndAddress);
     // The file's type is checked; every item stays enabled, so the user may choose another.
     const int type = range.Type == Untyped ? -1 : range.Type;
@@ -283,7 +284,7 @@ void ImportSession::End(const char* status) {
     W.btnAddAll->SetEnabled(false);
     OfferRange(0, 0);
     W.EibDptList->SetCurrentRow(0);
-    W.labStatus->SetText(status);
+    W.labStatus->SetText(TrMessage(status));
     W.Importing = false;
     Export_.reset();
 }

@@ -91,6 +91,8 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
 
     std::vector<std::string> types;
     FillDatapointTypeList(types);
+    for (std::string& type : types)
+        type = TrDatapointRow(type);
     EibDptList->SetItems(types);
     EibDptList->SetCurrentRow(-1);
 

@@ -8,6 +8,7 @@
 #include "model/EibGroup.h"
 #include "model/Text.h"
 #include "os/Ports.h"
+#include "window/Catalogue.h"
 #include "window/CommandListDocument.h"
 #include "window/Controls.h"
 #include "window/Dialogs.h"
@@ -165,7 +166,7 @@ private:
     // Deals with the range in CurrentGroup of the given type as Add does.
     void AddRange(int type);
 
-    Dialogs& Dialogs_;
+    TranslatedDialogs Dialogs_;
     SettingsFile Settings_; // read once at the start, replaced once at the end
     ProgressGaugeLink ProgressGauge_;
     CommandListDocument Document_;
