@@ -1,6 +1,5 @@
 // The window's first state, the settings it starts from and the settings it leaves behind.
 #include "FakeWindow.h"
-#include "model/DatapointTypes.h"
 #include "model/Error.h"
 #include "version/VersionInfo.h"
 #include "window/StandardError.h"
@@ -30,8 +29,23 @@ TEST(Startup, FirstStartWithoutSettingsFile) {
     EXPECT_EQ(w.txtGrpAdrStart.Value, "0/0/0");
     EXPECT_EQ(w.txtGrpAdrEnd.Value, "0/0/0");
     EXPECT_EQ(w.grpAccessType.Index, 2);
-    std::vector<std::string> types;
-    FillDatapointTypeList(types);
+    const std::vector<std::string> types = {"[empty]",
+                                            "DPT 1.x, 2.x, 3.x (1-6 bit)",
+                                            "DPT 4.x (8 bit Character)",
+                                            "DPT 5.004, 5.005, 5.010 (8 bit unsigned counter)",
+                                            "DPT 7.x (16 bit unsigned counter)",
+                                            "DPT 12.x, 15.x (32 bit unsigned counter)",
+                                            "DPT 6.x (8 bit signed counter)",
+                                            "DPT 8.x (16 bit signed counter)",
+                                            "DPT 13.x (32 bit signed counter)",
+                                            "DPT 10.x (24 bit time)",
+                                            "DPT 11.x (24 bit date)",
+                                            "DPT 9.x (16 bit floating point value)",
+                                            "DPT 5.001 (8 bit percent)",
+                                            "DPT 5.003 (8 bit angle)",
+                                            "DPT 14.x (32 bit IEEE floating point value)",
+                                            "DPT 16.x (14 Character string)",
+                                            "other"};
     ASSERT_EQ(w.EibDptList.Count(), 17);
     for (int i = 0; i < 17; ++i)
         EXPECT_EQ(w.EibDptList.Rows[static_cast<std::size_t>(i)].Text, types[static_cast<std::size_t>(i)]);
