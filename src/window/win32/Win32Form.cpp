@@ -213,8 +213,8 @@ SIZE Form::FrameSize() const {
     RECT frame{0, 0, 100, 100};
     if (Handle_ == nullptr)
         return SIZE{0, 0};
-    const DWORD style =
-        static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_STYLE)) & ~(WS_VSCROLL | WS_HSCROLL);
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_STYLE)) &
+                        ~static_cast<DWORD>(WS_VSCROLL | WS_HSCROLL);
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_EXSTYLE));
     using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(
