@@ -23,7 +23,19 @@ if(ZELO_FUZZ)
   target_link_options(zelo_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
 
+# The hardening of the release programs: fortified library calls, stack protection and, for ELF programs,
+# read-only relocations bound at start (the MinGW linker makes PE files, which have neither).
+add_library(zelo_hardening INTERFACE)
+if(ZELO_HARDEN)
+  target_compile_definitions(zelo_hardening INTERFACE _FORTIFY_SOURCE=2)
+  target_compile_options(zelo_hardening INTERFACE -fstack-protector-strong -fstack-clash-protection
+                                                  -fcf-protection)
+  if(NOT WIN32)
+    target_link_options(zelo_hardening INTERFACE LINKER:-z,relro LINKER:-z,now)
+  endif()
+endif()
+
 # Applies the project's flags to one of its own targets.
 function(zelo_target_defaults target)
-  target_link_libraries(${target} PRIVATE zelo_warnings zelo_sanitize)
+  target_link_libraries(${target} PRIVATE zelo_warnings zelo_sanitize zelo_hardening)
 endfunction()

@@ -34,7 +34,7 @@ std::optional<std::array<int, 3>> StrictTriple(std::string_view text, char separ
                                                const std::array<int, 3>& max) {
     std::array<int, 3> out{};
     std::size_t pos = 0;
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         if (i > 0) {
             if (pos >= text.size() || text[pos] != separator)
                 return std::nullopt;

@@ -151,7 +151,8 @@ int TSerialPort::Write(const void* buffer, int count) {
     int written = TcpMode_ ? Socket->Send(buffer, count, 500) : Handle->Write(buffer, count);
     written = std::clamp(written, 0, count);
     if (Trace)
-        Trace(TraceDirection::Sent, std::string_view(static_cast<const char*>(buffer), written));
+        Trace(TraceDirection::Sent,
+              std::string_view(static_cast<const char*>(buffer), static_cast<std::size_t>(written)));
     return count - written;
 }
 

@@ -306,8 +306,9 @@ Header ReadHeader(const std::vector<std::string>& cells) {
 }
 
 template <typename Fields> std::string_view Cell(const Fields& fields, int column) {
-    return column >= 0 && column < static_cast<int>(fields.size()) ? std::string_view(fields[column])
-                                                                   : std::string_view();
+    return column >= 0 && column < static_cast<int>(fields.size())
+               ? std::string_view(fields[static_cast<std::size_t>(column)])
+               : std::string_view();
 }
 
 template <typename Fields>

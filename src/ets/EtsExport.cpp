@@ -123,7 +123,8 @@ std::string LinePrefix(int line) {
 std::size_t LineEndCount(std::string_view text) {
     std::size_t count = 1;
     const char* end = text.data() + text.size();
-    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', end - p))); ++p)
+    for (const char* p = text.data();
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))); ++p)
         ++count;
     return count;
 }

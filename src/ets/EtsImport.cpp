@@ -145,7 +145,7 @@ ImportStep EtsImporter::Next() {
     }
     // The line that ended the last range was split already while joining.
     if (FieldsLine != ImportIndex_)
-        SplitCommaFields(Lines[ImportIndex_], Fields, Scratch);
+        SplitCommaFields(Lines[static_cast<std::size_t>(ImportIndex_)], Fields, Scratch);
     FieldsLine = ImportIndex_;
     if (static_cast<int>(Fields.size()) < EtsFieldCount) {
         step.Kind = ImportStepKind::WrongFormat;
@@ -176,7 +176,7 @@ ImportStep EtsImporter::Next() {
     std::uint16_t last = range.StartAddress;
     ++ImportIndex_;
     while (ImportIndex_ < LineCount()) {
-        SplitCommaFields(Lines[ImportIndex_], Fields, Scratch);
+        SplitCommaFields(Lines[static_cast<std::size_t>(ImportIndex_)], Fields, Scratch);
         FieldsLine = ImportIndex_;
         // A line that could not start a range does not join one either: the next step reports it.
         if (static_cast<int>(Fields.size()) < EtsFieldCount)
@@ -208,9 +208,9 @@ DptListState DptListState::Free() {
 }
 
 int DptListState::FirstChecked() const {
-    for (int i = 0; i < DatapointTypeCount; ++i)
+    for (std::size_t i = 0; i < Checked.size(); ++i)
         if (Checked[i])
-            return i;
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -267,7 +267,7 @@ DatapointOffer OfferDatapointTypes(std::string_view text, DptListState& list) {
     if (!scanned)
         return {false, -1};
     // "other" keeps its state: a type the user chose for anything unrecognised stays chosen.
-    for (int i = 0; i < OtherDatapointType; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(OtherDatapointType); ++i) {
         list.Enabled[i] = false;
         list.Checked[i] = false;
     }
@@ -284,7 +284,7 @@ DatapointOffer OfferDatapointTypes(std::string_view text, DptListState& list) {
         for (const auto& row : ByteRows)
             if (row.Size == n) {
                 for (int item : row.Items)
-                    list.Enabled[item] = true;
+                    list.Enabled[static_cast<std::size_t>(item)] = true;
                 list.Current = row.Items.front();
                 return {true, row.Items.front()};
             }

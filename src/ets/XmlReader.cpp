@@ -32,7 +32,7 @@ constexpr bool IsForbiddenControl(unsigned char c) {
 // Bytes that end a plain run of character data.
 constexpr std::array<bool, 256> TextSpecial = [] {
     std::array<bool, 256> table{};
-    for (int c = 0; c < 0x20; ++c)
+    for (std::size_t c = 0; c < 0x20; ++c)
         table[c] = IsForbiddenControl(static_cast<unsigned char>(c));
     table['<'] = table['&'] = table['\r'] = table[']'] = true;
     return table;

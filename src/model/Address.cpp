@@ -49,7 +49,7 @@ std::optional<std::array<int, 3>> ScanTriple(std::string_view text, char separat
                                              const std::array<int, 3>& max, std::size_t& used) {
     std::array<std::int64_t, 3> n{};
     std::size_t pos = 0;
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         if (i > 0) {
             if (pos >= text.size() || text[pos] != separator)
                 return std::nullopt;
@@ -61,7 +61,7 @@ std::optional<std::array<int, 3>> ScanTriple(std::string_view text, char separat
         n[i] = *v;
     }
     std::array<int, 3> out{};
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         if (n[i] < 0 || n[i] > max[i])
             return std::nullopt;
         out[i] = static_cast<int>(n[i]);

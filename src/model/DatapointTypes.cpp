@@ -34,9 +34,9 @@ void FillDatapointTypeList(std::vector<std::string>& list) {
 }
 
 int DatapointTypeFromKeyword(std::string_view keyword) {
-    for (int i = 0; i < DatapointTypeCount; ++i)
+    for (std::size_t i = 0; i < DatapointTypeKeywords.size(); ++i)
         if (DatapointTypeKeywords[i] == keyword)
-            return i;
+            return static_cast<int>(i);
     return -1;
 }
 

@@ -18,7 +18,7 @@ void TEibGroup::Assign(const TPersistent& source) {
 std::string TEibGroup::TypeKeyword() const {
     if (DatapointType < 0 || DatapointType >= DatapointTypeCount)
         return {};
-    return std::string(DatapointTypeKeywords[DatapointType]);
+    return std::string(DatapointTypeKeywords[static_cast<std::size_t>(DatapointType)]);
 }
 
 std::string TEibGroup::AccessText() const {

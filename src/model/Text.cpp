@@ -31,7 +31,7 @@ std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos) {
     }
     if (pos + static_cast<std::size_t>(extra) >= s.size())
         return std::nullopt;
-    for (int i = 1; i <= extra; ++i) {
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(extra); ++i) {
         auto b = static_cast<unsigned char>(s[pos + i]);
         if ((b & 0xC0) != 0x80)
             return std::nullopt;
@@ -598,7 +598,7 @@ bool SingleByteInPlace(std::string& bytes, std::size_t from, SingleByteCharset c
             break;
         }
         if (c >= 0x80)
-            extra += SingleByteCodePoint(c, charset) < 0x800 ? 1 : 2;
+            extra += SingleByteCodePoint(c, charset) < 0x800 ? 1u : 2u;
         ++i;
     }
     lines.Finish(n + extra);

@@ -24,7 +24,8 @@ public:
     virtual void SetEnabled(bool enabled) = 0;
     virtual bool Visible() const = 0;
     virtual void SetVisible(bool visible) = 0;
-    // Moves the keyboard focus here. The field that loses it is not being left by the user (see TwinMain).
+    // Moves the keyboard focus here. A view may report the field that loses it as left; the logic ignores
+    // that exit while it moves the focus itself.
     virtual void SetFocus() = 0;
 };
 
@@ -144,46 +145,53 @@ public:
     virtual std::optional<layout::Placement> Placement() const { return std::nullopt; }
 };
 
-// Every control the logic uses, by the names the window has always given them. A view fills this in once
-// its controls exist and hands it to TwinMain; the controls outlive it.
+// Every control the logic uses, with its interface, by the names the window has always given them: each
+// name is also the control's id in the layout table, where a view finds what to create. One entry here is
+// one member of WindowControls, filled from the view's registry (see Wiring.h).
+#define ZELO_WINDOW_CONTROLS(X)                                                                              \
+    /* Bands */                                                                                              \
+    X(IContainer, DeviceSetupContainer)                                                                      \
+    X(IContainer, GroupAddressContainer)                                                                     \
+    X(ICommandList, CommandList)                                                                             \
+    X(IContainer, ButtonContainer)                                                                           \
+    /* Device setup */                                                                                       \
+    X(IComboBox, cmbDevice)                                                                                  \
+    X(IComboBox, cmbBaudrate)                                                                                \
+    X(IEditField, txtPhyAdr)                                                                                 \
+    X(ICheckBox, chkPrintSource)                                                                             \
+    X(ICheckBox, chkPrintHex)                                                                                \
+    X(ICheckBox, chkFullDuplex)                                                                              \
+    /* The TCP link's address, shown only while the device is TCP/IP */                                      \
+    X(IControl, labHost)                                                                                     \
+    X(IEditField, txtHost)                                                                                   \
+    X(IControl, labPort)                                                                                     \
+    X(IEditField, txtPort)                                                                                   \
+    /* Group addresses */                                                                                    \
+    X(IEditField, txtGrpAdrStart)                                                                            \
+    X(IEditField, txtGrpAdrEnd)                                                                              \
+    X(IRadioGroup, grpAccessType)                                                                            \
+    X(ICheckList, EibDptList)                                                                                \
+    X(IButton, btnAdd)                                                                                       \
+    X(IButton, btnAddAll)                                                                                    \
+    X(IButton, btnIgnore)                                                                                    \
+    X(IButton, btnImport)                                                                                    \
+    X(IButton, btnAbort)                                                                                     \
+    /* Progress */                                                                                           \
+    X(ILabel, labStatus)                                                                                     \
+    X(IGauge, ProgressBar)                                                                                   \
+    X(IButton, btnStop)                                                                                      \
+    /* Buttons */                                                                                            \
+    X(IButton, btnOpen)                                                                                      \
+    X(IButton, btnSave)                                                                                      \
+    X(IButton, btnDownload)                                                                                  \
+    X(IButton, btnExit)
+
+// The controls once a view has made them, handed to TwinMain; the controls outlive it.
 struct WindowControls {
     IForm* winMain = nullptr;
-    // Bands
-    IContainer* DeviceSetupContainer = nullptr;
-    IContainer* GroupAddressContainer = nullptr;
-    ICommandList* CommandList = nullptr;
-    IContainer* ButtonContainer = nullptr;
-    // Device setup
-    IComboBox* cmbDevice = nullptr;
-    IComboBox* cmbBaudrate = nullptr;
-    IEditField* txtPhyAdr = nullptr;
-    ICheckBox* chkPrintSource = nullptr;
-    ICheckBox* chkPrintHex = nullptr;
-    ICheckBox* chkFullDuplex = nullptr;
-    // The TCP link's address, shown only while the device is TCP/IP
-    IControl* labHost = nullptr;
-    IEditField* txtHost = nullptr;
-    IControl* labPort = nullptr;
-    IEditField* txtPort = nullptr;
-    // Group addresses
-    IEditField* txtGrpAdrStart = nullptr;
-    IEditField* txtGrpAdrEnd = nullptr;
-    IRadioGroup* grpAccessType = nullptr;
-    ICheckList* EibDptList = nullptr;
-    IButton* btnAdd = nullptr;
-    IButton* btnAddAll = nullptr;
-    IButton* btnIgnore = nullptr;
-    IButton* btnImport = nullptr;
-    IButton* btnAbort = nullptr;
-    // Progress
-    ILabel* labStatus = nullptr;
-    IGauge* ProgressBar = nullptr;
-    IButton* btnStop = nullptr;
-    // Buttons
-    IButton* btnOpen = nullptr;
-    IButton* btnSave = nullptr;
-    IButton* btnDownload = nullptr;
-    IButton* btnExit = nullptr;
+#define ZELO_CONTROL_MEMBER(Interface, name) Interface* name = nullptr;
+    ZELO_WINDOW_CONTROLS(ZELO_CONTROL_MEMBER)
+#undef ZELO_CONTROL_MEMBER
 };
 
 } // namespace zelo

@@ -8,12 +8,13 @@ namespace {
 
 using enum ControlId;
 using K = ControlKind;
+using S = ControlStyle;
 
 constexpr ControlInfo Table[] = {
     {DeviceSetupCaption, "DeviceSetupCaption", K::CaptionBar, Client, "Device Setup"},
     {DeviceSetupContainer, "DeviceSetupContainer", K::Panel, Client, ""},
     {Label6, "Label6", K::Label, DeviceSetupContainer, "Com port:"},
-    {cmbDevice, "cmbDevice", K::ComboBox, DeviceSetupContainer, ""},
+    {cmbDevice, "cmbDevice", K::ComboBox, DeviceSetupContainer, "", S::Editable},
     {Label7, "Label7", K::Label, DeviceSetupContainer, "Baudrate:"},
     {cmbBaudrate, "cmbBaudrate", K::ComboBox, DeviceSetupContainer, ""},
     {labHost, "labHost", K::Label, DeviceSetupContainer, "Host:"},
@@ -37,7 +38,7 @@ constexpr ControlInfo Table[] = {
     {grpAccessType1, "grpAccessType1", K::RadioButton, grpAccessType, "Write only"},
     // A doubled ampersand shows as one.
     {grpAccessType2, "grpAccessType2", K::RadioButton, grpAccessType, "Read && Write"},
-    {Label3, "Label3", K::Label, GroupAddressContainer, "Datapoint type:"},
+    {Label3, "Label3", K::Label, GroupAddressContainer, "Datapoint type:", S::RightAligned},
     {EibDptList, "EibDptList", K::CheckList, GroupAddressContainer, ""},
     {btnAddAll, "btnAddAll", K::Button, GroupAddressContainer, "Add a&ll"},
     {btnAdd, "btnAdd", K::Button, GroupAddressContainer, "&Add"},

@@ -83,12 +83,20 @@ enum class ControlKind {
     CommandList, // multi-line text with both scroll bars
 };
 
+// What sets a control apart from others of its kind.
+enum class ControlStyle {
+    Plain,
+    RightAligned, // a label whose text ends at its field
+    Editable,     // a drop-down list that also takes a name typed by hand
+};
+
 struct ControlInfo {
     ControlId Id;
     std::string_view Name; // the object name (Qt) and the control ID's name (Win32)
     ControlKind Kind;
     ControlId Parent;      // Client for the bands
     std::string_view Text; // caption, label or title; empty when the logic fills it
+    ControlStyle Style = ControlStyle::Plain;
 };
 
 // Every control, in creation order (parents before their children).

@@ -1,5 +1,5 @@
 #include "GuiSupport.h"
-#include "window/qt/CheckListBox.h"
+#include "window/qt/CheckList.h"
 #include "window/qt/ZeloApplication.h"
 
 #include <QAbstractButton>
@@ -42,7 +42,7 @@ void ViewHarness::Enter(const char* field, const QString& text) {
 }
 
 void ViewHarness::ClickCheck(int row) {
-    auto* list = Find<TCheckListBox>("EibDptList");
+    auto* list = Find<CheckList>("EibDptList");
     QStyleOptionViewItem option;
     option.initFrom(list);
     option.rect = list->visualItemRect(list->item(row));

@@ -3,7 +3,7 @@
 // Usage: gui_screenshot OUTPUT.png
 #include "sim/GatewaySim.h"
 #include "version/VersionInfo.h"
-#include "window/qt/CheckListBox.h"
+#include "window/qt/CheckList.h"
 #include "window/qt/QtMainWindow.h"
 #include "window/qt/ZeloApplication.h"
 
@@ -54,7 +54,7 @@ void Type(QLineEdit* field, const QString& text) {
     QTest::keyClick(field, Qt::Key_Tab);
 }
 
-void Check(zelo::TCheckListBox* list, int row) {
+void Check(zelo::CheckList* list, int row) {
     QStyleOptionViewItem option;
     option.initFrom(list);
     option.rect = list->visualItemRect(list->item(row));
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     for (const auto& range : ranges) {
         Type(static_cast<QLineEdit*>(control(ControlId::txtGrpAdrStart)), range.Start);
         Type(static_cast<QLineEdit*>(control(ControlId::txtGrpAdrEnd)), range.End);
-        Check(static_cast<zelo::TCheckListBox*>(control(ControlId::EibDptList)), range.Type);
+        Check(static_cast<zelo::CheckList*>(control(ControlId::EibDptList)), range.Type);
         QTest::mouseClick(window.AccessTypeButtons()->button(range.Access), Qt::LeftButton);
         QTest::mouseClick(control(ControlId::btnAdd), Qt::LeftButton);
     }

@@ -7,7 +7,7 @@
 #include "sim/GatewaySim.h"
 #include "version/VersionInfo.h"
 #include "window/Catalogue.h"
-#include "window/qt/CheckListBox.h"
+#include "window/qt/CheckList.h"
 #include "window/qt/CommandListEdit.h"
 #include "window/qt/QtDialogs.h"
 #include "window/qt/ZeloApplication.h"
@@ -86,7 +86,7 @@ TEST(View, ControlsFoundByNameWithTheirTexts) {
     EXPECT_EQ(Text(baud->currentText()), "19200");
     EXPECT_FALSE(baud->isEditable());
     EXPECT_EQ(Text(h.Find<QComboBox>("cmbDevice")->currentText()), "COM1");
-    EXPECT_EQ(h.Find<TCheckListBox>("EibDptList")->count(), 17);
+    EXPECT_EQ(h.Find<CheckList>("EibDptList")->count(), 17);
     EXPECT_EQ(h.Window().AccessTypeButtons()->checkedId(), 2);
     for (const char* name : {"btnIgnore", "btnAbort", "btnAddAll"})
         EXPECT_FALSE(h.Find<QWidget>(name)->isEnabled()) << name;
@@ -183,7 +183,7 @@ TEST(View, StartsAtTheDesignSizeWithTheBands) {
             EXPECT_GE(child->width(), child->sizeHint().width()) << Text(child->objectName());
         }
     // Two columns of check boxes, all inside the list without scrolling, also after checks in both columns.
-    auto* list = h.Find<TCheckListBox>("EibDptList");
+    auto* list = h.Find<CheckList>("EibDptList");
     auto allShown = [list] {
         EXPECT_EQ(list->visualItemRect(list->item(8)).x(), list->visualItemRect(list->item(0)).x());
         EXPECT_GT(list->visualItemRect(list->item(9)).x(), list->visualItemRect(list->item(0)).x());
@@ -276,18 +276,18 @@ TEST(View, EventsReachTheLogic) {
              h.ClickCheck(5);
          },
          [&h] {
-             auto* list = h.Find<TCheckListBox>("EibDptList");
+             auto* list = h.Find<CheckList>("EibDptList");
              return !list->Checked(3) && list->Checked(5) && list->currentRow() == 5;
          }},
         {"the space key on the current type",
          [&h] {
-             auto* list = h.Find<TCheckListBox>("EibDptList");
+             auto* list = h.Find<CheckList>("EibDptList");
              list->setCurrentRow(1);
              list->setFocus();
              QTest::keyClick(list, Qt::Key_Space);
          },
          [&h] {
-             auto* list = h.Find<TCheckListBox>("EibDptList");
+             auto* list = h.Find<CheckList>("EibDptList");
              return list->Checked(1) && !list->Checked(5);
          }},
         {"Add clicked", [&h] { h.Click("btnAdd"); },
@@ -487,7 +487,7 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
     const std::string second = h.Dir.Write("second.txt", "#DG2/2/2=BIT;RW\n");
     const std::string saved = h.Dir.File("saved.txt");
     auto* device = h.Find<QComboBox>("cmbDevice");
-    auto* list = h.Find<TCheckListBox>("EibDptList");
+    auto* list = h.Find<CheckList>("EibDptList");
     auto* commands = h.Find<QPlainTextEdit>("CommandList");
     const struct {
         const char* Event;
@@ -595,7 +595,7 @@ TEST(View, RefusedLineIsSelectedBesideItsNumber) {
     gateway.Start();
     ViewHarness h("[SerialPort]\r\nDevice=" + pty + "\r\nBaudrate=19200\r\n");
     h.ShowActive();
-    auto* commands = static_cast<TCommandListEdit*>(h.Find<QPlainTextEdit>("CommandList"));
+    auto* commands = static_cast<CommandListEdit*>(h.Find<QPlainTextEdit>("CommandList"));
     const int narrow = commands->GutterWidth();
     QString text = QString::fromStdString(SetupLine0) + QLatin1Char('\n');
     for (int i = 0; i < 1200; ++i)
@@ -772,7 +772,7 @@ TEST(Program, ExitCodeAndTheFileNamedAtStart) {
     ZeloApplication::Instance()->SetDialogs(&boxes);
     const std::string folder = dir.File("settings-folder");
     std::filesystem::create_directory(folder);
-    EXPECT_EQ(RunConfigurator(*ZeloApplication::Instance(), boxes, folder, {}), 1);
+    EXPECT_EQ(RunConfigurator(boxes, folder, {}), 1);
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_EQ(boxes.Boxes[0].Text, "Can't read " + folder + ": Is a directory.");
     EXPECT_EQ(boxes.Boxes[0].Title, "ZELO-EIB-ASCII Configurator");
@@ -786,7 +786,7 @@ TEST(Program, ExitCodeAndTheFileNamedAtStart) {
                 QTest::mouseClick(window->Control(layout::ControlId::btnExit), Qt::LeftButton);
             }
     });
-    EXPECT_EQ(RunConfigurator(*ZeloApplication::Instance(), boxes, dir.File("zelo.ini"), {list}), 0);
+    EXPECT_EQ(RunConfigurator(boxes, dir.File("zelo.ini"), {list}), 0);
     EXPECT_EQ(seen, Lines{"#DG1/2/3=BIT;RW"});
     EXPECT_EQ(boxes.Boxes.size(), 1u);
     ZeloApplication::Instance()->SetDialogs(nullptr);

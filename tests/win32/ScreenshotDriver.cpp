@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
     PumpPending(window.Handle());
     zelo::win32::Win32Window& view = window.View();
 
-    TypeInto(view.txtPhyAdr.Handle(), "1.1.250");
-    ::SendMessageW(view.chkPrintSource.Handle(), BM_CLICK, 0, 0);
+    TypeInto(view.Get<EditField>(ControlId::txtPhyAdr).Handle(), "1.1.250");
+    ::SendMessageW(view.Get<CheckBox>(ControlId::chkPrintSource).Handle(), BM_CLICK, 0, 0);
     const struct {
         const char* Start;
         const char* End;
@@ -71,23 +71,24 @@ int main(int argc, char** argv) {
         int Access;
     } ranges[] = {{"0/0/0", "0/0/7", 1, 2}, {"1/0/0", "1/0/10", 11, 0}, {"2/1/0", "2/1/0", 12, 1}};
     for (const auto& range : ranges) {
-        TypeInto(view.txtGrpAdrStart.Handle(), range.Start);
-        TypeInto(view.txtGrpAdrEnd.Handle(), range.End);
-        ClickRowBox(view.EibDptList, range.Type);
-        ::SendMessageW(view.grpAccessType.Item(range.Access).Handle(), BM_CLICK, 0, 0);
-        ::SendMessageW(view.btnAdd.Handle(), BM_CLICK, 0, 0);
+        TypeInto(view.Get<EditField>(ControlId::txtGrpAdrStart).Handle(), range.Start);
+        TypeInto(view.Get<EditField>(ControlId::txtGrpAdrEnd).Handle(), range.End);
+        ClickRowBox(view.Get<CheckList>(ControlId::EibDptList), range.Type);
+        ::SendMessageW(view.Get<RadioGroup>(ControlId::grpAccessType).Item(range.Access).Handle(), BM_CLICK,
+                       0, 0);
+        ::SendMessageW(view.Get<Button>(ControlId::btnAdd).Handle(), BM_CLICK, 0, 0);
         PumpPending(window.Handle());
     }
     // Saved: the caption names the file.
-    ::SendMessageW(view.btnSave.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<Button>(ControlId::btnSave).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
-    if (!ChooseItem(view.cmbDevice.Handle(), argv[1])) {
+    if (!ChooseItem(view.Get<ComboBox>(ControlId::cmbDevice).Handle(), argv[1])) {
         std::printf("failed: no %s in the device list\n", argv[1]);
         return 1;
     }
-    ::SendMessageW(view.btnDownload.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<Button>(ControlId::btnDownload).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
-    const std::string status = WindowText(view.labStatus.Handle());
+    const std::string status = WindowText(view.Get<Label>(ControlId::labStatus).Handle());
     if (boxes.Failed || status != "Configuration loaded successfully!") {
         std::printf("failed: the download ended with \"%s\"\n", status.c_str());
         return 1;

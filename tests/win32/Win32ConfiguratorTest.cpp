@@ -152,8 +152,9 @@ TEST_F(Configurator, APortThatCannotBeOpenedIsSaidAndEverythingComesBack) {
     // each keeps its own state for the logic.
     std::vector<bool> seen; // Add's window, Add's own state, Ignore's own state
     Boxes.OnBox = [&](const ShownBox&) {
-        seen = {::IsWindowEnabled(Control(ControlId::btnAdd)) != FALSE, View().btnAdd.Enabled(),
-                View().btnIgnore.Enabled()};
+        seen = {::IsWindowEnabled(Control(ControlId::btnAdd)) != FALSE,
+                View().Get<Button>(ControlId::btnAdd).Enabled(),
+                View().Get<Button>(ControlId::btnIgnore).Enabled()};
     };
     Click(ControlId::btnDownload);
     EXPECT_EQ(seen, (std::vector<bool>{false, true, false}));
@@ -250,7 +251,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
          [&] {
              Type(ControlId::txtGrpAdrStart, "3/3/3");
              FocusTo(ControlId::EibDptList);
-             ClickRowBox(View().EibDptList, 1);
+             ClickRowBox(View().Get<CheckList>(ControlId::EibDptList), 1);
              Click(ControlId::btnAdd);
              Click(ControlId::btnSave);
          },
@@ -258,8 +259,11 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              return ReadBytes(saved) == "#SETUP=1.2.9;OFF;OFF;OFF\n#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" &&
                     Boxes.Saves.size() == 1;
          }},
-        {"a type's text clicked", [&] { ClickRowText(View().EibDptList, 4); },
-         [&] { return View().EibDptList.Checked(4) && !View().EibDptList.Checked(1); }},
+        {"a type's text clicked", [&] { ClickRowText(View().Get<CheckList>(ControlId::EibDptList), 4); },
+         [&] {
+             return View().Get<CheckList>(ControlId::EibDptList).Checked(4) &&
+                    !View().Get<CheckList>(ControlId::EibDptList).Checked(1);
+         }},
         {"the device list opened: the ports read again",
          [&] {
              Ports = {{"COM4", "", "COM4"}};
@@ -267,7 +271,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              ::SendMessageW(Control(ControlId::cmbDevice), CB_SHOWDROPDOWN, FALSE, 0);
              PumpPending(Window->Handle());
          },
-         [&] { return View().cmbDevice.ItemText(0) == "COM4 (serial port)"; }},
+         [&] { return View().Get<ComboBox>(ControlId::cmbDevice).ItemText(0) == "COM4 (serial port)"; }},
         {"a device typed, then left",
          [&] {
              TypeInto(::FindWindowExW(Control(ControlId::cmbDevice), nullptr, L"Edit", nullptr), " COM7 ");
@@ -311,7 +315,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
 // The line-number gutter, and a line selected and shown as after a refusal.
 TEST_F(Configurator, TheGutterNumbersTheLinesAndALineIsShownSelected) {
     Start();
-    MultiLineEdit& list = View().CommandList;
+    MultiLineEdit& list = View().Get<MultiLineEdit>(ControlId::CommandList);
     const int narrow = list.GutterWidth();
     EXPECT_GT(narrow, 0);
     EXPECT_EQ(list.ShownNumbers(), std::vector<int>{1});
@@ -366,18 +370,20 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     Win32Window& view = window.View();
     HWND root = window.Handle();
 
-    view.txtPhyAdr.Focus();
-    ::SendMessageW(view.txtPhyAdr.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1.1.200"));
-    ::SendMessageW(view.chkPrintSource.Handle(), BM_CLICK, 0, 0);
-    ::SendMessageW(view.txtGrpAdrEnd.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1/0/7"));
-    ::SetFocus(view.txtGrpAdrEnd.Handle());
+    view.Get<EditField>(ControlId::txtPhyAdr).Focus();
+    ::SendMessageW(view.Get<EditField>(ControlId::txtPhyAdr).Handle(), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(L"1.1.200"));
+    ::SendMessageW(view.Get<CheckBox>(ControlId::chkPrintSource).Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<EditField>(ControlId::txtGrpAdrEnd).Handle(), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(L"1/0/7"));
+    ::SetFocus(view.Get<EditField>(ControlId::txtGrpAdrEnd).Handle());
     PumpPending(root);
-    ::SetFocus(view.EibDptList.Handle());
+    ::SetFocus(view.Get<CheckList>(ControlId::EibDptList).Handle());
     PumpPending(root);
-    ClickRowBox(view.EibDptList, 16);
-    ::SendMessageW(view.btnAdd.Handle(), BM_CLICK, 0, 0);
+    ClickRowBox(view.Get<CheckList>(ControlId::EibDptList), 16);
+    ::SendMessageW(view.Get<Button>(ControlId::btnAdd).Handle(), BM_CLICK, 0, 0);
     PumpPending(root);
-    ASSERT_TRUE(ChooseItem(view.cmbDevice.Handle(), port));
+    ASSERT_TRUE(ChooseItem(view.Get<ComboBox>(ControlId::cmbDevice).Handle(), port));
 
     // The gateway takes its time to answer: the window goes on working meanwhile. A close request that
     // arrives then is held until the download has ended, with the four areas disabled and the hourglass up.
@@ -395,37 +401,40 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     view.OnCloseRequest = [&] {
         Seen seen{{},
                   view.winMain.WaitCursor(),
-                  view.ProgressBar.Percent(),
-                  view.btnStop.Visible(),
-                  ::GetFocus() == view.btnStop.Handle()};
+                  view.Get<Gauge>(ControlId::ProgressBar).Percent(),
+                  view.Get<Button>(ControlId::btnStop).Visible(),
+                  ::GetFocus() == view.Get<Button>(ControlId::btnStop).Handle()};
         // Keys typed meanwhile go to the focused control (a letter no usable button has, a digit): harmless.
         for (const WPARAM key : {WPARAM{'X'}, WPARAM{'5'}}) {
             ::PostMessageW(::GetFocus(), WM_KEYDOWN, key, 1);
             ::PostMessageW(::GetFocus(), WM_CHAR, key == 'X' ? L'x' : key, 1);
         }
         for (const Control* area :
-             std::initializer_list<const Control*>{&view.DeviceSetupContainer, &view.GroupAddressContainer,
-                                                   &view.CommandList, &view.ButtonContainer})
+             std::initializer_list<const Control*>{&view.Get<Panel>(ControlId::DeviceSetupContainer),
+                                                   &view.Get<Panel>(ControlId::GroupAddressContainer),
+                                                   &view.Get<MultiLineEdit>(ControlId::CommandList),
+                                                   &view.Get<Panel>(ControlId::ButtonContainer)})
             seen.AreasEnabled.push_back(area->Enabled());
         requests.push_back(seen);
         return close();
     };
     ::PostMessageW(root, WM_CLOSE, 0, 0);
-    ::SendMessageW(view.btnDownload.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<Button>(ControlId::btnDownload).Handle(), BM_CLICK, 0, 0);
 
     EXPECT_TRUE(boxes.Boxes.empty()) << (boxes.Boxes.empty() ? "" : boxes.Boxes[0].Text);
-    EXPECT_EQ(WindowText(view.labStatus.Handle()), "Configuration loaded successfully!");
-    EXPECT_EQ(view.ProgressBar.Percent(), 100);
+    EXPECT_EQ(WindowText(view.Get<Label>(ControlId::labStatus).Handle()),
+              "Configuration loaded successfully!");
+    EXPECT_EQ(view.Get<Gauge>(ControlId::ProgressBar).Percent(), 100);
     ASSERT_EQ(requests.size(), 1u) << "the request came while the download ran";
     EXPECT_EQ(requests[0].AreasEnabled, std::vector<bool>(4, false));
     EXPECT_TRUE(requests[0].Waiting);
     EXPECT_TRUE(requests[0].StopShown);
     EXPECT_TRUE(requests[0].FocusOnStop) << "no key may meet a focused control inside a disabled area";
     // The download ran to its end; then the focus is back on Download.
-    EXPECT_EQ(::GetFocus(), view.btnDownload.Handle());
-    EXPECT_FALSE(view.btnStop.Visible());
+    EXPECT_EQ(::GetFocus(), view.Get<Button>(ControlId::btnDownload).Handle());
+    EXPECT_FALSE(view.Get<Button>(ControlId::btnStop).Visible());
     EXPECT_FALSE(view.winMain.WaitCursor());
-    EXPECT_TRUE(view.ButtonContainer.Enabled());
+    EXPECT_TRUE(view.Get<Panel>(ControlId::ButtonContainer).Enabled());
     // Once the download has ended, the held request asks about the edited list and closes the window.
     PumpPending(root);
     EXPECT_EQ(requests.size(), 2u);
@@ -453,25 +462,27 @@ TEST(Win32Files, TheWindowReadsAndWritesInTheFolderGiven) {
     PumpPending(window.Handle());
     Win32Window& view = window.View();
     TwinMain& logic = window.Logic();
-    EXPECT_EQ(WindowText(view.cmbDevice.Handle()), "TCP/IP") << "the settings were read";
+    EXPECT_EQ(WindowText(view.Get<ComboBox>(ControlId::cmbDevice).Handle()), "TCP/IP")
+        << "the settings were read";
 
     boxes.Files = {folder + "\\export.csv"};
-    ::SendMessageW(view.btnImport.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<Button>(ControlId::btnImport).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
-    ::SendMessageW(view.btnAddAll.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<Button>(ControlId::btnAddAll).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
     const std::vector<std::string> lines{"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/1/1=BIT;RW",
                                          "#DG1/1/2=VALUE;RW"};
     EXPECT_EQ(logic.CommandLines(), lines) << "the export was imported";
 
     boxes.SaveNames = {list};
-    ::SendMessageW(view.btnSave.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<Button>(ControlId::btnSave).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
     EXPECT_EQ(logic.FileName(), list);
-    ::SendMessageW(view.CommandList.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    ::SendMessageW(view.Get<MultiLineEdit>(ControlId::CommandList).Handle(), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(L""));
     boxes.Files = {list};
     boxes.Answers = {box::IdNo}; // the emptied list is not to be kept
-    ::SendMessageW(view.btnOpen.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(view.Get<Button>(ControlId::btnOpen).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
     EXPECT_EQ(logic.CommandLines(), lines) << "the saved list opened again";
     for (const ShownBox& shown : boxes.Boxes)

@@ -38,16 +38,20 @@ class ViewWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(View.Create()) << NoWindow;
-        View.OnEvent = [this](ControlId id) { Events.push_back(id); };
-        View.OnCommandListChange = [this] { ++ListChanges; };
+        View.OnEvent = [this](ControlId id, ControlEvent event) {
+            if (event == ControlEvent::Changed)
+                ++ListChanges;
+            else
+                Events.push_back(id);
+        };
         View.OnCloseRequest = [this] {
             ++CloseRequests;
             return AllowClose;
         };
         std::vector<std::string> types;
         FillDatapointTypeList(types);
-        View.EibDptList.SetItems(types);
-        View.cmbBaudrate.SetItems({"9600", "19200", "38400", "57600"});
+        View.Get<CheckList>(ControlId::EibDptList).SetItems(types);
+        View.Get<ComboBox>(ControlId::cmbBaudrate).SetItems({"9600", "19200", "38400", "57600"});
         View.Show();
         PumpPending(View.Handle());
     }
@@ -147,7 +151,7 @@ TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
         ControlId::btnAbort,      ControlId::grpAccessType0, ControlId::btnStop,
         ControlId::btnOpen,       ControlId::btnSave,        ControlId::btnDownload,
         ControlId::btnExit,       ControlId::CommandList,    ControlId::txtPhyAdr};
-    EXPECT_EQ(::GetFocus(), Control(ControlId::txtPhyAdr)) << "the physical address has the focus first";
+    // The first focus is the logic's (see Configurator.OpensWithItsCaptionAndFirstState).
     HWND at = Control(ControlId::txtPhyAdr);
     for (std::size_t i = 1; i < std::size(expected); ++i) {
         SCOPED_TRACE(std::string(layout::Info(expected[i]).Name));
@@ -170,7 +174,7 @@ TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
     for (const auto& row : keys) {
         SCOPED_TRACE(std::string(layout::Info(row.From).Name));
         View.ControlHandle(row.From) == nullptr ? void() : MoveFocus(View.ControlHandle(row.From));
-        const int lines = View.CommandList.LineCount();
+        const int lines = View.Get<MultiLineEdit>(ControlId::CommandList).LineCount();
         MSG down{::GetFocus(), WM_KEYDOWN, row.Key, 1, 0, {}};
         if (!View.winMain.DialogKeys(down)) {
             ::TranslateMessage(&down);
@@ -178,7 +182,8 @@ TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
         }
         PumpPending(View.Handle());
         EXPECT_EQ(::GetFocus(), Control(row.Focus));
-        EXPECT_EQ(View.CommandList.LineCount(), lines + (row.Key == VK_RETURN ? 1 : 0));
+        EXPECT_EQ(View.Get<MultiLineEdit>(ControlId::CommandList).LineCount(),
+                  lines + (row.Key == VK_RETURN ? 1 : 0));
     }
 }
 
@@ -193,7 +198,7 @@ TEST_F(ViewWindow, AnAmpersandLetterClicksItsButton) {
                 {L'b', ControlId::btnAbort}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(layout::Info(row.Button).Name));
-        View.txtGrpAdrStart.Focus();
+        View.Get<EditField>(ControlId::txtGrpAdrStart).Focus();
         Events.clear();
         MSG message{::GetFocus(), WM_SYSCHAR, row.Letter, static_cast<LPARAM>(1u << 29), 0, {}};
         EXPECT_TRUE(View.winMain.DialogKeys(message));
@@ -240,9 +245,9 @@ TEST_F(ViewWindow, CaptionBarsAreBlackWithWhiteTextAndTheGaugeShowsItsShare) {
               0)
         << "nothing but the text is white";
 
-    View.ProgressBar.SetMinimum(0);
-    View.ProgressBar.SetMaximum(4);
-    View.ProgressBar.SetPosition(1);
+    View.Get<Gauge>(ControlId::ProgressBar).SetMinimum(0);
+    View.Get<Gauge>(ControlId::ProgressBar).SetMaximum(4);
+    View.Get<Gauge>(ControlId::ProgressBar).SetPosition(1);
     const auto shown = Printed(ControlId::ProgressBar);
     const int width = shown->Width();
     const int height = shown->Height();
@@ -380,7 +385,7 @@ TEST_F(ViewWindow, EveryUserEventReachesTheOwnerNamedByItsControl) {
         SCOPED_TRACE(std::string(layout::Info(row.Target).Name));
         HWND target = Control(row.Target);
         // From a control that judges nothing when it is left.
-        View.CommandList.Focus();
+        View.Get<MultiLineEdit>(ControlId::CommandList).Focus();
         PumpPending(View.Handle());
         Events.clear();
         switch (row.How) {
@@ -388,7 +393,7 @@ TEST_F(ViewWindow, EveryUserEventReachesTheOwnerNamedByItsControl) {
             ::SendMessageW(target, BM_CLICK, 0, 0);
             break;
         case Act::DownKey:
-            View.cmbBaudrate.SetItemIndex(0);
+            View.Get<ComboBox>(ControlId::cmbBaudrate).SetItemIndex(0);
             ::SetFocus(target);
             ::SendMessageW(target, WM_KEYDOWN, VK_DOWN, 0);
             break;
@@ -399,23 +404,23 @@ TEST_F(ViewWindow, EveryUserEventReachesTheOwnerNamedByItsControl) {
             ::SetFocus(Control(ControlId::btnAdd));
             break;
         case Act::ClickFirstBox:
-            zelo::test::ClickRowBox(View.EibDptList, 0);
+            zelo::test::ClickRowBox(View.Get<CheckList>(ControlId::EibDptList), 0);
             break;
         }
         PumpPending(View.Handle());
         EXPECT_EQ(Events, std::vector<ControlId>{row.Reported});
     }
     // The state the logic reads is there when it hears of the event.
-    EXPECT_TRUE(View.chkFullDuplex.Checked());
-    EXPECT_EQ(View.grpAccessType.ItemIndex(), 1);
-    EXPECT_EQ(View.cmbBaudrate.ItemIndex(), 1);
-    EXPECT_TRUE(View.EibDptList.Checked(0));
-    EXPECT_EQ(View.EibDptList.CurrentRow(), 0);
+    EXPECT_TRUE(View.Get<CheckBox>(ControlId::chkFullDuplex).Checked());
+    EXPECT_EQ(View.Get<RadioGroup>(ControlId::grpAccessType).ItemIndex(), 1);
+    EXPECT_EQ(View.Get<ComboBox>(ControlId::cmbBaudrate).ItemIndex(), 1);
+    EXPECT_TRUE(View.Get<CheckList>(ControlId::EibDptList).Checked(0));
+    EXPECT_EQ(View.Get<CheckList>(ControlId::EibDptList).CurrentRow(), 0);
 
     // Escape, as the dialog keys hand it on, is Stop's key.
     std::vector<layout::Command> commands;
     View.OnShortcut = [&commands](layout::Command command) { commands.push_back(command); };
-    View.btnAdd.Focus();
+    View.Get<Button>(ControlId::btnAdd).Focus();
     MSG escape{Control(ControlId::btnAdd), WM_KEYDOWN, VK_ESCAPE, 1, 0, {}};
     View.winMain.DialogKeys(escape);
     EXPECT_EQ(commands, std::vector<layout::Command>{layout::Command::Stop});
@@ -424,17 +429,18 @@ TEST_F(ViewWindow, EveryUserEventReachesTheOwnerNamedByItsControl) {
     // Typing into the command list is reported; the program's own lines are not.
     ::SendMessageW(Control(ControlId::CommandList), WM_CHAR, L'x', 0);
     EXPECT_EQ(ListChanges, 1);
-    View.CommandList.InsertLine(View.CommandList.LineCount(), "#DG=1/1/1;1/1/1;EIS1;RW");
-    View.CommandList.ReplaceLine(0, "#SETUP=15.15.255;OFF;OFF;OFF");
+    View.Get<MultiLineEdit>(ControlId::CommandList)
+        .InsertLine(View.Get<MultiLineEdit>(ControlId::CommandList).LineCount(), "#DG=1/1/1;1/1/1;EIS1;RW");
+    View.Get<MultiLineEdit>(ControlId::CommandList).ReplaceLine(0, "#SETUP=15.15.255;OFF;OFF;OFF");
     PumpPending(View.Handle());
     EXPECT_EQ(ListChanges, 1);
     // Changes made through the interfaces raise nothing.
     Events.clear();
-    View.chkPrintHex.SetChecked(true);
-    View.cmbBaudrate.SetItemIndex(3);
-    View.grpAccessType.SetItemIndex(2);
-    View.EibDptList.SetChecked(5, true);
-    View.txtGrpAdrEnd.SetText("1/2/3");
+    View.Get<CheckBox>(ControlId::chkPrintHex).SetChecked(true);
+    View.Get<ComboBox>(ControlId::cmbBaudrate).SetItemIndex(3);
+    View.Get<RadioGroup>(ControlId::grpAccessType).SetItemIndex(2);
+    View.Get<CheckList>(ControlId::EibDptList).SetChecked(5, true);
+    View.Get<EditField>(ControlId::txtGrpAdrEnd).SetText("1/2/3");
     PumpPending(View.Handle());
     EXPECT_TRUE(Events.empty());
 }

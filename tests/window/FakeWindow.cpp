@@ -159,57 +159,14 @@ void FakeForm::Close() {
 FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::string& settingsPath,
                        std::vector<os::PortInfo> ports)
     : SettingsPath(settingsPath.empty() ? Dir.File("zelo.ini") : settingsPath), Ports(std::move(ports)),
-      winMain(*this), DeviceSetupContainer(*this, ControlId::DeviceSetupContainer),
-      GroupAddressContainer(*this, ControlId::GroupAddressContainer),
-      CommandList(*this, ControlId::CommandList), ButtonContainer(*this, ControlId::ButtonContainer),
-      cmbDevice(*this, ControlId::cmbDevice), cmbBaudrate(*this, ControlId::cmbBaudrate),
-      txtPhyAdr(*this, ControlId::txtPhyAdr), chkPrintSource(*this, ControlId::chkPrintSource),
-      chkPrintHex(*this, ControlId::chkPrintHex), chkFullDuplex(*this, ControlId::chkFullDuplex),
-      labHost(*this, ControlId::labHost), txtHost(*this, ControlId::txtHost),
-      labPort(*this, ControlId::labPort), txtPort(*this, ControlId::txtPort),
-      txtGrpAdrStart(*this, ControlId::txtGrpAdrStart), txtGrpAdrEnd(*this, ControlId::txtGrpAdrEnd),
-      grpAccessType(*this, ControlId::grpAccessType), EibDptList(*this, ControlId::EibDptList),
-      btnAdd(*this, ControlId::btnAdd), btnAddAll(*this, ControlId::btnAddAll),
-      btnIgnore(*this, ControlId::btnIgnore), btnImport(*this, ControlId::btnImport),
-      btnAbort(*this, ControlId::btnAbort), labStatus(*this), ProgressBar(*this),
-      btnStop(*this, ControlId::btnStop), btnOpen(*this, ControlId::btnOpen),
-      btnSave(*this, ControlId::btnSave), btnDownload(*this, ControlId::btnDownload),
-      btnExit(*this, ControlId::btnExit) {
+      winMain(*this) {
     if (settings)
         Dir.Write("zelo.ini", *settings);
-    WindowControls c;
-    c.winMain = &winMain;
-    c.DeviceSetupContainer = &DeviceSetupContainer;
-    c.GroupAddressContainer = &GroupAddressContainer;
-    c.CommandList = &CommandList;
-    c.ButtonContainer = &ButtonContainer;
-    c.cmbDevice = &cmbDevice;
-    c.cmbBaudrate = &cmbBaudrate;
-    c.txtPhyAdr = &txtPhyAdr;
-    c.chkPrintSource = &chkPrintSource;
-    c.chkPrintHex = &chkPrintHex;
-    c.chkFullDuplex = &chkFullDuplex;
-    c.labHost = &labHost;
-    c.txtHost = &txtHost;
-    c.labPort = &labPort;
-    c.txtPort = &txtPort;
-    c.txtGrpAdrStart = &txtGrpAdrStart;
-    c.txtGrpAdrEnd = &txtGrpAdrEnd;
-    c.grpAccessType = &grpAccessType;
-    c.EibDptList = &EibDptList;
-    c.btnAdd = &btnAdd;
-    c.btnAddAll = &btnAddAll;
-    c.btnIgnore = &btnIgnore;
-    c.btnImport = &btnImport;
-    c.btnAbort = &btnAbort;
-    c.labStatus = &labStatus;
-    c.ProgressBar = &ProgressBar;
-    c.btnStop = &btnStop;
-    c.btnOpen = &btnOpen;
-    c.btnSave = &btnSave;
-    c.btnDownload = &btnDownload;
-    c.btnExit = &btnExit;
-    Logic_ = std::make_unique<TwinMain>(c, Boxes, SettingsPath, [this] { return Ports; });
+#define ZELO_REGISTER(Interface, name) Registry.Add(ControlId::name, name);
+    ZELO_WINDOW_CONTROLS(ZELO_REGISTER)
+#undef ZELO_REGISTER
+    Logic_ = std::make_unique<TwinMain>(FillControls(winMain, Registry), Boxes, SettingsPath,
+                                        [this] { return Ports; });
 }
 
 FakeWindow::~FakeWindow() {
@@ -223,16 +180,11 @@ std::string FakeWindow::Close() {
 
 void FakeWindow::CommandListChanged() {
     if (Logic_)
-        Logic_->CommandListChange();
+        Raise(ControlId::CommandList, ControlEvent::Changed);
 }
 
-void FakeWindow::Forward(ControlId id) {
-    Forward(TwinMain::EventHandler(id));
-}
-
-void FakeWindow::Forward(TwinMain::Handler handler) {
-    ASSERT_NE(handler, nullptr);
-    Logic_->Run(handler);
+void FakeWindow::Raise(ControlId id, ControlEvent event) {
+    Dispatch(*Logic_, id, event, Focused);
 }
 
 void FakeWindow::MoveFocus(ControlId to) {
@@ -240,98 +192,24 @@ void FakeWindow::MoveFocus(ControlId to) {
     Focused = to;
     if (!from || *from == to || !Logic_)
         return;
-    if (layout::Info(*from).Kind == layout::ControlKind::EditField || *from == ControlId::cmbDevice)
-        Forward(*from);
+    const auto events = EventsOf(layout::Info(*from));
+    if (std::find(events.begin(), events.end(), ControlEvent::Left) != events.end())
+        Raise(*from, ControlEvent::Left);
 }
 
 bool FakeWindow::Usable(ControlId id) const {
-    const IControl* own = nullptr;
-    switch (id) {
-    case ControlId::txtPhyAdr:
-        own = &txtPhyAdr;
-        break;
-    case ControlId::txtGrpAdrStart:
-        own = &txtGrpAdrStart;
-        break;
-    case ControlId::txtGrpAdrEnd:
-        own = &txtGrpAdrEnd;
-        break;
-    case ControlId::txtHost:
-        own = &txtHost;
-        break;
-    case ControlId::txtPort:
-        own = &txtPort;
-        break;
-    case ControlId::chkPrintSource:
-        own = &chkPrintSource;
-        break;
-    case ControlId::chkPrintHex:
-        own = &chkPrintHex;
-        break;
-    case ControlId::chkFullDuplex:
-        own = &chkFullDuplex;
-        break;
-    case ControlId::cmbDevice:
-        own = &cmbDevice;
-        break;
-    case ControlId::cmbBaudrate:
-        own = &cmbBaudrate;
-        break;
-    case ControlId::grpAccessType:
-        own = &grpAccessType;
-        break;
-    case ControlId::EibDptList:
-        own = &EibDptList;
-        break;
-    case ControlId::CommandList:
-        own = &CommandList;
-        break;
-    case ControlId::btnAdd:
-        own = &btnAdd;
-        break;
-    case ControlId::btnAddAll:
-        own = &btnAddAll;
-        break;
-    case ControlId::btnIgnore:
-        own = &btnIgnore;
-        break;
-    case ControlId::btnImport:
-        own = &btnImport;
-        break;
-    case ControlId::btnAbort:
-        own = &btnAbort;
-        break;
-    case ControlId::btnStop:
-        own = &btnStop;
-        break;
-    case ControlId::btnOpen:
-        own = &btnOpen;
-        break;
-    case ControlId::btnSave:
-        own = &btnSave;
-        break;
-    case ControlId::btnDownload:
-        own = &btnDownload;
-        break;
-    case ControlId::btnExit:
-        own = &btnExit;
-        break;
-    default:
+    // A radio button is usable as its group is.
+    const ControlId own =
+        layout::Info(id).Kind == layout::ControlKind::RadioButton ? layout::Info(id).Parent : id;
+    const IControl* control = Registry.Find(own);
+    if (control == nullptr) {
         ADD_FAILURE() << "no control the user operates: " << layout::Info(id).Name;
         return false;
     }
-    if (!own->Enabled() || !own->Visible())
-        return false;
-    switch (layout::Info(id).Parent) {
-    case ControlId::DeviceSetupContainer:
-        return DeviceSetupContainer.Enabled();
-    case ControlId::GroupAddressContainer:
-        return GroupAddressContainer.Enabled();
-    case ControlId::ButtonContainer:
-        return ButtonContainer.Enabled();
-    default:
-        return true;
-    }
+    // An area the logic does not know (the progress band) is never disabled.
+    const ControlId area = layout::Info(own).Parent;
+    const IControl* panel = area == layout::Client ? nullptr : Registry.Find(area);
+    return control->Enabled() && control->Visible() && (panel == nullptr || panel->Enabled());
 }
 
 void FakeWindow::Enter(FakeCombo& list, const std::string& text) {
@@ -354,19 +232,19 @@ void FakeWindow::Enter(FakeEdit& field, const std::string& text) {
 void FakeWindow::Click(FakeControl& button) {
     ASSERT_TRUE(Usable(button.Id)) << layout::Info(button.Id).Name;
     MoveFocus(button.Id);
-    Forward(button.Id);
+    Raise(button.Id, ControlEvent::Used);
 }
 
 void FakeWindow::Accelerator(FakeControl& button) {
     ASSERT_TRUE(Usable(button.Id)) << layout::Info(button.Id).Name;
-    Logic_->KeyAction(Focused, TwinMain::EventHandler(button.Id));
+    Raise(button.Id, ControlEvent::Accelerator);
 }
 
 void FakeWindow::Click(FakeCheckBox& box) {
     ASSERT_TRUE(Usable(box.Id)) << layout::Info(box.Id).Name;
     MoveFocus(box.Id);
     box.Value = !box.Value;
-    Forward(box.Id);
+    Raise(box.Id, ControlEvent::Used);
 }
 
 void FakeWindow::ToggleType(int row) {
@@ -377,7 +255,7 @@ void FakeWindow::ToggleType(int row) {
         return;
     EibDptList.Current = row;
     EibDptList.SetChecked(row, !EibDptList.Checked(row));
-    Forward(ControlId::EibDptList);
+    Raise(ControlId::EibDptList, ControlEvent::Used);
 }
 
 void FakeWindow::ClickTypeText(int row) {
@@ -385,14 +263,14 @@ void FakeWindow::ClickTypeText(int row) {
     MoveFocus(ControlId::EibDptList);
     // The click makes the row current, whether or not it is enabled; the logic decides the rest.
     EibDptList.Current = row;
-    Forward(TwinMain::TextClickHandler(ControlId::EibDptList));
+    Raise(ControlId::EibDptList, ControlEvent::TextClicked);
 }
 
 void FakeWindow::ChooseAccess(int index) {
     ASSERT_TRUE(Usable(ControlId::grpAccessType));
     MoveFocus(static_cast<ControlId>(static_cast<int>(ControlId::grpAccessType0) + index));
     grpAccessType.Index = index;
-    Forward(ControlId::grpAccessType);
+    Raise(ControlId::grpAccessType, ControlEvent::Used);
 }
 
 void FakeWindow::Choose(FakeCombo& list, const std::string& entry) {
@@ -401,7 +279,7 @@ void FakeWindow::Choose(FakeCombo& list, const std::string& entry) {
     ASSERT_NE(at, list.Items.end()) << entry;
     MoveFocus(list.Id);
     list.SetItemIndex(static_cast<int>(at - list.Items.begin()));
-    Forward(list.Id);
+    Raise(list.Id, ControlEvent::Used);
 }
 
 void FakeWindow::EditCommandList(const std::string& text) {
@@ -411,16 +289,16 @@ void FakeWindow::EditCommandList(const std::string& text) {
 }
 
 void FakeWindow::Shortcut(layout::Command command) {
-    Logic_->KeyAction(Focused, TwinMain::CommandHandler(command));
+    DispatchShortcut(*Logic_, command, Focused);
 }
 
 void FakeWindow::Escape() {
-    Logic_->Run(TwinMain::CommandHandler(layout::Command::Stop));
+    DispatchShortcut(*Logic_, layout::Command::Stop, Focused);
 }
 
 void FakeWindow::OpenDeviceList() {
     ASSERT_TRUE(Usable(ControlId::cmbDevice));
-    Logic_->Run(TwinMain::DropDownHandler(ControlId::cmbDevice));
+    Raise(ControlId::cmbDevice, ControlEvent::DropDown);
 }
 
 void FakeWindow::Drop(const std::vector<std::string>& files) {

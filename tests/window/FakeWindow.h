@@ -6,6 +6,7 @@
 #include "window/Controls.h"
 #include "window/Layout.h"
 #include "window/TwinMain.h"
+#include "window/Wiring.h"
 
 #include <functional>
 #include <memory>
@@ -153,7 +154,7 @@ private:
 
 class FakeLabel : public ILabel {
 public:
-    explicit FakeLabel(FakeWindow& window) : Window(window) {}
+    FakeLabel(FakeWindow& window, layout::ControlId) : Window(window) {}
     void SetText(const std::string& text) override { Value = text; }
     void RepaintNow() override { ++Repaints; }
     FakeWindow& Window;
@@ -163,7 +164,7 @@ public:
 
 class FakeGauge : public IGauge {
 public:
-    explicit FakeGauge(FakeWindow& window) : Window(window) {}
+    FakeGauge(FakeWindow& window, layout::ControlId) : Window(window) {}
     void SetMinimum(int value) override { Minimum = value; }
     void SetMaximum(int value) override { Maximum = value; }
     void SetPosition(int value) override { Position = value; }
@@ -192,6 +193,17 @@ public:
     bool Terminated = false;
     int EventRounds = 0;
 };
+
+// The fake made for each of the logic's interfaces.
+template <typename Interface> struct FakeFor { using Type = Fake<Interface>; };
+template <> struct FakeFor<IEditField> { using Type = FakeEdit; };
+template <> struct FakeFor<ICheckBox> { using Type = FakeCheckBox; };
+template <> struct FakeFor<IRadioGroup> { using Type = FakeRadioGroup; };
+template <> struct FakeFor<IComboBox> { using Type = FakeCombo; };
+template <> struct FakeFor<ICheckList> { using Type = FakeCheckList; };
+template <> struct FakeFor<ICommandList> { using Type = FakeCommandList; };
+template <> struct FakeFor<ILabel> { using Type = FakeLabel; };
+template <> struct FakeFor<IGauge> { using Type = FakeGauge; };
 
 // What the window showed each time the driver had the gauge or label painted during a download.
 struct Frame {
@@ -272,40 +284,15 @@ public:
     std::vector<os::PortInfo> Ports;
 
     FakeForm winMain;
-    FakeControl DeviceSetupContainer;
-    FakeControl GroupAddressContainer;
-    FakeCommandList CommandList;
-    FakeControl ButtonContainer;
-    FakeCombo cmbDevice;
-    FakeCombo cmbBaudrate;
-    FakeEdit txtPhyAdr;
-    FakeCheckBox chkPrintSource;
-    FakeCheckBox chkPrintHex;
-    FakeCheckBox chkFullDuplex;
-    FakeControl labHost;
-    FakeEdit txtHost;
-    FakeControl labPort;
-    FakeEdit txtPort;
-    FakeEdit txtGrpAdrStart;
-    FakeEdit txtGrpAdrEnd;
-    FakeRadioGroup grpAccessType;
-    FakeCheckList EibDptList;
-    FakeControl btnAdd;
-    FakeControl btnAddAll;
-    FakeControl btnIgnore;
-    FakeControl btnImport;
-    FakeControl btnAbort;
-    FakeLabel labStatus;
-    FakeGauge ProgressBar;
-    FakeControl btnStop;
-    FakeControl btnOpen;
-    FakeControl btnSave;
-    FakeControl btnDownload;
-    FakeControl btnExit;
+    // Every control of WindowControls as a fake of its interface, under its name.
+#define ZELO_FAKE_MEMBER(Interface, name) FakeFor<Interface>::Type name{*this, layout::ControlId::name};
+    ZELO_WINDOW_CONTROLS(ZELO_FAKE_MEMBER)
+#undef ZELO_FAKE_MEMBER
+    ControlRegistry Registry;
 
 private:
-    void Forward(layout::ControlId id);
-    void Forward(TwinMain::Handler handler);
+    // The user's event as a view hands it on.
+    void Raise(layout::ControlId id, ControlEvent event);
     std::unique_ptr<TwinMain> Logic_;
 };
 

@@ -1,5 +1,5 @@
-// The window logic's helpers: the table that mirrors the command list's group lines, the device list, and
-// the catalogue of the window's texts.
+// The window logic's helpers: the table that mirrors the command list's group lines, the device list, the
+// wiring from a view's controls to the logic, and the catalogue of the window's texts.
 #include "FakeWindow.h"
 #include "device/EibConverter.h"
 #include "ets/EtsBatch.h"
@@ -160,6 +160,59 @@ TEST(DeviceList, ExistingPortsOnceThenTcpThenTheRemainingComNames) {
                 rest.push_back({"COM" + std::to_string(n), "COM" + std::to_string(n)});
         EXPECT_EQ(std::vector<DeviceEntry>(entries.begin() + c.Head.size(), entries.end()), rest);
     }
+}
+
+// What each kind of control raises, as the views hook it up.
+TEST(Wiring, EachControlRaisesTheEventsOfItsKind) {
+    using enum ControlEvent;
+    using layout::ControlId;
+    const struct {
+        ControlId Id;
+        std::vector<ControlEvent> Events;
+    } rows[] = {
+        {ControlId::txtPhyAdr, {Left}},
+        {ControlId::txtHost, {Left}},
+        // A name typed into the device list counts when its field is left.
+        {ControlId::cmbDevice, {Used, DropDown, Left}},
+        {ControlId::cmbBaudrate, {Used, DropDown}},
+        {ControlId::btnAdd, {Used, Accelerator}},
+        {ControlId::btnStop, {Used, Accelerator}},
+        {ControlId::chkFullDuplex, {Used}},
+        {ControlId::grpAccessType, {Used}},
+        {ControlId::grpAccessType1, {}},
+        {ControlId::EibDptList, {Used, TextClicked}},
+        {ControlId::CommandList, {Changed}},
+        {ControlId::Label3, {}},
+        {ControlId::labStatus, {}},
+        {ControlId::GroupAddressContainer, {}},
+    };
+    for (const auto& row : rows) {
+        const auto events = EventsOf(layout::Info(row.Id));
+        EXPECT_EQ(std::vector<ControlEvent>(events.begin(), events.end()), row.Events)
+            << layout::Info(row.Id).Name;
+    }
+}
+
+// A view that leaves a control out, or registers one of the wrong kind, is told so at the start, not by a
+// null pointer later.
+TEST(Wiring, AMissingOrMismatchedControlStopsTheStart) {
+    FakeWindow w;
+    const struct {
+        const char* What;
+        std::function<void(ControlRegistry&)> Change;
+    } rows[] = {
+        {"nothing registered", [](ControlRegistry& r) { r = ControlRegistry(); }},
+        {"a button as the host field",
+         [&w](ControlRegistry& r) { r.Add(layout::ControlId::txtHost, w.btnAdd); }},
+        {"a field as the check list",
+         [&w](ControlRegistry& r) { r.Add(layout::ControlId::EibDptList, w.txtPort); }},
+    };
+    for (const auto& row : rows) {
+        ControlRegistry registry = w.Registry;
+        row.Change(registry);
+        EXPECT_THROW(FillControls(w.winMain, registry), std::logic_error) << row.What;
+    }
+    EXPECT_EQ(FillControls(w.winMain, w.Registry).txtHost, &w.txtHost);
 }
 
 } // namespace

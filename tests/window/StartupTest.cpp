@@ -1,6 +1,5 @@
 // The window's first state, the settings it starts from and the settings it leaves behind.
 #include "FakeWindow.h"
-#include "model/DatapointTypes.h"
 #include "model/Error.h"
 #include "os/Files.h"
 #include "version/VersionInfo.h"

@@ -128,7 +128,8 @@ SOCKET ConnectOne(const addrinfo& a, Clock::time_point deadline, const std::func
     }
     // From here on the waits are bounded by select(), so nothing may block: the connect included.
     u_long nonBlocking = 1;
-    (void)::ioctlsocket(s, FIONBIO, &nonBlocking);
+    // FIONBIO is an unsigned constant; the call takes it as a long.
+    (void)::ioctlsocket(s, static_cast<long>(FIONBIO), &nonBlocking);
     if (::connect(s, a.ai_addr, static_cast<int>(a.ai_addrlen)) == 0)
         return s;
     error = ::WSAGetLastError();

@@ -5,7 +5,7 @@
 
 namespace zelo {
 
-void TComboBox::showPopup() {
+void ComboBox::showPopup() {
     emit PopupAboutToShow();
     // Entries wider than the field (a by-id name with its description) show whole in the open list.
     int widest = 0;

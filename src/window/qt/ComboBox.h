@@ -4,7 +4,7 @@
 namespace zelo {
 
 // A drop-down list that says when it is about to open, so its entries can be read again first.
-class TComboBox : public QComboBox {
+class ComboBox : public QComboBox {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;

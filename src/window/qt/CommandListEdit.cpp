@@ -9,7 +9,7 @@ namespace zelo {
 
 class LineNumberGutter : public QWidget {
 public:
-    explicit LineNumberGutter(TCommandListEdit* edit) : QWidget(edit), Edit(edit) {
+    explicit LineNumberGutter(CommandListEdit* edit) : QWidget(edit), Edit(edit) {
         setObjectName(QStringLiteral("CommandListGutter"));
     }
     QSize sizeHint() const override { return {Edit->GutterWidth(), 0}; }
@@ -18,10 +18,10 @@ protected:
     void paintEvent(QPaintEvent* event) override { Edit->PaintGutter(event); }
 
 private:
-    TCommandListEdit* Edit;
+    CommandListEdit* Edit;
 };
 
-TCommandListEdit::TCommandListEdit(QWidget* parent)
+CommandListEdit::CommandListEdit(QWidget* parent)
     : QPlainTextEdit(parent), Gutter_(new LineNumberGutter(this)) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);
@@ -30,37 +30,37 @@ TCommandListEdit::TCommandListEdit(QWidget* parent)
     setTabChangesFocus(true);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     connect(this, &QPlainTextEdit::blockCountChanged, this, [this](int) { UpdateGutterWidth(); });
-    connect(this, &QPlainTextEdit::updateRequest, this, &TCommandListEdit::UpdateGutter);
+    connect(this, &QPlainTextEdit::updateRequest, this, &CommandListEdit::UpdateGutter);
     UpdateGutterWidth();
 }
 
-int TCommandListEdit::GutterWidth() const {
+int CommandListEdit::GutterWidth() const {
     return layout::GutterWidth(blockCount(), fontMetrics().horizontalAdvance(QLatin1Char('9')));
 }
 
-void TCommandListEdit::UpdateGutterWidth() {
+void CommandListEdit::UpdateGutterWidth() {
     setViewportMargins(GutterWidth(), 0, 0, 0);
 }
 
-void TCommandListEdit::UpdateGutter(const QRect& rect, int dy) {
+void CommandListEdit::UpdateGutter(const QRect& rect, int dy) {
     if (dy != 0)
         Gutter_->scroll(0, dy);
     else
         Gutter_->update(0, rect.y(), Gutter_->width(), rect.height());
 }
 
-void TCommandListEdit::resizeEvent(QResizeEvent* event) {
+void CommandListEdit::resizeEvent(QResizeEvent* event) {
     QPlainTextEdit::resizeEvent(event);
     const QRect area = contentsRect();
     Gutter_->setGeometry(QRect(area.left(), area.top(), GutterWidth(), viewport()->height()));
 }
 
-int TCommandListEdit::NumberedLines() const {
+int CommandListEdit::NumberedLines() const {
     // A line end at the very end makes no line that would be sent: its empty block gets no number.
     return document()->lastBlock().text().isEmpty() && blockCount() > 1 ? blockCount() - 1 : blockCount();
 }
 
-QList<int> TCommandListEdit::ShownNumbers() const {
+QList<int> CommandListEdit::ShownNumbers() const {
     QList<int> numbers;
     const int lastNumbered = NumberedLines();
     for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
@@ -73,7 +73,7 @@ QList<int> TCommandListEdit::ShownNumbers() const {
     return numbers;
 }
 
-void TCommandListEdit::PaintGutter(QPaintEvent* event) {
+void CommandListEdit::PaintGutter(QPaintEvent* event) {
     QPainter painter(Gutter_);
     painter.fillRect(event->rect(), palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                                     QPalette::AlternateBase));

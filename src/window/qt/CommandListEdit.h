@@ -5,10 +5,10 @@ namespace zelo {
 
 // The command list's text control: plain text without wrapping, with a gutter of line numbers on its left,
 // so a line named in a message can be found at a glance.
-class TCommandListEdit : public QPlainTextEdit {
+class CommandListEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
-    explicit TCommandListEdit(QWidget* parent = nullptr);
+    explicit CommandListEdit(QWidget* parent = nullptr);
 
     QWidget* Gutter() const { return Gutter_; }
     int GutterWidth() const;

@@ -1,5 +1,5 @@
 #include "window/qt/QtControls.h"
-#include "window/qt/CheckListBox.h"
+#include "window/qt/CheckList.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -142,8 +142,8 @@ void QtComboBox::SetText(const std::string& text) {
 
 // ---- Check list ----
 
-TCheckListBox* QtCheckList::List() const {
-    return static_cast<TCheckListBox*>(Widget_);
+CheckList* QtCheckList::List() const {
+    return static_cast<CheckList*>(Widget_);
 }
 
 void QtCheckList::SetItems(const std::vector<std::string>& items) {

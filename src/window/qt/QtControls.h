@@ -15,7 +15,7 @@ class QWidget;
 
 namespace zelo {
 
-class TCheckListBox;
+class CheckList;
 
 // Enabled state and focus for any widget.
 template <typename Interface> class QtWidgetControl : public Interface {
@@ -87,7 +87,7 @@ public:
     void SetCurrentRow(int row) override;
 
 private:
-    TCheckListBox* List() const;
+    CheckList* List() const;
 };
 
 // Written through cursor edits at one place, never by setting the whole text, so a long list lays out only

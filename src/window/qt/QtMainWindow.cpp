@@ -2,11 +2,10 @@
 #include "os/Signals.h"
 #include "version/VersionInfo.h"
 #include "window/Catalogue.h"
-#include "window/qt/CheckListBox.h"
+#include "window/qt/CheckList.h"
 #include "window/qt/ComboBox.h"
 #include "window/qt/CommandListEdit.h"
 #include "window/qt/QtDialogs.h"
-#include "window/qt/ZeloApplication.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -114,7 +113,9 @@ QtMainWindow::QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
     CreateControls();
-    Logic_ = std::make_unique<TwinMain>(Interfaces(), dialogs, settingsFileName, std::move(listPorts));
+    Form_.Bind(this);
+    Logic_ = std::make_unique<TwinMain>(FillControls(Form_, Registry_), dialogs, settingsFileName,
+                                        std::move(listPorts));
     ConnectEvents();
     WatchTerminationRequests();
 
@@ -160,12 +161,16 @@ void QtMainWindow::CreateControls() {
             break;
         case ControlKind::Panel:
             widget = new QWidget(parent);
+            Register<QtControl>(info.Id, widget);
             break;
         case ControlKind::Label: {
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);
             label->setText(text);
+            if (info.Style == layout::ControlStyle::RightAligned)
+                label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             widget = label;
+            Register<QtControl>(info.Id, widget);
             break;
         }
         case ControlKind::StatusLabel: {
@@ -173,178 +178,118 @@ void QtMainWindow::CreateControls() {
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);
             widget = label;
+            Register<QtLabel>(info.Id, label);
             break;
         }
         case ControlKind::EditField:
             widget = new QLineEdit(parent);
+            Register<QtEditField>(info.Id, widget);
             break;
         case ControlKind::ComboBox: {
-            auto* box = new TComboBox(parent);
+            auto* box = new ComboBox(parent);
             // A device name may be typed in, taken as it is when the field is left: no completion that
             // would turn COM1 into COM10, no entry added.
-            box->setEditable(info.Id == ControlId::cmbDevice);
+            box->setEditable(info.Style == layout::ControlStyle::Editable);
             if (box->isEditable()) {
                 box->setCompleter(nullptr);
                 box->setInsertPolicy(QComboBox::NoInsert);
             }
             box->setMaxVisibleItems(16);
             widget = box;
+            Register<QtComboBox>(info.Id, widget);
             break;
         }
         case ControlKind::CheckBox:
             widget = new QCheckBox(text, parent);
+            Register<QtCheckBox>(info.Id, widget);
             break;
-        case ControlKind::RadioGroup:
+        case ControlKind::RadioGroup: {
             widget = new QGroupBox(text, parent);
+            auto group = std::make_shared<QtRadioGroup>();
+            group->Bind(widget);
+            group->BindButtons(AccessTypeButtons_);
+            Registry_.Add(info.Id, *group);
+            Adapters_.push_back(std::move(group));
             break;
+        }
         case ControlKind::RadioButton: {
+            // The group's buttons are numbered in the table's order.
             auto* radio = new QRadioButton(text, parent);
-            AccessTypeButtons_->addButton(radio, static_cast<int>(info.Id) -
-                                                     static_cast<int>(ControlId::grpAccessType0));
+            AccessTypeButtons_->addButton(radio, static_cast<int>(AccessTypeButtons_->buttons().size()));
             widget = radio;
             break;
         }
         case ControlKind::CheckList:
-            widget = new TCheckListBox(parent);
+            widget = new CheckList(parent);
+            Register<QtCheckList>(info.Id, widget);
             break;
         case ControlKind::Button:
             widget = new QPushButton(text, parent);
+            Register<QtControl>(info.Id, widget);
             break;
         case ControlKind::Gauge:
             widget = Gauge(parent);
+            Register<QtGauge>(info.Id, static_cast<QProgressBar*>(widget));
             break;
         case ControlKind::CommandList:
-            widget = new TCommandListEdit(parent);
+            widget = new CommandListEdit(parent);
+            Register<QtCommandList>(info.Id, widget);
             break;
         }
         widget->setObjectName(
             QString::fromLatin1(info.Name.data(), static_cast<qsizetype>(info.Name.size())));
         Widgets_[Index(info.Id)] = widget;
     }
-    static_cast<QLabel*>(Control(ControlId::Label3))->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     const auto order = layout::TabOrder();
     for (std::size_t i = 0; i + 1 < order.size(); ++i)
         setTabOrder(Control(order[i]), Control(order[i + 1]));
 }
 
-WindowControls QtMainWindow::Interfaces() {
-    using enum ControlId;
-    Form_.Bind(this);
-    const ControlId containers[] = {DeviceSetupContainer, GroupAddressContainer, ButtonContainer};
-    for (std::size_t i = 0; i < std::size(containers); ++i)
-        Containers_[i].Bind(Control(containers[i]));
-    const ControlId buttons[] = {btnAdd,      btnAddAll, btnIgnore, btnImport, btnAbort,
-                                 btnDownload, btnExit,   btnStop,   btnOpen,   btnSave};
-    for (std::size_t i = 0; i < std::size(buttons); ++i)
-        Buttons_[i].Bind(Control(buttons[i]));
-    Device_.Bind(Control(cmbDevice));
-    Baudrate_.Bind(Control(cmbBaudrate));
-    PhysicalAddress_.Bind(Control(txtPhyAdr));
-    const ControlId options[] = {chkPrintSource, chkPrintHex, chkFullDuplex};
-    for (std::size_t i = 0; i < std::size(options); ++i)
-        Options_[i].Bind(Control(options[i]));
-    Start_.Bind(Control(txtGrpAdrStart));
-    End_.Bind(Control(txtGrpAdrEnd));
-    Access_.Bind(Control(grpAccessType));
-    Access_.BindButtons(AccessTypeButtons_);
-    Types_.Bind(Control(EibDptList));
-    Commands_.Bind(Control(CommandList));
-    Status_.Bind(static_cast<QLabel*>(Control(labStatus)));
-    Gauge_.Bind(static_cast<QProgressBar*>(Control(ProgressBar)));
+template <typename Adapter, typename Widget> void QtMainWindow::Register(ControlId id, Widget* widget) {
+    auto adapter = std::make_shared<Adapter>();
+    adapter->Bind(widget);
+    Registry_.Add(id, *adapter);
+    Adapters_.push_back(std::move(adapter));
+}
 
-    const ControlId labels[] = {labHost, labPort};
-    for (std::size_t i = 0; i < std::size(labels); ++i)
-        TcpLabels_[i].Bind(Control(labels[i]));
-    Host_.Bind(Control(txtHost));
-    Port_.Bind(Control(txtPort));
-
-    WindowControls c;
-    c.winMain = &Form_;
-    c.DeviceSetupContainer = &Containers_[0];
-    c.GroupAddressContainer = &Containers_[1];
-    c.ButtonContainer = &Containers_[2];
-    c.CommandList = &Commands_;
-    c.cmbDevice = &Device_;
-    c.cmbBaudrate = &Baudrate_;
-    c.txtPhyAdr = &PhysicalAddress_;
-    c.chkPrintSource = &Options_[0];
-    c.chkPrintHex = &Options_[1];
-    c.chkFullDuplex = &Options_[2];
-    c.labHost = &TcpLabels_[0];
-    c.txtHost = &Host_;
-    c.labPort = &TcpLabels_[1];
-    c.txtPort = &Port_;
-    c.txtGrpAdrStart = &Start_;
-    c.txtGrpAdrEnd = &End_;
-    c.grpAccessType = &Access_;
-    c.EibDptList = &Types_;
-    c.btnAdd = &Buttons_[0];
-    c.btnAddAll = &Buttons_[1];
-    c.btnIgnore = &Buttons_[2];
-    c.btnImport = &Buttons_[3];
-    c.btnAbort = &Buttons_[4];
-    c.btnDownload = &Buttons_[5];
-    c.btnExit = &Buttons_[6];
-    c.btnStop = &Buttons_[7];
-    c.btnOpen = &Buttons_[8];
-    c.btnSave = &Buttons_[9];
-    c.labStatus = &Status_;
-    c.ProgressBar = &Gauge_;
-    return c;
+void QtMainWindow::Raise(ControlId id, ControlEvent event) {
+    Dispatch(*Logic_, id, event, FocusedControl());
 }
 
 void QtMainWindow::ConnectEvents() {
     for (const ControlInfo& info : layout::Controls()) {
-        const TwinMain::Handler handler = TwinMain::EventHandler(info.Id);
         QWidget* widget = Control(info.Id);
-        auto forward = [this, handler] { Logic_->Run(handler); };
-        switch (info.Kind) {
-        case ControlKind::EditField:
-            widget->installEventFilter(this);
-            break;
-        case ControlKind::Button:
-            // Its Alt letter reaches the logic as a key (see eventFilter).
-            widget->installEventFilter(this);
-            [[fallthrough]];
-        case ControlKind::CheckBox:
-            connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, this, forward);
-            break;
-        case ControlKind::ComboBox:
-            connect(static_cast<QComboBox*>(widget), &QComboBox::currentIndexChanged, this, forward);
-            if (static_cast<QComboBox*>(widget)->isEditable())
+        for (const ControlEvent event : EventsOf(info)) {
+            switch (event) {
+            case ControlEvent::Left:
+            case ControlEvent::Accelerator:
+                // Heard in eventFilter: the focus leaving, a button's Alt letter.
                 widget->installEventFilter(this);
-            if (const TwinMain::Handler opening = TwinMain::DropDownHandler(info.Id))
-                connect(static_cast<TComboBox*>(widget), &TComboBox::PopupAboutToShow, this,
-                        [this, opening] { Logic_->Run(opening); });
-            break;
-        case ControlKind::RadioGroup:
-            connect(AccessTypeButtons_, &QButtonGroup::idClicked, this, forward);
-            break;
-        case ControlKind::CheckList: {
-            auto* list = static_cast<TCheckListBox*>(widget);
-            connect(list, &TCheckListBox::CheckClicked, this, [list, forward](int row) {
-                // The handler keeps the current row's mark: that is the row the user toggled.
-                if (list->currentRow() != row)
-                    list->setCurrentRow(row);
-                forward();
-            });
-            if (const TwinMain::Handler text = TwinMain::TextClickHandler(info.Id))
-                connect(list, &TCheckListBox::TextClicked, this, [this, list, text](int row) {
+                break;
+            case ControlEvent::Used:
+                ConnectUse(info, widget);
+                break;
+            case ControlEvent::DropDown:
+                connect(static_cast<ComboBox*>(widget), &ComboBox::PopupAboutToShow, this,
+                        [this, id = info.Id] { Raise(id, ControlEvent::DropDown); });
+                break;
+            case ControlEvent::TextClicked: {
+                auto* list = static_cast<CheckList*>(widget);
+                connect(list, &CheckList::TextClicked, this, [this, list, id = info.Id](int row) {
                     if (list->currentRow() != row)
                         list->setCurrentRow(row);
-                    Logic_->Run(text);
+                    Raise(id, ControlEvent::TextClicked);
                 });
-            break;
-        }
-        case ControlKind::CommandList:
-            connect(static_cast<QPlainTextEdit*>(widget)->document(), &QTextDocument::contentsChange, this,
-                    [this](int, int, int) { Logic_->CommandListChange(); });
-            // The list takes dropped text itself; dropped files are the window's.
-            static_cast<QPlainTextEdit*>(widget)->viewport()->installEventFilter(this);
-            break;
-        default:
-            break;
+                break;
+            }
+            case ControlEvent::Changed:
+                connect(static_cast<QPlainTextEdit*>(widget)->document(), &QTextDocument::contentsChange,
+                        this, [this, id = info.Id](int, int, int) { Raise(id, ControlEvent::Changed); });
+                // The list takes dropped text itself; dropped files are the window's.
+                static_cast<QPlainTextEdit*>(widget)->viewport()->installEventFilter(this);
+                break;
+            }
         }
     }
     for (const layout::Shortcut& key : layout::Shortcuts()) {
@@ -352,14 +297,41 @@ void QtMainWindow::ConnectEvents() {
             QKeyCombination(Qt::ControlModifier | (key.Shift ? Qt::ShiftModifier : Qt::NoModifier),
                             static_cast<Qt::Key>(key.Key)));
         auto* shortcut = new QShortcut(sequence, this);
-        const TwinMain::Handler handler = TwinMain::CommandHandler(key.Action);
         connect(shortcut, &QShortcut::activated, this,
-                [this, handler] { Logic_->KeyAction(FocusedControl(), handler); });
+                [this, command = key.Action] { DispatchShortcut(*Logic_, command, FocusedControl()); });
     }
     // Escape stops a running download, as Stop does.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this,
-            [this] { Logic_->Run(TwinMain::CommandHandler(layout::Command::Stop)); });
+            [this] { DispatchShortcut(*Logic_, layout::Command::Stop, FocusedControl()); });
+}
+
+void QtMainWindow::ConnectUse(const ControlInfo& info, QWidget* widget) {
+    const auto used = [this, id = info.Id] { Raise(id, ControlEvent::Used); };
+    switch (info.Kind) {
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+        connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, this, used);
+        break;
+    case ControlKind::ComboBox:
+        connect(static_cast<QComboBox*>(widget), &QComboBox::currentIndexChanged, this, used);
+        break;
+    case ControlKind::RadioGroup:
+        connect(AccessTypeButtons_, &QButtonGroup::idClicked, this, used);
+        break;
+    case ControlKind::CheckList: {
+        auto* list = static_cast<CheckList*>(widget);
+        connect(list, &CheckList::CheckClicked, this, [list, used](int row) {
+            // The handler keeps the current row's mark: that is the row the user toggled.
+            if (list->currentRow() != row)
+                list->setCurrentRow(row);
+            used();
+        });
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 std::optional<ControlId> QtMainWindow::FocusedControl() const {
@@ -429,20 +401,20 @@ bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
     const auto found = std::find(Widgets_.begin(), Widgets_.end(), watched);
     if (found == Widgets_.end())
         return QWidget::eventFilter(watched, event);
-    const auto id = static_cast<ControlId>(found - Widgets_.begin());
-    const ControlKind kind = layout::Info(id).Kind;
-    // The editable device list is left as a field is (the filter is on no other list).
-    if ((kind == ControlKind::EditField || kind == ControlKind::ComboBox) &&
-        event->type() == QEvent::FocusOut) {
+    const layout::ControlInfo& info = layout::Info(static_cast<ControlId>(found - Widgets_.begin()));
+    const auto raises = [&info](ControlEvent wanted) {
+        return std::ranges::find(EventsOf(info), wanted) != EventsOf(info).end();
+    };
+    if (event->type() == QEvent::FocusOut && raises(ControlEvent::Left)) {
         // Leaving the field, not the window: switching to another window or opening a popup is no exit.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            Logic_->Run(TwinMain::EventHandler(id));
-    } else if (kind == ControlKind::Button && event->type() == QEvent::Shortcut) {
+            Raise(info.Id, ControlEvent::Left);
+    } else if (event->type() == QEvent::Shortcut && raises(ControlEvent::Accelerator)) {
         // A button's Alt letter would click it without moving the focus, so the field being typed in would
         // not be left first: the logic takes it as the key it is. A disabled button takes no key.
         if ((*found)->isEnabled())
-            Logic_->KeyAction(FocusedControl(), TwinMain::EventHandler(id));
+            Raise(info.Id, ControlEvent::Accelerator);
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -523,29 +495,35 @@ void QtMainWindow::FitToScreen() {
     move(placement.X, placement.Y);
 }
 
-int RunConfigurator(ZeloApplication& app, Dialogs& dialogs, const std::string& settingsFileName,
-                    const std::vector<std::string>& files) {
-    auto* qtDialogs = dynamic_cast<QtDialogs*>(&dialogs);
-    // Noted from now on; the window hears of them through its event loop.
-    os::CatchTerminationRequests();
-    try {
-        ReadVersionInfo();
-        auto window = std::make_unique<QtMainWindow>(dialogs, settingsFileName);
-        if (qtDialogs != nullptr)
-            qtDialogs->SetParent(window.get());
-        window->show();
-        window->Logic().Run([&window, &files] { window->Logic().Started(files); });
-        QApplication::exec();
-        if (qtDialogs != nullptr)
-            qtDialogs->SetParent(nullptr);
-        window.reset();
-    } catch (...) {
-        if (qtDialogs != nullptr)
-            qtDialogs->SetParent(nullptr);
-        app.ShowCurrentException();
-        return 1;
+namespace {
+
+// The Qt window for the program's start and end.
+class QtConfigurator : public ConfiguratorView {
+public:
+    explicit QtConfigurator(QtDialogs* boxes) : Boxes_(boxes) {}
+    TwinMain& Create(Dialogs& dialogs, const std::string& settingsFileName) override {
+        Window_ = std::make_unique<QtMainWindow>(dialogs, settingsFileName);
+        return Window_->Logic();
     }
-    return 0;
+    void Show() override { Window_->show(); }
+    void RunLoop() override { QApplication::exec(); }
+    void OwnBoxes(bool owned) override {
+        if (Boxes_ != nullptr)
+            Boxes_->SetParent(owned ? Window_.get() : nullptr);
+    }
+    void Destroy() override { Window_.reset(); }
+
+private:
+    QtDialogs* Boxes_;
+    std::unique_ptr<QtMainWindow> Window_;
+};
+
+} // namespace
+
+int RunConfigurator(Dialogs& dialogs, const std::string& settingsFileName,
+                    const std::vector<std::string>& files) {
+    QtConfigurator view(dynamic_cast<QtDialogs*>(&dialogs));
+    return zelo::RunConfigurator(view, dialogs, settingsFileName, files);
 }
 
 } // namespace zelo

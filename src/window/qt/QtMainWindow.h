@@ -3,6 +3,7 @@
 // the user's events to the window logic and implements its control interfaces. Nothing else.
 #include "window/Layout.h"
 #include "window/TwinMain.h"
+#include "window/Wiring.h"
 #include "window/qt/QtControls.h"
 
 #include <QWidget>
@@ -17,8 +18,6 @@ class QMimeData;
 class QScrollArea;
 
 namespace zelo {
-
-class ZeloApplication;
 
 class QtMainWindow : public QWidget {
     Q_OBJECT
@@ -46,12 +45,16 @@ protected:
 
 private:
     void CreateControls();
+    // Makes the control's logic side, bound to its widget, and registers it under its id.
+    template <typename Adapter, typename Widget> void Register(layout::ControlId id, Widget* widget);
     void ConnectEvents();
+    // Connects the toolkit's signal for a click, a choice or a toggle.
+    void ConnectUse(const layout::ControlInfo& info, QWidget* widget);
+    void Raise(layout::ControlId id, ControlEvent event);
     // A termination request (SIGTERM, SIGINT) reaches the logic from the event loop.
     void WatchTerminationRequests();
     // Files dragged over the window or one of its fields: taken by the window, not typed into a field.
     bool TakesDrop(QEvent* event);
-    WindowControls Interfaces();
     // The control of the layout that holds the keyboard focus, if any.
     std::optional<layout::ControlId> FocusedControl() const;
     layout::LayoutMetrics Measure() const;
@@ -68,29 +71,15 @@ private:
     bool Fitted_ = false;
 
     QtForm Form_;
-    std::array<QtControl, 3> Containers_; // the three areas a download disables beside the command list
-    std::array<QtControl, 10> Buttons_;
-    std::array<QtControl, 2> TcpLabels_;
-    QtEditField Host_;
-    QtEditField Port_;
-    QtComboBox Device_;
-    QtComboBox Baudrate_;
-    QtEditField PhysicalAddress_;
-    std::array<QtCheckBox, 3> Options_;
-    QtEditField Start_;
-    QtEditField End_;
-    QtRadioGroup Access_;
-    QtCheckList Types_;
-    QtCommandList Commands_;
-    QtLabel Status_;
-    QtGauge Gauge_;
+    ControlRegistry Registry_;
+    std::vector<std::shared_ptr<void>> Adapters_; // what Registry_ points to
     std::unique_ptr<TwinMain> Logic_;
 };
 
 // The program: shows the window with the settings of settingsFileName, opens the first of files, and runs
 // until the window ends. Returns 0, or 1 when the window could not start (an unreadable settings file); the
 // reason is shown by the standard error display.
-int RunConfigurator(ZeloApplication& app, Dialogs& dialogs, const std::string& settingsFileName,
+int RunConfigurator(Dialogs& dialogs, const std::string& settingsFileName,
                     const std::vector<std::string>& files);
 
 } // namespace zelo

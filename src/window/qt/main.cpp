@@ -17,5 +17,5 @@ int main(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i)
         files.push_back(arguments[i].toStdString());
-    return zelo::RunConfigurator(app, dialogs, zelo::os::SettingsFileName(zelo::os::ExecutablePath()), files);
+    return zelo::RunConfigurator(dialogs, zelo::os::SettingsFileName(zelo::os::ExecutablePath()), files);
 }

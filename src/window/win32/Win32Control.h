@@ -1,6 +1,8 @@
 #pragma once
 // The Windows controls of the view: thin wrappers around CreateWindowEx controls. Each wrapper subclasses its
 // control, so the notifications its parent receives (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*) come back to it.
+// Each family is implemented in a file of its own (Win32Panel.cpp, Win32EditField.cpp, Win32Buttons.cpp,
+// Win32ComboBox.cpp, Win32Labels.cpp, Win32Gauge.cpp, Win32MultiLineEdit.cpp); the base class here.
 #include "window/Controls.h"
 #include "window/win32/Win32Api.h"
 
@@ -17,8 +19,16 @@ namespace zelo::win32 {
 void RunHandler(const std::function<void()>& handler);
 void SetHandlerErrorDisplay(std::function<void()> display);
 
+// Posted by an edit field (or an editable list) to itself when it has been left: judged once the focus
+// change is over, since a box shown in the middle of WM_KILLFOCUS would upset where the focus ends up.
+inline constexpr UINT WmFieldLeft = WM_APP + 0x101;
+
 // Moves the focus for the program: no field counts as left.
 void MoveFocus(HWND window);
+
+// Registers a window class of the program's own: the arrow cursor on the dialogs' face colour. False when
+// Windows refuses it.
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HICON icon = nullptr);
 
 // The dots per inch a window is shown at (96 where Windows cannot say).
 UINT WindowDpi(HWND window);
@@ -166,46 +176,31 @@ protected:
     void Notified(int code) override;
 };
 
-// One radio button of a group; the group is RadioGroup below.
-class RadioButton : public Control {
+// One radio button of a group (the group is RadioGroup below): checked and clicked as a check box is.
+class RadioButton : public CheckBox {
 public:
     void Create(HWND parent, int id, const std::string& caption, bool firstOfGroup);
-    bool Checked() const;
-    void SetChecked(bool checked);
-    std::function<void()> OnClick;
-
-protected:
-    void Notified(int code) override;
 };
 
 // A captioned frame with radio buttons; the frame and the buttons are siblings, so the dialog keys move
-// between the buttons.
-class RadioGroup : public IRadioGroup {
+// between the buttons. The frame is the control; its state goes to the buttons.
+class RadioGroup : public ControlFor<IRadioGroup> {
 public:
     // The items get the IDs itemIds, in order.
     void Create(HWND parent, int frameId, const std::vector<int>& itemIds, const std::string& caption,
                 const std::vector<std::string>& items);
     int ItemIndex() const override;
     void SetItemIndex(int index) override;
-    bool Enabled() const override;
     void SetEnabled(bool enabled) override;
-    bool Visible() const override;
     void SetVisible(bool visible) override;
     // To the chosen item (the first when none is).
     void SetFocus() override;
     int Count() const { return static_cast<int>(Items_.size()); }
-    Control& Frame() { return Frame_; }
     RadioButton& Item(int index) { return *Items_.at(static_cast<std::size_t>(index)); }
-    void SetFont(HFONT font);
     // The user chose an item (its index).
     std::function<void(int)> OnClick;
 
 private:
-    class FrameControl : public Control {
-    public:
-        void Create(HWND parent, int id, const std::string& caption);
-    };
-    FrameControl Frame_;
     std::vector<std::unique_ptr<RadioButton>> Items_;
 };
 

@@ -18,17 +18,9 @@ constexpr UINT TickMs = 250;
 
 void RegisterFormClass(WNDPROC procedure) {
     static const bool registered = [procedure] {
-        WNDCLASSEXW form{};
-        form.cbSize = sizeof form;
-        form.lpfnWndProc = procedure;
-        form.hInstance = ::GetModuleHandleW(nullptr);
-        form.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        form.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-        if (form.hIcon == nullptr)
-            form.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
-        form.lpszClassName = FormClass;
-        return ::RegisterClassExW(&form) != 0;
+        HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+        return RegisterWindowClass(FormClass, procedure,
+                                   icon != nullptr ? icon : ::LoadIconW(nullptr, IDI_APPLICATION));
     }();
     (void)registered;
 }
@@ -221,8 +213,8 @@ SIZE Form::FrameSize() const {
     RECT frame{0, 0, 100, 100};
     if (Handle_ == nullptr)
         return SIZE{0, 0};
-    const DWORD style =
-        static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_STYLE)) & ~(WS_VSCROLL | WS_HSCROLL);
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_STYLE)) &
+                        ~static_cast<DWORD>(WS_VSCROLL | WS_HSCROLL);
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(Handle_, GWL_EXSTYLE));
     using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(

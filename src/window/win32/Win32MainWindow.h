@@ -32,7 +32,6 @@ public:
 private:
     Win32Window View_;
     std::unique_ptr<TwinMain> Logic_;
-    bool TerminationHeard_ = false;
 };
 
 class Win32Dialogs;

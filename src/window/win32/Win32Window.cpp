@@ -70,7 +70,8 @@ bool Win32Window::Create() {
         CreateControl(info.Id);
     // Each tab stop starts a group of its own, so the arrow keys stay among the access type's buttons.
     for (const ControlId id : layout::TabOrder()) {
-        if (id == ControlId::grpAccessType1 || id == ControlId::grpAccessType2)
+        const layout::ControlInfo& info = layout::Info(id);
+        if (info.Kind == ControlKind::RadioButton && ControlOf(id) != &Get<RadioGroup>(info.Parent).Item(0))
             continue;
         if (HWND window = ControlHandle(id))
             ::SetWindowLongPtrW(window, GWL_STYLE, ::GetWindowLongPtrW(window, GWL_STYLE) | WS_GROUP);
@@ -84,99 +85,18 @@ bool Win32Window::Create() {
     return true;
 }
 
-Control* Win32Window::ControlOf(ControlId id) const {
-    auto* self = const_cast<Win32Window*>(this);
-    switch (id) {
-    case ControlId::DeviceSetupCaption:
-        return &self->DeviceSetupCaption;
-    case ControlId::DeviceSetupContainer:
-        return &self->DeviceSetupContainer;
-    case ControlId::Label6:
-        return &self->Label6;
-    case ControlId::cmbDevice:
-        return &self->cmbDevice;
-    case ControlId::Label7:
-        return &self->Label7;
-    case ControlId::cmbBaudrate:
-        return &self->cmbBaudrate;
-    case ControlId::Label1:
-        return &self->Label1;
-    case ControlId::txtPhyAdr:
-        return &self->txtPhyAdr;
-    case ControlId::chkPrintSource:
-        return &self->chkPrintSource;
-    case ControlId::chkPrintHex:
-        return &self->chkPrintHex;
-    case ControlId::chkFullDuplex:
-        return &self->chkFullDuplex;
-    case ControlId::labHost:
-        return &self->labHost;
-    case ControlId::txtHost:
-        return &self->txtHost;
-    case ControlId::labPort:
-        return &self->labPort;
-    case ControlId::txtPort:
-        return &self->txtPort;
-    case ControlId::GroupAddressCaption:
-        return &self->GroupAddressCaption;
-    case ControlId::GroupAddressContainer:
-        return &self->GroupAddressContainer;
-    case ControlId::Label2:
-        return &self->Label2;
-    case ControlId::txtGrpAdrStart:
-        return &self->txtGrpAdrStart;
-    case ControlId::Label4:
-        return &self->Label4;
-    case ControlId::txtGrpAdrEnd:
-        return &self->txtGrpAdrEnd;
-    case ControlId::grpAccessType:
-        return &self->grpAccessType.Frame();
-    case ControlId::grpAccessType0:
-    case ControlId::grpAccessType1:
-    case ControlId::grpAccessType2: {
-        const int item = static_cast<int>(id) - static_cast<int>(ControlId::grpAccessType0);
-        return item < grpAccessType.Count() ? &self->grpAccessType.Item(item) : nullptr;
-    }
-    case ControlId::Label3:
-        return &self->Label3;
-    case ControlId::EibDptList:
-        return &self->EibDptList;
-    case ControlId::btnAddAll:
-        return &self->btnAddAll;
-    case ControlId::btnAdd:
-        return &self->btnAdd;
-    case ControlId::btnIgnore:
-        return &self->btnIgnore;
-    case ControlId::btnImport:
-        return &self->btnImport;
-    case ControlId::btnAbort:
-        return &self->btnAbort;
-    case ControlId::ProgressCaption:
-        return &self->ProgressCaption;
-    case ControlId::ProgressContainer:
-        return &self->ProgressContainer;
-    case ControlId::labStatus:
-        return &self->labStatus;
-    case ControlId::ProgressBar:
-        return &self->ProgressBar;
-    case ControlId::btnStop:
-        return &self->btnStop;
-    case ControlId::CommandListCaption:
-        return &self->CommandListCaption;
-    case ControlId::CommandList:
-        return &self->CommandList;
-    case ControlId::ButtonContainer:
-        return &self->ButtonContainer;
-    case ControlId::btnOpen:
-        return &self->btnOpen;
-    case ControlId::btnSave:
-        return &self->btnSave;
-    case ControlId::btnDownload:
-        return &self->btnDownload;
-    case ControlId::btnExit:
-        return &self->btnExit;
-    }
-    return nullptr;
+template <typename Class> Class& Win32Window::Adopt(ControlId id) {
+    auto control = std::make_unique<Class>();
+    Class& made = *control;
+    Controls_[static_cast<std::size_t>(id)] = &made;
+    Owned_.push_back(std::move(control));
+    if constexpr (std::is_base_of_v<IControl, Class>)
+        Registry_.Add(id, static_cast<IControl&>(made));
+    if constexpr (std::is_base_of_v<ILabel, Class>)
+        Registry_.Add(id, static_cast<ILabel&>(made));
+    if constexpr (std::is_base_of_v<IGauge, Class>)
+        Registry_.Add(id, static_cast<IGauge&>(made));
+    return made;
 }
 
 HWND Win32Window::ControlHandle(ControlId id) const {
@@ -196,106 +116,121 @@ std::optional<ControlId> Win32Window::FocusedControl() const {
 }
 
 HWND Win32Window::ParentOf(ControlId id) const {
-    ControlId parent = layout::Info(id).Parent;
-    // The access type's buttons lie on its frame but belong to the panel, so the dialog keys reach them.
-    if (parent == ControlId::grpAccessType)
-        parent = layout::Info(parent).Parent;
+    const ControlId parent = layout::Info(id).Parent;
     return parent == layout::Client ? winMain.Handle() : ControlHandle(parent);
 }
 
 void Win32Window::CreateControl(ControlId id) {
-    const std::size_t index = static_cast<std::size_t>(id);
-    if (Created_[index])
+    if (ControlOf(id) != nullptr)
         return;
     const layout::ControlInfo& info = layout::Info(id);
+    // A radio button comes into being with its group.
+    if (info.Kind == ControlKind::RadioButton) {
+        CreateControl(info.Parent);
+        return;
+    }
     if (info.Parent != layout::Client)
-        CreateControl(info.Parent == ControlId::grpAccessType ? layout::Info(info.Parent).Parent
-                                                              : info.Parent);
+        CreateControl(info.Parent);
     const HWND parent = ParentOf(id);
     const std::string text(Tr(info.Text));
     const int windowId = Win32Id(id);
-    Created_[index] = true;
     switch (info.Kind) {
     case ControlKind::CaptionBar:
-        static_cast<CaptionBar*>(ControlOf(id))->Create(parent, windowId, text);
+        Adopt<CaptionBar>(id).Create(parent, windowId, text);
         break;
     case ControlKind::Panel:
-        static_cast<Panel*>(ControlOf(id))->Create(parent, windowId);
+        Adopt<Panel>(id).Create(parent, windowId);
         break;
     case ControlKind::Label:
-        static_cast<Label*>(ControlOf(id))
-            ->Create(parent, windowId, text, id == ControlId::Label3 ? SS_RIGHT : SS_LEFT);
-        break;
     case ControlKind::StatusLabel:
-        static_cast<Label*>(ControlOf(id))->Create(parent, windowId, text);
+        Adopt<Label>(id).Create(parent, windowId, text,
+                                info.Style == layout::ControlStyle::RightAligned ? SS_RIGHT : SS_LEFT);
         break;
     case ControlKind::EditField:
-        static_cast<EditField*>(ControlOf(id))->Create(parent, windowId);
+        Adopt<EditField>(id).Create(parent, windowId);
         break;
     case ControlKind::ComboBox:
-        static_cast<ComboBox*>(ControlOf(id))->Create(parent, windowId, id == ControlId::cmbDevice);
+        Adopt<ComboBox>(id).Create(parent, windowId, info.Style == layout::ControlStyle::Editable);
         break;
     case ControlKind::CheckBox:
-        static_cast<CheckBox*>(ControlOf(id))->Create(parent, windowId, text);
+        Adopt<CheckBox>(id).Create(parent, windowId, text);
         break;
-    case ControlKind::RadioGroup:
-    case ControlKind::RadioButton: {
-        // The group and its buttons come into being together.
+    case ControlKind::RadioGroup: {
+        // The buttons lie on the frame but belong to its parent, so the dialog keys reach them.
+        std::vector<ControlId> items;
         std::vector<int> ids;
-        std::vector<std::string> items;
-        for (const ControlId item :
-             {ControlId::grpAccessType0, ControlId::grpAccessType1, ControlId::grpAccessType2}) {
-            ids.push_back(Win32Id(item));
-            items.emplace_back(Tr(layout::Info(item).Text));
-            Created_[static_cast<std::size_t>(item)] = true;
-        }
-        Created_[static_cast<std::size_t>(ControlId::grpAccessType)] = true;
-        grpAccessType.Create(ParentOf(ControlId::grpAccessType0), Win32Id(ControlId::grpAccessType), ids,
-                             std::string(Tr(layout::Info(ControlId::grpAccessType).Text)), items);
+        std::vector<std::string> texts;
+        for (const layout::ControlInfo& item : layout::Controls())
+            if (item.Parent == id) {
+                items.push_back(item.Id);
+                ids.push_back(Win32Id(item.Id));
+                texts.emplace_back(Tr(item.Text));
+            }
+        RadioGroup& group = Adopt<RadioGroup>(id);
+        group.Create(parent, windowId, ids, text, texts);
+        for (std::size_t i = 0; i < items.size(); ++i)
+            Controls_[static_cast<std::size_t>(items[i])] = &group.Item(static_cast<int>(i));
         break;
     }
+    case ControlKind::RadioButton:
+        break;
     case ControlKind::CheckList:
-        static_cast<CheckList*>(ControlOf(id))->Create(parent, windowId, 2);
+        Adopt<CheckList>(id).Create(parent, windowId, 2);
         break;
     case ControlKind::Button:
-        static_cast<Button*>(ControlOf(id))->Create(parent, windowId, text);
+        Adopt<Button>(id).Create(parent, windowId, text);
         break;
     case ControlKind::Gauge:
-        static_cast<Gauge*>(ControlOf(id))->Create(parent, windowId);
+        Adopt<Gauge>(id).Create(parent, windowId);
         break;
     case ControlKind::CommandList:
-        static_cast<MultiLineEdit*>(ControlOf(id))->Create(parent, windowId);
+        Adopt<MultiLineEdit>(id).Create(parent, windowId);
         break;
     }
 }
 
 void Win32Window::Connect() {
-    const auto forward = [this](ControlId id) {
-        return [this, id] {
-            if (OnEvent)
-                OnEvent(id);
-        };
-    };
-    for (EditField* field : {&txtPhyAdr, &txtHost, &txtPort, &txtGrpAdrStart, &txtGrpAdrEnd})
-        field->OnLeave = forward(static_cast<ControlId>(field->Id() - ControlIdBase));
-    for (CheckBox* box : {&chkPrintSource, &chkPrintHex, &chkFullDuplex})
-        box->OnClick = forward(static_cast<ControlId>(box->Id() - ControlIdBase));
-    for (ComboBox* list : {&cmbDevice, &cmbBaudrate})
-        list->OnChange = forward(static_cast<ControlId>(list->Id() - ControlIdBase));
-    cmbDevice.OnLeave = forward(ControlId::cmbDevice);
-    for (Button* button : {&btnAddAll, &btnAdd, &btnIgnore, &btnImport, &btnAbort, &btnStop, &btnOpen,
-                           &btnSave, &btnDownload, &btnExit})
-        button->OnClick = forward(static_cast<ControlId>(button->Id() - ControlIdBase));
-    grpAccessType.OnClick = [forward](int) { forward(ControlId::grpAccessType)(); };
-    EibDptList.OnCheckClicked = [forward](int) { forward(ControlId::EibDptList)(); };
-    EibDptList.OnTextClicked = [this](int) {
-        if (OnTextClick)
-            OnTextClick(ControlId::EibDptList);
-    };
-    cmbDevice.OnDropDown = [this] {
-        if (OnDropDown)
-            OnDropDown(ControlId::cmbDevice);
-    };
+    for (const layout::ControlInfo& info : layout::Controls()) {
+        for (const ControlEvent event : EventsOf(info)) {
+            const auto raise = [this, id = info.Id, event] {
+                if (OnEvent)
+                    OnEvent(id, event);
+            };
+            const auto raiseForRow = [raise](int) { raise(); };
+            switch (event) {
+            case ControlEvent::Left:
+                if (info.Kind == ControlKind::ComboBox)
+                    Get<ComboBox>(info.Id).OnLeave = raise;
+                else
+                    Get<EditField>(info.Id).OnLeave = raise;
+                break;
+            case ControlEvent::Used:
+                if (info.Kind == ControlKind::Button)
+                    Get<Button>(info.Id).OnClick = raise;
+                else if (info.Kind == ControlKind::CheckBox)
+                    Get<CheckBox>(info.Id).OnClick = raise;
+                else if (info.Kind == ControlKind::ComboBox)
+                    Get<ComboBox>(info.Id).OnChange = raise;
+                else if (info.Kind == ControlKind::RadioGroup)
+                    Get<RadioGroup>(info.Id).OnClick = raiseForRow;
+                else if (info.Kind == ControlKind::CheckList)
+                    Get<CheckList>(info.Id).OnCheckClicked = raiseForRow;
+                break;
+            case ControlEvent::Accelerator:
+                // Windows clicks the button only after the field being typed in was judged on leaving.
+                break;
+            case ControlEvent::DropDown:
+                Get<ComboBox>(info.Id).OnDropDown = raise;
+                break;
+            case ControlEvent::TextClicked:
+                Get<CheckList>(info.Id).OnTextClicked = raiseForRow;
+                break;
+            case ControlEvent::Changed:
+                Get<MultiLineEdit>(info.Id).OnUserChange = raise;
+                break;
+            }
+        }
+    }
     // The layout's shortcuts as accelerators; a command's number is its place in the layout's table.
     std::vector<Form::Shortcut> shortcuts;
     const auto keys = layout::Shortcuts();
@@ -313,46 +248,6 @@ void Win32Window::Connect() {
         if (OnShortcut)
             OnShortcut(layout::Command::Stop);
     };
-    CommandList.OnUserChange = [this] {
-        if (OnCommandListChange)
-            OnCommandListChange();
-    };
-}
-
-WindowControls Win32Window::Controls() {
-    WindowControls controls;
-    controls.winMain = &winMain;
-    controls.DeviceSetupContainer = &DeviceSetupContainer;
-    controls.GroupAddressContainer = &GroupAddressContainer;
-    controls.CommandList = &CommandList;
-    controls.ButtonContainer = &ButtonContainer;
-    controls.cmbDevice = &cmbDevice;
-    controls.cmbBaudrate = &cmbBaudrate;
-    controls.txtPhyAdr = &txtPhyAdr;
-    controls.chkPrintSource = &chkPrintSource;
-    controls.chkPrintHex = &chkPrintHex;
-    controls.chkFullDuplex = &chkFullDuplex;
-    controls.labHost = &labHost;
-    controls.txtHost = &txtHost;
-    controls.labPort = &labPort;
-    controls.txtPort = &txtPort;
-    controls.txtGrpAdrStart = &txtGrpAdrStart;
-    controls.txtGrpAdrEnd = &txtGrpAdrEnd;
-    controls.grpAccessType = &grpAccessType;
-    controls.EibDptList = &EibDptList;
-    controls.btnAdd = &btnAdd;
-    controls.btnAddAll = &btnAddAll;
-    controls.btnIgnore = &btnIgnore;
-    controls.btnImport = &btnImport;
-    controls.btnAbort = &btnAbort;
-    controls.labStatus = &labStatus;
-    controls.ProgressBar = &ProgressBar;
-    controls.btnStop = &btnStop;
-    controls.btnOpen = &btnOpen;
-    controls.btnSave = &btnSave;
-    controls.btnDownload = &btnDownload;
-    controls.btnExit = &btnExit;
-    return controls;
 }
 
 void Win32Window::ApplyFonts() {
@@ -362,9 +257,12 @@ void Win32Window::ApplyFonts() {
             continue;
         control->SetFont(info.Kind == ControlKind::CaptionBar ? Fonts_->CaptionBold() : Fonts_->Message());
     }
-    for (CaptionBar* bar : {&DeviceSetupCaption, &GroupAddressCaption, &ProgressCaption, &CommandListCaption})
-        bar->SetIndent(Scale(8, Dpi_));
-    EibDptList.FitRows();
+    for (const layout::ControlInfo& info : layout::Controls()) {
+        if (info.Kind == ControlKind::CaptionBar)
+            Get<CaptionBar>(info.Id).SetIndent(Scale(8, Dpi_));
+        else if (info.Kind == ControlKind::CheckList)
+            Get<CheckList>(info.Id).FitRows();
+    }
 }
 
 layout::LayoutMetrics Win32Window::Measure() const {
@@ -392,13 +290,12 @@ layout::LayoutMetrics Win32Window::Measure() const {
         metrics.Text(info.Id) = ToLayout(width, Dpi_);
     }
     const SIZE line = TextSize(window, font, "Ag", false);
-    const int comboField = cmbDevice.Handle() != nullptr
-                               ? static_cast<int>(::SendMessageW(cmbDevice.Handle(), CB_GETITEMHEIGHT,
-                                                                 static_cast<WPARAM>(-1), 0)) +
-                                     Scale(6, Dpi_)
-                               : 0;
+    const ComboBox& device = Get<ComboBox>(ControlId::cmbDevice);
+    const int comboField =
+        static_cast<int>(::SendMessageW(device.Handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) +
+        Scale(6, Dpi_);
     metrics.FieldHeight = ToLayout(std::max<int>(line.cy + Scale(9, Dpi_), comboField), Dpi_);
-    metrics.DeviceListWidth = ToLayout(cmbDevice.WidestItemWidth(), Dpi_);
+    metrics.DeviceListWidth = ToLayout(device.WidestItemWidth(), Dpi_);
     metrics.CommandLineHeight = ToLayout(line.cy, Dpi_);
     metrics.CommandListChrome =
         ToLayout(2 * SystemMetric(SM_CYEDGE, Dpi_) + SystemMetric(SM_CYHSCROLL, Dpi_) + Scale(2, Dpi_), Dpi_);
@@ -429,9 +326,10 @@ void Win32Window::LayOutControls() {
         if (control == nullptr)
             continue;
         layout::Rect rect = Layout_[info.Id];
-        if (info.Parent == ControlId::grpAccessType) {
-            rect.X += Layout_[ControlId::grpAccessType].X;
-            rect.Y += Layout_[ControlId::grpAccessType].Y;
+        // A radio button lies on its group's frame, in the frame's parent.
+        if (info.Kind == ControlKind::RadioButton) {
+            rect.X += Layout_[info.Parent].X;
+            rect.Y += Layout_[info.Parent].Y;
         }
         RECT pixels = ToPixels(rect, Dpi_);
         if (info.Parent == layout::Client)
@@ -449,9 +347,6 @@ void Win32Window::Show(int showCommand, const std::optional<layout::Placement>& 
     ::ShowWindow(Handle(), showCommand);
     ::UpdateWindow(Handle());
     ::SetForegroundWindow(Handle());
-    HWND focus = ::GetFocus();
-    if (focus == nullptr || !::IsChild(Handle(), focus))
-        txtPhyAdr.Focus();
 }
 
 void Win32Window::DpiChanged(UINT dpi) {

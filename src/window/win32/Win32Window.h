@@ -1,9 +1,10 @@
 #pragma once
 // The configurator's window on Windows: every control of the shared layout as a CreateWindowEx control,
 // placed by that layout at the window's DPI, with the user's events handed on by control. The logic is not
-// in here: whoever owns the window connects OnEvent, OnCommandListChange and OnCloseRequest to it.
+// in here: whoever owns the window connects OnEvent, OnShortcut and OnCloseRequest to it.
 #include "window/Controls.h"
 #include "window/Layout.h"
+#include "window/Wiring.h"
 #include "window/win32/Win32CheckList.h"
 #include "window/win32/Win32Control.h"
 #include "window/win32/Win32Form.h"
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,15 +37,22 @@ public:
     // Creates the window and its controls, hidden; false when Windows makes no window (no display).
     bool Create();
     // The controls for the logic.
-    WindowControls Controls();
+    WindowControls Controls() { return FillControls(winMain, Registry_); }
     HWND Handle() const { return winMain.Handle(); }
     HWND ControlHandle(layout::ControlId id) const;
+    // The control made for id as the class it was made of; throws when it is none of that class.
+    template <typename Class> Class& Get(layout::ControlId id) const {
+        auto* control = dynamic_cast<Class*>(ControlOf(id));
+        if (control == nullptr)
+            throw std::logic_error("no such control: " + std::string(layout::Info(id).Name));
+        return *control;
+    }
     // The control of the layout that holds the keyboard focus, if any.
     std::optional<layout::ControlId> FocusedControl() const;
     UINT Dpi() const { return Dpi_; }
 
-    // Shows the window at the design client size (fitted into the screen's free area), centred, with the
-    // focus on the first field; at placement instead when one is given and it fits the screen.
+    // Shows the window at the design client size (fitted into the screen's free area), centred; at placement
+    // instead when one is given and it fits the screen. The focus is where the logic's start-up put it.
     void Show(int showCommand = SW_SHOWNORMAL, const std::optional<layout::Placement>& placement = {});
     // Runs the message loop until the logic or the close box ends it.
     int Run() { return winMain.Run(); }
@@ -55,67 +64,19 @@ public:
     // The client size of the layout's design, at the window's DPI.
     SIZE DesignClientSize() const;
 
-    // A user's event on a control (left, clicked, chosen, toggled); the control's state is already changed.
-    std::function<void(layout::ControlId)> OnEvent;
-    // A drop-down list about to open; a click on a check list's row text (the row is current already).
-    std::function<void(layout::ControlId)> OnDropDown;
-    std::function<void(layout::ControlId)> OnTextClick;
+    // A user's event on a control; the control's state is already changed.
+    std::function<void(layout::ControlId, ControlEvent)> OnEvent;
     // A keyboard shortcut of the layout.
     std::function<void(layout::Command)> OnShortcut;
-    std::function<void()> OnCommandListChange;
     // The close box: true lets the window close.
     std::function<bool()> OnCloseRequest;
 
     Form winMain;
-    // Bands
-    CaptionBar DeviceSetupCaption;
-    Panel DeviceSetupContainer;
-    CaptionBar GroupAddressCaption;
-    Panel GroupAddressContainer;
-    CaptionBar ProgressCaption;
-    Panel ProgressContainer;
-    CaptionBar CommandListCaption;
-    MultiLineEdit CommandList;
-    Panel ButtonContainer;
-    // Device setup
-    Label Label6;
-    ComboBox cmbDevice;
-    Label Label7;
-    ComboBox cmbBaudrate;
-    Label Label1;
-    EditField txtPhyAdr;
-    CheckBox chkPrintSource;
-    CheckBox chkPrintHex;
-    CheckBox chkFullDuplex;
-    Label labHost;
-    EditField txtHost;
-    Label labPort;
-    EditField txtPort;
-    // Group addresses
-    Label Label2;
-    EditField txtGrpAdrStart;
-    Label Label4;
-    EditField txtGrpAdrEnd;
-    RadioGroup grpAccessType;
-    Label Label3;
-    CheckList EibDptList;
-    Button btnAddAll;
-    Button btnAdd;
-    Button btnIgnore;
-    Button btnImport;
-    Button btnAbort;
-    // Progress
-    Label labStatus;
-    Gauge ProgressBar;
-    Button btnStop;
-    // Buttons
-    Button btnOpen;
-    Button btnSave;
-    Button btnDownload;
-    Button btnExit;
 
 private:
-    Control* ControlOf(layout::ControlId id) const;
+    Control* ControlOf(layout::ControlId id) const { return Controls_[static_cast<std::size_t>(id)]; }
+    // Makes the control for id of its class, keeps it and registers it by the interfaces it has.
+    template <typename Class> Class& Adopt(layout::ControlId id);
     HWND ParentOf(layout::ControlId id) const;
     void CreateControl(layout::ControlId id);
     void Connect();
@@ -123,7 +84,9 @@ private:
     layout::LayoutMetrics Measure() const;
     void DpiChanged(UINT dpi);
 
-    std::array<bool, layout::ControlCount> Created_{};
+    std::array<Control*, layout::ControlCount> Controls_{};
+    std::vector<std::unique_ptr<Control>> Owned_;
+    ControlRegistry Registry_;
     std::unique_ptr<FontSet> Fonts_;
     UINT Dpi_ = 96;
     layout::LayoutMetrics Metrics_;

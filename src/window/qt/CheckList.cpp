@@ -1,4 +1,4 @@
-#include "window/qt/CheckListBox.h"
+#include "window/qt/CheckList.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -10,7 +10,7 @@
 
 namespace zelo {
 
-TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {
+CheckList::CheckList(QWidget* parent) : QListWidget(parent) {
     setFlow(QListView::TopToBottom);
     setWrapping(true);
     setResizeMode(QListView::Adjust);
@@ -30,13 +30,13 @@ TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {
     });
 }
 
-void TCheckListBox::SetColumns(int columns) {
+void CheckList::SetColumns(int columns) {
     Columns = columns < 1 ? 1 : columns;
     UpdateGrid();
     FitFont();
 }
 
-void TCheckListBox::FitFont() {
+void CheckList::FitFont() {
     // The platform's font, made smaller only when the longest item would not fit its cell.
     const QSize cell = gridSize();
     if (cell.isEmpty())
@@ -55,27 +55,27 @@ void TCheckListBox::FitFont() {
     setFont(font);
 }
 
-bool TCheckListBox::Checked(int row) const {
+bool CheckList::Checked(int row) const {
     const QListWidgetItem* it = item(row);
     return it != nullptr && it->checkState() == Qt::Checked;
 }
 
-void TCheckListBox::SetChecked(int row, bool checked) {
+void CheckList::SetChecked(int row, bool checked) {
     if (QListWidgetItem* it = item(row))
         it->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
 }
 
-void TCheckListBox::SetItemEnabled(int row, bool enabled) {
+void CheckList::SetItemEnabled(int row, bool enabled) {
     if (QListWidgetItem* it = item(row))
         it->setFlags(enabled ? it->flags() | Qt::ItemIsEnabled : it->flags() & ~Qt::ItemIsEnabled);
 }
 
-bool TCheckListBox::ItemEnabled(int row) const {
+bool CheckList::ItemEnabled(int row) const {
     const QListWidgetItem* it = item(row);
     return it != nullptr && (it->flags() & Qt::ItemIsEnabled);
 }
 
-bool TCheckListBox::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+bool CheckList::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     // The item delegate toggles the check box inside this call when the user clicks it or presses space.
     const bool outer = !UserToggling;
     UserToggling = event != nullptr;
@@ -85,18 +85,18 @@ bool TCheckListBox::edit(const QModelIndex& index, EditTrigger trigger, QEvent* 
     return result;
 }
 
-void TCheckListBox::mousePressEvent(QMouseEvent* event) {
+void CheckList::mousePressEvent(QMouseEvent* event) {
     const QListWidgetItem* pressed = itemAt(event->position().toPoint());
     PressedRow = pressed != nullptr ? row(pressed) : -1;
     QListWidget::mousePressEvent(event);
 }
 
-void TCheckListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+void CheckList::mouseDoubleClickEvent(QMouseEvent* event) {
     DoubleClicked = true;
     QListWidget::mouseDoubleClickEvent(event);
 }
 
-void TCheckListBox::mouseReleaseEvent(QMouseEvent* event) {
+void CheckList::mouseReleaseEvent(QMouseEvent* event) {
     Toggled = false;
     const bool second = std::exchange(DoubleClicked, false);
     QListWidget::mouseReleaseEvent(event);
@@ -108,13 +108,13 @@ void TCheckListBox::mouseReleaseEvent(QMouseEvent* event) {
     emit TextClicked(PressedRow);
 }
 
-void TCheckListBox::resizeEvent(QResizeEvent* event) {
+void CheckList::resizeEvent(QResizeEvent* event) {
     QListWidget::resizeEvent(event);
     UpdateGrid();
     FitFont();
 }
 
-void TCheckListBox::UpdateGrid() {
+void CheckList::UpdateGrid() {
     const int rows = (count() + Columns - 1) / Columns;
     if (rows <= 0)
         return;

@@ -5,10 +5,10 @@ namespace zelo {
 
 // A list of check boxes that tells a toggle by the user (mouse on the box, space key) apart from check marks
 // set by the program: only the first raises CheckClicked.
-class TCheckListBox : public QListWidget {
+class CheckList : public QListWidget {
     Q_OBJECT
 public:
-    explicit TCheckListBox(QWidget* parent = nullptr);
+    explicit CheckList(QWidget* parent = nullptr);
 
     // Lays the items out top to bottom in the given number of columns, each column as tall as the list.
     void SetColumns(int columns);
