@@ -62,10 +62,24 @@ ExportReading ReadProjectFile(std::string bytes, const std::optional<std::string
         const ZipArchive& archive = project.Archive();
         ResolveLinkedTypes(
             installation,
-            [&archive](const std::string& name) -> std::optional<std::string> {
+            [&archive](const std::string& name, const ProjectEntryUse& use) {
                 try {
                     const ZipEntry* entry = archive.Find(name);
-                    return entry ? std::optional<std::string>(archive.Read(*entry)) : std::nullopt;
+                    if (!entry)
+                        return false;
+                    // Inflated as it is read; an encrypted entry is read to its end all the same, so that its
+                    // check runs, and a fault it finds there is named rather than the XML it garbled.
+                    ZipEntryReader reader(archive, *entry);
+                    try {
+                        use(reader);
+                    } catch (const ProjectError&) {
+                        if (reader.Encrypted())
+                            reader.Finish();
+                        throw;
+                    }
+                    if (reader.Encrypted())
+                        reader.Finish();
+                    return true;
                 } catch (const ZipError& e) {
                     throw ProjectError(ProjectErrorKind::Damaged, DamagedProjectText(e));
                 }
