@@ -75,7 +75,10 @@ XmlReader::XmlReader(std::string_view document) : Doc_(document) {
 
 XmlReader::XmlReader(ByteSource& source, std::string head, std::size_t block)
     : Source_(&source), Buffer_(std::move(head)), Exhausted_(false), Block_(std::max<std::size_t>(block, 1)) {
-    Refill(0);
+    // Enough for the byte-order mark.
+    do
+        Refill(0);
+    while (Doc_.size() < 3 && !Exhausted_);
     if (Doc_.substr(0, 3) == "\xEF\xBB\xBF")
         Pos_ = 3;
     DocStart_ = Pos_;
@@ -290,6 +293,9 @@ void XmlReader::ReadText() {
             continue;
         }
         if (c == '<') {
+            // A CDATA section continues the text: the window must show whether one starts.
+            if (!Exhausted_ && n - Pos_ < 9)
+                throw NeedMore{};
             if (!StartsWith("<![CDATA["))
                 break;
             flush();

@@ -276,8 +276,9 @@ void ResolveLinkedTypes(ProjectInstallation& installation, const ProjectEntryStr
         pending.push_back(std::move(link));
     }
 
-    for (auto& [id, program] : programs) {
-        const std::string entry = ProgramEntry(id);
+    for (auto& idAndProgram : programs) {
+        const std::string entry = ProgramEntry(idAndProgram.first);
+        Program& program = idAndProgram.second;
         const bool found = open(entry, [&](ByteSource& bytes) {
             ReadXml(entry, bytes, [&program](XmlReader& xml) { ReadProgram(xml, program); });
         });

@@ -67,18 +67,11 @@ ExportReading ReadProjectFile(std::string bytes, const std::optional<std::string
                     const ZipEntry* entry = archive.Find(name);
                     if (!entry)
                         return false;
-                    // Inflated as it is read; an encrypted entry is read to its end all the same, so that its
-                    // check runs, and a fault it finds there is named rather than the XML it garbled.
+                    // Inflated as it is read, and left where the reading stops. The manufacturers' files are
+                    // never encrypted (an encrypted one asks for a password here): an AES entry is checked
+                    // before its first byte anyway, and the early stop skips no check of a protected one.
                     ZipEntryReader reader(archive, *entry);
-                    try {
-                        use(reader);
-                    } catch (const ProjectError&) {
-                        if (reader.Encrypted())
-                            reader.Finish();
-                        throw;
-                    }
-                    if (reader.Encrypted())
-                        reader.Finish();
+                    use(reader);
                     return true;
                 } catch (const ZipError& e) {
                     throw ProjectError(ProjectErrorKind::Damaged, DamagedProjectText(e));
