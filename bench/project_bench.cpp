@@ -1,7 +1,8 @@
 // Importing an ETS project file of 5 MB with 10,000 group addresses: the ETS6 key derivation alone, the
 // opening (archive directory, knx_master.xml, the inner archive, decryption, inflating, checks) for each
 // protection, the whole reading with the types of untyped addresses resolved through a large application
-// program, and zeloctl import as a whole process.
+// program, and zeloctl import as a whole process. And a project whose one application program inflates to
+// 64 MB: zeloctl import's peak memory and CPU time beside unzip -p of that program.
 #include "ProjectWriter.h"
 #include "project/ProjectArchive.h"
 #include "project/ProjectImport.h"
@@ -9,12 +10,15 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 using namespace zelo;
 using namespace zelo::test;
@@ -140,6 +144,13 @@ void BM_ReadProjectFile(benchmark::State& state) {
     state.counters["typed"] = static_cast<double>(typed);
 }
 
+// The zeloctl to measure: this build's, or the one ZELO_BENCH_ZELOCTL names (an older build, say, for a
+// before and after in one run).
+std::string Zeloctl() {
+    const char* other = std::getenv("ZELO_BENCH_ZELOCTL");
+    return other ? other : ZELOCTL;
+}
+
 // zeloctl import of the AES project as a whole process, its output thrown away.
 void BM_ZeloctlImport(benchmark::State& state) {
     const auto protection = static_cast<ZipEncryption>(state.range(0));
@@ -149,7 +160,7 @@ void BM_ZeloctlImport(benchmark::State& state) {
     const std::string path = (dir / "bench.knxproj").string();
     std::ofstream(path, std::ios::binary) << BenchFile(protection);
     const std::string command =
-        std::string("'") + ZELOCTL + "' import --password " + Password + " '" + path + "' >/dev/null 2>&1";
+        "'" + Zeloctl() + "' import --password " + Password + " '" + path + "' >/dev/null 2>&1";
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("zeloctl import failed");
@@ -158,6 +169,125 @@ void BM_ZeloctlImport(benchmark::State& state) {
     }
     state.counters["file_MB"] = static_cast<double>(BenchFile(protection).size()) / 1e6;
     state.SetLabel(Label(protection));
+    std::filesystem::remove_all(dir);
+}
+
+// The program of a big device as ETS writes it: parameter types and parameters in the static part (48 MB),
+// the 19 objects and references the project's links need, and the dynamic part (16 MB) after it. Ids count up
+// and texts repeat, so it deflates about 25:1, as real ones do (a real 60 MB program came in a 3.5 MB file).
+std::string BigProgram(const std::vector<TestProgramObject>& objects,
+                       const std::vector<TestProgramObject>& refs) {
+    auto elements = [](std::size_t size, const char* format) {
+        std::string text;
+        char line[256];
+        for (unsigned i = 0; text.size() < size; ++i) {
+            const int n = std::snprintf(line, sizeof line, format, Program.c_str(), i, i % 97, i % 13, i % 7);
+            text.append(line, static_cast<std::size_t>(n));
+        }
+        return text;
+    };
+    std::string program = ProgramXml(21, objects, refs);
+    program.insert(
+        program.find("<ComObjectTable>"),
+        "<ParameterTypes>" +
+            elements(16 << 20,
+                     "<ParameterType Id=\"%s_PT-%u\" Name=\"Type%u\"><TypeNumber SizeInBit=\"%u\" "
+                     "Type=\"unsignedInt\" minInclusive=\"0\" maxInclusive=\"%u\" /></ParameterType>\r\n") +
+            "</ParameterTypes><Parameters>" +
+            elements(32 << 20, "<Parameter Id=\"%s_P-%u\" Name=\"Channel %u delay\" ParameterType=\"PT-%u\" "
+                               "Text=\"Delay of channel %u\" Value=\"0\" Access=\"ReadWrite\" />\r\n") +
+            "</Parameters>");
+    program.insert(
+        program.find("</ApplicationProgram>"),
+        "<Dynamic>" +
+            elements(
+                16 << 20,
+                "<ChannelIndependentBlock><ParameterBlock Id=\"%s_PB-%u\" Text=\"Block %u\">"
+                "<ParameterRefRef RefId=\"P-%u_R-%u\" /></ParameterBlock></ChannelIndependentBlock>\r\n") +
+            "</Dynamic>");
+    return program;
+}
+
+// 19 addresses, 17 of them typed only through an object of the one device; with `lacking`, one more object is
+// linked that the program lacks, so that it is read to its end.
+TestProject BigProgramProject(bool lacking) {
+    TestProject project;
+    std::vector<TestProgramObject> objects, refs;
+    TestDevice device{Hardware2Program, {}};
+    for (int i = 0; i < 19; ++i) {
+        const std::string object = Program + "_O-" + std::to_string(i);
+        objects.push_back({object, i % 2 ? "DPST-5-1" : "", i % 2 ? "1 Byte" : "1 Bit", ""});
+        refs.push_back({object + "_R-" + std::to_string(i), "", "", object});
+        const bool typed = i < 2;
+        project.Addresses.push_back(
+            {static_cast<unsigned>(0x800 + i), "Channel " + std::to_string(i), typed ? "DPST-1-1" : ""});
+        if (!typed)
+            device.Objects.push_back(
+                {"O-" + std::to_string(i) + "_R-" + std::to_string(i), "", {static_cast<std::size_t>(i)}});
+    }
+    if (lacking)
+        device.Objects.push_back({"O-99_R-99", "", {18}});
+    project.Devices.push_back(std::move(device));
+    project.Files = {{"M-0083/" + Program + ".xml", BigProgram(objects, refs)},
+                     {"M-0083/Hardware.xml", HardwareXml(21, {{Hardware2Program, Program}})}};
+    return project;
+}
+
+struct ProcessCost {
+    double CpuSeconds = 0; // user + system
+    double PeakMb = 0;
+};
+
+// A command as a whole process under GNU time, which starts it itself: a child forked from this process
+// would count the benchmark's own pages (Linux keeps the highest mark across exec).
+std::optional<ProcessCost> CostOf(const std::string& command, const std::filesystem::path& dir) {
+    const std::string report = (dir / "cost").string();
+    const std::string timed =
+        "/usr/bin/time -f '%U %S %M' -o '" + report + "' " + command + " >/dev/null 2>&1";
+    if (std::system(timed.c_str()) != 0)
+        return std::nullopt;
+    double user = 0, system = 0, kb = 0;
+    if (!(std::ifstream(report) >> user >> system >> kb))
+        return std::nullopt;
+    return ProcessCost{user + system, kb / 1024};
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// zeloctl import of the project with the 64 MB program, and unzip -p of that program alone: the floor for any
+// reader that inflates the program whole. Argument 1: a linked object the program lacks makes zeloctl read
+// the program to its end.
+void BM_ZeloctlImportBigProgram(benchmark::State& state) {
+    const std::string file = ProjectFile(BigProgramProject(state.range(0) != 0));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("zelo-bench-big-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "big.knxproj").string();
+    std::ofstream(path, std::ios::binary) << file;
+    const std::string import = "'" + Zeloctl() + "' import --unknown other '" + path + "'";
+    const std::string unzip = "unzip -p '" + path + "' 'M-0083/" + Program + ".xml'";
+    std::vector<double> importCpu, unzipCpu;
+    double peakMb = 0;
+    for (auto _ : state) {
+        const auto importCost = CostOf(import, dir);
+        const auto unzipCost = CostOf(unzip, dir);
+        if (!importCost || !unzipCost) {
+            state.SkipWithError("zeloctl import or unzip -p failed (are GNU time and unzip installed?)");
+            break;
+        }
+        importCpu.push_back(importCost->CpuSeconds);
+        unzipCpu.push_back(unzipCost->CpuSeconds);
+        peakMb = std::max(peakMb, importCost->PeakMb);
+    }
+    state.counters["file_MB"] = static_cast<double>(file.size()) / 1e6;
+    state.counters["peak_rss_MB"] = peakMb;
+    state.counters["import_cpu_s"] = Median(importCpu);
+    state.counters["unzip_cpu_s"] = Median(unzipCpu);
+    if (Median(unzipCpu) > 0)
+        state.counters["cpu_ratio"] = Median(importCpu) / Median(unzipCpu);
     std::filesystem::remove_all(dir);
 }
 
@@ -175,4 +305,10 @@ BENCHMARK(BM_ZeloctlImport)
     ->Arg(static_cast<int>(ZipEncryption::WinZipAes))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_ZeloctlImportBigProgram)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(7);
 BENCHMARK_MAIN();

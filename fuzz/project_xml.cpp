@@ -58,12 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(!link.GroupAddresses.empty());
         std::vector<std::string> warnings;
         int reads = 0;
+        // As the import hands them over: streamed, a few bytes at a time.
         ResolveLinkedTypes(
             installation,
-            [&](const std::string& name) -> std::optional<std::string> {
+            [&](const std::string& name, const ProjectEntryUse& use) {
                 ++reads;
                 const std::string_view part = name.ends_with("/Hardware.xml") ? parts[1] : parts[2];
-                return part.empty() ? std::nullopt : std::optional<std::string>(part);
+                if (part.empty())
+                    return false;
+                ViewSource source(part, 1 + size % 7);
+                use(source);
+                return true;
             },
             warnings);
         // Each file once: a Hardware.xml per manufacturer and a program per link at most.

@@ -1,9 +1,11 @@
 // The XML reader takes any bytes: it either raises an XmlError or gives tokens that nest properly, and
-// writing those tokens back out as XML and reading them again gives the same tokens.
+// writing those tokens back out as XML and reading them again gives the same tokens. Read from a source a few
+// bytes at a time, it gives the same tokens and the same fault at the same place.
 #include "ets/XmlReader.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,9 +56,16 @@ struct Reading {
     std::string Written;             // the same tokens as XML
 };
 
-// Reads a whole document; false when it is refused.
-bool Read(std::string_view document, Reading& reading) {
-    XmlReader xml(document);
+// Reads a document held whole (block 0) or from a source `block` bytes at a time; false, with the message,
+// when it is refused.
+bool Read(std::string_view document, Reading& reading, std::string& error, std::size_t block = 0) {
+    ViewSource source(document);
+    std::optional<XmlReader> reader;
+    if (block == 0)
+        reader.emplace(document);
+    else
+        reader.emplace(source, std::string(), block);
+    XmlReader& xml = *reader;
     std::vector<std::string> open;
     int lastLine = 1;
     try {
@@ -103,6 +112,7 @@ bool Read(std::string_view document, Reading& reading) {
         }
     } catch (const XmlError& e) {
         Check(e.Line() >= 1 && e.Column() >= 1);
+        error = e.Message();
         return false;
     }
 }
@@ -112,10 +122,16 @@ bool Read(std::string_view document, Reading& reading) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view document(reinterpret_cast<const char*>(data), size);
     Reading first;
-    if (!Read(document, first))
+    std::string error;
+    const bool read = Read(document, first, error);
+    Reading streamed;
+    std::string streamedError;
+    Check(Read(document, streamed, streamedError, 1 + size % 5) == read);
+    Check(streamed.Tokens == first.Tokens && streamedError == error);
+    if (!read)
         return 0;
     Reading second;
-    Check(Read(first.Written, second));
+    Check(Read(first.Written, second, error));
     Check(second.Tokens == first.Tokens);
     return 0;
 }

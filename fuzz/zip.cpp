@@ -17,6 +17,15 @@ void Check(bool ok) {
         std::abort();
 }
 
+// The entry as the stream hands it out, in slices that end inside AES blocks and inflater output.
+std::string Streamed(const ZipArchive& zip, const ZipEntry& e, std::optional<std::string_view> password) {
+    ZipEntryReader reader(zip, e, password);
+    std::string out, block(999, '\0');
+    while (const std::size_t n = reader.Read(block.data(), block.size()))
+        out.append(block, 0, n);
+    return out;
+}
+
 // No cap per entry: the budget of the whole file (at least 16 MB here, so that no input makes the fuzzer run
 // out of memory) bounds every level together.
 const ZipLimits Limits{std::uint64_t(1) << 30, 64, std::uint64_t(1) << 24};
@@ -43,6 +52,9 @@ void ReadEntries(const ZipArchive& zip) {
                 bool crcless = e.Encryption == ZipEncryption::WinZipAes && e.AesVersion == 2;
                 Check(crcless || ZipCrc32(bytes) == e.Crc32);
                 Check(e.Encryption == ZipEncryption::None || password);
+                // Read again as a stream, where the budget has room for it.
+                if (zip.Budget()->Limit() - zip.Budget()->Used() >= bytes.size())
+                    Check(Streamed(zip, e, password) == bytes);
             } catch (const ZipError& error) {
                 Check(error.Entry() == zip.EntryLabel(e));
                 Check(std::string(error.what()).find(error.Entry()) != std::string::npos);

@@ -54,6 +54,18 @@ XmlError::XmlError(const std::string& what, int line, int column)
                 what),
       Line_(line), Column_(column) {}
 
+namespace {
+
+bool IsLineEnd(std::string_view doc, std::size_t i) {
+    return doc[i] == '\n' || (doc[i] == '\r' && (i + 1 >= doc.size() || doc[i + 1] != '\n'));
+}
+
+bool StartsCharacter(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+} // namespace
+
 XmlReader::XmlReader(std::string_view document) : Doc_(document) {
     if (Doc_.substr(0, 3) == "\xEF\xBB\xBF")
         Pos_ = 3;
@@ -61,23 +73,73 @@ XmlReader::XmlReader(std::string_view document) : Doc_(document) {
     LineCountedTo_ = Pos_;
 }
 
+XmlReader::XmlReader(ByteSource& source, std::string head, std::size_t block)
+    : Source_(&source), Buffer_(std::move(head)), Exhausted_(false), Block_(std::max<std::size_t>(block, 1)) {
+    // Enough for the byte-order mark.
+    do
+        Refill(0);
+    while (Doc_.size() < 3 && !Exhausted_);
+    if (Doc_.substr(0, 3) == "\xEF\xBB\xBF")
+        Pos_ = 3;
+    DocStart_ = Pos_;
+    LineCountedTo_ = Pos_;
+}
+
+void XmlReader::Refill(std::size_t keepFrom) {
+    // What is dropped still counts for the lines and columns that messages name.
+    for (std::size_t i = LineCountedTo_; i < keepFrom; ++i)
+        if (IsLineEnd(Doc_, i))
+            ++LineAtCounted_;
+    std::size_t lineStart = keepFrom;
+    while (lineStart > 0 && !IsLineEnd(Doc_, lineStart - 1))
+        --lineStart;
+    int characters = lineStart == 0 ? WindowColumn_ : 0;
+    for (std::size_t i = lineStart; i < keepFrom; ++i)
+        characters += StartsCharacter(Doc_[i]) && i + Consumed_ >= DocStart_;
+    WindowColumn_ = characters;
+    WindowLine_ = LineAtCounted_;
+    Buffer_.erase(0, keepFrom);
+    Consumed_ += keepFrom;
+    LineCountedTo_ = 0;
+    Pos_ -= std::min(Pos_, keepFrom);
+    TokenStart_ -= std::min(TokenStart_, keepFrom);
+
+    const std::size_t kept = Buffer_.size();
+    // A token longer than the window doubles it.
+    const std::size_t wanted = std::max(Block_, kept);
+    Buffer_.resize(kept + wanted);
+    std::size_t got = 0;
+    while (got < wanted) {
+        const std::size_t n = Source_->Read(Buffer_.data() + kept + got, wanted - got);
+        if (n == 0) {
+            Exhausted_ = true;
+            break;
+        }
+        got += n;
+    }
+    Buffer_.resize(kept + got);
+    Doc_ = Buffer_;
+}
+
 void XmlReader::PositionAt(std::size_t at, int& line, int& column) const {
-    line = 1;
+    line = WindowLine_;
     std::size_t lineStart = 0;
     at = std::min(at, Doc_.size());
     for (std::size_t i = 0; i < at; ++i) {
-        if (Doc_[i] == '\n' || (Doc_[i] == '\r' && (i + 1 >= Doc_.size() || Doc_[i + 1] != '\n'))) {
+        if (IsLineEnd(Doc_, i)) {
             ++line;
             lineStart = i + 1;
         }
     }
-    column = 1;
+    column = 1 + (lineStart == 0 ? WindowColumn_ : 0);
     for (std::size_t i = lineStart; i < at; ++i)
-        if ((static_cast<unsigned char>(Doc_[i]) & 0xC0) != 0x80 && !(i < DocStart_))
-            ++column;
+        column += StartsCharacter(Doc_[i]) && i + Consumed_ >= DocStart_;
 }
 
 void XmlReader::Fail(const std::string& what, std::size_t at) const {
+    // A fault may only be the window's end: the fault is known once the rest has been read.
+    if (!Exhausted_)
+        throw NeedMore{};
     int line = 0;
     int column = 0;
     PositionAt(at, line, column);
@@ -86,7 +148,7 @@ void XmlReader::Fail(const std::string& what, std::size_t at) const {
 
 int XmlReader::Line() {
     for (std::size_t i = LineCountedTo_; i < TokenStart_; ++i)
-        if (Doc_[i] == '\n' || (Doc_[i] == '\r' && (i + 1 >= Doc_.size() || Doc_[i + 1] != '\n')))
+        if (IsLineEnd(Doc_, i))
             ++LineAtCounted_;
     LineCountedTo_ = std::max(LineCountedTo_, TokenStart_);
     return LineAtCounted_;
@@ -145,7 +207,7 @@ void XmlReader::SkipProcessingInstruction() {
     std::string lower(target);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    if (lower == "xml" && start != DocStart_)
+    if (lower == "xml" && start + Consumed_ != DocStart_)
         Fail("XML declaration not at the start of the document", start);
     if (Pos_ < Doc_.size() && !IsBlank(Doc_[Pos_]) && !StartsWith("?>"))
         Fail("malformed processing instruction", start);
@@ -231,6 +293,9 @@ void XmlReader::ReadText() {
             continue;
         }
         if (c == '<') {
+            // A CDATA section continues the text: the window must show whether one starts.
+            if (!Exhausted_ && n - Pos_ < 9)
+                throw NeedMore{};
             if (!StartsWith("<![CDATA["))
                 break;
             flush();
@@ -270,6 +335,8 @@ void XmlReader::ReadText() {
             Fail("control character in text", Pos_);
         }
     }
+    if (!Exhausted_ && Pos_ >= n)
+        throw NeedMore{}; // the text may go on
     if (buffered) {
         flush();
         Text_ = TextBuffer_;
@@ -278,38 +345,56 @@ void XmlReader::ReadText() {
     }
 }
 
+std::string_view XmlReader::TextStack::Push(std::string_view text) {
+    if (Current_ < Blocks_.size() && text.size() > Blocks_[Current_].Size - Used_) {
+        ++Current_;
+        Used_ = 0;
+    }
+    if (Current_ == Blocks_.size() || Blocks_[Current_].Size < text.size()) {
+        const std::size_t size = std::max(DefaultBlock, text.size());
+        Blocks_.insert(Blocks_.begin() + static_cast<std::ptrdiff_t>(Current_),
+                       Block{std::make_unique<char[]>(size), size});
+    }
+    char* at = Blocks_[Current_].Data.get() + Used_;
+    std::copy(text.begin(), text.end(), at);
+    Used_ += text.size();
+    return {at, text.size()};
+}
+
 std::string_view XmlReader::Resolve(std::string_view prefix, bool isElement, std::size_t at) const {
-    if (prefix.empty() && !isElement)
-        return {};
+    if (prefix.empty())
+        return isElement && DefaultBinding_ != NoBinding ? Bindings_[DefaultBinding_].UriView()
+                                                         : std::string_view();
     if (prefix == "xml")
         return XmlNamespace;
     if (prefix == "xmlns" && !isElement)
         return XmlnsNamespace;
-    if (auto it = InScope_.find(prefix); it != InScope_.end())
-        return Bindings_[it->second].Uri;
-    if (prefix.empty())
-        return {};
+    if (auto it = InScope_.find(prefix); it != InScope_.end() && it->second != NoBinding)
+        return Bindings_[it->second].UriView();
     Fail("undeclared namespace prefix \"" + std::string(prefix) + "\"", at);
 }
 
-void XmlReader::Bind(std::string_view prefix, std::string_view uri, bool decoded) {
-    auto [it, added] = InScope_.try_emplace(prefix, Bindings_.size());
-    const std::size_t shadowed = added ? NoBinding : it->second;
-    it->second = Bindings_.size();
-    if (decoded)
-        uri = DecodedUris_.emplace_back(uri);
-    Bindings_.push_back({prefix, uri, decoded, shadowed});
+void XmlReader::Bind(std::string_view prefix, std::string_view uri) {
+    // The default namespace, declared on many elements, needs no lookup; a prefix's slot, once made, stays.
+    std::uint32_t* slot = &DefaultBinding_;
+    if (!prefix.empty()) {
+        auto it = InScope_.find(prefix);
+        if (it == InScope_.end())
+            it = InScope_.emplace(std::string(prefix), NoBinding).first;
+        slot = &it->second;
+    }
+    // A declaration of what is in force already changes nothing: it takes no room, however deep it repeats.
+    if (*slot != NoBinding && Bindings_[*slot].UriView() == uri)
+        return;
+    const std::string_view copy = Texts_.Push(uri);
+    Bindings_.push_back({slot, copy.data(), static_cast<std::uint32_t>(copy.size()), *slot});
+    *slot = static_cast<std::uint32_t>(Bindings_.size() - 1);
 }
 
 void XmlReader::UnbindTo(std::size_t size) {
     while (Bindings_.size() > size) {
         const Binding& last = Bindings_.back();
-        if (last.Shadowed == NoBinding)
-            InScope_.erase(last.Prefix);
-        else
-            InScope_[last.Prefix] = last.Shadowed;
-        if (last.Decoded)
-            DecodedUris_.pop_back();
+        *last.Slot = last.Shadowed;
         Bindings_.pop_back();
     }
 }
@@ -428,7 +513,10 @@ void XmlReader::ReadStartTag() {
             Fail("attribute " + std::string(*twice) + " given twice", TokenStart_);
     }
 
-    Open_.push_back({name, Bindings_.size()});
+    const std::string_view copy = Texts_.Push(name);
+    Open_.push_back({copy.data(), static_cast<std::uint32_t>(copy.size()),
+                     static_cast<std::uint32_t>(Texts_.CurrentBlock()),
+                     static_cast<std::uint32_t>(Bindings_.size())});
     Depth_ = static_cast<int>(Open_.size());
     auto valueOf = [this](const RawAttribute& raw) {
         return raw.Decoded ? std::string_view(Values_).substr(raw.ValueStart, raw.ValueSize)
@@ -436,9 +524,9 @@ void XmlReader::ReadStartTag() {
     };
     for (const auto& raw : Raw_) {
         if (raw.Name == "xmlns")
-            Bind({}, valueOf(raw), raw.Decoded);
+            Bind({}, valueOf(raw));
         else if (raw.Name.substr(0, 6) == "xmlns:")
-            Bind(raw.Name.substr(6), valueOf(raw), raw.Decoded);
+            Bind(raw.Name.substr(6), valueOf(raw));
     }
     std::string_view prefix;
     if (!SplitQualified(name, prefix, LocalName_))
@@ -466,8 +554,9 @@ void XmlReader::ReadEndTag() {
     if (Pos_ >= Doc_.size() || Doc_[Pos_] != '>')
         Fail("malformed end tag", TokenStart_);
     ++Pos_;
-    if (name != Open_.back().Name)
-        Fail("end tag </" + std::string(name) + "> does not match " + Quoted(Open_.back().Name), TokenStart_);
+    if (name != Open_.back().NameView())
+        Fail("end tag </" + std::string(name) + "> does not match " + Quoted(Open_.back().NameView()),
+             TokenStart_);
     std::string_view prefix;
     SplitQualified(name, prefix, LocalName_);
     Name_ = name;
@@ -492,17 +581,43 @@ XmlReader::Token XmlReader::Next() {
     if (PopPending_) {
         PopPending_ = false;
         UnbindTo(Open_.back().Bindings);
+        Texts_.PopTo(Open_.back().NameBlock, Open_.back().Name);
         Open_.pop_back();
         Depth_ = static_cast<int>(Open_.size());
     }
     for (;;) {
+        // A token that runs past the window is read again from its start once more bytes are in.
+        const std::size_t start = Pos_;
+        const std::size_t open = Open_.size();
+        const std::size_t bindings = Bindings_.size();
+        const TextStack::Mark texts = Texts_.Top();
+        const bool rootSeen = RootSeen_;
+        try {
+            return Current_ = ReadToken();
+        } catch (const NeedMore&) {
+            UnbindTo(bindings);
+            Open_.resize(open);
+            Texts_.PopTo(texts);
+            Depth_ = static_cast<int>(open);
+            RootSeen_ = rootSeen;
+            EmptyElement_ = EmptyEndPending_ = PopPending_ = false;
+            Pos_ = start;
+            Refill(start);
+        }
+    }
+}
+
+XmlReader::Token XmlReader::ReadToken() {
+    for (;;) {
         if (Open_.empty()) {
             SkipMisc();
             TokenStart_ = Pos_;
+            if (!Exhausted_ && Pos_ >= Doc_.size())
+                throw NeedMore{};
             if (Pos_ >= Doc_.size()) {
                 if (!RootSeen_)
                     Fail("no root element", Pos_);
-                return Current_ = Token::EndOfDocument;
+                return Token::EndOfDocument;
             }
             if (StartsWith("<!DOCTYPE"))
                 Fail("DOCTYPE declarations are not read (no entities are expanded)", Pos_);
@@ -512,17 +627,17 @@ XmlReader::Token XmlReader::Next() {
                 Fail("a second root element", Pos_);
             RootSeen_ = true;
             ReadStartTag();
-            return Current_ = Token::StartElement;
+            return Token::StartElement;
         }
         if (Pos_ >= Doc_.size())
-            Fail("the document ends inside " + Quoted(Open_.back().Name), Pos_);
+            Fail("the document ends inside " + Quoted(Open_.back().NameView()), Pos_);
         if (Doc_[Pos_] != '<' || StartsWith("<![CDATA[")) {
             ReadText();
-            return Current_ = Token::Text;
+            return Token::Text;
         }
         if (StartsWith("</")) {
             ReadEndTag();
-            return Current_ = Token::EndElement;
+            return Token::EndElement;
         }
         if (StartsWith("<!--")) {
             SkipComment();
@@ -537,7 +652,7 @@ XmlReader::Token XmlReader::Next() {
                                          : "unknown markup declaration",
                  Pos_);
         ReadStartTag();
-        return Current_ = Token::StartElement;
+        return Token::StartElement;
     }
 }
 

@@ -17,6 +17,7 @@ namespace {
 
 // What the application program says about one ComObjectRef or ComObject.
 struct ObjectFacts {
+    bool Found = false;
     std::string RefId; // a ComObjectRef's object
     std::string DatapointType;
     std::string ObjectSize;
@@ -102,39 +103,70 @@ std::optional<DptNumber> TypeOfSize(std::string_view size) {
     throw ProjectError(ProjectErrorKind::Damaged, entry + ": " + e.Message());
 }
 
+// Reads an entry's XML with `read` as its bytes come in. ETS writes UTF-8, which the reader takes as it
+// comes; UTF-16 is decoded whole first.
+void ReadXml(const std::string& entry, ByteSource& bytes, const std::function<void(XmlReader&)>& read) {
+    std::string head(2, '\0');
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const std::size_t n = bytes.Read(head.data() + got, head.size() - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    head.resize(got);
+    const bool utf16 =
+        head == "\xFF\xFE" || head == "\xFE\xFF" || (got == 2 && (head[0] == 0) != (head[1] == 0));
+    try {
+        if (!utf16) {
+            XmlReader xml(bytes, std::move(head));
+            read(xml);
+            return;
+        }
+        std::string whole = std::move(head);
+        for (;;) {
+            const std::size_t had = whole.size();
+            whole.resize(had + XmlReader::DefaultBlock);
+            whole.resize(had + bytes.Read(whole.data() + had, XmlReader::DefaultBlock));
+            if (whole.size() == had)
+                break;
+        }
+        const std::string text = ProjectXmlText(whole);
+        XmlReader xml(text);
+        read(xml);
+    } catch (const XmlError& e) {
+        Damaged(entry, e);
+    }
+}
+
 // The application programs of the Hardware2Program ids asked for, from each manufacturer's Hardware.xml.
 // An id the file does not list (or a missing file) is mapped by the ids' own pattern:
 // "M-0083_H-19-1_HP-0013-11-A9D6" runs "M-0083_A-0013-11-A9D6".
 std::map<std::string, std::string> ProgramsOfHardware(const std::set<std::string>& programRefs,
-                                                      const ProjectEntryReader& read) {
+                                                      const ProjectEntryStreamer& open) {
     std::map<std::string, std::string> programs;
     std::set<std::string> manufacturers;
     for (const auto& ref : programRefs)
         manufacturers.insert(std::string(Before(ref, '_')));
     for (const auto& manufacturer : manufacturers) {
         const std::string entry = manufacturer + "/Hardware.xml";
-        const std::optional<std::string> bytes = read(entry);
-        if (!bytes)
-            continue;
-        const std::string text = ProjectXmlText(*bytes);
-        try {
-            XmlReader xml(text);
-            std::string current; // the Hardware2Program the reader is in, when it is one asked for
-            while (xml.Next() != XmlReader::Token::EndOfDocument) {
-                if (xml.Current() != XmlReader::Token::StartElement)
-                    continue;
-                if (xml.LocalName() == "Hardware2Program") {
-                    current = std::string(xml.AttributeValue("Id").value_or(""));
-                    if (!programRefs.contains(current))
-                        current.clear();
-                } else if (xml.LocalName() == "ApplicationProgramRef" && !current.empty()) {
-                    // The first one is the program; others serve other media.
-                    programs.emplace(current, std::string(xml.AttributeValue("RefId").value_or("")));
+        open(entry, [&](ByteSource& bytes) {
+            ReadXml(entry, bytes, [&](XmlReader& xml) {
+                std::string current; // the Hardware2Program the reader is in, when it is one asked for
+                while (xml.Next() != XmlReader::Token::EndOfDocument) {
+                    if (xml.Current() != XmlReader::Token::StartElement)
+                        continue;
+                    if (xml.LocalName() == "Hardware2Program") {
+                        current = std::string(xml.AttributeValue("Id").value_or(""));
+                        if (!programRefs.contains(current))
+                            current.clear();
+                    } else if (xml.LocalName() == "ApplicationProgramRef" && !current.empty()) {
+                        // The first one is the program; others serve other media.
+                        programs.emplace(current, std::string(xml.AttributeValue("RefId").value_or("")));
+                    }
                 }
-            }
-        } catch (const XmlError& e) {
-            Damaged(entry, e);
-        }
+            });
+        });
     }
     for (const auto& ref : programRefs) {
         const std::size_t hp = ref.find("_HP-");
@@ -144,27 +176,26 @@ std::map<std::string, std::string> ProgramsOfHardware(const std::set<std::string
     return programs;
 }
 
-// Reads one application program and keeps the facts of the references and objects it is asked for.
-void ReadProgram(const std::string& entry, std::string_view bytes, Program& program) {
-    const std::string text = ProjectXmlText(bytes);
-    try {
-        XmlReader xml(text);
-        while (xml.Next() != XmlReader::Token::EndOfDocument) {
-            if (xml.Current() != XmlReader::Token::StartElement)
-                continue;
-            const bool isRef = xml.LocalName() == "ComObjectRef";
-            if (!isRef && xml.LocalName() != "ComObject")
-                continue;
-            auto& wanted = isRef ? program.Refs : program.Objects;
-            auto found = wanted.find(xml.AttributeValue("Id").value_or(""));
-            if (found == wanted.end())
-                continue;
-            found->second.RefId = std::string(xml.AttributeValue("RefId").value_or(""));
-            found->second.DatapointType = std::string(xml.AttributeValue("DatapointType").value_or(""));
-            found->second.ObjectSize = std::string(xml.AttributeValue("ObjectSize").value_or(""));
-        }
-    } catch (const XmlError& e) {
-        Damaged(entry, e);
+// Reads one application program and keeps the facts of the references and objects it is asked for, up to
+// where the last of them is found: the objects lie in the program's static part, before the far larger
+// rest. The first of an id counts.
+void ReadProgram(XmlReader& xml, Program& program) {
+    std::size_t missing = program.Refs.size() + program.Objects.size();
+    while (missing > 0 && xml.Next() != XmlReader::Token::EndOfDocument) {
+        if (xml.Current() != XmlReader::Token::StartElement)
+            continue;
+        const bool isRef = xml.LocalName() == "ComObjectRef";
+        if (!isRef && xml.LocalName() != "ComObject")
+            continue;
+        auto& wanted = isRef ? program.Refs : program.Objects;
+        auto found = wanted.find(xml.AttributeValue("Id").value_or(""));
+        if (found == wanted.end() || found->second.Found)
+            continue;
+        found->second.Found = true;
+        --missing;
+        found->second.RefId = std::string(xml.AttributeValue("RefId").value_or(""));
+        found->second.DatapointType = std::string(xml.AttributeValue("DatapointType").value_or(""));
+        found->second.ObjectSize = std::string(xml.AttributeValue("ObjectSize").value_or(""));
     }
 }
 
@@ -175,6 +206,21 @@ void AddTypes(std::vector<DptNumber>& to, const std::vector<DptNumber>& types) {
 } // namespace
 
 void ResolveLinkedTypes(ProjectInstallation& installation, const ProjectEntryReader& read,
+                        std::vector<std::string>& warnings) {
+    ResolveLinkedTypes(
+        installation,
+        [&read](const std::string& name, const ProjectEntryUse& use) {
+            const std::optional<std::string> bytes = read(name);
+            if (!bytes)
+                return false;
+            ViewSource source(*bytes);
+            use(source);
+            return true;
+        },
+        warnings);
+}
+
+void ResolveLinkedTypes(ProjectInstallation& installation, const ProjectEntryStreamer& open,
                         std::vector<std::string>& warnings) {
     // The addresses that need a type, by the key links name them with.
     std::unordered_map<std::string, std::size_t> untyped;
@@ -211,7 +257,7 @@ void ResolveLinkedTypes(ProjectInstallation& installation, const ProjectEntryRea
         waiting.push_back({&link, std::move(targets)});
     }
 
-    const std::map<std::string, std::string> programOfHardware = ProgramsOfHardware(programRefs, read);
+    const std::map<std::string, std::string> programOfHardware = ProgramsOfHardware(programRefs, open);
     std::map<std::string, Program, std::less<>> programs;
     std::vector<PendingLink> pending;
     for (auto& w : waiting) {
@@ -230,11 +276,13 @@ void ResolveLinkedTypes(ProjectInstallation& installation, const ProjectEntryRea
         pending.push_back(std::move(link));
     }
 
-    for (auto& [id, program] : programs) {
-        const std::string entry = ProgramEntry(id);
-        if (const std::optional<std::string> bytes = read(entry))
-            ReadProgram(entry, *bytes, program);
-        else
+    for (auto& idAndProgram : programs) {
+        const std::string entry = ProgramEntry(idAndProgram.first);
+        Program& program = idAndProgram.second;
+        const bool found = open(entry, [&](ByteSource& bytes) {
+            ReadXml(entry, bytes, [&program](XmlReader& xml) { ReadProgram(xml, program); });
+        });
+        if (!found)
             warnings.push_back("The project file has no " + entry +
                                ": the group addresses linked to its objects get no type from them.");
     }

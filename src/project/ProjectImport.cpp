@@ -62,10 +62,17 @@ ExportReading ReadProjectFile(std::string bytes, const std::optional<std::string
         const ZipArchive& archive = project.Archive();
         ResolveLinkedTypes(
             installation,
-            [&archive](const std::string& name) -> std::optional<std::string> {
+            [&archive](const std::string& name, const ProjectEntryUse& use) {
                 try {
                     const ZipEntry* entry = archive.Find(name);
-                    return entry ? std::optional<std::string>(archive.Read(*entry)) : std::nullopt;
+                    if (!entry)
+                        return false;
+                    // Inflated as it is read, and left where the reading stops. The manufacturers' files are
+                    // never encrypted (an encrypted one asks for a password here): an AES entry is checked
+                    // before its first byte anyway, and the early stop skips no check of a protected one.
+                    ZipEntryReader reader(archive, *entry);
+                    use(reader);
+                    return true;
                 } catch (const ZipError& e) {
                     throw ProjectError(ProjectErrorKind::Damaged, DamagedProjectText(e));
                 }

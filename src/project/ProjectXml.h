@@ -5,6 +5,7 @@
 // the records the range builder takes.
 #include "ets/DptText.h"
 #include "ets/RangeBuilder.h"
+#include "model/ByteSource.h"
 
 #include <functional>
 #include <optional>
@@ -74,12 +75,20 @@ ProjectInstallation ReadInstallation(std::string_view bytes, const std::string& 
 // The manufacturers' files of the project archive by entry name ("M-0083/Hardware.xml"): the bytes, or
 // nullopt when there is no such entry. May raise ProjectError (Damaged) for an entry that does not read.
 using ProjectEntryReader = std::function<std::optional<std::string>(const std::string& name)>;
+// The same as a stream: opens the entry of that name and hands its bytes to `use` as they are read, so that
+// a file of 100 MB is never held whole; false when there is no such entry. `use` may stop before the end;
+// the opener then checks what it must (an encrypted entry is read to its end, so that its check runs).
+using ProjectEntryUse = std::function<void(ByteSource& bytes)>;
+using ProjectEntryStreamer = std::function<bool(const std::string& name, const ProjectEntryUse& use)>;
 
 // Fills LinkedTypes of every group address whose own datatype text names no type: for each linked object,
 // the instance's own DatapointType, else its ComObjectRef's, else its ComObject's, else the object size
 // (1 Bit, 2 Bit and 4 Bit are DPT 1, 2 and 3). Reads each manufacturer's Hardware.xml and each application
 // program needed once, and keeps only the objects linked. Appends a warning for each file that is missing.
 // Raises ProjectError (Damaged) naming the entry whose XML is not well formed.
+// An application program is read only until every object asked of it is found.
+void ResolveLinkedTypes(ProjectInstallation& installation, const ProjectEntryStreamer& open,
+                        std::vector<std::string>& warnings);
 void ResolveLinkedTypes(ProjectInstallation& installation, const ProjectEntryReader& read,
                         std::vector<std::string>& warnings);
 

@@ -382,146 +382,218 @@ void ZipArchive::CheckReadable(const ZipEntry& entry) const {
 std::string ZipArchive::ReadStart(const ZipEntry& entry, std::size_t size) const {
     if (entry.Encryption != ZipEncryption::None)
         return Read(entry);
-    CheckReadable(entry);
-    return Decompress(entry, EntryData(entry), false, size);
+    ZipEntryReader reader(*this, entry);
+    reader.Checks_ = false;
+    std::string out(static_cast<std::size_t>(std::min<std::uint64_t>(size, entry.UncompressedSize)), '\0');
+    std::size_t got = 0;
+    while (got < out.size()) {
+        const std::size_t n = reader.Read(out.data() + got, out.size() - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    out.resize(got);
+    return out;
 }
 
 std::string ZipArchive::Read(const ZipEntry& entry, std::optional<std::string_view> password) const {
-    CheckReadable(entry);
-    std::string_view data = EntryData(entry);
-    if (entry.Encryption == ZipEncryption::None)
-        return Decompress(entry, data, false);
-    if (!password)
-        Fail(entry, ZipErrorKind::PasswordNeeded, {});
-    if (entry.Encryption == ZipEncryption::Traditional)
-        return ReadTraditional(entry, data, *password);
-    return ReadWinZipAes(entry, data, *password);
-}
-
-std::string ZipArchive::ReadTraditional(const ZipEntry& entry, std::string_view data,
-                                        std::string_view password) const {
-    if (data.size() < TraditionalZipCipher::HeaderSize)
-        Fail(entry, ZipErrorKind::Damaged, "its encryption header is cut short");
-    std::string plain(data);
-    auto* bytes = reinterpret_cast<unsigned char*>(plain.data());
-    TraditionalZipCipher cipher(password);
-    cipher.Decrypt(bytes, TraditionalZipCipher::HeaderSize);
-    // The header's last byte repeats the CRC's high byte; writers that stream the data (and so put the CRC in
-    // a data descriptor) use the high byte of the file time instead.
-    unsigned char check = (entry.Flags & FlagDataDescriptor) ? static_cast<unsigned char>(entry.DosTime >> 8)
-                                                             : static_cast<unsigned char>(entry.Crc32 >> 24);
-    if (bytes[TraditionalZipCipher::HeaderSize - 1] != check)
-        Fail(entry, ZipErrorKind::WrongPassword, {});
-    cipher.Decrypt(bytes + TraditionalZipCipher::HeaderSize, plain.size() - TraditionalZipCipher::HeaderSize);
-    // One check byte lets about one wrong password in 256 through: then the data does not decompress or
-    // check.
-    return Decompress(entry, std::string_view(plain).substr(TraditionalZipCipher::HeaderSize), true);
-}
-
-std::string ZipArchive::ReadWinZipAes(const ZipEntry& entry, std::string_view data,
-                                      std::string_view password) const {
-    if (entry.AesVersion != 1 && entry.AesVersion != 2)
-        Fail(entry, ZipErrorKind::Unsupported,
-             "uses WinZip AES version " + std::to_string(entry.AesVersion) +
-                 ", which this program cannot read");
-    if (entry.AesStrength < 1 || entry.AesStrength > 3)
-        Fail(entry, ZipErrorKind::Damaged,
-             "its AES key strength " + std::to_string(entry.AesStrength) + " is none");
-    std::size_t saltSize = WinZipAesParameters::SaltSize(entry.AesStrength);
-    std::size_t overhead =
-        saltSize + WinZipAesParameters::VerifierSize + WinZipAesParameters::AuthenticationSize;
-    if (data.size() < overhead)
-        Fail(entry, ZipErrorKind::Damaged, "its AES header is cut short");
-    WinZipAesKeys keys = DeriveWinZipAesKeys(password, data.substr(0, saltSize), entry.AesStrength);
-    if (data.substr(saltSize, WinZipAesParameters::VerifierSize) != keys.Verifier)
-        Fail(entry, ZipErrorKind::WrongPassword, {});
-    std::string_view encrypted =
-        data.substr(saltSize + WinZipAesParameters::VerifierSize, data.size() - overhead);
-    // The verifier matched, so the password is all but surely right (about one wrong password in 65536 gets
-    // through): a code that does not match means the data changed.
-    if (WinZipAesAuthentication(keys, encrypted) !=
-        data.substr(data.size() - WinZipAesParameters::AuthenticationSize))
-        Fail(entry, ZipErrorKind::Damaged,
-             "its authentication code does not match: the entry is damaged or has been altered");
-    std::string plain(encrypted);
-    WinZipAesCrypt(keys, reinterpret_cast<unsigned char*>(plain.data()), plain.size());
-    // Past the code the password is known to be right: what fails now is the data itself.
-    return Decompress(entry, plain, false);
-}
-
-std::string ZipArchive::Decompress(const ZipEntry& entry, std::string_view data, bool encrypted,
-                                   std::optional<std::size_t> stopAt) const {
-    // After a traditional decryption a failure here most likely means a wrong password that passed the check
-    // byte, not damage.
-    ZipErrorKind failure = encrypted ? ZipErrorKind::WrongPassword : ZipErrorKind::Damaged;
-    auto take = [&](std::uint64_t bytes) {
-        if (!Budget_->Take(bytes))
-            Fail(entry, ZipErrorKind::Damaged,
-                 "the file inflates to more than the " + std::to_string(Budget_->Limit()) +
-                     " bytes it may give in all (" + std::to_string(Limits_.BudgetPerByte) +
-                     " times its size, at least " + std::to_string(Limits_.MinBudget) + ")");
-    };
-    std::uint16_t method = entry.CompressionMethod();
+    ZipEntryReader reader(*this, entry, password);
+    // Nothing is kept from the declared size: the text grows as blocks come out, each paid for first.
     std::string out;
-    if (method == MethodStored) {
-        if (data.size() != entry.UncompressedSize)
-            Fail(entry, ZipErrorKind::Damaged, "its stored size differs from its size");
-        if (stopAt)
-            data = data.substr(0, *stopAt);
-        take(data.size());
-        out = data;
-    } else if (method == MethodDeflate) {
-        if (entry.UncompressedSize / MaxDeflateRatio > data.size())
-            Fail(entry, ZipErrorKind::Damaged,
-                 "it claims " + std::to_string(entry.UncompressedSize) + " bytes from " +
-                     std::to_string(data.size()) + " compressed ones, more than deflate can give");
-        z_stream z{};
-        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
-            throw ZipError(ZipErrorKind::Damaged, EntryLabel(entry), "zlib cannot start inflating.");
-        struct End {
-            z_stream* Stream;
-            ~End() { inflateEnd(Stream); }
-        } end{&z};
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-        std::size_t inLeft = data.size();
-        char block[InflateBlock];
-        int status = Z_OK;
-        // Nothing is kept from the declared size: the output grows as blocks come out, each paid for first.
-        // zlib counts in 32-bit units: hand it slices. Z_OK means progress, so the loop ends.
-        do {
-            if (z.avail_in == 0 && inLeft > 0) {
-                z.avail_in = static_cast<uInt>(std::min<std::size_t>(inLeft, UINT_MAX));
-                inLeft -= z.avail_in;
-            }
-            z.next_out = reinterpret_cast<Bytef*>(block);
-            z.avail_out = InflateBlock;
-            status = inflate(&z, Z_NO_FLUSH);
-            std::size_t got = InflateBlock - z.avail_out;
-            if (got > entry.UncompressedSize - out.size())
-                Fail(entry, failure, "it inflates to more than its size");
-            if (stopAt)
-                got = std::min(got, *stopAt - out.size());
-            take(got);
-            out.append(block, got);
-            if (stopAt && out.size() >= *stopAt)
-                return out;
-        } while (status == Z_OK);
-        if (stopAt && status == Z_STREAM_END)
+    for (;;) {
+        const std::size_t had = out.size();
+        out.resize(had + InflateBlock);
+        const std::size_t got = reader.Read(out.data() + had, InflateBlock);
+        out.resize(had + got);
+        if (got == 0)
             return out;
-        if (status != Z_STREAM_END)
-            Fail(entry, failure, "its compressed data is invalid or cut short");
-        if (out.size() != entry.UncompressedSize)
-            Fail(entry, failure, "it inflates to less than its size");
-    } else {
-        Fail(entry, ZipErrorKind::Unsupported,
-             "uses compression method " + std::to_string(method) + ", which this program cannot read");
     }
-    if (stopAt)
-        return out;
-    bool checkCrc = !(entry.Encryption == ZipEncryption::WinZipAes && entry.AesVersion == 2);
-    if (checkCrc && ZipCrc32(out) != entry.Crc32)
-        Fail(entry, failure, "its CRC-32 check fails");
-    return out;
+}
+
+struct ZipEntryReader::State {
+    std::string_view Input;      // compressed (and encrypted) bytes not yet taken
+    std::uint64_t Decrypted = 0; // bytes of input decrypted so far
+    std::optional<TraditionalZipCipher> Traditional;
+    std::optional<WinZipAesKeys> Aes;
+    std::string Plain; // the last slice of input, decrypted
+    // After a traditional decryption a failure most likely means a wrong password that passed the check
+    // byte, not damage.
+    ZipErrorKind Failure = ZipErrorKind::Damaged;
+    std::uint16_t Method = 0;
+    z_stream Z{};
+    bool Inflating = false;
+    bool InflateEnded = false;
+    bool Ended = false;
+    std::uint64_t Out = 0;
+    uLong Crc = crc32(0L, Z_NULL, 0);
+
+    ~State() {
+        if (Inflating)
+            inflateEnd(&Z);
+    }
+};
+
+ZipEntryReader::ZipEntryReader(const ZipArchive& zip, const ZipEntry& entry,
+                               std::optional<std::string_view> password)
+    : Zip_(zip), Entry_(entry), State_(std::make_unique<State>()) {
+    zip.CheckReadable(entry);
+    std::string_view data = zip.EntryData(entry);
+    State& s = *State_;
+    if (entry.Encryption != ZipEncryption::None && !password)
+        Fail(ZipErrorKind::PasswordNeeded, {});
+    if (entry.Encryption == ZipEncryption::Traditional) {
+        if (data.size() < TraditionalZipCipher::HeaderSize)
+            Fail(ZipErrorKind::Damaged, "its encryption header is cut short");
+        unsigned char header[TraditionalZipCipher::HeaderSize];
+        std::copy_n(data.begin(), TraditionalZipCipher::HeaderSize, header);
+        TraditionalZipCipher cipher(*password);
+        cipher.Decrypt(header, TraditionalZipCipher::HeaderSize);
+        // The header's last byte repeats the CRC's high byte; writers that stream the data (and so put the
+        // CRC in a data descriptor) use the high byte of the file time instead.
+        const unsigned char check = (entry.Flags & FlagDataDescriptor)
+                                        ? static_cast<unsigned char>(entry.DosTime >> 8)
+                                        : static_cast<unsigned char>(entry.Crc32 >> 24);
+        if (header[TraditionalZipCipher::HeaderSize - 1] != check)
+            Fail(ZipErrorKind::WrongPassword, {});
+        // One check byte lets about one wrong password in 256 through: then the data does not decompress or
+        // check.
+        s.Traditional = cipher;
+        s.Failure = ZipErrorKind::WrongPassword;
+        data.remove_prefix(TraditionalZipCipher::HeaderSize);
+    } else if (entry.Encryption == ZipEncryption::WinZipAes) {
+        if (entry.AesVersion != 1 && entry.AesVersion != 2)
+            Fail(ZipErrorKind::Unsupported, "uses WinZip AES version " + std::to_string(entry.AesVersion) +
+                                                ", which this program cannot read");
+        if (entry.AesStrength < 1 || entry.AesStrength > 3)
+            Fail(ZipErrorKind::Damaged,
+                 "its AES key strength " + std::to_string(entry.AesStrength) + " is none");
+        const std::size_t saltSize = WinZipAesParameters::SaltSize(entry.AesStrength);
+        const std::size_t overhead =
+            saltSize + WinZipAesParameters::VerifierSize + WinZipAesParameters::AuthenticationSize;
+        if (data.size() < overhead)
+            Fail(ZipErrorKind::Damaged, "its AES header is cut short");
+        WinZipAesKeys keys = DeriveWinZipAesKeys(*password, data.substr(0, saltSize), entry.AesStrength);
+        if (data.substr(saltSize, WinZipAesParameters::VerifierSize) != keys.Verifier)
+            Fail(ZipErrorKind::WrongPassword, {});
+        const std::string_view encrypted =
+            data.substr(saltSize + WinZipAesParameters::VerifierSize, data.size() - overhead);
+        // The code covers the encrypted bytes, which lie in the archive: it is checked before any byte is
+        // decrypted, so no altered byte ever reaches a reader. The verifier matched, so the password is all
+        // but surely right (about one wrong password in 65536 gets through): a code that does not match means
+        // the data changed.
+        if (WinZipAesAuthentication(keys, encrypted) !=
+            data.substr(data.size() - WinZipAesParameters::AuthenticationSize))
+            Fail(ZipErrorKind::Damaged,
+                 "its authentication code does not match: the entry is damaged or has been altered");
+        s.Aes = std::move(keys);
+        data = encrypted;
+    }
+    s.Input = data;
+    s.Method = entry.CompressionMethod();
+    if (s.Method == MethodStored) {
+        if (data.size() != entry.UncompressedSize)
+            Fail(ZipErrorKind::Damaged, "its stored size differs from its size");
+    } else if (s.Method == MethodDeflate) {
+        if (entry.UncompressedSize / MaxDeflateRatio > data.size())
+            Fail(ZipErrorKind::Damaged, "it claims " + std::to_string(entry.UncompressedSize) +
+                                            " bytes from " + std::to_string(data.size()) +
+                                            " compressed ones, more than deflate can give");
+        if (inflateInit2(&s.Z, -MAX_WBITS) != Z_OK)
+            throw ZipError(ZipErrorKind::Damaged, zip.EntryLabel(entry), "zlib cannot start inflating.");
+        s.Inflating = true;
+    } else {
+        Fail(ZipErrorKind::Unsupported,
+             "uses compression method " + std::to_string(s.Method) + ", which this program cannot read");
+    }
+}
+
+ZipEntryReader::~ZipEntryReader() = default;
+
+void ZipEntryReader::Fail(ZipErrorKind kind, const std::string& reason) const {
+    Zip_.Fail(Entry_, kind, reason);
+}
+
+void ZipEntryReader::Take(std::uint64_t bytes) {
+    const ZipBudget& budget = *Zip_.Budget();
+    if (!Zip_.Budget()->Take(bytes))
+        Fail(ZipErrorKind::Damaged,
+             "the file inflates to more than the " + std::to_string(budget.Limit()) +
+                 " bytes it may give in all (" + std::to_string(Zip_.Limits().BudgetPerByte) +
+                 " times its size, at least " + std::to_string(Zip_.Limits().MinBudget) + ")");
+}
+
+std::string_view ZipEntryReader::NextInput(std::size_t most) {
+    State& s = *State_;
+    const std::string_view in = s.Input.substr(0, most);
+    s.Input.remove_prefix(in.size());
+    if (!s.Traditional && !s.Aes)
+        return in;
+    s.Plain.assign(in);
+    auto* bytes = reinterpret_cast<unsigned char*>(s.Plain.data());
+    if (s.Traditional)
+        s.Traditional->Decrypt(bytes, s.Plain.size());
+    else
+        WinZipAesCrypt(*s.Aes, bytes, s.Plain.size(), s.Decrypted);
+    s.Decrypted += s.Plain.size();
+    return s.Plain;
+}
+
+void ZipEntryReader::CheckEnd() {
+    State& s = *State_;
+    s.Ended = true;
+    if (!Checks_)
+        return;
+    if (s.Out != Entry_.UncompressedSize)
+        Fail(s.Failure, "it inflates to less than its size");
+    const bool checkCrc = !(Entry_.Encryption == ZipEncryption::WinZipAes && Entry_.AesVersion == 2);
+    if (checkCrc && static_cast<std::uint32_t>(s.Crc) != Entry_.Crc32)
+        Fail(s.Failure, "its CRC-32 check fails");
+}
+
+std::size_t ZipEntryReader::Read(char* to, std::size_t size) {
+    State& s = *State_;
+    if (s.Ended || size == 0)
+        return 0;
+    // zlib counts in 32-bit units; a decrypted slice is one inflate block.
+    size = std::min<std::size_t>(size, UINT_MAX);
+    const bool encrypted = s.Traditional || s.Aes;
+    std::size_t got = 0;
+    if (s.Method == MethodStored) {
+        const std::string_view in = NextInput(encrypted ? std::min(size, InflateBlock) : size);
+        got = in.size();
+        Take(got);
+        std::copy(in.begin(), in.end(), to);
+    } else {
+        while (got == 0 && !s.InflateEnded) {
+            if (s.Z.avail_in == 0) {
+                const std::string_view in = NextInput(encrypted ? InflateBlock : UINT_MAX);
+                s.Z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+                s.Z.avail_in = static_cast<uInt>(in.size());
+            }
+            s.Z.next_out = reinterpret_cast<Bytef*>(to);
+            s.Z.avail_out = static_cast<uInt>(size);
+            const int status = inflate(&s.Z, Z_NO_FLUSH);
+            got = size - s.Z.avail_out;
+            if (got > Entry_.UncompressedSize - s.Out)
+                Fail(s.Failure, "it inflates to more than its size");
+            Take(got);
+            if (status == Z_STREAM_END)
+                s.InflateEnded = true;
+            else if (status != Z_OK)
+                Fail(s.Failure, "its compressed data is invalid or cut short");
+        }
+    }
+    s.Crc = crc32(s.Crc, reinterpret_cast<const Bytef*>(to), static_cast<uInt>(got));
+    s.Out += got;
+    if (got == 0)
+        CheckEnd();
+    return got;
+}
+
+void ZipEntryReader::Finish() {
+    std::string sink(InflateBlock, '\0');
+    while (Read(sink.data(), sink.size()) > 0) {
+    }
 }
 
 } // namespace zelo

@@ -1,10 +1,12 @@
 #pragma once
 // A zip archive held in memory: its central directory, and each entry's bytes decrypted, decompressed and
-// checked. Stored and deflate entries, ZIP64, data descriptors, traditional encryption and WinZip AES (AE-1,
-// AE-2). Nothing in a damaged archive makes it crash, loop or allocate beyond the limits: it raises a
-// ZipError that names the entry. Every byte inflated from one file, in the archive and in the archives nested
-// in it, is taken from one budget (ZipBudget), so neither nesting nor entries that share their data can make
-// a small file inflate without end; entries whose data overlap are refused.
+// checked, whole or as a stream of blocks (ZipEntryReader), so that a big entry is never held whole. Stored
+// and deflate entries, ZIP64, data descriptors, traditional encryption and WinZip AES (AE-1, AE-2). Nothing
+// in a damaged archive makes it crash, loop or allocate beyond the limits: it raises a ZipError that names
+// the entry. Every byte inflated from one file, in the archive and in the archives nested in it, is taken
+// from one budget (ZipBudget), so neither nesting nor entries that share their data can make a small file
+// inflate without end; entries whose data overlap are refused.
+#include "model/ByteSource.h"
 #include "model/Error.h"
 
 #include <cstdint>
@@ -126,17 +128,12 @@ public:
     std::string EntryLabel(const ZipEntry& entry) const;
 
 private:
+    friend class ZipEntryReader;
     void ReadDirectory();
     void FindOverlaps();
     std::optional<std::uint64_t> DataStart(const ZipEntry& entry) const;
     std::string_view EntryData(const ZipEntry& entry) const;
     void CheckReadable(const ZipEntry& entry) const;
-    // Stops after `stopAt` bytes when given, unchecked.
-    std::string Decompress(const ZipEntry& entry, std::string_view data, bool encrypted,
-                           std::optional<std::size_t> stopAt = std::nullopt) const;
-    std::string ReadTraditional(const ZipEntry& entry, std::string_view data,
-                                std::string_view password) const;
-    std::string ReadWinZipAes(const ZipEntry& entry, std::string_view data, std::string_view password) const;
     [[noreturn]] void Fail(ZipErrorKind kind, const std::string& reason) const;
     [[noreturn]] void Fail(const ZipEntry& entry, ZipErrorKind kind, const std::string& reason) const;
 
@@ -147,6 +144,38 @@ private:
     std::vector<ZipEntry> Entries_;
     std::uint64_t DirectoryStart_ = 0; // where local data must end
     std::uint64_t Shift_ = 0;          // bytes in front of the archive (a self-extractor's stub)
+};
+
+// One entry's bytes as they come out of the decryption and the inflater, block by block, each block paid from
+// the archive's budget before it is handed out. Opening it checks what can be checked first (the password,
+// an AES entry's authentication code); the last Read checks the size and the CRC-32 and raises ZipError when
+// they fail, so a caller that reads to the end has read a sound entry. The archive must outlive it.
+class ZipEntryReader : public ByteSource {
+public:
+    ZipEntryReader(const ZipArchive& zip, const ZipEntry& entry,
+                   std::optional<std::string_view> password = std::nullopt);
+    ~ZipEntryReader() override;
+    ZipEntryReader(const ZipEntryReader&) = delete;
+    ZipEntryReader& operator=(const ZipEntryReader&) = delete;
+
+    std::size_t Read(char* to, std::size_t size) override;
+    // Reads the rest, keeping nothing, so that the entry's checks run.
+    void Finish();
+    bool Encrypted() const { return Entry_.Encryption != ZipEncryption::None; }
+
+private:
+    friend class ZipArchive;
+    struct State;
+    [[noreturn]] void Fail(ZipErrorKind kind, const std::string& reason) const;
+    // The next slice of input for the inflater, decrypted where the entry is encrypted.
+    std::string_view NextInput(std::size_t most);
+    void Take(std::uint64_t bytes);
+    void CheckEnd();
+
+    const ZipArchive& Zip_;
+    const ZipEntry& Entry_;
+    std::unique_ptr<State> State_;
+    bool Checks_ = true; // off for the start of an entry, whose end is never reached
 };
 
 // The form entry names are compared in: ASCII letters in lower case, '\' as '/'.

@@ -4,6 +4,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace zelo {
 
 namespace {
@@ -56,9 +58,22 @@ WinZipAesKeys DeriveWinZipAesKeys(std::string_view password, std::string_view sa
             material.substr(2 * keySize, WinZipAesParameters::VerifierSize)};
 }
 
-void WinZipAesCrypt(const WinZipAesKeys& keys, unsigned char* data, std::size_t size) {
+void WinZipAesCrypt(const WinZipAesKeys& keys, unsigned char* data, std::size_t size, std::uint64_t offset) {
+    constexpr std::size_t Block = crypto::AesEcb::BlockSize;
     crypto::AesEcb aes(keys.Encryption);
-    crypto::AesCtrLittleEndian(aes, data, size, 1);
+    // The counter starts at 1 and counts blocks; a slice that begins inside a block takes the rest of its
+    // key.
+    if (const std::size_t skip = offset % Block; skip != 0 && size > 0) {
+        unsigned char block[Block] = {};
+        const std::size_t n = std::min(size, Block - skip);
+        std::copy_n(data, n, block + skip);
+        crypto::AesCtrLittleEndian(aes, block, Block, 1 + offset / Block);
+        std::copy_n(block + skip, n, data);
+        data += n;
+        size -= n;
+        offset += n;
+    }
+    crypto::AesCtrLittleEndian(aes, data, size, 1 + offset / Block);
 }
 
 std::string WinZipAesAuthentication(const WinZipAesKeys& keys, std::string_view encrypted) {

@@ -40,8 +40,10 @@ struct WinZipAesKeys {
 
 WinZipAesKeys DeriveWinZipAesKeys(std::string_view password, std::string_view salt, int strength);
 
-// Encrypts or decrypts an entry's data in place (counter mode, so both are the same).
-void WinZipAesCrypt(const WinZipAesKeys& keys, unsigned char* data, std::size_t size);
+// Encrypts or decrypts an entry's data in place (counter mode, so both are the same); `offset` is where in
+// the entry's data they lie, so an entry can be taken slice by slice.
+void WinZipAesCrypt(const WinZipAesKeys& keys, unsigned char* data, std::size_t size,
+                    std::uint64_t offset = 0);
 
 // The ten bytes of authentication code WinZip stores after the encrypted data.
 std::string WinZipAesAuthentication(const WinZipAesKeys& keys, std::string_view encrypted);

@@ -10,10 +10,24 @@ using namespace zelo;
 
 namespace {
 
+// Reads the document held whole (block 0) or from a source `block` bytes at a time, so that every token
+// also meets the end of the bytes read so far.
+template <class Use> void WithReader(std::string_view document, std::size_t block, Use use) {
+    if (block == 0) {
+        XmlReader xml(document);
+        use(xml);
+        return;
+    }
+    ViewSource source(document);
+    XmlReader xml(source, {}, block);
+    use(xml);
+}
+
+constexpr std::size_t Blocks[] = {0, 1, 3};
+
 // Every token of a document in one line: S{uri}local[attr=value ...] for a start tag (with "/" when empty),
 // E{uri}local for an end tag, T"text" for character data; blank-only text is left out.
-std::string Tokens(std::string_view document) {
-    XmlReader xml(document);
+std::string Tokens(XmlReader& xml) {
     std::string out;
     for (;;) {
         XmlReader::Token token = xml.Next();
@@ -109,7 +123,10 @@ TEST(XmlReader, ReadsWhatExportsHold) {
         {"]] and > alone are text", "<a>]] > ]</a>", "Sa T\"]] > ]\" Ea"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Tokens(c.document), c.tokens) << c.what;
+        for (std::size_t block : Blocks)
+            WithReader(c.document, block, [&](XmlReader& xml) {
+                EXPECT_EQ(Tokens(xml), c.tokens) << c.what << ", block " << block;
+            });
 }
 
 TEST(XmlReader, RefusesWhatIsNotWellFormed) {
@@ -164,16 +181,18 @@ TEST(XmlReader, RefusesWhatIsNotWellFormed) {
         {"\xEF\xBB\xBF<a>\r\n\xC3\xA4\xC3\xB6</b>", "2, column 3: end tag </b> does not match <a>"},
         {"<a>\r\r\n\n</b>", "4, column 1: end tag </b> does not match <a>"},
     };
-    for (const auto& c : cases) {
-        XmlReader xml(c.document);
-        try {
-            while (xml.Next() != XmlReader::Token::EndOfDocument) {
-            }
-            ADD_FAILURE() << "no error for " << testing::PrintToString(c.document);
-        } catch (const XmlError& e) {
-            EXPECT_EQ(e.Message(), "XML error in line " + c.message) << testing::PrintToString(c.document);
-        }
-    }
+    for (const auto& c : cases)
+        for (std::size_t block : Blocks)
+            WithReader(c.document, block, [&](XmlReader& xml) {
+                try {
+                    while (xml.Next() != XmlReader::Token::EndOfDocument) {
+                    }
+                    ADD_FAILURE() << "no error for " << testing::PrintToString(c.document);
+                } catch (const XmlError& e) {
+                    EXPECT_EQ(e.Message(), "XML error in line " + c.message)
+                        << testing::PrintToString(c.document) << ", block " << block;
+                }
+            });
 }
 
 TEST(XmlReader, LinesDepthAndSkippingElements) {
@@ -186,27 +205,31 @@ TEST(XmlReader, LinesDepthAndSkippingElements) {
                                  "    </a>\n"                              // 7
                                  "  </g><a n='3'/>\n"                      // 8
                                  "</r>";                                   // 9
-    XmlReader xml(document);
-    std::vector<std::string> seen;
-    while (xml.Next() != XmlReader::Token::EndOfDocument) {
-        if (xml.Current() == XmlReader::Token::Text)
-            continue;
-        std::string what = (xml.Current() == XmlReader::Token::StartElement ? "S" : "E") +
-                           std::string(xml.LocalName()) + "@" + std::to_string(xml.Line()) + ":" +
-                           std::to_string(xml.Column()) + "/" + std::to_string(xml.Depth());
-        seen.push_back(what);
-        if (xml.Current() == XmlReader::Token::StartElement && xml.LocalName() == "a" &&
-            xml.AttributeValue("n") == "2") {
-            xml.SkipElement();
-            ASSERT_EQ(xml.Current(), XmlReader::Token::EndElement);
-            seen.push_back("skipped to E" + std::string(xml.LocalName()) + "@" + std::to_string(xml.Line()));
-        }
-    }
-    EXPECT_EQ(seen,
-              (std::vector<std::string>{"Sr@2:1/1", "Sg@3:3/2", "Sa@4:5/3", "Ea@4:5/3", "Sa@5:5/3",
-                                        "skipped to Ea@7", "Eg@8:3/2", "Sa@8:7/2", "Ea@8:7/2", "Er@9:1/1"}));
-    EXPECT_EQ(xml.Depth(), 0);
-    EXPECT_EQ(xml.Next(), XmlReader::Token::EndOfDocument);
+    for (std::size_t block : Blocks)
+        WithReader(document, block, [&](XmlReader& xml) {
+            SCOPED_TRACE(block);
+            std::vector<std::string> seen;
+            while (xml.Next() != XmlReader::Token::EndOfDocument) {
+                if (xml.Current() == XmlReader::Token::Text)
+                    continue;
+                std::string what = (xml.Current() == XmlReader::Token::StartElement ? "S" : "E") +
+                                   std::string(xml.LocalName()) + "@" + std::to_string(xml.Line()) + ":" +
+                                   std::to_string(xml.Column()) + "/" + std::to_string(xml.Depth());
+                seen.push_back(what);
+                if (xml.Current() == XmlReader::Token::StartElement && xml.LocalName() == "a" &&
+                    xml.AttributeValue("n") == "2") {
+                    xml.SkipElement();
+                    ASSERT_EQ(xml.Current(), XmlReader::Token::EndElement);
+                    seen.push_back("skipped to E" + std::string(xml.LocalName()) + "@" +
+                                   std::to_string(xml.Line()));
+                }
+            }
+            EXPECT_EQ(seen, (std::vector<std::string>{"Sr@2:1/1", "Sg@3:3/2", "Sa@4:5/3", "Ea@4:5/3",
+                                                      "Sa@5:5/3", "skipped to Ea@7", "Eg@8:3/2", "Sa@8:7/2",
+                                                      "Ea@8:7/2", "Er@9:1/1"}));
+            EXPECT_EQ(xml.Depth(), 0);
+            EXPECT_EQ(xml.Next(), XmlReader::Token::EndOfDocument);
+        });
 }
 
 TEST(XmlReader, AttributeValueIsByUnprefixedName) {

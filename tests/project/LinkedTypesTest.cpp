@@ -90,6 +90,13 @@ TEST(LinkedTypes, ThroughTheDevicesPrograms) {
         {"the program is missing", {{"O-1_R-2", "", {0}}}, "", noProgramWarning, 21, "", noProgram},
         {"a reference the program lacks", {{"O-1_R-99", "", {0}}}, "1.1", ""},
         {"an object and reference the program lacks", {{"O-99_R-1", "", {0}}}, "", ""},
+        {"the program read only up to its last needed object",
+         {{"O-1_R-1", "", {0}}},
+         "1.1",
+         "",
+         21,
+         "",
+         {{ProgramEntry, Files(21).at(ProgramEntry) + "<damaged"}}},
     };
     for (const auto& c : cases) {
         TestProject project;
