@@ -180,6 +180,7 @@ struct WindowControls {
     IGauge* ProgressBar = nullptr;
     IButton* btnStop = nullptr;
     // Buttons
+    IButton* btnMonitor = nullptr;
     IButton* btnOpen = nullptr;
     IButton* btnSave = nullptr;
     IButton* btnDownload = nullptr;

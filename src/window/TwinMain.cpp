@@ -282,6 +282,8 @@ TwinMain::Handler TwinMain::EventHandler(layout::ControlId id) {
         return &TwinMain::btnAbortClick;
     case btnStop:
         return &TwinMain::btnStopClick;
+    case btnMonitor:
+        return &TwinMain::btnMonitorClick;
     case btnOpen:
         return &TwinMain::btnOpenClick;
     case btnSave:
@@ -878,6 +880,14 @@ void TwinMain::btnDownloadClick() {
     const std::vector<std::string> lines = CommandLines();
     if (!ConfirmRefusedLines(lines))
         return;
+    const bool monitorStopped = Monitor_ && Monitor_->Running();
+    if (monitorStopped && !StopMonitorForDownload())
+        return;
+    // Declared before the download's own end, so it asks once that has run.
+    const ScopeExit restart([this, monitorStopped] {
+        if (monitorStopped)
+            OfferMonitorRestart();
+    });
     // The focus goes to Stop before the areas are disabled: a key must never meet a focused control inside a
     // disabled area (the dialog keys of Windows search such a window's letters for ever).
     btnStop->SetEnabled(true);
@@ -950,6 +960,30 @@ void TwinMain::EndDownload() {
         CloseRequested_ = false;
         winMain->Close();
     }
+}
+
+void TwinMain::btnMonitorClick() {
+    if (MonitorView)
+        Monitor_ = MonitorView();
+    // The gateway prints as the list's setup line told it to.
+    const ParsedLine setup = ParseCommandLine(CommandList->Line(0));
+    const bool hex = setup.Kind == LineKind::Setup ? setup.PrintHex : chkPrintHex->Checked();
+    if (Monitor_)
+        Monitor_->Open(*Converter, LastImportFile_, hex);
+}
+
+bool TwinMain::StopMonitorForDownload() {
+    if (ShowMessage(MonitorStopQuestion, box::YesNo | box::IconQuestion) != box::IdYes)
+        return false;
+    Monitor_->Stop("Stopped for the download.");
+    return true;
+}
+
+void TwinMain::OfferMonitorRestart() {
+    if (Terminating_ || Ending_)
+        return;
+    if (ShowMessage(MonitorRestartQuestion, box::YesNo | box::IconQuestion) == box::IdYes)
+        Monitor_->Start();
 }
 
 } // namespace zelo

@@ -12,6 +12,7 @@
 #include "window/Dialogs.h"
 #include "window/GroupLineIndex.h"
 #include "window/Layout.h"
+#include "window/MonitorWindow.h"
 
 #include <cstdint>
 #include <functional>
@@ -165,6 +166,11 @@ public:
     void btnDownloadClick();
     void btnExitClick();
     void btnOpenClick();
+    // Opens the monitor window (the view's, made at the first click) on the link, with the last import's
+    // names.
+    void btnMonitorClick();
+    // The view's monitor window, made on first use; null where the view has none.
+    std::function<MonitorWindow*()> MonitorView;
     // Saves in place when a file is open, else asks for a name (Ctrl+S).
     void btnSaveClick();
     // Asks for a name (Shift+Ctrl+S).
@@ -313,6 +319,11 @@ private:
     bool AddingAll_ = false;
     int AnswerToAll_ = 0;
     int AddAllStart_ = 0; // the line number the run's first new line got
+    MonitorWindow* Monitor_ = nullptr;
+    std::string LastImportFile_; // the names the monitor shows
+    // The monitor holds the link while it runs: a download stops it first, with the user's consent.
+    bool StopMonitorForDownload();
+    void OfferMonitorRestart();
 };
 
 } // namespace zelo

@@ -121,6 +121,7 @@ void TwinMain::ImportFile(const std::string& path) {
         ShowStandardError(Dialogs_, error.Message());
         return;
     }
+    LastImportFile_ = path;
     const std::string name = path.substr(path.find_last_of("/\\") + 1);
     std::optional<std::string> password;
     ExportReading reading;

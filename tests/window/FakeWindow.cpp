@@ -2,11 +2,13 @@
 #include "model/Address.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
+#include <thread>
 #include <utility>
 
 namespace zelo::test {
@@ -172,9 +174,9 @@ FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::st
       btnAdd(*this, ControlId::btnAdd), btnAddAll(*this, ControlId::btnAddAll),
       btnIgnore(*this, ControlId::btnIgnore), btnImport(*this, ControlId::btnImport),
       btnAbort(*this, ControlId::btnAbort), labStatus(*this), ProgressBar(*this),
-      btnStop(*this, ControlId::btnStop), btnOpen(*this, ControlId::btnOpen),
-      btnSave(*this, ControlId::btnSave), btnDownload(*this, ControlId::btnDownload),
-      btnExit(*this, ControlId::btnExit) {
+      btnStop(*this, ControlId::btnStop), btnMonitor(*this, ControlId::btnMonitor),
+      btnOpen(*this, ControlId::btnOpen), btnSave(*this, ControlId::btnSave),
+      btnDownload(*this, ControlId::btnDownload), btnExit(*this, ControlId::btnExit) {
     if (settings)
         Dir.Write("zelo.ini", *settings);
     WindowControls c;
@@ -205,11 +207,17 @@ FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::st
     c.labStatus = &labStatus;
     c.ProgressBar = &ProgressBar;
     c.btnStop = &btnStop;
+    c.btnMonitor = &btnMonitor;
     c.btnOpen = &btnOpen;
     c.btnSave = &btnSave;
     c.btnDownload = &btnDownload;
     c.btnExit = &btnExit;
     Logic_ = std::make_unique<TwinMain>(c, Boxes, SettingsPath, [this] { return Ports; });
+    Logic_->MonitorView = [this] {
+        if (!Monitor)
+            Monitor = std::make_unique<FakeMonitor>(Boxes);
+        return Monitor->Logic.get();
+    };
 }
 
 FakeWindow::~FakeWindow() {
@@ -303,6 +311,9 @@ bool FakeWindow::Usable(ControlId id) const {
         break;
     case ControlId::btnStop:
         own = &btnStop;
+        break;
+    case ControlId::btnMonitor:
+        own = &btnMonitor;
         break;
     case ControlId::btnOpen:
         own = &btnOpen;
@@ -468,5 +479,28 @@ template class Fake<IRadioGroup>;
 template class Fake<IComboBox>;
 template class Fake<ICheckList>;
 template class Fake<ICommandList>;
+
+FakeMonitor::FakeMonitor(Dialogs& dialogs) {
+    MonitorControls c;
+    c.winMonitor = this;
+    c.lstLines = &lstLines;
+    c.txtFilter = &txtFilter;
+    c.chkPause = &chkPause;
+    c.btnClear = &btnClear;
+    c.btnSaveLog = &btnSaveLog;
+    c.btnNames = &btnNames;
+    c.labCount = &labCount;
+    c.labStatus = &labStatus;
+    Logic = std::make_unique<MonitorWindow>(c, dialogs);
+}
+
+bool FakeMonitor::TickUntilShown(std::size_t count, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (lstLines.Shown.size() < count && Ticking && std::chrono::steady_clock::now() < end) {
+        Logic->Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return lstLines.Shown.size() >= count;
+}
 
 } // namespace zelo::test

@@ -5,6 +5,7 @@
 #include "window/qt/ComboBox.h"
 #include "window/qt/CommandListEdit.h"
 #include "window/qt/QtDialogs.h"
+#include "window/qt/QtMonitorWindow.h"
 #include "window/qt/ZeloApplication.h"
 
 #include <QApplication>
@@ -113,6 +114,11 @@ QtMainWindow::QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName
     setAcceptDrops(true);
     CreateControls();
     Logic_ = std::make_unique<TwinMain>(Interfaces(), dialogs, settingsFileName, std::move(listPorts));
+    Logic_->MonitorView = [this, &dialogs] {
+        if (!Monitor_)
+            Monitor_ = std::make_unique<QtMonitorWindow>(dialogs, this);
+        return &Monitor_->Logic();
+    };
     ConnectEvents();
     WatchTerminationRequests();
 
@@ -128,6 +134,7 @@ QtMainWindow::QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName
 QtMainWindow::~QtMainWindow() {
     // FormDestroy runs while every control still exists.
     Logic_.reset();
+    Monitor_.reset();
 }
 
 void QtMainWindow::CreateControls() {
@@ -232,8 +239,8 @@ WindowControls QtMainWindow::Interfaces() {
     const ControlId containers[] = {DeviceSetupContainer, GroupAddressContainer, ButtonContainer};
     for (std::size_t i = 0; i < std::size(containers); ++i)
         Containers_[i].Bind(Control(containers[i]));
-    const ControlId buttons[] = {btnAdd,      btnAddAll, btnIgnore, btnImport, btnAbort,
-                                 btnDownload, btnExit,   btnStop,   btnOpen,   btnSave};
+    const ControlId buttons[] = {btnAdd,  btnAddAll, btnIgnore, btnImport, btnAbort,  btnDownload,
+                                 btnExit, btnStop,   btnOpen,   btnSave,   btnMonitor};
     for (std::size_t i = 0; i < std::size(buttons); ++i)
         Buttons_[i].Bind(Control(buttons[i]));
     Device_.Bind(Control(cmbDevice));
@@ -287,6 +294,7 @@ WindowControls QtMainWindow::Interfaces() {
     c.btnStop = &Buttons_[7];
     c.btnOpen = &Buttons_[8];
     c.btnSave = &Buttons_[9];
+    c.btnMonitor = &Buttons_[10];
     c.labStatus = &Status_;
     c.ProgressBar = &Gauge_;
     return c;

@@ -19,6 +19,7 @@ class QScrollArea;
 namespace zelo {
 
 class ZeloApplication;
+class QtMonitorWindow;
 
 class QtMainWindow : public QWidget {
     Q_OBJECT
@@ -69,7 +70,7 @@ private:
 
     QtForm Form_;
     std::array<QtControl, 3> Containers_; // the three areas a download disables beside the command list
-    std::array<QtControl, 10> Buttons_;
+    std::array<QtControl, 11> Buttons_;
     std::array<QtControl, 2> TcpLabels_;
     QtEditField Host_;
     QtEditField Port_;
@@ -85,6 +86,7 @@ private:
     QtLabel Status_;
     QtGauge Gauge_;
     std::unique_ptr<TwinMain> Logic_;
+    std::unique_ptr<QtMonitorWindow> Monitor_; // made at the first click on Monitor...
 };
 
 // The program: shows the window with the settings of settingsFileName, opens the first of files, and runs

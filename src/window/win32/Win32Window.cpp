@@ -166,6 +166,8 @@ Control* Win32Window::ControlOf(ControlId id) const {
         return &self->CommandList;
     case ControlId::ButtonContainer:
         return &self->ButtonContainer;
+    case ControlId::btnMonitor:
+        return &self->btnMonitor;
     case ControlId::btnOpen:
         return &self->btnOpen;
     case ControlId::btnSave:
@@ -283,7 +285,7 @@ void Win32Window::Connect() {
         list->OnChange = forward(static_cast<ControlId>(list->Id() - ControlIdBase));
     cmbDevice.OnLeave = forward(ControlId::cmbDevice);
     for (Button* button : {&btnAddAll, &btnAdd, &btnIgnore, &btnImport, &btnAbort, &btnStop, &btnOpen,
-                           &btnSave, &btnDownload, &btnExit})
+                           &btnSave, &btnDownload, &btnExit, &btnMonitor})
         button->OnClick = forward(static_cast<ControlId>(button->Id() - ControlIdBase));
     grpAccessType.OnClick = [forward](int) { forward(ControlId::grpAccessType)(); };
     EibDptList.OnCheckClicked = [forward](int) { forward(ControlId::EibDptList)(); };
@@ -347,6 +349,7 @@ WindowControls Win32Window::Controls() {
     controls.labStatus = &labStatus;
     controls.ProgressBar = &ProgressBar;
     controls.btnStop = &btnStop;
+    controls.btnMonitor = &btnMonitor;
     controls.btnOpen = &btnOpen;
     controls.btnSave = &btnSave;
     controls.btnDownload = &btnDownload;

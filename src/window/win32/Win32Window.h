@@ -109,6 +109,7 @@ public:
     Gauge ProgressBar;
     Button btnStop;
     // Buttons
+    Button btnMonitor;
     Button btnOpen;
     Button btnSave;
     Button btnDownload;
