@@ -4,9 +4,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace zelo {
+class TEibConverter;
+}
 
 namespace zelo::cli {
 
@@ -38,6 +43,7 @@ void AddCheck(CLI::App& app, Runner& run);
 void AddImport(CLI::App& app, Runner& run);
 void AddDownload(CLI::App& app, Runner& run);
 void AddPorts(CLI::App& app, Runner& run);
+void AddMonitor(CLI::App& app, Runner& run);
 
 // Options shared by the commands that write a setup line.
 struct SetupOptions {
@@ -49,5 +55,26 @@ struct SetupOptions {
     // The setup line; raises ExitRequest{2} with the physical address message for a bad address.
     std::string SetupLine() const;
 };
+
+// The link options of the commands that open the gateway's link (download, monitor).
+struct LinkOptions {
+    std::string Device;
+    std::optional<int> Baud;
+    std::string Host;
+    std::optional<int> Port;
+    std::optional<std::string> Settings;
+    void AddTo(CLI::App& command);
+};
+
+// The link as the configurator last chose it, unless the options say otherwise. A settings file named by
+// --settings must be read; without the option, the configurator's own file is used when it exists. Raises
+// ExitRequest{2} for a settings file that cannot be read.
+void ApplyLinkSettings(TEibConverter& converter, const LinkOptions& options);
+// Opens the link for the gateway's exclusive use; false when a termination request ended the attempt.
+// Raises ExitRequest{1} with "Can't open NAME!" and the system's reason when it cannot be opened.
+bool OpenLinkOrExit(TEibConverter& converter);
+
+// The first line of a password file, without its line end and a UTF-8 byte-order mark; - is standard input.
+std::string ReadPasswordFile(const std::string& path);
 
 } // namespace zelo::cli

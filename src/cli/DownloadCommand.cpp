@@ -24,11 +24,7 @@ namespace zelo::cli {
 namespace {
 
 struct DownloadOptions {
-    std::string Device;
-    std::optional<int> Baud;
-    std::string Host;
-    std::optional<int> Port;
-    std::optional<std::string> Settings;
+    LinkOptions Link;
     std::string File;
     bool Trace = false;
     bool Quiet = false;
@@ -98,10 +94,6 @@ private:
     Progress& progress_;
 };
 
-std::string WithReason(const std::string& message, const std::string& reason) {
-    return reason.empty() ? message : message + "\n" + reason;
-}
-
 // Every byte sent and received, one line per block, with the time since the start in seconds to the
 // millisecond and the direction, for a field problem to be sent in as a text file.
 class TraceWriter {
@@ -119,40 +111,6 @@ public:
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
-
-// The link as the configurator last chose it, unless the options say otherwise. A settings file named by
-// --settings must be read; without the option, the configurator's own file is used when it exists.
-void ApplyLinkSettings(TEibConverter& converter, const DownloadOptions& o) {
-    std::string settings;
-    if (o.Settings) {
-        settings = *o.Settings;
-        if (!os::FileExists(settings))
-            throw ExitRequest{ExitBadInput, "Can't read " + settings + ": " + std::strerror(ENOENT)};
-    } else {
-        const std::string beside =
-            os::SettingsFileName(os::PathBeside(os::ExecutablePath(), "zelo-configurator"));
-        if (os::FileExists(beside))
-            settings = beside;
-    }
-    if (!settings.empty()) {
-        try {
-            converter.LoadSettings(SettingsFile(settings).Values());
-        } catch (const Exception& e) {
-            throw ExitRequest{ExitBadInput, e.Message()};
-        }
-    }
-    if (!o.Device.empty())
-        converter.SetDevice(o.Device);
-    if (o.Baud)
-        converter.SetBaudrate(*o.Baud);
-    if (!o.Host.empty() || o.Port) {
-        converter.SetDevice(os::TcpDeviceName);
-        if (!o.Host.empty())
-            converter.SetHost(o.Host);
-        if (o.Port)
-            converter.SetPort(std::to_string(*o.Port));
-    }
-}
 
 int RunDownload(const DownloadOptions& o) {
     // Refused before the port is touched: nothing of a list the gateway cannot take is sent.
@@ -174,7 +132,7 @@ int RunDownload(const DownloadOptions& o) {
         ~EndProgress() { Shown.End(); }
     } endProgress{progress};
     TEibConverter converter(nullptr, nullptr);
-    ApplyLinkSettings(converter, o);
+    ApplyLinkSettings(converter, o.Link);
     if (!o.Quiet) {
         converter.StatusLabel = &label;
         converter.ProgressGauge = &gauge;
@@ -190,14 +148,9 @@ int RunDownload(const DownloadOptions& o) {
             converter.AbortWaits();
         }
     };
-    try {
-        OpenLink(converter);
-    } catch (const LinkOpenError& e) {
+    if (!OpenLinkOrExit(converter))
         // A connect given up for a termination request is the download interrupted, not a faulty link.
-        if (os::TerminationRequest() != 0)
-            throw ExitRequest{128 + os::TerminationRequest(), DownloadInterrupted(-1).Message()};
-        throw ExitRequest{ExitDeviceFailed, WithReason(e.Message(), e.Reason())};
-    }
+        throw ExitRequest{128 + os::TerminationRequest(), DownloadInterrupted(-1).Message()};
     if (os::TerminationRequest() != 0)
         converter.RequestStop();
     try {
@@ -217,15 +170,7 @@ void AddDownload(CLI::App& app, Runner& run) {
     auto* command =
         app.add_subcommand("download", "Erase the gateway's configuration and load a command list");
     auto o = std::make_shared<DownloadOptions>();
-    command->add_option("--device", o->Device,
-                        "COM1, COM2, ... (/dev/ttyS0, ...), a device path such as /dev/ttyUSB0, or TCP/IP; "
-                        "default: the configurator's setting, else COM1");
-    command->add_option("--baud", o->Baud, "line speed; default: the configurator's setting, else 19200")
-        ->check(CLI::Range(1, INT_MAX));
-    command->add_option("--host", o->Host, "reach the gateway over TCP at this host");
-    command->add_option("--port", o->Port, "TCP port of the gateway")->check(CLI::Range(1, 65535));
-    command->add_option("--settings", o->Settings,
-                        "settings file to take the link from; default: the configurator's, if there is one");
+    o->Link.AddTo(*command);
     command->add_flag("--quiet", o->Quiet, "show no progress; messages still go to stderr");
     command->add_flag(
         "--trace", o->Trace,

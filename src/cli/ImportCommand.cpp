@@ -32,15 +32,6 @@ std::string Plural(int count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-// The first line of the password file, without its line end (and without a UTF-8 byte-order mark, which
-// Windows editors write).
-std::string ReadPasswordFile(const std::string& path) {
-    std::string text = ReadInput(path, os::CommandListLimit);
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.erase(0, 3);
-    return text.substr(0, text.find_first_of("\r\n"));
-}
-
 // An ETS3 export, as it has always been imported: ranges in file order, its own warnings and summary.
 int RunEts3Import(const ImportOptions& options, TextLines lines, const std::string& setupLine) {
     static const std::map<std::string, UnknownDatatype> unknownPolicies{

@@ -150,6 +150,7 @@ int main(int argc, char** argv) {
     AddImport(app, run);
     AddDownload(app, run);
     AddPorts(app, run);
+    AddMonitor(app, run);
     // In UTF-8 on every system, so that a project password in any script reaches the import intact.
     std::vector<std::string> arguments = os::Utf8Arguments(argc, argv);
     if (const std::optional<int> refused = RewriteCommandWord(app, arguments))

@@ -53,4 +53,24 @@ enum class FileStep { Create, Write, Sync, Close, Rename, SyncFolder, Read };
 // with it, or 0 to let it run. An empty function (the default) injects nothing.
 void InjectFileFaults(std::function<int(FileStep)> injector);
 
+// A file that records are added to at its end, each handed to the system at once (no buffer of the
+// program's own), so that what was written survives a crash of the program. Opening creates the file or goes
+// on after what it holds. Failures raise Exception "Can't write NAME: REASON".
+class AppendFile {
+public:
+    explicit AppendFile(const std::string& fileName);
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // The file held nothing when it was opened (a log's heading is written then).
+    bool WasEmpty() const { return WasEmpty_; }
+    void Append(std::string_view bytes);
+
+private:
+    std::string Name_;
+    std::intptr_t Handle_ = -1;
+    bool WasEmpty_ = true;
+};
+
 } // namespace zelo::os

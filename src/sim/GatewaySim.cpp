@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <iostream>
 #include <optional>
@@ -47,6 +48,17 @@ constexpr std::size_t MaxCommand = 4096;
 constexpr std::size_t MaxErrorAnswer = 99;
 // A download counts as complete once the link has been quiet this long after the configuration changed.
 constexpr auto DumpIdle = std::chrono::milliseconds(100);
+// The bus lines keep out of a download's way: none while commands come and answers go or this long after,
+// none this long after a TCP client came (it may be a download about to send its first command).
+constexpr auto BusQuiet = std::chrono::milliseconds(500);
+constexpr auto BusAfterConnect = std::chrono::milliseconds(300);
+// Bus lines are dropped, as on a bus nobody listens to, while this much is still unsent.
+constexpr std::size_t BusBacklog = 8192;
+
+struct BusRange {
+    std::uint16_t Start;
+    std::uint16_t End;
+};
 
 // The reason may quote the command, and the command may hold control bytes; none of them belongs in an
 // answer.
@@ -95,6 +107,94 @@ struct GatewaySim::Impl {
     Clock::time_point lastActivity{};
     bool dumpFailureReported = false;
 
+    // The bus, from the configuration held (rebuilt when it changes).
+    bool busStale = true;
+    std::vector<BusRange> busRanges;
+    std::size_t busAddresses = 0;
+    std::uint16_t busSource = 0x11FF;
+    bool busPrintSource = false;
+    bool busHex = false;
+    std::uint64_t busCount = 0;
+    Clock::time_point nextBus{};
+    Clock::time_point busHeldUntil{};
+
+    void ReadBusConfiguration() {
+        busStale = false;
+        busRanges.clear();
+        busAddresses = 0;
+        std::lock_guard lock(mutex);
+        for (const auto& line : configuration) {
+            const ParsedLine parsed = ParseCommandLine(line);
+            if (parsed.Kind == LineKind::Setup) {
+                busSource = parsed.PhysicalAddress;
+                busPrintSource = parsed.PrintSource;
+                busHex = parsed.PrintHex;
+            } else if (parsed.Kind == LineKind::Group && parsed.EndAddress >= parsed.StartAddress) {
+                busRanges.push_back({parsed.StartAddress, parsed.EndAddress});
+                busAddresses += parsed.EndAddress - parsed.StartAddress + 1u;
+            }
+        }
+    }
+
+    // The next line of the bus: the configured addresses in turn, each from a device of the gateway's own
+    // line, with a value that changes.
+    std::string BusLine() {
+        std::size_t index = static_cast<std::size_t>(busCount % busAddresses);
+        std::uint16_t address = 0;
+        for (const auto& range : busRanges) {
+            const std::size_t size = range.End - range.Start + 1u;
+            if (index < size) {
+                address = static_cast<std::uint16_t>(range.Start + index);
+                break;
+            }
+            index -= size;
+        }
+        char text[64];
+        std::string line;
+        if (busPrintSource) {
+            std::snprintf(text, sizeof text, "%u.%u.%u ", busSource >> 12, (busSource >> 8) & 15u,
+                          static_cast<unsigned>(busCount % 50 + 1));
+            line += text;
+        }
+        if (busHex)
+            std::snprintf(text, sizeof text, "%04X", address);
+        else
+            std::snprintf(text, sizeof text, "%u/%u/%u", (address >> 11) & 15u, (address >> 8) & 7u,
+                          address & 255u);
+        line += text;
+        std::snprintf(text, sizeof text, " W %02X\r\n", static_cast<unsigned>(busCount * 7 % 256));
+        line += text;
+        ++busCount;
+        return line;
+    }
+
+    // When the next bus line is due, or nothing when the bus is off.
+    std::optional<Clock::time_point> BusDue() {
+        if (options.BusRate <= 0)
+            return std::nullopt;
+        if (busStale)
+            ReadBusConfiguration();
+        if (busAddresses == 0)
+            return std::nullopt;
+        return std::max(nextBus, std::max(busHeldUntil, lastActivity + BusQuiet));
+    }
+
+    void EmitBus(Clock::time_point now) {
+        const auto due = BusDue();
+        if (!due || *due > now)
+            return;
+        const auto period =
+            std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / options.BusRate;
+        // After a pause the bus starts afresh instead of catching up.
+        if (nextBus < *due)
+            nextBus = *due;
+        while (nextBus <= now) {
+            if (out.size() < BusBacklog)
+                out += BusLine();
+            nextBus += period;
+        }
+    }
+
     void ResetConnection() {
         partial.clear();
         afterCr = false;
@@ -130,6 +230,7 @@ struct GatewaySim::Impl {
             configuration.clear();
             lineAfterErase = 0;
             dirty = true;
+            busStale = true;
             return std::string("Ok");
         }
         if (command == "#RESET")
@@ -145,6 +246,7 @@ struct GatewaySim::Impl {
             return ErrorAnswer(parsed.Reason, Terminator().size());
         configuration.push_back(command);
         dirty = true;
+        busStale = true;
         return std::string("Ok");
     }
 
@@ -313,9 +415,14 @@ void GatewaySim::Run(const std::atomic<bool>& stop) {
             const Clock::time_point idle = d.lastActivity + DumpIdle;
             wakeAt = wakeAt ? std::min(*wakeAt, idle) : idle;
         }
-        if (d.link->Wait(wakeAt, !d.out.empty()))
+        if (const auto bus = d.BusDue())
+            wakeAt = wakeAt ? std::min(*wakeAt, *bus) : *bus;
+        if (d.link->Wait(wakeAt, !d.out.empty())) {
             d.ResetConnection();
+            d.busHeldUntil = Clock::now() + BusAfterConnect;
+        }
         d.ReadLink(Clock::now());
+        d.EmitBus(Clock::now());
         d.FlushDue(Clock::now());
         if (d.dirty && d.pending.empty() && Clock::now() >= d.lastActivity + DumpIdle)
             d.DumpIfDirty();

@@ -21,6 +21,7 @@ struct SimOptions {
     bool Garbage = false;   // answer with random bytes
     std::uint32_t Seed = 1; // for Garbage
     std::string DumpFile;   // where the received configuration is written
+    int BusRate = 0;        // bus lines printed per second for the configured ranges; 0: none
 };
 
 class GatewaySim {

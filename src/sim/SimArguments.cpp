@@ -72,6 +72,14 @@ void Describe(CLI::App& app, Given& given) {
         ->check(CLI::Range(1, 100'000'000));
     app.add_flag("--garbage", o.Garbage,
                  "answer 1 to 120 random bytes instead, some without a carriage return");
+    app.add_option("--bus", o.BusRate,
+                   "print RATE bus lines a second for the configured ranges, in this simulator's own format "
+                   "(an example, not the device's): \"[SOURCE ]GROUP W VALUE\" and CR LF, e.g. \"1.1.7 "
+                   "1/2/3 W 4F\"; SOURCE only when the setup line asks for source addresses, GROUP as four "
+                   "hexadecimal digits (0A03) when it asks for those. None while commands come or until 500 "
+                   "ms after, nor in the first 300 ms of a TCP client")
+        ->type_name("RATE")
+        ->check(CLI::Range(1, 1'000'000));
     app.add_option("--seed", o.Seed, "the seed of --garbage (default 1)")->type_name("N");
 }
 

@@ -181,6 +181,7 @@ public:
     X(IGauge, ProgressBar)                                                                                   \
     X(IButton, btnStop)                                                                                      \
     /* Buttons */                                                                                            \
+    X(IButton, btnMonitor)                                                                                   \
     X(IButton, btnOpen)                                                                                      \
     X(IButton, btnSave)                                                                                      \
     X(IButton, btnDownload)                                                                                  \

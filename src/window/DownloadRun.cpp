@@ -98,7 +98,7 @@ void DownloadRun::EnableAreas(bool enabled) {
         area->SetEnabled(enabled);
 }
 
-void DownloadRun::Download(const std::vector<std::string>& lines) {
+void DownloadRun::Download(const std::vector<std::string>& lines, const std::function<bool()>& beforeSend) {
     // Checked before anything is sent: the gateway is erased first, so a bad line found only by the gateway
     // would cost it its configuration.
     std::optional<CheckedList> checked;
@@ -110,6 +110,8 @@ void DownloadRun::Download(const std::vector<std::string>& lines) {
         return;
     }
     if (!ConfirmRefusedLines(checked->Refused()))
+        return;
+    if (beforeSend && !beforeSend())
         return;
     // The focus goes to Stop before the areas are disabled: a key must never meet a focused control inside a
     // disabled area (the dialog keys of Windows search such a window's letters for ever).

@@ -54,8 +54,9 @@ public:
     bool Ended() const { return Phase_ == Phase::Ending || Phase_ == Phase::Terminated; }
     void Finish(Phase end) { Phase_ = end; }
 
-    // The lines checked, the refused ones asked about, then sent; every error is shown here.
-    void Download(const std::vector<std::string>& lines);
+    // The lines checked, the refused ones asked about, then sent; every error is shown here. beforeSend, when
+    // given, is asked once the checks have passed and before the link is opened: false calls the run off.
+    void Download(const std::vector<std::string>& lines, const std::function<bool()>& beforeSend = {});
     void Stop();
     // A close while a download runs is held (true) and carried out at its end.
     bool HoldClose();

@@ -115,6 +115,7 @@ void ImportSession::ImportFile(const std::string& path) {
         ShowStandardError(W.Boxes(), error.Message());
         return;
     }
+    LastFile_ = path;
     const std::string name = path.substr(path.find_last_of("/\\") + 1);
     std::optional<std::string> password;
     ExportReading reading;

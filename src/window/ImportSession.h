@@ -50,6 +50,8 @@ public:
     void Abort();
     // Sets up the datapoint list for a range's datatype text; false when the text offers nothing to accept.
     bool OfferDatapointTypes(const std::string& text);
+    // The file the last import read: where the monitor takes its names from.
+    const std::string& LastFile() const { return LastFile_; }
 
 private:
     struct AddAllCount {
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<ExportSession> Export_; // set while today's formats are imported
     DatapointOffer Offer_;
     int AddAllStart_ = 0; // the line number the run's first new line got
+    std::string LastFile_;
 };
 
 } // namespace zelo

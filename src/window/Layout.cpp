@@ -53,6 +53,7 @@ constexpr ControlInfo Table[] = {
     {CommandListCaption, "CommandListCaption", K::CaptionBar, Client, "Command list"},
     {CommandList, "CommandList", K::CommandList, Client, ""},
     {ButtonContainer, "ButtonContainer", K::Panel, Client, ""},
+    {btnMonitor, "btnMonitor", K::Button, ButtonContainer, "&Monitor..."},
     {btnOpen, "btnOpen", K::Button, ButtonContainer, "&Open..."},
     {btnSave, "btnSave", K::Button, ButtonContainer, "&Save..."},
     {btnDownload, "btnDownload", K::Button, ButtonContainer, "Download"},
@@ -70,11 +71,11 @@ static_assert(InIdOrder(), "the table is indexed by ControlId");
 
 // Device setup (the TCP fields after the link's lists), group addresses with the buttons in the order they
 // stand, the progress band's Stop, the bottom buttons, the command list: the physical address comes first.
-constexpr ControlId Tabs[] = {txtPhyAdr,   chkPrintSource, chkPrintHex,    chkFullDuplex,  cmbDevice,
-                              cmbBaudrate, txtHost,        txtPort,        txtGrpAdrStart, txtGrpAdrEnd,
-                              EibDptList,  btnAddAll,      btnAdd,         btnIgnore,      btnImport,
-                              btnAbort,    grpAccessType0, grpAccessType1, grpAccessType2, btnStop,
-                              btnOpen,     btnSave,        btnDownload,    btnExit,        CommandList};
+constexpr ControlId Tabs[] = {
+    txtPhyAdr, chkPrintSource, chkPrintHex,    chkFullDuplex,  cmbDevice,      cmbBaudrate, txtHost,
+    txtPort,   txtGrpAdrStart, txtGrpAdrEnd,   EibDptList,     btnAddAll,      btnAdd,      btnIgnore,
+    btnImport, btnAbort,       grpAccessType0, grpAccessType1, grpAccessType2, btnStop,     btnMonitor,
+    btnOpen,   btnSave,        btnDownload,    btnExit,        CommandList};
 
 constexpr Shortcut ShortcutTable[] = {
     {'O', false, Command::Open},
@@ -282,9 +283,9 @@ WindowLayout LayOut(Size client, const LayoutMetrics& metrics) {
     r[Index(btnStop)] = {width - Margin - StopWidth, 3, StopWidth, StopHeight};
     r[Index(labStatus)] = {Margin, 6, width - 3 * Margin - StopWidth, 20};
     r[Index(ProgressBar)] = {Margin, ProgressHeight - GaugeHeight - Margin, width - Margin - 7, GaugeHeight};
-    // Exit at the right-hand end, then Download, Save and Open leftwards.
+    // Exit at the right-hand end, then Download, Save, Open and Monitor leftwards.
     int x = width;
-    for (const ControlId button : {btnExit, btnDownload, btnSave, btnOpen}) {
+    for (const ControlId button : {btnExit, btnDownload, btnSave, btnOpen, btnMonitor}) {
         x -= Margin + ButtonWidth;
         r[Index(button)] = {x, Margin, ButtonWidth, ButtonHeight};
     }

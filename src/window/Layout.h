@@ -58,6 +58,7 @@ enum class ControlId : int {
     CommandListCaption,
     CommandList,
     ButtonContainer,
+    btnMonitor,
     btnOpen,
     btnSave,
     btnDownload,

@@ -188,6 +188,8 @@ TwinMain::Handler TwinMain::EventHandler(layout::ControlId id) {
         return &TwinMain::btnAbortClick;
     case btnStop:
         return &TwinMain::btnStopClick;
+    case btnMonitor:
+        return &TwinMain::btnMonitorClick;
     case btnOpen:
         return &TwinMain::btnOpenClick;
     case btnSave:
@@ -509,6 +511,34 @@ void TwinMain::cmbDeviceDropDown() {
     // An adapter plugged in since the list was last filled shows up now.
     if (!Download_.Running())
         Link_.FillDeviceList();
+}
+
+void TwinMain::btnDownloadClick() {
+    // The monitor holds the link while it runs: asked to step aside once the list has passed its checks, and
+    // offered again when the download has ended.
+    bool monitorStopped = false;
+    Download_.Download(CommandLines(), [this, &monitorStopped] {
+        if (!Monitor_ || !Monitor_->Running())
+            return true;
+        if (ShowMessage(MonitorStopQuestion, box::YesNo | box::IconQuestion) != box::IdYes)
+            return false;
+        Monitor_->Stop(std::string(Tr("Stopped for the download.")));
+        monitorStopped = true;
+        return true;
+    });
+    if (monitorStopped && !Download_.Ended() &&
+        ShowMessage(MonitorRestartQuestion, box::YesNo | box::IconQuestion) == box::IdYes)
+        Monitor_->Start();
+}
+
+void TwinMain::btnMonitorClick() {
+    if (MonitorView)
+        Monitor_ = MonitorView();
+    // The gateway prints as the list's setup line told it to.
+    const ParsedLine setup = ParseCommandLine(CommandList->Line(0));
+    const bool hex = setup.Kind == LineKind::Setup ? setup.PrintHex : chkPrintHex->Checked();
+    if (Monitor_)
+        Monitor_->Open(*Converter, Import_.LastFile(), hex);
 }
 
 } // namespace zelo

@@ -16,6 +16,7 @@
 #include "window/ImportSession.h"
 #include "window/Layout.h"
 #include "window/LinkPanel.h"
+#include "window/MonitorWindow.h"
 
 #include <cstdint>
 #include <functional>
@@ -100,9 +101,14 @@ public:
     void btnIgnoreClick() { Import_.NextRange(); }
     void btnImportClick();
     void btnAbortClick() { Import_.Abort(); }
-    void btnDownloadClick() { Download_.Download(CommandLines()); }
+    void btnDownloadClick();
     void btnExitClick();
     void btnOpenClick();
+    // Opens the monitor window (the view's, made at the first click) on the link, with the last import's
+    // names.
+    void btnMonitorClick();
+    // The view's monitor window, made on first use; null where the view has none.
+    std::function<MonitorWindow*()> MonitorView;
     // Saves in place when a file is open, else asks for a name (Ctrl+S).
     void btnSaveClick();
     // Asks for a name (Shift+Ctrl+S).
@@ -180,6 +186,7 @@ private:
     // Add all answers the same-start question with four buttons; "to all" answers the rest of its run. Set
     // (0 until such an answer) only while Add all runs.
     std::optional<int> AnswerToAll_;
+    MonitorWindow* Monitor_ = nullptr; // the view's, once opened
 };
 
 } // namespace zelo

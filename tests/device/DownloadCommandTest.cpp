@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <regex>
+#include <set>
 #include <sstream>
 
 using namespace zelo;
@@ -203,5 +205,106 @@ TEST(ZeloctlPorts, ListsWithoutFailing) {
         EXPECT_EQ(r.Out[start], '/') << r.Out;
         start = r.Out.find('\n', start) + 1;
         ASSERT_NE(start, 0u);
+    }
+}
+
+// The monitor against the simulator program's bus, over both links: named lines with their time, a CSV log
+// beside them, and its two ends: a requested one (exit 0) and a simulator killed (the lost link, exit 1).
+TEST(ZeloctlMonitor, PrintsNamedLinesUntilAskedOrTheLinkIsLost) {
+    const zelo::test::Watchdog watchdog(90);
+    const struct {
+        bool tcp;
+        bool hex;
+        bool killSimulator;
+    } cases[] = {{false, false, false}, {true, false, true}, {false, true, true}, {true, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.tcp ? "tcp" : "pty") + (c.hex ? " hex" : "") +
+                     (c.killSimulator ? " kill" : ""));
+        TempDir dir;
+        std::vector<std::string> simulator{BuiltProgram("zelo-gateway-sim"), "--pty", "--bus", "50"};
+        if (c.tcp)
+            simulator[1] = "--tcp=0";
+        SpawnedProgram gateway(simulator);
+        const std::string where = gateway.FirstLine();
+        ASSERT_FALSE(where.empty()) << gateway.Stderr();
+        std::vector<std::string> link = c.tcp
+                                            ? std::vector<std::string>{"--host", "127.0.0.1", "--port", where}
+                                            : std::vector<std::string>{"--device", where};
+        std::vector<std::string> download{"download", "--quiet"};
+        download.insert(download.end(), link.begin(), link.end());
+        download.push_back(dir.Write("list.txt", std::string("#SETUP=1.1.255;ON;") + (c.hex ? "ON" : "OFF") +
+                                                     ";OFF\n#DG1/2/3-1/2/4=BIT;RW\n#DG3/0/0=VALUE;R\n"));
+        ProcessResult loaded = Zeloctl(download);
+        ASSERT_EQ(loaded.ExitCode, 0) << loaded.Err;
+
+        std::vector<std::string> args{BuiltProgram("zeloctl"),
+                                      "monitor",
+                                      "--timestamps",
+                                      "--output",
+                                      dir.File("log.csv"),
+                                      "--names",
+                                      dir.Write("names.csv",
+                                                "Group name;Address;DPT\nLight kitchen;1/2/3;1.001\n"
+                                                "Light, hall;1/2/4;1.001\n")};
+        if (c.hex)
+            args.push_back("--hex");
+        args.insert(args.end(), link.begin(), link.end());
+        SpawnedProgram monitor(args);
+        const std::regex shown(
+            std::string(R"([0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} )") +
+            R"(1\.1\.[0-9]+ )" +
+            (c.hex ? R"((0A03 \[Light kitchen\]|0A04 \[Light, hall\]|1800))"
+                   : R"((1/2/3 \[Light kitchen\]|1/2/4 \[Light, hall\]|3/0/0))") +
+            " W [0-9A-F]{2}");
+        std::set<std::string> groups;
+        for (int i = 0; i < 6; ++i) {
+            const std::string line = monitor.FirstLine();
+            std::smatch m;
+            ASSERT_TRUE(std::regex_match(line, m, shown)) << line << monitor.Stderr();
+            groups.insert(m[1].str());
+        }
+        EXPECT_EQ(groups.size(), 3u);
+        if (c.killSimulator) {
+            gateway.Signal(SIGKILL);
+            EXPECT_EQ(monitor.Wait(std::chrono::seconds(10)), 1);
+            EXPECT_EQ(monitor.Stderr().substr(0, 32), "Connection to the gateway lost: ") << monitor.Stderr();
+        } else {
+            monitor.Signal(SIGINT);
+            EXPECT_EQ(monitor.Wait(std::chrono::seconds(10)), 0) << monitor.Stderr();
+            EXPECT_EQ(monitor.Stderr(), "");
+        }
+        const std::string log = ReadFileBytes(dir.File("log.csv"));
+        EXPECT_EQ(log.substr(0, 17), "time,line,names\r\n");
+        const std::regex row(c.hex ? R"([0-9: .-]{23},1\.1\.[0-9]+ 0A04 W [0-9A-F]{2},"Light, hall"\r\n)"
+                                   : R"([0-9: .-]{23},1\.1\.[0-9]+ 1/2/4 W [0-9A-F]{2},"Light, hall"\r\n)");
+        EXPECT_TRUE(std::regex_search(log, row)) << log;
+    }
+}
+
+TEST(ZeloctlMonitor, RefusalsGiveTheirExitCodes) {
+    TempDir dir;
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string err; // the start of standard error
+    } cases[] = {
+        {{"monitor", "--device", "/nonexistent/ttyUSB7"}, 1, "Can't open /nonexistent/ttyUSB7!\n"},
+        {{"monitor", "--host", "127.0.0.1", "--port", "1"}, 1, "Error while opening socket to 127.0.0.1!"},
+        {{"monitor", "--names", dir.File("missing.csv"), "--device", "/nonexistent/tty"}, 2, "Can't read "},
+        {{"monitor", "--names", dir.Write("empty.csv", "nothing here\n"), "--device", "/nonexistent/tty"},
+         2,
+         dir.File("empty.csv") + ": "},
+        {{"monitor", "--password", "x", "--device", "/nonexistent/tty"},
+         2,
+         "zeloctl: --password requires --names"},
+        {{"monitor", "--output", dir.File("no/such/folder.log"), "--device", "/nonexistent/tty"},
+         3,
+         "Can't write " + dir.File("no/such/folder.log") + ": No such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult r = Zeloctl(c.args);
+        EXPECT_EQ(r.ExitCode, c.code) << c.args[1] << " " << r.Err;
+        EXPECT_EQ(r.Err.substr(0, c.err.size()), c.err) << c.args[1];
+        EXPECT_EQ(r.Out, "");
     }
 }

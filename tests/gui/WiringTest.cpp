@@ -1,6 +1,7 @@
 // The Qt view's own part: its controls by name with their texts and places, the user's events reaching the
 // window logic, the focus rule of the address fields, a download through the view, and resizing.
 #include "GuiSupport.h"
+#include "Watchdog.h"
 #include "model/Address.h"
 #include "model/Error.h"
 #include "os/Signals.h"
@@ -220,9 +221,9 @@ TEST(View, TabOrderStartsAtThePhysicalAddress) {
     h.ShowActive();
     EXPECT_EQ(QApplication::focusWidget(), h.Find<QWidget>("txtPhyAdr"));
     const std::vector<std::string> expected = {
-        "chkPrintSource", "chkPrintHex", "chkFullDuplex", "cmbDevice",   "cmbBaudrate",    "txtGrpAdrStart",
-        "txtGrpAdrEnd",   "EibDptList",  "btnAdd",        "btnImport",   "grpAccessType0", "btnOpen",
-        "btnSave",        "btnDownload", "btnExit",       "CommandList", "txtPhyAdr"};
+        "chkPrintSource", "chkPrintHex", "chkFullDuplex", "cmbDevice", "cmbBaudrate",    "txtGrpAdrStart",
+        "txtGrpAdrEnd",   "EibDptList",  "btnAdd",        "btnImport", "grpAccessType0", "btnMonitor",
+        "btnOpen",        "btnSave",     "btnDownload",   "btnExit",   "CommandList",    "txtPhyAdr"};
     std::vector<std::string> seen;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -893,3 +894,54 @@ TEST(View, BoxesOpenAtATerminationAreClosed) {
 }
 
 } // namespace
+
+// The monitor window through the Qt view: Monitor... opens it on the link, its timer shows the simulator's
+// lines with the names of the last import, and typing into its filter reaches its logic. With
+// ZELO_MONITOR_SCREENSHOT set, the window is saved there as a picture (scripts/screenshot).
+TEST(View, MonitorShowsTheGatewaysLinesWithNames) {
+    const Watchdog watchdog(60);
+    sim::SimOptions options;
+    options.BusRate = 40;
+    sim::GatewaySim gateway(options);
+    const int port = gateway.ListenTcp(0);
+    gateway.Start();
+    ViewHarness h("[SerialPort]\r\nDevice=TCP/IP\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n");
+    h.ShowActive();
+    h.Find<QPlainTextEdit>("CommandList")
+        ->setPlainText(
+            QStringLiteral("#SETUP=1.1.250;ON;OFF;OFF\n#DG1/2/3-1/2/5=BIT;RW\n#DG3/1/0=FLOAT;R\n"));
+    h.Click("btnDownload");
+    ASSERT_EQ(gateway.Configuration().size(), 3u);
+    h.Logic().FilesDropped({h.Dir.Write("names.csv", "Group name;Address;DPT\nKitchen light;1/2/3;1.001\n"
+                                                     "Hall light;1/2/4;1.001\nStairs light;1/2/5;1.001\n"
+                                                     "Outside temperature;3/1/0;9.001\n")});
+    h.Logic().btnAbortClick();
+
+    h.Click("btnMonitor");
+    auto* monitor = h.Window().findChild<QWidget*>(QStringLiteral("winMonitor"));
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_TRUE(monitor->isVisible());
+    auto* lines = monitor->findChild<QPlainTextEdit*>(QStringLiteral("lstLines"));
+    ASSERT_TRUE(QTest::qWaitFor([lines] { return lines->blockCount() >= 12; }, 20000));
+    const QString text = lines->toPlainText();
+    for (const char* named :
+         {"1/2/3 [Kitchen light] W", "1/2/4 [Hall light] W", "3/1/0 [Outside temperature] W"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(named))) << named;
+    EXPECT_TRUE(
+        monitor->findChild<QLabel*>(QStringLiteral("labCount"))->text().endsWith(QStringLiteral(" lines")));
+
+    QTest::keyClicks(monitor->findChild<QLineEdit*>(QStringLiteral("txtFilter")), QStringLiteral("hall"));
+    const QStringList filtered = lines->toPlainText().split(QLatin1Char('\n'));
+    EXPECT_FALSE(filtered.isEmpty());
+    for (const QString& line : filtered)
+        EXPECT_TRUE(line.contains(QStringLiteral("[Hall light]"))) << Text(line);
+    if (const char* picture = std::getenv("ZELO_MONITOR_SCREENSHOT")) {
+        auto* filter = monitor->findChild<QLineEdit*>(QStringLiteral("txtFilter"));
+        filter->selectAll();
+        QTest::keyClick(filter, Qt::Key_Backspace);
+        QTest::qWait(1500);
+        EXPECT_TRUE(monitor->grab().save(QString::fromLocal8Bit(picture)));
+    }
+    monitor->close();
+    EXPECT_FALSE(h.Logic().Converter->IsOpen());
+}

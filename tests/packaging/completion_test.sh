@@ -82,7 +82,7 @@ f="$bin/files"
 
 # Each row: the command line up to the cursor, then the words it must offer.
 rows=(
-    "zeloctl |$(words build check import download ports help --help --version -V)"
+    "zeloctl |$(words build check import download monitor ports help --help --version -V)"
     "zeloctl help d|download"
     "zeloctl im|import"
     "zeloctl --ver|--version"
@@ -111,9 +111,12 @@ rows=(
     "zeloctl download --baud 1|$(words 1200 115200 19200)"
     "zeloctl download --settings $f/s|$f/settings.ini"
     "zeloctl download --device COM1 $f/l|$f/list.txt"
+    "zeloctl monitor --|$(words --device --baud --host --port --settings --names --password --password-file \
+        --hex --timestamps --output --help)"
+    "zeloctl monitor --names $f/ex|$f/export.csv"
     "zeloctl ports --|--help"
     "zelo-gateway-sim --|$(words --pty --link --tcp --dump --refuse --silent-after --delay --crlf --baud \
-        --garbage --seed --version --help)"
+        --garbage --bus --seed --version --help)"
     "zelo-gateway-sim --pty --li|--link"
     "zelo-gateway-sim --pty --dump $f/l|$f/list.txt"
     "zelo-gateway-sim --tcp |"

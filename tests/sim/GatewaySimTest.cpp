@@ -242,6 +242,35 @@ TEST_P(SimLink, GarbageIsRepeatableWithTheSameSeed_WaitsForTimeout) {
     EXPECT_NE(run(8), first);
 }
 
+// The bus takes the configured addresses in turn, in the form the setup line asks for, and none of its lines
+// comes between a command and its answer.
+TEST_P(SimLink, BusPrintsTheConfiguredAddressesInTheSetupsForm) {
+    const zelo::test::Watchdog watchdog(60);
+    const struct {
+        std::vector<std::string> configuration;
+        std::string lines; // the first four
+    } cases[] = {
+        {{"#SETUP=1.1.255;OFF;OFF;OFF", "#DG1/2/3-1/2/4=BIT;RW", "#DG3/0/0=VALUE;R"},
+         "1/2/3 W 00\r\n1/2/4 W 07\r\n3/0/0 W 0E\r\n1/2/3 W 15\r\n"},
+        {{"#SETUP=2.3.4;ON;OFF;OFF", "#DG15/7/255=BIT;RW"},
+         "2.3.1 15/7/255 W 00\r\n2.3.2 15/7/255 W 07\r\n2.3.3 15/7/255 W 0E\r\n2.3.4 15/7/255 W 15\r\n"},
+        {{"#SETUP=1.1.255;ON;ON;OFF", "#DG1/2/3-1/2/4=BIT;RW"},
+         "1.1.1 0A03 W 00\r\n1.1.2 0A04 W 07\r\n1.1.3 0A03 W 0E\r\n1.1.4 0A04 W 15\r\n"},
+        {{"#DG0/0/1=BIT;RW"}, "0/0/1 W 00\r\n0/0/1 W 07\r\n0/0/1 W 0E\r\n0/0/1 W 15\r\n"},
+        {{"#SETUP=1.1.255;ON;ON;OFF"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.configuration.back());
+        SimOptions options;
+        options.BusRate = 200;
+        Harness h(GetParam(), options);
+        for (const auto& line : c.configuration)
+            ASSERT_EQ(h.client->Exchange(line), "Ok\r");
+        const std::string bus = c.lines.empty() ? h.client->ReadUntilQuiet(700ms) : h.client->ReadAnswers(4);
+        EXPECT_EQ(bus.substr(0, c.lines.size()), c.lines);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(link, SimLink, ::testing::Values(Transport::Pty, Transport::Tcp), NameOf);
 
 TEST(WireClock, SchedulesEachDirectionBackToBack) {
@@ -425,9 +454,10 @@ TEST(GatewaySim, TcpServesOneClientAfterAnother) {
 }
 
 TEST(SimArguments, AcceptsEveryFlag) {
-    auto a = ParseSimArguments({"--pty", "--link", "/tmp/x", "--refuse", "3", "Nope", "--silent-after", "0",
-                                "--delay", "25", "--crlf", "--baud", "19200", "--garbage", "--seed",
-                                "4294967295", "--dump", "d.txt"});
+    auto a =
+        ParseSimArguments({"--pty",  "--link",     "/tmp/x", "--refuse", "3",      "Nope",  "--silent-after",
+                           "0",      "--delay",    "25",     "--crlf",   "--baud", "19200", "--garbage",
+                           "--seed", "4294967295", "--dump", "d.txt",    "--bus",  "2000"});
     EXPECT_TRUE(a.Pty);
     EXPECT_EQ(a.LinkPath, "/tmp/x");
     EXPECT_EQ(a.TcpPort, -1);
@@ -440,6 +470,7 @@ TEST(SimArguments, AcceptsEveryFlag) {
     EXPECT_TRUE(a.Options.Garbage);
     EXPECT_EQ(a.Options.Seed, 4294967295u);
     EXPECT_EQ(a.Options.DumpFile, "d.txt");
+    EXPECT_EQ(a.Options.BusRate, 2000);
 
     auto t = ParseSimArguments({"--tcp", "0"});
     EXPECT_FALSE(t.Pty);
@@ -464,6 +495,7 @@ TEST(SimArguments, RejectsUnusableCommandLines) {
         {{"--pty", "--baud", "0"}, "--baud: Value 0 not in range 1 to 100000000"},
         {{"--pty", "--seed", "4294967296"}, "Could not convert: --seed = 4294967296"},
         {{"--pty", "--dump"}, "--dump: 1 required FILE missing"},
+        {{"--pty", "--bus", "0"}, "--bus: Value 0 not in range 1 to 1000000"},
         {{"--pty", "--dump", ""}, "--dump needs a file name"},
         {{"--pty", "--link", ""}, "--link needs a path"},
         {{"--pty", "--verbose"}, "The following argument was not expected: --verbose"},

@@ -2,6 +2,7 @@
 // and keys that reach the logic, and a download into the gateway simulator through a COM port (run by the
 // native harness, which owns the simulator on the pseudo-terminal the port leads to). What the logic makes of
 // an event is the logic suite's (tests/window); here, that the event gets there and the answer shows.
+#include "Watchdog.h"
 #include "Win32TestSupport.h"
 #include "version/VersionInfo.h"
 #include "window/StandardError.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -443,6 +445,70 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     EXPECT_TRUE(QuitWaiting());
     for (const std::string& line : window.Logic().CommandLines())
         std::cout << "line: " << line << "\n";
+    std::cout.flush();
+}
+
+// Run by the native harness (tests/wine), which starts the gateway simulator on the loopback port in
+// ZELO_WINE_MONITOR_PORT with its bus printing: Monitor... opens the monitor window on the window's link, its
+// timer shows the lines with the names of the last import, the filter and Save log work through the controls,
+// and the close box stops it. The lines shown are printed for the harness.
+TEST(Win32Monitor, ShowsTheSimulatorsLinesWithNames) {
+    const char* port = std::getenv("ZELO_WINE_MONITOR_PORT");
+    if (port == nullptr)
+        GTEST_SKIP() << "run by the native harness with the simulator on a loopback port";
+    const zelo::test::Watchdog watchdog(60);
+    TempFolder folder;
+    {
+        std::ofstream settings(folder.File(SettingsName), std::ios::binary);
+        settings << "[SerialPort]\r\nDevice=TCP/IP\r\nHost=127.0.0.1\r\nPort=" << port << "\r\n";
+        std::ofstream names(folder.File("names.csv"), std::ios::binary);
+        names << "Group name;Address;DPT\nKitchen;1/2/3;1.001\nHall light;1/2/4;1.001\n";
+    }
+    ScriptedDialogs boxes;
+    ReadVersionInfo();
+    Win32MainWindow window(boxes, folder.File(SettingsName));
+    window.Show();
+    PumpPending(window.Handle());
+    window.Logic().CommandList->SetText("#SETUP=1.1.250;ON;OFF;OFF\n#DG1/2/3-1/2/4=BIT;RW\n#DG3/0/0=VALUE;R");
+    ::SendMessageW(window.View().btnDownload.Handle(), BM_CLICK, 0, 0);
+    ASSERT_EQ(WindowText(window.View().labStatus.Handle()), "Configuration loaded successfully!");
+    window.Logic().FilesDropped({folder.File("names.csv")});
+    window.Logic().btnAbortClick();
+    boxes.Boxes.clear();
+
+    ::SendMessageW(window.View().btnMonitor.Handle(), BM_CLICK, 0, 0);
+    Win32MonitorWindow* monitor = window.Monitor();
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(monitor->Handle()));
+    EXPECT_EQ(WindowText(monitor->Handle()), MonitorCaption);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (monitor->Lines().LineCount() < 6 && std::chrono::steady_clock::now() < until) {
+        PumpPending(monitor->Handle());
+        ::Sleep(10);
+    }
+    ASSERT_GE(monitor->Lines().LineCount(), 6);
+    for (int i = 0; i < monitor->Lines().LineCount(); ++i)
+        std::cout << "shown: " << monitor->Lines().LineText(i).substr(24) << "\n";
+
+    // Typed into the filter: only the hall's lines stay.
+    monitor->Filter().Focus();
+    ::SendMessageW(monitor->Filter().Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"hall"));
+    PumpPending(monitor->Handle());
+    ASSERT_GE(monitor->Lines().LineCount(), 1);
+    for (int i = 0; i < monitor->Lines().LineCount(); ++i)
+        EXPECT_NE(monitor->Lines().LineText(i).find("1/2/4 [Hall light] W"), std::string::npos)
+            << monitor->Lines().LineText(i);
+    boxes.SaveNames.push_back(folder.File("log.txt"));
+    ::SendMessageW(monitor->SaveLog().Handle(), BM_CLICK, 0, 0);
+    std::string expected;
+    for (int i = 0; i < monitor->Lines().LineCount(); ++i)
+        expected += monitor->Lines().LineText(i) + "\n";
+    EXPECT_EQ(ReadBytes(folder.File("log.txt")), expected);
+
+    ::SendMessageW(monitor->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindowVisible(monitor->Handle()));
+    EXPECT_FALSE(monitor->Logic().Running());
+    EXPECT_TRUE(boxes.Boxes.empty()) << (boxes.Boxes.empty() ? "" : boxes.Boxes[0].Text);
     std::cout.flush();
 }
 

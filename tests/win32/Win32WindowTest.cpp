@@ -149,8 +149,9 @@ TEST_F(ViewWindow, TheTabKeyVisitsTheFieldsInTheWindowsOrder) {
         ControlId::txtGrpAdrEnd,  ControlId::EibDptList,     ControlId::btnAddAll,
         ControlId::btnAdd,        ControlId::btnIgnore,      ControlId::btnImport,
         ControlId::btnAbort,      ControlId::grpAccessType0, ControlId::btnStop,
-        ControlId::btnOpen,       ControlId::btnSave,        ControlId::btnDownload,
-        ControlId::btnExit,       ControlId::CommandList,    ControlId::txtPhyAdr};
+        ControlId::btnMonitor,    ControlId::btnOpen,        ControlId::btnSave,
+        ControlId::btnDownload,   ControlId::btnExit,        ControlId::CommandList,
+        ControlId::txtPhyAdr};
     // The first focus is the logic's (see Configurator.OpensWithItsCaptionAndFirstState).
     HWND at = Control(ControlId::txtPhyAdr);
     for (std::size_t i = 1; i < std::size(expected); ++i) {

@@ -5,6 +5,7 @@
 #include "sim/GatewaySim.h"
 
 #include <filesystem>
+#include <regex>
 
 #include <gtest/gtest.h>
 
@@ -450,3 +451,129 @@ TEST(Download, SavedListIsTakenByZeloctl) {
 }
 
 } // namespace
+
+// The monitor window on the simulator's bus, over both links: named lines with their time, the filter, Pause,
+// Clear and Save log; a download while it runs asks to stop it first and offers it again afterwards.
+TEST(Monitor, ShowsNamedLinesAndStepsAsideForADownload) {
+    const Watchdog watchdog(90);
+    const struct {
+        bool tcp;
+        bool hex;
+        std::string log; // the saved log's name
+    } cases[] = {{false, false, "watch.txt"}, {true, true, "watch.csv"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        sim::SimOptions options;
+        options.BusRate = 500;
+        sim::GatewaySim gateway(options);
+        const std::string where = c.tcp ? std::to_string(gateway.ListenTcp(0)) : gateway.OpenPty();
+        gateway.Start();
+        FakeWindow w(c.tcp ? "[SerialPort]\r\nDevice=TCP/IP\r\nHost=127.0.0.1\r\nPort=" + where + "\r\n"
+                           : Settings(where));
+        w.Boxes.Files.push_back(w.Dir.Write("names.csv", "Group name;Address;DPT\nKitchen;1/2/3;1.001\n"
+                                                         "Hall, upstairs;1/2/4;1.001\n"));
+        w.Click(w.btnImport);
+        w.Click(w.btnAbort);
+        w.EditCommandList(std::string("#SETUP=1.1.250;ON;") + (c.hex ? "ON" : "OFF") +
+                          ";OFF\n#DG1/2/3-1/2/4=BIT;RW\n#DG3/0/0=VALUE;R\n");
+        w.Click(w.btnDownload);
+        ASSERT_EQ(gateway.Configuration().size(), 3u) << w.labStatus.Value;
+        w.Boxes.Boxes.clear();
+
+        w.Click(w.btnMonitor);
+        ASSERT_TRUE(w.Monitor);
+        FakeMonitor& m = *w.Monitor;
+        EXPECT_TRUE(m.Shown);
+        EXPECT_EQ(m.Caption, MonitorCaption);
+        ASSERT_TRUE(m.TickUntilShown(6)) << m.labStatus.Value;
+        const std::regex shown(
+            std::string(R"([0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\.[0-9]{3} 1\.1\.[0-9]+ )") +
+            (c.hex ? R"((0A03 \[Kitchen\]|0A04 \[Hall, upstairs\]|1800) W [0-9A-F]{2})"
+                   : R"((1/2/3 \[Kitchen\]|1/2/4 \[Hall, upstairs\]|3/0/0) W [0-9A-F]{2})"));
+        for (const auto& line : m.lstLines.Shown)
+            EXPECT_TRUE(std::regex_match(line, shown)) << line;
+        EXPECT_EQ(m.labCount.Value, std::to_string(m.lstLines.Shown.size()) + " lines");
+
+        // The filter by address in the other form, then by a name's text.
+        m.txtFilter.Value = c.hex ? "1/2/4" : "hall";
+        m.Logic->Run(&MonitorWindow::txtFilterChange);
+        ASSERT_TRUE(m.TickUntilShown(3));
+        for (const auto& line : m.lstLines.Shown)
+            EXPECT_NE(line.find("[Hall, upstairs]"), std::string::npos) << line;
+        // Paused, the lines are still read, and show once the pause ends.
+        m.chkPause.Value = true;
+        m.Logic->Run(&MonitorWindow::chkPauseClick);
+        const std::size_t onShow = m.lstLines.Shown.size();
+        const std::size_t received = m.Logic->Received();
+        while (m.Logic->Received() < received + 6)
+            m.Logic->Tick();
+        EXPECT_EQ(m.lstLines.Shown.size(), onShow);
+        m.chkPause.Value = false;
+        m.Logic->Run(&MonitorWindow::chkPauseClick);
+        EXPECT_GT(m.lstLines.Shown.size(), onShow);
+
+        w.Boxes.SaveNames.push_back(w.Dir.File(c.log));
+        m.Logic->Run(&MonitorWindow::btnSaveLogClick);
+        std::string expected = c.tcp ? "time,line,names\r\n" : "";
+        for (const auto& line : m.lstLines.Shown) {
+            if (!c.tcp) {
+                expected += line + "\n";
+                continue;
+            }
+            const std::size_t name = line.find(" [");
+            const std::size_t end = line.find("] ");
+            expected += line.substr(0, 23) + "," + line.substr(24, name - 24) + line.substr(end + 1) +
+                        ",\"Hall, upstairs\"\r\n";
+        }
+        EXPECT_EQ(ReadBytes(w.Dir.File(c.log)), expected);
+
+        // A download: the monitor is stopped first, with consent, and offered again afterwards.
+        w.Boxes.Answers = {box::IdYes, box::IdYes};
+        w.Click(w.btnDownload);
+        ASSERT_EQ(w.Boxes.Boxes.size(), 2u);
+        EXPECT_EQ(w.Boxes.Boxes[0].Text, MonitorStopQuestion);
+        EXPECT_EQ(w.Boxes.Boxes[1].Text, MonitorRestartQuestion);
+        EXPECT_EQ(w.labStatus.Value, "Configuration loaded successfully!");
+        EXPECT_TRUE(m.Logic->Running());
+        EXPECT_TRUE(m.Ticking);
+        // Kept running when the user says No: nothing is sent.
+        w.Boxes.Boxes.clear();
+        w.Boxes.Answers = {box::IdNo};
+        const std::size_t commands = gateway.Received().size();
+        w.Click(w.btnDownload);
+        EXPECT_EQ(gateway.Received().size(), commands);
+        EXPECT_TRUE(m.Logic->Running());
+
+        m.Logic->Run(&MonitorWindow::btnClearClick);
+        EXPECT_TRUE(m.lstLines.Shown.empty());
+        EXPECT_EQ(m.labCount.Value, "0 lines, 0 shown");
+        m.Logic->Run(&MonitorWindow::FormClose);
+        EXPECT_FALSE(m.Logic->Running());
+        EXPECT_FALSE(m.Ticking);
+    }
+}
+
+// A gateway that goes away ends the monitor's reading with the reason; the lines stay on show.
+TEST(Monitor, LostLinkIsSaid) {
+    const Watchdog watchdog(30);
+    sim::SimOptions options;
+    options.BusRate = 500;
+    auto gateway = std::make_unique<sim::GatewaySim>(options);
+    const int port = gateway->ListenTcp(0);
+    gateway->Start();
+    FakeWindow w("[SerialPort]\r\nDevice=TCP/IP\r\nHost=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n");
+    w.EditCommandList("#SETUP=1.1.250;OFF;OFF;OFF\n#DG1/2/3=BIT;RW\n");
+    w.Click(w.btnDownload);
+    w.Click(w.btnMonitor);
+    FakeMonitor& m = *w.Monitor;
+    EXPECT_EQ(m.labStatus.Value, "Reading 127.0.0.1:" + std::to_string(port) + ". No names.");
+    ASSERT_TRUE(m.TickUntilShown(2));
+    gateway.reset();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (m.Ticking && std::chrono::steady_clock::now() < end)
+        m.Logic->Tick();
+    EXPECT_FALSE(m.Ticking);
+    EXPECT_EQ(m.labStatus.Value.substr(0, 32), "Connection to the gateway lost: ") << m.labStatus.Value;
+    EXPECT_GE(m.lstLines.Shown.size(), 2u);
+    EXPECT_EQ(m.lstLines.Shown[0].substr(24), "1/2/3 W 00");
+}

@@ -2,11 +2,13 @@
 #include "model/Address.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
+#include <thread>
 #include <utility>
 
 namespace zelo::test {
@@ -167,6 +169,11 @@ FakeWindow::FakeWindow(const std::optional<std::string>& settings, const std::st
 #undef ZELO_REGISTER
     Logic_ = std::make_unique<TwinMain>(FillControls(winMain, Registry), Boxes, SettingsPath,
                                         [this] { return Ports; });
+    Logic_->MonitorView = [this] {
+        if (!Monitor)
+            Monitor = std::make_unique<FakeMonitor>(Boxes);
+        return Monitor->Logic.get();
+    };
 }
 
 FakeWindow::~FakeWindow() {
@@ -346,5 +353,28 @@ template class Fake<IRadioGroup>;
 template class Fake<IComboBox>;
 template class Fake<ICheckList>;
 template class Fake<ICommandList>;
+
+FakeMonitor::FakeMonitor(Dialogs& dialogs) {
+    MonitorControls c;
+    c.winMonitor = this;
+    c.lstLines = &lstLines;
+    c.txtFilter = &txtFilter;
+    c.chkPause = &chkPause;
+    c.btnClear = &btnClear;
+    c.btnSaveLog = &btnSaveLog;
+    c.btnNames = &btnNames;
+    c.labCount = &labCount;
+    c.labStatus = &labStatus;
+    Logic = std::make_unique<MonitorWindow>(c, dialogs);
+}
+
+bool FakeMonitor::TickUntilShown(std::size_t count, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (lstLines.Shown.size() < count && Ticking && std::chrono::steady_clock::now() < end) {
+        Logic->Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return lstLines.Shown.size() >= count;
+}
 
 } // namespace zelo::test

@@ -162,6 +162,61 @@ public:
     int Repaints = 0;
 };
 
+// The monitor window's view: its lines, its controls' states and whether its timer runs.
+class FakeMonitor : public IMonitorForm {
+public:
+    template <typename Interface> struct Control : Interface {
+        bool Enabled() const override { return true; }
+        void SetEnabled(bool) override {}
+        bool Visible() const override { return true; }
+        void SetVisible(bool) override {}
+        void SetFocus() override {}
+    };
+    struct Lines : Control<ILineView> {
+        void AppendLines(const std::vector<std::string>& lines) override {
+            Shown.insert(Shown.end(), lines.begin(), lines.end());
+        }
+        void RemoveFirstLines(int count) override { Shown.erase(Shown.begin(), Shown.begin() + count); }
+        void ClearLines() override { Shown.clear(); }
+        int LineCount() const override { return static_cast<int>(Shown.size()); }
+        std::string LineText(int index) const override { return Shown.at(static_cast<std::size_t>(index)); }
+        std::vector<std::string> Shown;
+    };
+    struct Edit : Control<IEditField> {
+        std::string Text() const override { return Value; }
+        void SetText(const std::string& text) override { Value = text; }
+        std::string Value;
+    };
+    struct Check : Control<ICheckBox> {
+        bool Checked() const override { return Value; }
+        void SetChecked(bool checked) override { Value = checked; }
+        bool Value = false;
+    };
+    struct Label : ILabel {
+        void SetText(const std::string& text) override { Value = text; }
+        void RepaintNow() override {}
+        std::string Value;
+    };
+
+    explicit FakeMonitor(Dialogs& dialogs);
+    void Show() override { Shown = true; }
+    void SetCaption(const std::string& caption) override { Caption = caption; }
+    void SetTicking(bool on) override { Ticking = on; }
+    // Lets the timer tick (a millisecond apart) until at least count lines are on show; false when they do
+    // not come within the seconds given.
+    bool TickUntilShown(std::size_t count, int seconds = 10);
+
+    bool Shown = false;
+    bool Ticking = false;
+    std::string Caption;
+    Lines lstLines;
+    Edit txtFilter;
+    Check chkPause;
+    Control<IControl> btnClear, btnSaveLog, btnNames;
+    Label labCount, labStatus;
+    std::unique_ptr<MonitorWindow> Logic;
+};
+
 class FakeGauge : public IGauge {
 public:
     FakeGauge(FakeWindow& window, layout::ControlId) : Window(window) {}
@@ -294,6 +349,10 @@ private:
     // The user's event as a view hands it on.
     void Raise(layout::ControlId id, ControlEvent event);
     std::unique_ptr<TwinMain> Logic_;
+
+public:
+    // Made at the first click on Monitor..., as a view makes its monitor window.
+    std::unique_ptr<FakeMonitor> Monitor;
 };
 
 } // namespace zelo::test

@@ -54,7 +54,7 @@ TEST(Layout, BandsAtTheDesignSize) {
         {btnOpen, {564, 8, 105, 25}},         {btnStop, {903, 3, 105, 25}},
         {labStatus, {8, 6, 887, 20}},         {txtPort, {948, 8, 60, 24}},
         {labPort, {909, 8, 35, 24}},          {txtHost, {747, 8, 150, 24}},
-        {labHost, {703, 8, 40, 24}},
+        {labHost, {703, 8, 40, 24}},          {btnMonitor, {451, 8, 105, 25}},
     };
     for (const auto& c : controls)
         EXPECT_EQ(layout[c.Id], c.Expected) << Info(c.Id).Name;
@@ -86,6 +86,7 @@ TEST(Layout, ResizeRule) {
         EXPECT_EQ(layout[btnDownload].Right(), layout[btnExit].X - 8);
         EXPECT_EQ(layout[btnSave].Right(), layout[btnDownload].X - 8);
         EXPECT_EQ(layout[btnOpen].Right(), layout[btnSave].X - 8);
+        EXPECT_EQ(layout[btnMonitor].Right(), layout[btnOpen].X - 8);
         EXPECT_EQ(layout[btnStop].Right(), c.Area.Width - 8);
         EXPECT_LT(layout[labStatus].Right(), layout[btnStop].X);
         EXPECT_EQ(layout[ProgressBar].Right(), c.Area.Width - 7);

@@ -231,7 +231,8 @@ TEST(Catalogue, EveryWindowTextHasAGermanEntryWithTheSamePlaceholders) {
         const std::size_t open = std::min(name.find('('), name.size() - 1);
         texts.emplace_back(open + 1 < name.size() ? name.substr(open + 1, name.size() - open - 2) : name);
     }
-    for (const std::string_view filter : {ImportOpenFilter, CommandListFilter})
+    for (const std::string_view filter :
+         {ImportOpenFilter, CommandListFilter, MonitorLogFilter, MonitorNamesFilter})
         for (std::size_t start = 0, end = 0, n = 0; end != filter.npos; start = end + 1, ++n) {
             end = filter.find('|', start);
             if (n % 2 == 0)
@@ -241,6 +242,9 @@ TEST(Catalogue, EveryWindowTextHasAGermanEntryWithTheSamePlaceholders) {
                                     {0, "9", "group address 9 out of range (0-32767)"}};
     for (const std::string& text :
          {std::string(SaveChangesQuestion),
+          std::string(MonitorCaption),
+          std::string(MonitorStopQuestion),
+          std::string(MonitorRestartQuestion),
           std::string(ClosingStatus),
           std::string(ProjectPasswordTitle),
           std::string(ExportImportEndedStatus),

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +122,27 @@ TEST_F(WineWindow, TheWindowDownloadsWhatItShowsThroughTheComPort) {
     ASSERT_GE(received.size(), 2u);
     EXPECT_EQ(received[0], "#CG");
     EXPECT_EQ(received[1], "#CF");
+}
+
+// The monitor window under Wine against the simulator's bus on a loopback port: named lines shown, as the
+// window's test program prints them.
+TEST_F(WineWindow, TheMonitorShowsTheSimulatorsLines) {
+    sim::SimOptions options;
+    options.BusRate = 100;
+    sim::GatewaySim gateway(options);
+    const int port = gateway.ListenTcp(0);
+    gateway.Start();
+    ProcessResult r = RunUnderWine(setup_, {setup_.Tests, "--gtest_filter=Win32Monitor.*"},
+                                   {"ZELO_WINE_MONITOR_PORT=" + std::to_string(port)});
+    EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+    EXPECT_NE(r.Out.find("[  PASSED  ] 1 test"), std::string::npos) << "ran, not skipped:\n" << r.Out;
+    const std::vector<std::string> shown = Values(r.Out, "shown");
+    ASSERT_GE(shown.size(), 6u) << r.Out;
+    const std::vector<std::string> named = {"1/2/3 [Kitchen] W", "1/2/4 [Hall light] W", "3/0/0 W"};
+    for (const std::string& line : shown)
+        EXPECT_TRUE(std::any_of(named.begin(), named.end(), [&line](const std::string& n) {
+            return line.find(n) != std::string::npos;
+        })) << line;
 }
 
 TEST_F(WineWindow, TheProgramShowsItsWindowAndDownloadsThroughTheComPort) {

@@ -233,3 +233,27 @@ std::FILE* OpenFileForReading(const std::string& fileName) {
 }
 
 } // namespace zelo::os
+
+namespace zelo::os {
+
+AppendFile::AppendFile(const std::string& fileName) : Name_(fileName) {
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw Exception("Can't write " + fileName + ": " + ErrnoText(errno));
+    struct stat st {};
+    WasEmpty_ = ::fstat(fd, &st) != 0 || st.st_size == 0;
+    Handle_ = fd;
+}
+
+AppendFile::~AppendFile() {
+    ::close(static_cast<int>(Handle_));
+}
+
+void AppendFile::Append(std::string_view bytes) {
+    int error = 0;
+    if (!WriteAll(static_cast<int>(Handle_), bytes, error))
+        throw Exception("Can't write " + Name_ + ": " + ErrnoText(error));
+    WasEmpty_ = WasEmpty_ && bytes.empty();
+}
+
+} // namespace zelo::os

@@ -160,3 +160,30 @@ void ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
 }
 
 } // namespace zelo::os
+
+namespace zelo::os {
+
+AppendFile::AppendFile(const std::string& fileName) : Name_(fileName) {
+    // FILE_APPEND_DATA alone: every write goes to the end, whoever else writes there.
+    HANDLE file =
+        ::CreateFileW(WideText(fileName).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw Exception("Can't write " + fileName + ": " + SystemErrorText(::GetLastError()));
+    LARGE_INTEGER size{};
+    WasEmpty_ = ::GetFileSizeEx(file, &size) == 0 || size.QuadPart == 0;
+    Handle_ = reinterpret_cast<std::intptr_t>(file);
+}
+
+AppendFile::~AppendFile() {
+    ::CloseHandle(reinterpret_cast<HANDLE>(Handle_));
+}
+
+void AppendFile::Append(std::string_view bytes) {
+    DWORD error = 0;
+    if (!WriteAll(reinterpret_cast<HANDLE>(Handle_), bytes, error))
+        throw Exception("Can't write " + Name_ + ": " + SystemErrorText(error));
+    WasEmpty_ = WasEmpty_ && bytes.empty();
+}
+
+} // namespace zelo::os

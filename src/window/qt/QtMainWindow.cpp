@@ -6,6 +6,7 @@
 #include "window/qt/ComboBox.h"
 #include "window/qt/CommandListEdit.h"
 #include "window/qt/QtDialogs.h"
+#include "window/qt/QtMonitorWindow.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -116,6 +117,11 @@ QtMainWindow::QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName
     Form_.Bind(this);
     Logic_ = std::make_unique<TwinMain>(FillControls(Form_, Registry_), dialogs, settingsFileName,
                                         std::move(listPorts));
+    Logic_->MonitorView = [this, &dialogs] {
+        if (!Monitor_)
+            Monitor_ = std::make_unique<QtMonitorWindow>(dialogs, this);
+        return &Monitor_->Logic();
+    };
     ConnectEvents();
     WatchTerminationRequests();
 
@@ -131,6 +137,7 @@ QtMainWindow::QtMainWindow(Dialogs& dialogs, const std::string& settingsFileName
 QtMainWindow::~QtMainWindow() {
     // FormDestroy runs while every control still exists.
     Logic_.reset();
+    Monitor_.reset();
 }
 
 void QtMainWindow::CreateControls() {

@@ -19,6 +19,8 @@ class QScrollArea;
 
 namespace zelo {
 
+class QtMonitorWindow;
+
 class QtMainWindow : public QWidget {
     Q_OBJECT
 public:
@@ -74,6 +76,7 @@ private:
     ControlRegistry Registry_;
     std::vector<std::shared_ptr<void>> Adapters_; // what Registry_ points to
     std::unique_ptr<TwinMain> Logic_;
+    std::unique_ptr<QtMonitorWindow> Monitor_; // made at the first click on Monitor...
 };
 
 // The program: shows the window with the settings of settingsFileName, opens the first of files, and runs

@@ -12,6 +12,11 @@ Win32MainWindow::Win32MainWindow(Dialogs& dialogs, const std::string& settingsFi
     if (!View_.Create())
         throw Exception(std::string(Tr("Windows could not create the configurator's window.")));
     Logic_ = std::make_unique<TwinMain>(View_.Controls(), dialogs, settingsFileName, std::move(listPorts));
+    Logic_->MonitorView = [this, &dialogs] {
+        if (!Monitor_)
+            Monitor_ = std::make_unique<Win32MonitorWindow>(dialogs);
+        return &Monitor_->Logic();
+    };
     View_.OnEvent = [this](layout::ControlId id, ControlEvent event) {
         Dispatch(*Logic_, id, event, View_.FocusedControl());
     };
@@ -43,6 +48,7 @@ Win32MainWindow::~Win32MainWindow() {
     View_.winMain.OnEndSession = nullptr;
     View_.winMain.OnTick = nullptr;
     Logic_.reset();
+    Monitor_.reset();
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // The configurator's window on Windows: the Win32 view with the window's logic beneath it. The view
 // forwards the user's events to the logic's handlers; the logic works the controls through their interfaces.
 #include "window/TwinMain.h"
+#include "window/win32/Win32MonitorWindow.h"
 #include "window/win32/Win32Window.h"
 
 #include <memory>
@@ -32,6 +33,11 @@ public:
 private:
     Win32Window View_;
     std::unique_ptr<TwinMain> Logic_;
+    std::unique_ptr<Win32MonitorWindow> Monitor_; // made at the first click on Monitor...
+
+public:
+    // The monitor window, once Monitor... made it; null before.
+    Win32MonitorWindow* Monitor() const { return Monitor_.get(); }
 };
 
 class Win32Dialogs;
