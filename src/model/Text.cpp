@@ -82,7 +82,7 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     auto unit = [&](std::size_t i) -> char32_t {
         auto a = static_cast<unsigned char>(bytes[i]);
         auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+        return static_cast<char32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
     };
     // Each code point once, to the callback; a lone surrogate cannot be shown: the replacement character
     // keeps the position visible.

@@ -53,9 +53,9 @@ TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::
                    PortLister listPorts)
     : WindowControls(controls), Converter(std::make_unique<TEibConverter>(nullptr, nullptr)),
       Dialogs_(dialogs), Settings_(settingsFileName), ProgressGauge_(*ProgressBar),
-      Document_(*CommandList, *winMain, dialogs, Converter->Groups),
+      Document_(*CommandList, *winMain, Dialogs_, Converter->Groups),
       Link_(*this, *Converter, std::move(listPorts)),
-      Download_(*this, *Converter, *labStatus, dialogs, [this] { EndForTermination(); }), Import_(*this) {
+      Download_(*this, *Converter, *labStatus, Dialogs_, [this] { EndForTermination(); }), Import_(*this) {
     Converter->StatusLabel = &Download_.Status();
     Converter->ProgressGauge = &ProgressGauge_;
     Converter->SetProgressRange(0, 1);

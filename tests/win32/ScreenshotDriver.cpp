@@ -15,6 +15,7 @@
 
 using zelo::layout::ControlId;
 using namespace zelo::test;
+using namespace zelo::win32;
 
 namespace {
 

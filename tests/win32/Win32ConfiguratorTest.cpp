@@ -470,13 +470,14 @@ TEST(Win32Monitor, ShowsTheSimulatorsLinesWithNames) {
     window.Show();
     PumpPending(window.Handle());
     window.Logic().CommandList->SetText("#SETUP=1.1.250;ON;OFF;OFF\n#DG1/2/3-1/2/4=BIT;RW\n#DG3/0/0=VALUE;R");
-    ::SendMessageW(window.View().btnDownload.Handle(), BM_CLICK, 0, 0);
-    ASSERT_EQ(WindowText(window.View().labStatus.Handle()), "Configuration loaded successfully!");
+    ::SendMessageW(window.View().Get<Button>(ControlId::btnDownload).Handle(), BM_CLICK, 0, 0);
+    ASSERT_EQ(WindowText(window.View().Get<Label>(ControlId::labStatus).Handle()),
+              "Configuration loaded successfully!");
     window.Logic().FilesDropped({folder.File("names.csv")});
     window.Logic().btnAbortClick();
     boxes.Boxes.clear();
 
-    ::SendMessageW(window.View().btnMonitor.Handle(), BM_CLICK, 0, 0);
+    ::SendMessageW(window.View().Get<Button>(ControlId::btnMonitor).Handle(), BM_CLICK, 0, 0);
     Win32MonitorWindow* monitor = window.Monitor();
     ASSERT_NE(monitor, nullptr);
     EXPECT_TRUE(::IsWindowVisible(monitor->Handle()));

@@ -1,6 +1,7 @@
 // The window logic's helpers: the table that mirrors the command list's group lines, the device list, the
 // wiring from a view's controls to the logic, and the catalogue of the window's texts.
 #include "FakeWindow.h"
+#include "ImportSupport.h"
 #include "device/EibConverter.h"
 #include "ets/EtsBatch.h"
 #include "ets/EtsExport.h"
@@ -300,6 +301,48 @@ TEST(Catalogue, MessagesAreTranslatedWithTheirArgumentsKept) {
         EXPECT_EQ(TrDatapointRow("DPT 5.001 (8 bit percent)"), "DPT 5.001 (8-Bit-Prozentwert)");
         EXPECT_EQ(TrFilter(CommandListFilter), "Befehlsliste (*.txt)|*.txt|Alle Dateien (*.*)|*.*");
         SetLanguage(Language::English);
+    }
+}
+
+// Chosen German, the window's texts reach the user in German wherever the logic shows them: the datapoint
+// rows, the boxes and their filters, the status line.
+TEST(Catalogue, TheWindowShowsGermanWhereItIsChosen) {
+    struct GermanWhileHere {
+        GermanWhileHere() { SetLanguage(Language::German); }
+        ~GermanWhileHere() { SetLanguage(Language::English); }
+    } german;
+    const struct {
+        const char* Case;
+        std::function<std::string(FakeWindow&)> Shown;
+        std::string Expected;
+    } cases[] = {
+        {"a datapoint row", [](FakeWindow& w) { return w.EibDptList.Rows.at(12).Text; },
+         "DPT 5.001 (8-Bit-Prozentwert)"},
+        {"the unsaved-changes question",
+         [](FakeWindow& w) {
+             w.EditCommandList("#DG5/5/5=BIT;RW\n");
+             w.Boxes.Answers = {box::IdCancel};
+             w.Click(w.btnExit);
+             return w.Boxes.Boxes.at(0).Text;
+         },
+         "Änderungen an der Befehlsliste speichern?"},
+        {"the open dialog's filter",
+         [](FakeWindow& w) {
+             w.Click(w.btnOpen);
+             return w.Boxes.Filters.at(0);
+         },
+         "Befehlsliste (*.txt)|*.txt|Alle Dateien (*.*)|*.*"},
+        {"the status line at an import's end",
+         [](FakeWindow& w) {
+             Import(w, "Group name;Address;DPT\nLight;1/2/3;1.001\n");
+             w.Click(w.btnAddAll);
+             return w.labStatus.Value;
+         },
+         "Import der Daten aus ETS abgeschlossen!"},
+    };
+    for (const auto& c : cases) {
+        FakeWindow w;
+        EXPECT_EQ(c.Shown(w), c.Expected) << c.Case;
     }
 }
 
