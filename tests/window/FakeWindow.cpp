@@ -355,17 +355,9 @@ template class Fake<ICheckList>;
 template class Fake<ICommandList>;
 
 FakeMonitor::FakeMonitor(Dialogs& dialogs) {
-    MonitorControls c;
-    c.winMonitor = this;
-    c.lstLines = &lstLines;
-    c.txtFilter = &txtFilter;
-    c.chkPause = &chkPause;
-    c.btnClear = &btnClear;
-    c.btnSaveLog = &btnSaveLog;
-    c.btnNames = &btnNames;
-    c.labCount = &labCount;
-    c.labStatus = &labStatus;
-    Logic = std::make_unique<MonitorWindow>(c, dialogs);
+    Logic = std::make_unique<MonitorWindow>(MonitorControls{this, &lstLines, &txtFilter, &chkPause, &btnClear,
+                                                            &btnSaveLog, &btnNames, &labCount, &labStatus},
+                                            dialogs);
 }
 
 bool FakeMonitor::TickUntilShown(std::size_t count, int seconds) {

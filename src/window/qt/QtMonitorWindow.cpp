@@ -112,17 +112,10 @@ QtMonitorWindow::QtMonitorWindow(Dialogs& dialogs, QWidget* parent) : QWidget(pa
     Names_.Bind(names);
     Count_.Bind(count);
     Status_.Bind(status);
-    MonitorControls c;
-    c.winMonitor = this;
-    c.lstLines = &Lines_;
-    c.txtFilter = &Filter_;
-    c.chkPause = &Pause_;
-    c.btnClear = &Clear_;
-    c.btnSaveLog = &SaveLog_;
-    c.btnNames = &Names_;
-    c.labCount = &Count_;
-    c.labStatus = &Status_;
-    Logic_ = std::make_unique<MonitorWindow>(c, dialogs);
+    // In the order MonitorControls declares them.
+    Logic_ = std::make_unique<MonitorWindow>(
+        MonitorControls{this, &Lines_, &Filter_, &Pause_, &Clear_, &SaveLog_, &Names_, &Count_, &Status_},
+        dialogs);
 
     auto forward = [this](MonitorWindow::Handler handler) {
         return [this, handler] { Logic_->Run(handler); };

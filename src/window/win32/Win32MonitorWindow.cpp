@@ -119,17 +119,10 @@ Win32MonitorWindow::Win32MonitorWindow(Dialogs& dialogs) {
         control->SetFont(Fonts_->Message());
     Lines_.SetFont(Fonts_->Fixed());
 
-    MonitorControls c;
-    c.winMonitor = this;
-    c.lstLines = &Lines_;
-    c.txtFilter = &Filter_;
-    c.chkPause = &Pause_;
-    c.btnClear = &Clear_;
-    c.btnSaveLog = &SaveLog_;
-    c.btnNames = &Names_;
-    c.labCount = &Count_;
-    c.labStatus = &Status_;
-    Logic_ = std::make_unique<MonitorWindow>(c, dialogs);
+    // In the order MonitorControls declares them.
+    Logic_ = std::make_unique<MonitorWindow>(
+        MonitorControls{this, &Lines_, &Filter_, &Pause_, &Clear_, &SaveLog_, &Names_, &Count_, &Status_},
+        dialogs);
     Filter_.OnChange = [this] { Logic_->Run(&MonitorWindow::txtFilterChange); };
     Pause_.OnClick = [this] { Logic_->Run(&MonitorWindow::chkPauseClick); };
     Clear_.OnClick = [this] { Logic_->Run(&MonitorWindow::btnClearClick); };
