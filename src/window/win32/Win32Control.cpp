@@ -59,6 +59,11 @@ bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HICON icon) {
     return ::RegisterClassExW(&windowClass) != 0;
 }
 
+void RegisterTopLevelClass(const wchar_t* name, WNDPROC procedure) {
+    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    RegisterWindowClass(name, procedure, icon != nullptr ? icon : ::LoadIconW(nullptr, IDI_APPLICATION));
+}
+
 void SetHandlerErrorDisplay(std::function<void()> display) {
     ErrorDisplay() = std::move(display);
 }

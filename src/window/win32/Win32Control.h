@@ -29,6 +29,30 @@ void MoveFocus(HWND window);
 // Registers a window class of the program's own: the arrow cursor on the dialogs' face colour. False when
 // Windows refuses it.
 bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HICON icon = nullptr);
+// Registers the class of a top-level window: with the program's icon (Windows' own where it has none).
+// Registering it again fails harmlessly.
+void RegisterTopLevelClass(const wchar_t* name, WNDPROC procedure);
+
+// The window procedure of a top-level window owned by an object (Owner): the object comes with the creation
+// parameter and is found again in the window's user data; Owner::Proc takes the messages and Owner::Handle_
+// follows the window's life. The owner befriends it.
+template <typename Owner>
+LRESULT CALLBACK OwnedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* created = static_cast<Owner*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        created->Handle_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    auto* owner = reinterpret_cast<Owner*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (owner == nullptr)
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        owner->Handle_ = nullptr;
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    return owner->Proc(message, wParam, lParam);
+}
 
 // The dots per inch a window is shown at (96 where Windows cannot say).
 UINT WindowDpi(HWND window);

@@ -16,15 +16,6 @@ const wchar_t* const FormClass = L"ZeloConfiguratorWindow";
 constexpr UINT_PTR TickTimer = 1;
 constexpr UINT TickMs = 250;
 
-void RegisterFormClass(WNDPROC procedure) {
-    static const bool registered = [procedure] {
-        HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-        return RegisterWindowClass(FormClass, procedure,
-                                   icon != nullptr ? icon : ::LoadIconW(nullptr, IDI_APPLICATION));
-    }();
-    (void)registered;
-}
-
 } // namespace
 
 Form::~Form() {
@@ -37,7 +28,7 @@ Form::~Form() {
 }
 
 bool Form::Create(const std::string& caption, DWORD style) {
-    RegisterFormClass(WindowProc);
+    RegisterTopLevelClass(FormClass, OwnedWindowProc<Form>);
     const std::wstring text = Widen(caption);
     ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, FormClass, text.c_str(),
                       style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -56,23 +47,6 @@ void Form::SetShortcuts(const std::vector<Shortcut>& shortcuts) {
         ::DestroyAcceleratorTable(Shortcuts_);
     Shortcuts_ =
         table.empty() ? nullptr : ::CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
-}
-
-LRESULT CALLBACK Form::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->Handle_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<Form*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (form == nullptr)
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        form->Handle_ = nullptr;
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    }
-    return form->Proc(message, wParam, lParam);
 }
 
 LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -84,7 +84,7 @@ public:
     bool DialogKeys(MSG& message);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner> friend LRESULT CALLBACK OwnedWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam);
     void UpdateScrollBars();
     void Scroll(int bar, int request, int wheelDelta);

@@ -14,18 +14,6 @@ constexpr const wchar_t* MonitorClass = L"ZeloMonitorWindow";
 constexpr UINT_PTR TickTimer = 1;
 enum ControlIds { IdLines = 100, IdFilter, IdPause, IdClear, IdSaveLog, IdNames, IdCount, IdStatus };
 
-void RegisterMonitorClass(WNDPROC proc) {
-    WNDCLASSEXW c{};
-    c.cbSize = sizeof c;
-    c.lpfnWndProc = proc;
-    c.hInstance = ::GetModuleHandleW(nullptr);
-    c.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    c.lpszClassName = MonitorClass;
-    c.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-    ::RegisterClassExW(&c); // a second registration fails harmlessly
-}
-
 } // namespace
 
 void LineList::Create(HWND parent, int id) {
@@ -100,7 +88,7 @@ void FilterField::Notified(int code) {
 }
 
 Win32MonitorWindow::Win32MonitorWindow(Dialogs& dialogs) {
-    RegisterMonitorClass(WindowProc);
+    RegisterTopLevelClass(MonitorClass, OwnedWindowProc<Win32MonitorWindow>);
     ::CreateWindowExW(WS_EX_CONTROLPARENT, MonitorClass, Widen(MonitorCaption).c_str(),
                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
@@ -142,24 +130,6 @@ Win32MonitorWindow::~Win32MonitorWindow() {
     Logic_.reset();
     if (Handle_ != nullptr)
         ::DestroyWindow(Handle_);
-}
-
-LRESULT CALLBACK Win32MonitorWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<Win32MonitorWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->Handle_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<Win32MonitorWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr)
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->Handle_ = nullptr;
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->Proc(message, wParam, lParam);
 }
 
 LRESULT Win32MonitorWindow::Proc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -46,7 +46,7 @@ public:
     Button& SaveLog() { return SaveLog_; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner> friend LRESULT CALLBACK OwnedWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam);
     void Show() override;
     void SetCaption(const std::string& caption) override;
