@@ -63,14 +63,38 @@ std::string ReadStandardInputUpTo(std::uint64_t limit) {
     return bytes;
 }
 
-std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit) {
-    auto fail = [&](int error) { return Exception("Can't read " + fileName + ": " + std::strerror(error)); };
+namespace {
+
+Exception ReadFailure(const std::string& fileName, int error) {
+    return Exception("Can't read " + fileName + ": " + std::strerror(error));
+}
+
+std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenForReading(const std::string& fileName) {
     if (const int injected = InjectedFileFault(FileStep::Read))
-        throw fail(injected);
+        throw ReadFailure(fileName, injected);
     errno = 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileForReading(fileName), &std::fclose);
     if (!file)
-        throw fail(errno != 0 ? errno : ENOENT);
+        throw ReadFailure(fileName, errno != 0 ? errno : ENOENT);
+    return file;
+}
+
+} // namespace
+
+std::string ReadFileStart(const std::string& fileName, std::size_t size) {
+    const auto file = OpenForReading(fileName);
+    std::string bytes(size, '\0');
+    errno = 0;
+    const std::size_t n = std::fread(bytes.data(), 1, size, file.get());
+    if (n < size && std::ferror(file.get()))
+        throw ReadFailure(fileName, errno != 0 ? errno : EIO);
+    bytes.resize(n);
+    return bytes;
+}
+
+std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit) {
+    auto fail = [&](int error) { return ReadFailure(fileName, error); };
+    const auto file = OpenForReading(fileName);
     // The size is reserved first, so a big export is never copied while its string grows; a little more,
     // so that single-byte text can be decoded to UTF-8 in place (pages never written cost nothing).
     std::string bytes;

@@ -30,6 +30,9 @@ void CreateFoldersAbove(const std::string& fileName);
 // here."
 std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit = NoLimit);
 
+// Up to `size` bytes from the file's start (all of a shorter file); failures raise as ReadWholeFile's do.
+std::string ReadFileStart(const std::string& fileName, std::size_t size);
+
 // Standard input to its end, byte for byte (no text-mode translation on any system), refused as a file is
 // when longer than `limit`. A read error raises Exception "Can't read standard input: REASON".
 std::string ReadStandardInputUpTo(std::uint64_t limit);

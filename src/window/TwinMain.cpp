@@ -38,11 +38,11 @@ bool IsCommandListFile(const std::string& path) {
             return false;
     std::string start;
     try {
-        start = os::ReadWholeFile(path, os::ImportLimit);
+        // Its first line decides; the import or the open reads it whole afterwards.
+        start = os::ReadFileStart(path, 4096);
     } catch (const Exception&) {
         return true;
     }
-    start.resize(std::min<std::size_t>(start.size(), 4096));
     const std::vector<std::string> lines = CommandListFromFile(start);
     return !lines.empty() && (lines.front().starts_with("#SETUP=") || lines.front().starts_with("#DG"));
 }
