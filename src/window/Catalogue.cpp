@@ -84,6 +84,10 @@ bool Match(const Format& f, std::size_t index, std::string_view text, std::vecto
     const bool last = index + 1 == f.Kinds.size();
     for (std::size_t end = 1; end <= text.size(); ++end) {
         const std::string_view argument = text.substr(0, end);
+        // An argument is part of one line: a message of several lines is translated line by line, so that
+        // its first line is never taken for the argument of a format that fits its last.
+        if (argument.back() == '\n')
+            break;
         if (f.Kinds[index] == 'd' && !IsNumber(argument)) {
             if (argument == "-")
                 continue;

@@ -14,7 +14,9 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     }
     // The tests expect the English window whatever the developer's language; the German one is asked for.
+    // The system's reasons too: the application takes its locale from the environment, and strerror with it.
     setenv("ZELO_LANGUAGE", "en", 0);
+    setenv("LC_MESSAGES", "C.UTF-8", 0);
     ::testing::InitGoogleTest(&argc, argv);
     zelo::ZeloApplication app(argc, argv);
     zelo::ReadVersionInfo();

@@ -3,6 +3,7 @@
 // Usage: gui_screenshot OUTPUT.png
 #include "sim/GatewaySim.h"
 #include "version/VersionInfo.h"
+#include "window/Catalogue.h"
 #include "window/qt/CheckList.h"
 #include "window/qt/QtMainWindow.h"
 #include "window/qt/ZeloApplication.h"
@@ -116,7 +117,8 @@ int main(int argc, char** argv) {
     QTest::mouseClick(control(ControlId::btnSave), Qt::LeftButton);
     QTest::mouseClick(control(ControlId::btnDownload), Qt::LeftButton);
     auto* status = static_cast<QLabel*>(control(ControlId::labStatus));
-    if (boxes.Failed || status->text() != QStringLiteral("Configuration loaded successfully!")) {
+    // In the language the window speaks.
+    if (boxes.Failed || status->text() != QString::fromUtf8(zelo::Tr("Configuration loaded successfully!"))) {
         std::fprintf(stderr, "download failed: %s\n", status->text().toLocal8Bit().constData());
         return 1;
     }

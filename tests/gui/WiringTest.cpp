@@ -147,6 +147,14 @@ TEST(View, LabelsInTheLanguageChosenAtStart) {
                     }
                 }
             }
+            // Every datapoint row shows whole.
+            auto* list = h.Find<CheckList>("EibDptList");
+            for (int i = 0; i < list->count(); ++i) {
+                const QRect rect = list->visualItemRect(list->item(i));
+                EXPECT_TRUE(list->viewport()->rect().contains(rect)) << Text(list->item(i)->text());
+                EXPECT_LE(list->fontMetrics().horizontalAdvance(list->item(i)->text()), rect.width())
+                    << Text(list->item(i)->text());
+            }
         }
         if (qtGerman || std::string(c.Exit) == "Exit") {
             EXPECT_EQ(Text(QCoreApplication::translate("QPlatformTheme", "Cancel")), c.QtCancel);

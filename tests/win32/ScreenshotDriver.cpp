@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
     ::SendMessageW(view.Get<Button>(ControlId::btnDownload).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
     const std::string status = WindowText(view.Get<Label>(ControlId::labStatus).Handle());
-    if (boxes.Failed || status != "Configuration loaded successfully!") {
+    // In the language the window speaks.
+    if (boxes.Failed || status != zelo::Tr("Configuration loaded successfully!")) {
         std::printf("failed: the download ended with \"%s\"\n", status.c_str());
         return 1;
     }

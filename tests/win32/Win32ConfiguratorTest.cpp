@@ -5,7 +5,9 @@
 #include "Watchdog.h"
 #include "Win32TestSupport.h"
 #include "version/VersionInfo.h"
+#include "window/Catalogue.h"
 #include "window/StandardError.h"
+#include "window/win32/Win32Dialogs.h"
 #include "window/win32/Win32MainWindow.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +28,7 @@
 using namespace zelo;
 using namespace zelo::win32;
 using layout::ControlId;
+using zelo::test::BoxAnswerer;
 using zelo::test::ChooseItem;
 using zelo::test::ClickRowBox;
 using zelo::test::ClickRowText;
@@ -171,6 +174,73 @@ TEST_F(Configurator, APortThatCannotBeOpenedIsSaidAndEverythingComesBack) {
         EXPECT_TRUE(::IsWindowEnabled(Control(area))) << layout::Info(area).Name;
     EXPECT_FALSE(View().winMain.WaitCursor());
     EXPECT_EQ(::GetFocus(), Control(ControlId::btnDownload));
+}
+
+// What the running configurator showed: read by a timer of its thread once its window is up, which then
+// clicks Add (no type checked: a box) and closes the window.
+struct Shown {
+    std::vector<std::string> Texts;
+    bool Read = false;
+};
+Shown* RunningWindow = nullptr;
+const ControlId ReadControls[] = {ControlId::btnExit, ControlId::btnDownload, ControlId::grpAccessType,
+                                  ControlId::chkFullDuplex, ControlId::labStatus};
+
+void CALLBACK ReadAndClose(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND window = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND candidate, LPARAM found) {
+            if (!::IsWindowVisible(candidate) ||
+                FindControl(candidate, Win32Id(ControlId::btnExit)) == nullptr)
+                return TRUE;
+            *reinterpret_cast<HWND*>(found) = candidate;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&window));
+    if (window == nullptr)
+        return;
+    ::KillTimer(nullptr, timer);
+    for (const ControlId id : ReadControls)
+        RunningWindow->Texts.push_back(WindowText(FindControl(window, Win32Id(id))));
+    RunningWindow->Read = true;
+    ::SendMessageW(FindControl(window, Win32Id(ControlId::btnAdd)), BM_CLICK, 0, 0);
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+// Started where Wine's user interface language is German (the win32.Win32German test runs the suite with
+// LANG=de_DE.UTF-8, as a German user's session has it, and without the ZELO_LANGUAGE override), the
+// configurator shows German: labels, buttons, the status line, its boxes.
+TEST(Win32German, TheConfiguratorShowsGermanWhereWinesLanguageIsGerman) {
+    const zelo::test::Watchdog watchdog(30);
+    ASSERT_EQ(std::getenv("ZELO_LANGUAGE"), nullptr) << "the override would choose, not Wine's language";
+    ASSERT_EQ(PRIMARYLANGID(::GetUserDefaultUILanguage()), LANG_GERMAN)
+        << "Wine's user interface language is not German: run with LANG=de_DE.UTF-8 (the de_DE.UTF-8 locale "
+           "must exist)";
+    TempFolder folder;
+    ScriptedDialogs boxes;
+    Shown shown;
+    RunningWindow = &shown;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ReadAndClose);
+    ASSERT_NE(timer, 0u);
+    EXPECT_EQ(RunConfigurator(boxes, folder.File(SettingsName), {}), 0);
+    ::KillTimer(nullptr, timer);
+    RunningWindow = nullptr;
+    ASSERT_TRUE(shown.Read) << "the window was not seen";
+    EXPECT_EQ(shown.Texts, (std::vector<std::string>{"Beenden",
+                                                     "\xC3\x9C"
+                                                     "bertragen",
+                                                     "Zugriff", "Vollduplex-Betrieb", "Bereit..."}));
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0].Text, "Bitte einen Datenpunkttyp ausw\xC3\xA4hlen!");
+    // A real box as the logic's boxes reach it: its caption.
+    Win32Dialogs real;
+    TranslatedDialogs german(real);
+    BoxAnswerer answerer(box::IdOk);
+    german.MessageBox("Finished import from ETS3!", "Project password", box::Ok | box::IconInformation);
+    SetLanguage(Language::English);
+    ASSERT_EQ(answerer.Boxes.size(), 1u);
+    EXPECT_EQ(answerer.Boxes[0].Title, "Projektpasswort");
 }
 
 // Presses a key with Ctrl (and Shift) as the user does: the thread's key state has the modifiers down while

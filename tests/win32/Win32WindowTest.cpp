@@ -3,6 +3,7 @@
 #include "window/win32/Win32Window.h"
 #include "Win32TestSupport.h"
 #include "model/DatapointTypes.h"
+#include "window/Catalogue.h"
 #include "window/Layout.h"
 
 #include <gtest/gtest.h>
@@ -290,6 +291,111 @@ TEST_F(ViewWindow, OnAMonitorOfAnotherDpiFontsAndPlacesScaleAlong) {
         EXPECT_NEAR(caption.top, (33 + 72) * row.Factor, 1.0);
         EXPECT_NEAR(caption.bottom - caption.top, 33 * row.Factor, 1.0);
     }
+}
+
+// At the design size and 96 dpi, in English and in German (the longer words), every text shows whole as
+// the system's font measures it, every control lies inside its parent and no two side by side overlap.
+TEST(ViewFit, EveryTextShowsWholeInEitherLanguage) {
+    const auto width = [](HWND control, HFONT font, const std::string& text) {
+        std::wstring shown; // as drawn: "&x" underlines x, "&&" is one ampersand
+        const std::wstring wide = Widen(text);
+        for (std::size_t i = 0; i < wide.size(); ++i) {
+            if (wide[i] == L'&' && i + 1 < wide.size())
+                ++i;
+            shown += wide[i];
+        }
+        HDC dc = ::GetDC(control);
+        const HGDIOBJ old = ::SelectObject(dc, font);
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(control, dc);
+        return static_cast<int>(size.cx);
+    };
+    for (const Language language : {Language::English, Language::German}) {
+        SCOPED_TRACE(language == Language::German ? "German" : "English");
+        SetLanguage(language);
+        Win32Window view;
+        ASSERT_TRUE(view.Create()) << NoWindow;
+        std::vector<std::string> types;
+        FillDatapointTypeList(types);
+        for (std::string& type : types)
+            type = TrDatapointRow(type);
+        auto& list = view.Get<CheckList>(ControlId::EibDptList);
+        list.SetItems(types);
+        view.Show();
+        PumpPending(view.Handle());
+        ASSERT_EQ(view.Dpi(), 96u) << "the design size is for 96 dpi";
+        RECT client{};
+        ::GetClientRect(view.Handle(), &client);
+        EXPECT_EQ(client.right, 1016);
+        EXPECT_EQ(client.bottom, 734);
+        const int checkBox = ::GetSystemMetrics(SM_CXMENUCHECK) + 4;
+        std::vector<std::pair<const layout::ControlInfo*, RECT>> shown;
+        for (const layout::ControlInfo& info : layout::Controls()) {
+            SCOPED_TRACE(std::string(info.Name));
+            HWND control = view.ControlHandle(info.Id);
+            if (!::IsWindowVisible(control))
+                continue;
+            RECT rect{};
+            ::GetWindowRect(control, &rect);
+            ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+            RECT parent{};
+            ::GetClientRect(::GetParent(control), &parent);
+            EXPECT_TRUE(rect.left >= 0 && rect.top >= 0 && rect.right <= parent.right &&
+                        rect.bottom <= parent.bottom)
+                << "outside its parent";
+            shown.emplace_back(&info, rect);
+            // What the text takes beside itself: a check mark, the frame's indent, a button's edges.
+            int beside = -1;
+            switch (info.Kind) {
+            case layout::ControlKind::Label:
+            case layout::ControlKind::CaptionBar:
+                beside = 0;
+                break;
+            case layout::ControlKind::CheckBox:
+            case layout::ControlKind::RadioButton:
+                beside = checkBox;
+                break;
+            case layout::ControlKind::RadioGroup:
+                beside = 16;
+                break;
+            case layout::ControlKind::Button:
+                beside = 6;
+                break;
+            default:
+                break;
+            }
+            if (beside < 0)
+                continue;
+            const std::string text = WindowText(control);
+            EXPECT_EQ(text, std::string(Tr(info.Text)));
+            const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+            EXPECT_LE(width(control, font, text) + beside, rect.right - rect.left) << text;
+        }
+        for (const auto& [info, rect] : shown)
+            for (const auto& [other, second] : shown) {
+                // The radio buttons lie on their group's frame, by design.
+                const bool onFrame = other->Parent == info->Id || info->Parent == other->Id;
+                RECT both{};
+                if (info->Id < other->Id && !onFrame &&
+                    ::GetParent(view.ControlHandle(info->Id)) == ::GetParent(view.ControlHandle(other->Id))) {
+                    EXPECT_FALSE(::IntersectRect(&both, &rect, &second))
+                        << info->Name << " / " << other->Name;
+                }
+            }
+        // Every datapoint row shows whole in its column.
+        RECT rows{};
+        ::GetClientRect(list.Handle(), &rows);
+        for (int row = 0; row < list.Count(); ++row) {
+            const RECT rect = list.RowRect(row);
+            EXPECT_LE(rect.bottom, rows.bottom) << list.ItemText(row);
+            EXPECT_LE(list.TextIndent() + width(list.Handle(), list.RowFont(), list.ItemText(row)),
+                      rows.right / 2)
+                << list.ItemText(row);
+        }
+    }
+    SetLanguage(Language::English);
 }
 
 TEST_F(ViewWindow, StartsAtTheDesignSizeCentredInTheFreeAreaOfTheScreen) {

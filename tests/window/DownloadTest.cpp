@@ -577,3 +577,36 @@ TEST(Monitor, LostLinkIsSaid) {
     EXPECT_GE(m.lstLines.Shown.size(), 2u);
     EXPECT_EQ(m.lstLines.Shown[0].substr(24), "1/2/3 W 00");
 }
+
+// The boxes of a download into the gateway and of the monitor stepping aside for it, in German.
+TEST(Catalogue, DownloadBoxesInGerman) {
+    const Watchdog watchdog(60);
+    const auto refused = [](const sim::SimOptions& options) {
+        return [options](FakeWindow&) {
+            Gateway g(options);
+            g.Window.AddRange("1/0/0", "1/0/0", 1);
+            g.Window.Click(g.Window.btnDownload);
+            return LastBox(g.Window);
+        };
+    };
+    const auto monitorAside = [](std::deque<int> answers) {
+        return [answers](FakeWindow&) {
+            Gateway g;
+            g.Window.Click(g.Window.btnMonitor);
+            g.Window.Boxes.Answers = answers;
+            g.Window.Click(g.Window.btnDownload);
+            return LastBox(g.Window);
+        };
+    };
+    const GermanBox boxes[] = {
+        {"a line the gateway refuses", refused(Options(2, "ERR")),
+         "Fehler „ERR“ beim Konfigurieren des Geräts!\nBitte Zeile 2 der Befehlsliste prüfen!"},
+        {"an erase the gateway refuses", refused(Options(0, {}, -1, true)),
+         "Fehler „\\x0aOk“ beim Löschen der alten Konfiguration!"},
+        {"the monitor asked to stop", monitorAside({box::IdNo}),
+         "Der Monitor liest die Verbindung zum Gateway. Für den Download beenden?"},
+        {"the monitor offered again", monitorAside({box::IdYes, box::IdNo}),
+         "Der Download ist beendet. Den Monitor wieder starten?"},
+    };
+    ExpectGermanBoxes(boxes);
+}

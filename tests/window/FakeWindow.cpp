@@ -1,5 +1,6 @@
 #include "FakeWindow.h"
 #include "model/Address.h"
+#include "window/Catalogue.h"
 
 #include <algorithm>
 #include <chrono>
@@ -60,6 +61,46 @@ void ExpectBox(const ShownBox& box, const std::string& text, const std::string& 
     EXPECT_EQ(box.Text, text);
     EXPECT_EQ(box.Title, title);
     EXPECT_EQ(box.Flags, flags);
+}
+
+InGerman::InGerman() {
+    SetLanguage(Language::German);
+}
+
+InGerman::~InGerman() {
+    SetLanguage(Language::English);
+}
+
+ShownBox LastBox(const FakeWindow& w, const std::string& file) {
+    ShownBox box = w.Boxes.Boxes.empty() ? ShownBox{} : w.Boxes.Boxes.back();
+    for (std::size_t at = 0; !file.empty() && (at = box.Text.find(file, at)) != std::string::npos;)
+        box.Text.replace(at, file.size(), "<file>");
+    return box;
+}
+
+ShownBox LastPrompt(const FakeWindow& w) {
+    ShownBox box;
+    if (!w.Boxes.Prompts.empty()) {
+        box.Text = w.Boxes.Prompts.back().Prompt;
+        box.Title = w.Boxes.Prompts.back().Title;
+    }
+    return box;
+}
+
+void ExpectGermanBoxes(std::span<const GermanBox> boxes) {
+    const InGerman german;
+    for (const GermanBox& expected : boxes) {
+        SCOPED_TRACE(expected.Case);
+        FakeWindow w;
+        const ShownBox shown = expected.Show(w);
+        if (expected.Reason) {
+            EXPECT_TRUE(shown.Text.starts_with(expected.Text)) << shown.Text;
+            EXPECT_GT(shown.Text.size(), expected.Text.size()) << "no reason given";
+        } else {
+            EXPECT_EQ(shown.Text, expected.Text);
+        }
+        EXPECT_EQ(shown.Title, expected.Title.empty() ? w.winMain.Value : expected.Title);
+    }
 }
 
 // ---- Controls ----

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ inline const std::string SetupLine0 = "#SETUP=15.15.255;OFF;OFF;OFF";
 
 // A box with its text, title and flags as shown.
 void ExpectBox(const ShownBox& box, const std::string& text, const std::string& title, int flags);
+
+// German is the language while it lives; English again afterwards.
+struct InGerman {
+    InGerman();
+    ~InGerman();
+    InGerman(const InGerman&) = delete;
+    InGerman& operator=(const InGerman&) = delete;
+};
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class ScratchFolder {
@@ -354,5 +363,20 @@ public:
     // Made at the first click on Monitor..., as a view makes its monitor window.
     std::unique_ptr<FakeMonitor> Monitor;
 };
+
+// A box as the user sees it in German: Show drives a fresh window into it and returns it, Text is the
+// German text with <file> where Show's file is named, Title the German title (empty: the window's own
+// caption); with Reason the system's reason, in its own words, follows the text.
+struct GermanBox {
+    const char* Case;
+    std::function<ShownBox(FakeWindow&)> Show;
+    std::string Text;
+    std::string Title = {};
+    bool Reason = false;
+};
+void ExpectGermanBoxes(std::span<const GermanBox> boxes);
+// The last box the window showed (an empty one when there is none), a file's path in it as <file>.
+ShownBox LastBox(const FakeWindow& w, const std::string& file = {});
+ShownBox LastPrompt(const FakeWindow& w);
 
 } // namespace zelo::test

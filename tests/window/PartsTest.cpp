@@ -1,7 +1,10 @@
 // The window logic's helpers: the table that mirrors the command list's group lines, the device list, the
 // wiring from a view's controls to the logic, and the catalogue of the window's texts.
+#include "../ets/EtsTestFile.h"
+#include "../project/ProjectWriter.h"
 #include "FakeWindow.h"
 #include "ImportSupport.h"
+#include "commands/CommandLine.h"
 #include "device/EibConverter.h"
 #include "ets/EtsBatch.h"
 #include "ets/EtsExport.h"
@@ -14,11 +17,13 @@
 #include "window/GroupLineIndex.h"
 #include "window/TwinMain.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 
 using namespace zelo;
 using namespace zelo::test;
+using namespace std::string_view_literals;
 using os::DeviceEntry;
 using os::DeviceListEntries;
 
@@ -267,6 +272,13 @@ TEST(Catalogue, EveryWindowTextHasAGermanEntryWithTheSamePlaceholders) {
           SkipBadQuestion(bad),
           BadEntriesMessage(bad)})
         texts.push_back(text);
+    // Why the gateway refuses a line, each reason once.
+    for (const std::string_view line :
+         {""sv, "#DG\0"sv, "x"sv, "#SETUP=1;2;3;4;5"sv, "#SETUP=1"sv, "#SETUP=x;ON;ON;ON"sv,
+          "#SETUP=1.1.1;x;ON;ON"sv, "#SETUP=1.1.1;ON;x;ON"sv, "#SETUP=1.1.1;ON;ON;x"sv, "#DG1/1/1"sv,
+          "#DGx=BIT;RW"sv, "#DG1/1/1-x=BIT;RW"sv, "#DG1/1/2-1/1/1=BIT;RW"sv, "#DG1/1/1=BIT"sv,
+          "#DG1/1/1=BT;RW"sv, "#DG1/1/1=BIT;X"sv})
+        texts.push_back(ParseCommandLine(line).Reason);
     for (const auto& text : texts)
         EXPECT_TRUE(HasGerman(text)) << "no German for \"" << text << "\"";
     std::set<std::string_view> seen;
@@ -305,12 +317,9 @@ TEST(Catalogue, MessagesAreTranslatedWithTheirArgumentsKept) {
 }
 
 // Chosen German, the window's texts reach the user in German wherever the logic shows them: the datapoint
-// rows, the boxes and their filters, the status line.
+// rows, the file dialogs' filters, the status line.
 TEST(Catalogue, TheWindowShowsGermanWhereItIsChosen) {
-    struct GermanWhileHere {
-        GermanWhileHere() { SetLanguage(Language::German); }
-        ~GermanWhileHere() { SetLanguage(Language::English); }
-    } german;
+    const InGerman german;
     const struct {
         const char* Case;
         std::function<std::string(FakeWindow&)> Shown;
@@ -318,14 +327,6 @@ TEST(Catalogue, TheWindowShowsGermanWhereItIsChosen) {
     } cases[] = {
         {"a datapoint row", [](FakeWindow& w) { return w.EibDptList.Rows.at(12).Text; },
          "DPT 5.001 (8-Bit-Prozentwert)"},
-        {"the unsaved-changes question",
-         [](FakeWindow& w) {
-             w.EditCommandList("#DG5/5/5=BIT;RW\n");
-             w.Boxes.Answers = {box::IdCancel};
-             w.Click(w.btnExit);
-             return w.Boxes.Boxes.at(0).Text;
-         },
-         "Änderungen an der Befehlsliste speichern?"},
         {"the open dialog's filter",
          [](FakeWindow& w) {
              w.Click(w.btnOpen);
@@ -344,6 +345,249 @@ TEST(Catalogue, TheWindowShowsGermanWhereItIsChosen) {
         FakeWindow w;
         EXPECT_EQ(c.Shown(w), c.Expected) << c.Case;
     }
+}
+
+// Every box the window and its monitor can show, once, in German (the downloads into the simulator have
+// their own rows). Not reached here: "Out of memory while reading", which needs an allocation to fail.
+TEST(Catalogue, EveryBoxInGerman) {
+    const std::string noPort = "[SerialPort]\r\nDevice=NOPORT\r\nBaudrate=19200\r\n";
+    // A window with the monitor open on a port that does not open.
+    const auto monitor = [noPort] {
+        auto window = std::make_unique<FakeWindow>(noPort);
+        window->Click(window->btnMonitor);
+        return window;
+    };
+    const auto folder = [](FakeWindow& w) {
+        std::filesystem::create_directory(w.Dir.File("sub"));
+        return w.Dir.File("sub");
+    };
+    const std::string wrongXml =
+        "Die Importdatei hat ein falsches Format!\nDas XML-Wurzelelement ist <Project>, "
+        "nicht das <GroupAddress-Export> eines Gruppenadressen-Exports der ETS.";
+    const GermanBox boxes[] = {
+        // The command list and its file.
+        {"a list with a zero byte",
+         [](FakeWindow& w) {
+             w.Boxes.Files = {w.Dir.Write("zero.txt", std::string("#DG1/1/1=BIT;RW\n#DG1/1/\0x=BIT\n", 28))};
+             w.Click(w.btnOpen);
+             return LastBox(w, w.Dir.File("zero.txt"));
+         },
+         "<file> kann nicht gelesen werden: Zeile 2: Null-Byte"},
+        {"saved over a folder",
+         [folder](FakeWindow& w) {
+             w.Boxes.SaveNames = {folder(w)};
+             w.Click(w.btnSave);
+             return LastBox(w, folder(w));
+         },
+         "<file> kann nicht geschrieben werden: ",
+         {},
+         true},
+        {"unsaved changes",
+         [](FakeWindow& w) {
+             w.EditCommandList("#DG5/5/5=BIT;RW\n");
+             w.Boxes.Answers = {box::IdCancel};
+             w.Click(w.btnExit);
+             return LastBox(w);
+         },
+         "Änderungen an der Befehlsliste speichern?"},
+        {"a list kept at the last end",
+         [](FakeWindow& w) {
+             w.Dir.Write(TwinMain::RecoveryFileName(w.Dir.File("zelo.ini")).substr(w.Dir.Path().size() + 1),
+                         "#DG5/5/5=BIT;RW\n");
+             FakeWindow next(std::nullopt, w.Dir.File("zelo.ini"));
+             next.Boxes.Answers = {box::IdNo};
+             next.Logic().Run([&next] { next.Logic().Started({}); });
+             return LastBox(next);
+         },
+         "Die Befehlsliste wurde beim letzten Beenden des Programms nicht gespeichert. Wiederherstellen?"},
+        {"settings that cannot be saved",
+         [](FakeWindow& w) {
+             const std::string path = w.Dir.Write("plain-file", "") + "/zelo.ini";
+             FakeWindow other(std::nullopt, path);
+             other.Close();
+             return LastBox(other, path);
+         },
+         "<file> kann nicht geschrieben werden: ", "ZELO-EIB-ASCII Configurator", true},
+        // Range entry.
+        {"a group address that does not read",
+         [](FakeWindow& w) {
+             w.Enter(w.txtGrpAdrStart, "1/8/0");
+             return LastBox(w);
+         },
+         "Ungültige Gruppenadresse!\nDas Format muss „<0...15>/<0...7>/<0...255>“ sein!"},
+        {"no datapoint type",
+         [](FakeWindow& w) {
+             w.Click(w.btnAdd);
+             return LastBox(w);
+         },
+         "Bitte einen Datenpunkttyp auswählen!"},
+        {"the same start",
+         [](FakeWindow& w) {
+             w.AddRange("1/2/3", "1/2/9", 1);
+             w.Boxes.Answers = {box::IdNo};
+             w.AddRange("1/2/3", "1/2/5", 1);
+             return LastBox(w);
+         },
+         "Eine Gruppe mit derselben ersten Adresse ist bereits vorhanden.\nMöchten Sie\n\nGruppenadresse: "
+         "1/2/3 "
+         "bis 1/2/9)\n\nersetzen durch\n\nGruppenadresse: 1/2/3 bis 1/2/5)?"},
+        {"a full table",
+         [](FakeWindow& w) {
+             w.EditCommandList(FullCommandList());
+             w.Boxes.Answers = {box::IdNo};
+             w.AddRange("1/0/0", "1/0/1", 1);
+             return LastBox(w);
+         },
+         "Keine weitere Konfiguration möglich!", "ZELO-EIB-ASCII Configurator"},
+        // Download, up to the link.
+        {"a line the gateway refuses",
+         [](FakeWindow& w) {
+             w.EditCommandList("#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/2/3=BT;RW\n");
+             w.Boxes.Answers = {box::IdNo};
+             w.Click(w.btnDownload);
+             return LastBox(w);
+         },
+         "1 Zeile wird vom Gateway abgelehnt. Trotzdem übertragen?\n\nZeile 2: unbekannter Datenpunkttyp "
+         "„BT“ "
+         "(erwartet: EMPTY, BIT, CHAR, UBYTE, UWORD, UDWORD, BYTE, WORD, DWORD, TIME, DATE, VALUE, PERCENT, "
+         "ANGLE, FLOAT, STRING, GENERIC)"},
+        {"a character outside Latin-1",
+         [](FakeWindow& w) {
+             w.EditCommandList("#SETUP=15.15.255;OFF;OFF;OFF\n#DG1/2/3=BIT;RW \xE2\x82\xAC\n");
+             w.Click(w.btnDownload);
+             return LastBox(w);
+         },
+         "Zeile 2 der Befehlsliste enthält ein Zeichen, das das Gateway nicht annehmen kann!\nNur Zeichen "
+         "des "
+         "Zeichensatzes Latin-1 können gesendet werden."},
+        {"a port that cannot be opened",
+         [noPort](FakeWindow&) {
+             FakeWindow other(noPort);
+             other.Click(other.btnDownload);
+             return LastBox(other);
+         },
+         "NOPORT kann nicht geöffnet werden!"},
+        // Import.
+        {"an import file that is not there",
+         [](FakeWindow& w) {
+             w.Boxes.Files = {w.Dir.File("gone.csv")};
+             w.Click(w.btnImport);
+             return LastBox(w, w.Dir.File("gone.csv"));
+         },
+         "<file> kann nicht gelesen werden: ", "ZELO-EIB-ASCII Configurator", true},
+        {"an ETS3 import's end",
+         [](FakeWindow& w) {
+             Import(w, "");
+             return LastBox(w);
+         },
+         "Import aus ETS3 abgeschlossen!", "Import"},
+        {"an ETS3 file in another format",
+         [](FakeWindow& w) {
+             Import(w, "\r\n" + EtsLine({}));
+             return LastBox(w);
+         },
+         "Die Importdatei hat ein falsches Format!\nZeile 1 ist leer; eine Zeile eines ETS3-Exports hat 46 "
+         "oder "
+         "mehr Felder.",
+         "Import"},
+        {"an ETS3 address that does not read",
+         [](FakeWindow& w) {
+             Import(w, EtsFile({{"A", "1/0/0", "1b"}, {"Bad", "1/9/0", "2B", "M", "D"}}));
+             w.Click(w.btnIgnore);
+             return LastBox(w);
+         },
+         "Ungültige Gruppenadresse!\nDas Format muss „<0...15>/<0...7>/<0...255>“ sein!\nZeile 2 enthält die "
+         "Adresse „1/9/0“.",
+         "ZELO-EIB-ASCII Configurator"},
+        {"an ETS3 import's Add all",
+         [](FakeWindow& w) {
+             Import(w, EtsFile({{"A", "1/0/0", "1b"}}));
+             w.Click(w.btnAddAll);
+             return LastBox(w);
+         },
+         "Import aus ETS3 abgeschlossen!\n\n1 Bereich hinzugefügt, 0 Bereiche übersprungen.", "Import"},
+        {"an export's bad lines",
+         [](FakeWindow& w) {
+             w.Boxes.Answers = {box::IdNo};
+             Import(w, "\"A\",\"1/0/0\"\n\"Far\",\"17/0/1\"\n");
+             return LastBox(w);
+         },
+         "1 Zeile kann nicht importiert werden (Zeile 2: Gruppenadresse 17/0/1 außerhalb des Bereichs "
+         "(Hauptgruppe 0-15, Mittelgruppe 0-7, Untergruppe 0-255)). Die übrigen Adressen importieren?",
+         "Import"},
+        {"an export that does not read",
+         [](FakeWindow& w) {
+             Import(w, "<?xml version=\"1.0\"?>\n<Project/>\n");
+             return LastBox(w);
+         },
+         wrongXml, "Import"},
+        {"an export with nothing left to import",
+         [](FakeWindow& w) {
+             w.Boxes.Answers = {box::IdYes};
+             Import(w, "\"A\",\"16/0/0\"\n");
+             return LastBox(w);
+         },
+         "Die Importdatei hat ein falsches Format!\nDie Datei enthält keine Gruppenadresse, die importiert "
+         "werden "
+         "kann.",
+         "Import"},
+        {"an export's end",
+         [](FakeWindow& w) {
+             Import(w, "\"A\",\"1/0/0\"\n");
+             w.Click(w.btnIgnore);
+             return LastBox(w);
+         },
+         "Import aus ETS abgeschlossen!", "Import"},
+        {"an export's untyped ranges",
+         [](FakeWindow& w) {
+             Import(w, "\"A\",\"1/0/0\"\n\"B\",\"1/0/5\"\n");
+             w.Boxes.Answers = {box::IdCancel};
+             w.Click(w.btnAddAll);
+             return LastBox(w);
+         },
+         "2 Bereiche haben keinen Datenpunkttyp. Als „Sonstige“ (GENERIC) hinzufügen?\n\nMit Nein werden sie "
+         "ausgelassen.",
+         "Import"},
+        {"an export's Add all",
+         [](FakeWindow& w) {
+             Import(w, "\"A\",\"1/0/0\"\n\"B\",\"1/0/5\"\n");
+             w.Boxes.Answers = {box::IdNo};
+             w.Click(w.btnAddAll);
+             return LastBox(w);
+         },
+         "Import aus ETS abgeschlossen!\n\n0 Bereiche hinzugefügt, 2 Bereiche übersprungen.", "Import"},
+        {"a project's password",
+         [](FakeWindow& w) {
+             TestProject project;
+             project.Addresses = {{0x0901, "Hall", "DPST-1-1"}};
+             project.Protection = ZipEncryption::WinZipAes;
+             project.Password = "p";
+             w.Boxes.Passwords = {"x", std::nullopt};
+             Import(w, ProjectFile(project), "home.knxproj");
+             return LastPrompt(w);
+         },
+         "Falsches Projektpasswort.\nPasswort für home.knxproj eingeben:", "Projektpasswort"},
+        // The monitor.
+        {"the monitor's port that cannot be opened", [monitor](FakeWindow&) { return LastBox(*monitor()); },
+         "NOPORT kann nicht geöffnet werden!", "Gateway-Monitor"},
+        {"a log that cannot be saved",
+         [monitor, folder](FakeWindow& w) {
+             const auto other = monitor();
+             other->Boxes.SaveNames = {folder(w)};
+             other->Monitor->Logic->Run(&MonitorWindow::btnSaveLogClick);
+             return LastBox(*other, folder(w));
+         },
+         "<file> kann nicht geschrieben werden: ", "Gateway-Monitor", true},
+        {"names that do not read",
+         [monitor](FakeWindow& w) {
+             const auto other = monitor();
+             other->Boxes.Files = {w.Dir.Write("names.xml", "<?xml version=\"1.0\"?>\n<Project/>\n")};
+             other->Monitor->Logic->Run(&MonitorWindow::btnNamesClick);
+             return LastBox(*other);
+         },
+         wrongXml, "Gateway-Monitor"},
+    };
+    ExpectGermanBoxes(boxes);
 }
 
 TEST(Catalogue, LanguageFromTheOverrideOrTheLocale) {
