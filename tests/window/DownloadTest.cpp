@@ -604,9 +604,9 @@ TEST(Catalogue, DownloadBoxesInGerman) {
         {"an erase the gateway refuses", refused(Options(0, {}, -1, true)),
          "Fehler „\\x0aOk“ beim Löschen der alten Konfiguration!"},
         {"the monitor asked to stop", monitorAside({box::IdNo}),
-         "Der Monitor liest die Verbindung zum Gateway. Für den Download beenden?"},
+         "Der Monitor liest die Verbindung zum Gateway. Für die Übertragung beenden?"},
         {"the monitor offered again", monitorAside({box::IdYes, box::IdNo}),
-         "Der Download ist beendet. Den Monitor wieder starten?"},
+         "Die Übertragung ist beendet. Den Monitor wieder starten?"},
     };
     ExpectGermanBoxes(boxes);
 }
