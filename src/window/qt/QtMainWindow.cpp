@@ -170,22 +170,19 @@ void QtMainWindow::CreateControls() {
             widget = new QWidget(parent);
             Register<QtControl>(info.Id, widget);
             break;
-        case ControlKind::Label: {
+        case ControlKind::Label:
+        case ControlKind::StatusLabel: {
+            // Text from files and from the gateway shows as it is, never as rich text.
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);
             label->setText(text);
             if (info.Style == layout::ControlStyle::RightAligned)
                 label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             widget = label;
-            Register<QtControl>(info.Id, widget);
-            break;
-        }
-        case ControlKind::StatusLabel: {
-            // Text from files and from the gateway shows as it is, never as rich text.
-            auto* label = new QLabel(parent);
-            label->setTextFormat(Qt::PlainText);
-            widget = label;
-            Register<QtLabel>(info.Id, label);
+            if (info.Kind == ControlKind::StatusLabel)
+                Register<QtLabel>(info.Id, label);
+            else
+                Register<QtControl>(info.Id, widget);
             break;
         }
         case ControlKind::EditField:
