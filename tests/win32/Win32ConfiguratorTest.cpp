@@ -38,8 +38,8 @@ using zelo::test::ShownBox;
 using zelo::test::TempFolder;
 using zelo::test::TypeInto;
 using zelo::test::WindowText;
-using zelo::win32::Narrow;
-using zelo::win32::Widen;
+using zelo::win32::Utf8Text;
+using zelo::win32::WideText;
 
 namespace {
 
@@ -192,7 +192,7 @@ void PressShortcut(Win32MainWindow& window, WORD key, bool shift) {
 void DropFiles(HWND window, const std::vector<std::string>& files) {
     std::wstring names;
     for (const std::string& file : files)
-        names += Widen(file) + L'\0';
+        names += WideText(file) + L'\0';
     names += L'\0';
     HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
     auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
@@ -519,7 +519,7 @@ TEST(Win32Files, TheWindowReadsAndWritesInTheFolderGiven) {
     wchar_t given[1024] = {};
     if (::GetEnvironmentVariableW(L"ZELO_FILES_FOLDER", given, 1024) == 0)
         GTEST_SKIP() << "run by the native harness, which makes the folder";
-    const std::string folder = Narrow(given);
+    const std::string folder = Utf8Text(given);
     const std::string list = folder + "\\\xCE\x9B\xCE\xAF\xCF\x83\xCF\x84\xCE\xB1.txt";
     ScriptedDialogs boxes;
     ReadVersionInfo();

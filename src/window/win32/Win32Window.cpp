@@ -34,7 +34,7 @@ SIZE TextSize(HWND window, HFONT font, const std::string& text, bool prefix) {
     if (dc == nullptr)
         return size;
     HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-    const std::wstring wide = Widen(text);
+    const std::wstring wide = WideText(text);
     RECT area{0, 0, 0, 0};
     ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &area,
                 DT_CALCRECT | DT_SINGLELINE | (prefix ? 0 : DT_NOPREFIX));
