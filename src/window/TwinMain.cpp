@@ -1,13 +1,11 @@
 #include "window/TwinMain.h"
 #include "commands/CommandLine.h"
 #include "commands/CommandList.h"
-#include "ets/EtsBatch.h"
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
 #include "model/Error.h"
 #include "os/Files.h"
 #include "version/VersionInfo.h"
-#include "window/ScopeExit.h"
 #include "window/StandardError.h"
 
 #include <algorithm>
