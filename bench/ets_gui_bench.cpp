@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         static_cast<QPushButton*>(window.Control(zelo::layout::ControlId::btnAddAll))->click();
         times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        const std::size_t lines = window.Logic().CommandLines().size();
+        const std::size_t lines = window.Logic().Document().Lines().size();
         if (lines != 10001) {
             std::fprintf(stderr, "expected 10000 group lines, got %zu\n", lines - 1);
             return 1;

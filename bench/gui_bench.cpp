@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::processEvents();
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-    const std::size_t lines = window.CommandLines().size();
+    const std::size_t lines = window.Document().Lines().size();
     std::printf("%d Adds of distinct ranges in a row: %.2f s in total (%.1f us per Add), %zu lines\n", count,
                 seconds, seconds * 1e6 / count, lines);
     return lines == static_cast<std::size_t>(count) + 1 ? 0 : 1;

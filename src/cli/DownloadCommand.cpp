@@ -72,17 +72,17 @@ private:
     int position_ = 0;
 };
 
-class Label final : public IStatusLabel {
+class Label final : public ILabel {
 public:
     explicit Label(Progress& progress) : progress_(progress) {}
-    void SetStatusText(const std::string& text) override { progress_.Text(text); }
+    void SetText(const std::string& text) override { progress_.Text(text); }
     void RepaintNow() override {} // the gauge's repaint, which follows at once, draws both
 
 private:
     Progress& progress_;
 };
 
-class Gauge final : public IProgressGauge {
+class Gauge final : public IGauge {
 public:
     explicit Gauge(Progress& progress) : progress_(progress) {}
     void SetMinimum(int value) override { progress_.Minimum(value); }

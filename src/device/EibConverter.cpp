@@ -21,7 +21,7 @@ constexpr std::uint32_t AnswerLimit = 100;
 
 } // namespace
 
-TEibConverter::TEibConverter(IStatusLabel* statusLabel, IProgressGauge* progressGauge)
+TEibConverter::TEibConverter(ILabel* statusLabel, IGauge* progressGauge)
     : StatusLabel(statusLabel), ProgressGauge(progressGauge) {
     SetProgressRange(0, 1);
     ShowStatus("Ready...", 0);
@@ -84,7 +84,7 @@ bool TEibConverter::ReadAnswer() {
 
 void TEibConverter::ShowStatus(const std::string& text, int position) {
     if (StatusLabel != nullptr) {
-        StatusLabel->SetStatusText(text);
+        StatusLabel->SetText(text);
         StatusLabel->RepaintNow();
     }
     if (ProgressGauge != nullptr) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "commands/CommandList.h"
 #include "device/SerialPort.h"
+#include "device/StatusDisplay.h"
 #include "model/EibGroup.h"
 #include "model/Error.h"
 
@@ -14,24 +15,6 @@
 namespace zelo {
 
 class IniFile;
-
-// The window's status label: the driver sets the text and wants it visible at once.
-class IStatusLabel {
-public:
-    virtual ~IStatusLabel() = default;
-    virtual void SetStatusText(const std::string& text) = 0; // UTF-8
-    virtual void RepaintNow() = 0;
-};
-
-// The window's progress gauge.
-class IProgressGauge {
-public:
-    virtual ~IProgressGauge() = default;
-    virtual void SetMinimum(int value) = 0;
-    virtual void SetMaximum(int value) = 0;
-    virtual void SetPosition(int value) = 0;
-    virtual void RepaintNow() = 0;
-};
 
 // A list that passed the checks before the erase: its lines in Latin-1, as they go out. Only
 // CheckBeforeErase makes one, so a download never meets a line it cannot send.
@@ -57,11 +40,11 @@ public:
     std::uint16_t PhysicalAddress = 0xFFFF;
     TEibGroups Groups{32768};
     std::array<char, 100> AnswerBuffer{};
-    IStatusLabel* StatusLabel = nullptr;
-    IProgressGauge* ProgressGauge = nullptr;
+    ILabel* StatusLabel = nullptr;
+    IGauge* ProgressGauge = nullptr;
     std::string LastError;
 
-    TEibConverter(IStatusLabel* statusLabel, IProgressGauge* progressGauge);
+    TEibConverter(ILabel* statusLabel, IGauge* progressGauge);
     ~TEibConverter() override;
 
     void Assign(const TPersistent& source) override;

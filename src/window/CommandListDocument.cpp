@@ -41,10 +41,6 @@ CommandListDocument::CommandListDocument(ICommandList& list, IForm& form, Dialog
                                          TEibGroups& groups)
     : List_(list), Form_(form), Dialogs_(dialogs), Index_(groups) {}
 
-int CommandListDocument::Box(const std::string& text, int flags) {
-    return Dialogs_.MessageBox(text, Form_.Caption(), flags);
-}
-
 void CommandListDocument::ReplaceLine(int lineNumber, const std::string& text) {
     if (lineNumber >= List_.LineCount() || List_.Line(lineNumber) == text)
         return;
@@ -146,9 +142,9 @@ std::optional<std::vector<std::string>> CommandListDocument::Read(const std::str
                             FormatMessage(LineWithZeroByteMessage, std::to_string(*zero)));
         return lines;
     } catch (const Exception& error) {
-        Box(error.Message(), box::Ok | box::IconError);
+        WindowBox(Dialogs_, Form_, error.Message(), box::Ok | box::IconError);
     } catch (const std::bad_alloc&) {
-        Box("Out of memory while reading " + path, box::Ok | box::IconError);
+        WindowBox(Dialogs_, Form_, "Out of memory while reading " + path, box::Ok | box::IconError);
     }
     return std::nullopt;
 }
@@ -164,7 +160,7 @@ void CommandListDocument::Opened(const std::string& path) {
 bool CommandListDocument::QuerySaveChanges() {
     if (!Modified_)
         return true;
-    switch (Box(SaveChangesQuestion, box::YesNoCancel | box::IconQuestion)) {
+    switch (WindowBox(Dialogs_, Form_, SaveChangesQuestion, box::YesNoCancel | box::IconQuestion)) {
     case box::IdYes:
         return Save(false);
     case box::IdNo:
@@ -189,7 +185,7 @@ bool CommandListDocument::Save(bool askName) {
         // As the settings file is saved: a crash or a full disk leaves the old file, never half a list.
         os::ReplaceFileContents(path, CommandListFileText(Lines()));
     } catch (const Exception& error) {
-        Box(error.Message(), box::Ok | box::IconError);
+        WindowBox(Dialogs_, Form_, error.Message(), box::Ok | box::IconError);
         return false;
     }
     FileName_ = path;

@@ -67,7 +67,6 @@ public:
     void StoreFolder(IniFile& settings);
 
 private:
-    int Box(const std::string& text, int flags);
     void UpdateCaption();
 
     ICommandList& List_;

@@ -9,6 +9,7 @@
 // - Enabled() is the control's own state. Disabling a container makes its contents unusable without changing
 //   their own states, so enabling it again gives each control its state back.
 // - Visible() is the control's own state too: a control set visible shows whenever its window does.
+#include "device/StatusDisplay.h"
 #include "window/Layout.h"
 
 #include <optional>
@@ -104,24 +105,6 @@ public:
     virtual void ScrollToLine(int index) = 0;
     // Selects the whole line (the cursor at its start) and scrolls it into view.
     virtual void SelectLine(int index) = 0;
-};
-
-// A label the logic writes; RepaintNow shows a new text at once, even while a handler still runs.
-class ILabel {
-public:
-    virtual ~ILabel() = default;
-    virtual void SetText(const std::string& text) = 0;
-    virtual void RepaintNow() = 0;
-};
-
-// A horizontal bar gauge that shows its percentage.
-class IGauge {
-public:
-    virtual ~IGauge() = default;
-    virtual void SetMinimum(int value) = 0;
-    virtual void SetMaximum(int value) = 0;
-    virtual void SetPosition(int value) = 0;
-    virtual void RepaintNow() = 0;
 };
 
 // The window itself.

@@ -78,4 +78,10 @@ public:
     virtual void EndQuestions() {}
 };
 
+class IForm;
+
+// A box of the main window's own, titled with the window's caption as it stands.
+int WindowBox(Dialogs& dialogs, const IForm& form, const std::string& text, int flags,
+              const std::string& detail = {});
+
 } // namespace zelo

@@ -23,19 +23,19 @@ std::string StoppedStatus(const DownloadInterrupted& stopped) {
 
 } // namespace
 
-void StatusLabelLink::SetStatusText(const std::string& text) {
+void StatusLine::SetText(const std::string& text) {
     Latest_ = text;
     if (Held_.empty())
         Label_.SetText(TrMessage(text));
 }
 
-void StatusLabelLink::Hold(const std::string& text) {
+void StatusLine::Hold(const std::string& text) {
     Held_ = text;
     Label_.SetText(TrMessage(text));
     Label_.RepaintNow();
 }
 
-void StatusLabelLink::Release() {
+void StatusLine::Release() {
     if (Held_.empty())
         return;
     Held_.clear();
@@ -51,10 +51,6 @@ DownloadRun::DownloadRun(const WindowControls& controls, TEibConverter& converte
 bool DownloadRun::Running() const {
     return Phase_ == Phase::Running || Phase_ == Phase::StopRequested || Phase_ == Phase::Closing ||
            Phase_ == Phase::Terminating;
-}
-
-int DownloadRun::Box(const std::string& text, int flags, const std::string& detail) {
-    return Dialogs_.MessageBox(text, Controls_.winMain->Caption(), flags, detail);
 }
 
 void DownloadRun::PointAtLine(int index) {
@@ -86,7 +82,8 @@ bool DownloadRun::ConfirmRefusedLines(const std::vector<RefusedLine>& refused) {
     if (refused.size() > RefusedLinesListed)
         text += "\n... and " + std::to_string(refused.size() - RefusedLinesListed) + " more";
     // Yes erases the gateway: a reflexive Return must not.
-    if (Box(text, box::YesNo | box::IconWarning | box::DefaultNo) == box::IdYes)
+    if (WindowBox(Dialogs_, *Controls_.winMain, text, box::YesNo | box::IconWarning | box::DefaultNo) ==
+        box::IdYes)
         return true;
     ClearProgress();
     return false;
@@ -106,7 +103,7 @@ void DownloadRun::Download(const std::vector<std::string>& lines, const std::fun
         checked = CheckBeforeErase(lines);
     } catch (const DownloadLineError& error) {
         PointAtLine(error.LineNumber() - 1);
-        Box(error.Message(), box::Ok | box::IconError);
+        WindowBox(Dialogs_, *Controls_.winMain, error.Message(), box::Ok | box::IconError);
         return;
     }
     if (!ConfirmRefusedLines(checked->Refused()))
@@ -131,16 +128,16 @@ void DownloadRun::Download(const std::vector<std::string>& lines, const std::fun
         OpenLink(Converter_);
         Converter_.Download(*checked);
     } catch (const LinkOpenError& error) {
-        Box(error.Message(), box::Ok | box::IconError, error.Reason());
+        WindowBox(Dialogs_, *Controls_.winMain, error.Message(), box::Ok | box::IconError, error.Reason());
     } catch (const DownloadInterrupted& stopped) {
         // The user's own Stop: the status says how far it got, no box.
-        Status_.SetStatusText(StoppedStatus(stopped));
+        Status_.SetText(StoppedStatus(stopped));
         Status_.RepaintNow();
     } catch (const DownloadLineError& error) {
         PointAtLine(error.LineNumber() - 1);
-        Box(error.Message(), box::Ok | box::IconError);
+        WindowBox(Dialogs_, *Controls_.winMain, error.Message(), box::Ok | box::IconError);
     } catch (const Exception& error) {
-        Box(error.Message(), box::Ok | box::IconError);
+        WindowBox(Dialogs_, *Controls_.winMain, error.Message(), box::Ok | box::IconError);
     }
 }
 

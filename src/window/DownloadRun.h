@@ -14,13 +14,12 @@ namespace zelo {
 // The status line a close asked for during a download shows until the download has ended.
 inline constexpr const char* ClosingStatus = "Closing when the download has ended...";
 
-// The driver writes its status into the window's label and wants to see it painted at once. A text held
-// (a close waiting for the download's end) stays on show meanwhile; the driver's latest returns when
-// released.
-class StatusLabelLink : public IStatusLabel {
+// The status line as the driver writes it: in the user's language, and painted at once. A text held (a close
+// waiting for the download's end) stays on show meanwhile; the driver's latest returns when released.
+class StatusLine : public ILabel {
 public:
-    explicit StatusLabelLink(ILabel& label) : Label_(label) {}
-    void SetStatusText(const std::string& text) override;
+    explicit StatusLine(ILabel& label) : Label_(label) {}
+    void SetText(const std::string& text) override;
     void RepaintNow() override { Label_.RepaintNow(); }
     void Hold(const std::string& text);
     void Release();
@@ -66,17 +65,16 @@ public:
     void PointAtLine(int index);
     // The status line empty and the gauge at 0: what they said is about a list no longer shown.
     void ClearProgress();
-    StatusLabelLink& Status() { return Status_; }
+    StatusLine& Status() { return Status_; }
 
 private:
     bool ConfirmRefusedLines(const std::vector<RefusedLine>& refused);
-    int Box(const std::string& text, int flags, const std::string& detail = {});
     void EnableAreas(bool enabled);
     void End();
 
     const WindowControls& Controls_;
     TEibConverter& Converter_;
-    StatusLabelLink Status_;
+    StatusLine Status_;
     Dialogs& Dialogs_;
     std::function<void()> Terminate_;
     Phase Phase_ = Phase::Idle;

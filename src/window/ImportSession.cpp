@@ -101,7 +101,7 @@ bool ImportSession::OfferDatapointTypes(const std::string& text) {
 }
 
 void ImportSession::ShowNotice(const std::string& text, const std::string& detail) {
-    W.Boxes().MessageBox(text, ImportNoticeTitle, box::Ok | box::IconInformation, detail);
+    W.Dialogs_.MessageBox(text, ImportNoticeTitle, box::Ok | box::IconInformation, detail);
 }
 
 void ImportSession::ImportFile(const std::string& path) {
@@ -112,7 +112,7 @@ void ImportSession::ImportFile(const std::string& path) {
         bytes = os::ReadWholeFile(path, os::ImportLimit);
     } catch (const Exception& error) {
         // The window stays idle; nothing of the file is taken.
-        ShowStandardError(W.Boxes(), error.Message());
+        ShowStandardError(W.Dialogs_, error.Message());
         return;
     }
     LastFile_ = path;
@@ -136,13 +136,13 @@ void ImportSession::ImportFile(const std::string& path) {
         if (!reading.Refusal || reading.Refusal->Kind == RefusalKind::File)
             break;
         // A protected project: asked for its password, and again after a wrong one. Cancel changes nothing.
-        password = W.Boxes().AskPassword(reading.Refusal->Message + "\nEnter the password of " + name + ":",
-                                         ProjectPasswordTitle);
+        password = W.Dialogs_.AskPassword(reading.Refusal->Message + "\nEnter the password of " + name + ":",
+                                          ProjectPasswordTitle);
         if (!password)
             return;
     }
     if (reading.Refusal) {
-        W.Boxes().MessageBox(reading.Refusal->WindowText(), ImportNoticeTitle, box::Ok | box::IconError);
+        W.Dialogs_.MessageBox(reading.Refusal->WindowText(), ImportNoticeTitle, box::Ok | box::IconError);
         return;
     }
     if (reading.Detected.Format == ExportFormat::Ets3)
@@ -173,8 +173,8 @@ void ImportSession::StartEts3(TextLines lines) {
 void ImportSession::StartExport(ExportReading reading) {
     // No leaves everything as it was.
     if (!reading.BadEntries.empty() &&
-        W.Boxes().MessageBox(SkipBadQuestion(reading.BadEntries), ImportNoticeTitle,
-                             box::YesNo | box::IconQuestion) != box::IdYes)
+        W.Dialogs_.MessageBox(SkipBadQuestion(reading.BadEntries), ImportNoticeTitle,
+                              box::YesNo | box::IconQuestion) != box::IdYes)
         return;
     auto session = std::make_unique<ExportSession>();
     session->Texts = reading.Texts;
@@ -184,7 +184,7 @@ void ImportSession::StartExport(ExportReading reading) {
     options.Untyped = UntypedPolicy::Keep;
     ExportImport result = ImportReading(std::move(reading), options, true);
     if (result.Refusal) {
-        W.Boxes().MessageBox(result.Refusal->WindowText(), ImportNoticeTitle, box::Ok | box::IconError);
+        W.Dialogs_.MessageBox(result.Refusal->WindowText(), ImportNoticeTitle, box::Ok | box::IconError);
         return;
     }
     session->Detected = result.Reading.Detected;
@@ -265,7 +265,7 @@ void ImportSession::NextRange() {
         ShowNotice(step.WindowText());
         break;
     case ImportStepKind::BadAddress:
-        ShowStandardError(W.Boxes(), step.WindowText());
+        ShowStandardError(W.Dialogs_, step.WindowText());
         break;
     case ImportStepKind::Range:
         break;
@@ -294,8 +294,8 @@ void ImportSession::AddAll() {
     if (!W.Importing || !W.btnAddAll->Enabled())
         return;
     // The same-start question offers "to all" answers for the rest of this run.
-    W.AnswerToAll_ = 0;
-    const ScopeExit done([this] { W.AnswerToAll_.reset(); });
+    W.Range_.BeginAddAll();
+    const ScopeExit done([this] { W.Range_.EndAddAll(); });
     AddAllStart_ = W.Document_.NextLineNumber();
     if (Export_)
         AddAllExport();
@@ -325,8 +325,8 @@ void ImportSession::AddAllExport() {
         untyped += ranges[i].Type == Untyped ? 1 : 0;
     bool asOther = false;
     if (untyped > 0) {
-        const int answer = W.Boxes().MessageBox(UntypedRangesQuestion(untyped), ImportNoticeTitle,
-                                                box::YesNoCancel | box::IconQuestion);
+        const int answer = W.Dialogs_.MessageBox(UntypedRangesQuestion(untyped), ImportNoticeTitle,
+                                                 box::YesNoCancel | box::IconQuestion);
         if (answer != box::IdYes && answer != box::IdNo)
             return; // the offered range stays offered
         asOther = answer == box::IdYes;
@@ -372,7 +372,7 @@ void ImportSession::AddAllExport() {
 void ImportSession::AddForAll(int type, AddAllCount& count) {
     const int lines = W.CommandList->LineCount();
     try {
-        W.AddRange(type);
+        W.Range_.Add(type);
     } catch (...) {
         // A full table: the ranges so far stay, the import ends, and the error is shown.
         Abort();

@@ -1,5 +1,6 @@
 #include "window/StandardError.h"
 #include "window/Catalogue.h"
+#include "window/Controls.h"
 
 #include <exception>
 
@@ -13,6 +14,11 @@ std::string StandardErrorText(const std::string& message) {
 
 void ShowStandardError(Dialogs& dialogs, const std::string& message) {
     dialogs.MessageBox(StandardErrorText(TrMessage(message)), ApplicationTitle, box::Ok | box::IconError);
+}
+
+int WindowBox(Dialogs& dialogs, const IForm& form, const std::string& text, int flags,
+              const std::string& detail) {
+    return dialogs.MessageBox(text, form.Caption(), flags, detail);
 }
 
 void ShowCurrentException(Dialogs& dialogs) {

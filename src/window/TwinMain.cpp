@@ -1,13 +1,11 @@
 #include "window/TwinMain.h"
 #include "commands/CommandLine.h"
 #include "commands/CommandList.h"
-#include "ets/EtsBatch.h"
 #include "model/Address.h"
 #include "model/DatapointTypes.h"
 #include "model/Error.h"
 #include "os/Files.h"
 #include "version/VersionInfo.h"
-#include "window/ScopeExit.h"
 #include "window/StandardError.h"
 
 #include <algorithm>
@@ -47,39 +45,43 @@ bool IsCommandListFile(const std::string& path) {
     return !lines.empty() && (lines.front().starts_with("#SETUP=") || lines.front().starts_with("#DG"));
 }
 
+// Shows a list's lines, with the device setup taken from its setup line.
+void ShowList(const WindowControls& w, CommandListDocument& document, const std::vector<std::string>& lines) {
+    document.Show(lines);
+    const ParsedLine parsed = ParseCommandLine(lines.empty() ? std::string() : lines.front());
+    if (parsed.Kind != LineKind::Setup)
+        return;
+    w.txtPhyAdr->SetText(PhysicalAddressToText(parsed.PhysicalAddress));
+    w.chkPrintSource->SetChecked(parsed.PrintSource);
+    w.chkPrintHex->SetChecked(parsed.PrintHex);
+    w.chkFullDuplex->SetChecked(parsed.FullDuplex);
+}
+
 } // namespace
 
 TwinMain::TwinMain(const WindowControls& controls, Dialogs& dialogs, const std::string& settingsFileName,
                    PortLister listPorts)
     : WindowControls(controls), Converter(std::make_unique<TEibConverter>(nullptr, nullptr)),
-      Dialogs_(dialogs), Settings_(settingsFileName), ProgressGauge_(*ProgressBar),
+      CurrentGroup(std::make_unique<TEibGroup>()), Dialogs_(dialogs), Settings_(settingsFileName),
       Document_(*CommandList, *winMain, Dialogs_, Converter->Groups),
       Link_(*this, *Converter, std::move(listPorts)),
-      Download_(*this, *Converter, *labStatus, Dialogs_, [this] { EndForTermination(); }), Import_(*this) {
+      Download_(*this, *Converter, *labStatus, Dialogs_, [this] { EndForTermination(); }),
+      Range_(*this, *CurrentGroup, Document_, Dialogs_), Import_(*this) {
+    // The driver's status texts reach the label through the status line, which translates them.
     Converter->StatusLabel = &Download_.Status();
-    Converter->ProgressGauge = &ProgressGauge_;
+    Converter->ProgressGauge = ProgressBar;
     Converter->SetProgressRange(0, 1);
     Converter->ShowStatus("Ready...", 0);
     // While the link waits for the gateway the window keeps painting and reacting.
     Converter->WaitHook = [this] { winMain->ProcessPendingEvents(); };
-    if (Settings_.FileName().empty()) {
+    if (Settings_.Kept()) {
+        Settings_.Load(*Converter, Document_);
+    } else {
         // Never beside the program instead: that folder is the system's.
         std::cerr
             << "No configuration folder (neither XDG_CONFIG_HOME nor HOME is set): the settings are kept "
                "in memory only.\n";
-    } else {
-        const IniFile& ini = Settings_.Values();
-        Converter->LoadSettings(ini);
-        Document_.LoadFolder(ini);
-        const layout::Placement placed{ini.ReadInteger(WindowSettingsSection, "Left", 0),
-                                       ini.ReadInteger(WindowSettingsSection, "Top", 0),
-                                       {ini.ReadInteger(WindowSettingsSection, "Width", 0),
-                                        ini.ReadInteger(WindowSettingsSection, "Height", 0)}};
-        if (placed.Client.Width > 0 && placed.Client.Height > 0)
-            SavedPlacement_ = placed;
     }
-
-    CurrentGroup = std::make_unique<TEibGroup>();
 
     // The form's first state: nothing to step through yet, reading and writing chosen, no download to stop.
     btnIgnore->SetEnabled(false);
@@ -113,7 +115,7 @@ TwinMain::~TwinMain() {
 void TwinMain::FormDestroy() {
     try {
         if (Converter && Download_.State() != Phase::Terminated)
-            SaveSettings();
+            Settings_.Save(*Converter, Document_, winMain->Placement());
     } catch (...) {
         // The window goes all the same; the user learns why the settings were not kept.
         ShowCurrentException(Dialogs_);
@@ -122,119 +124,12 @@ void TwinMain::FormDestroy() {
     ImportFields.clear();
 }
 
-void TwinMain::SaveSettings() {
-    if (Settings_.FileName().empty())
-        return;
-    IniFile& ini = Settings_.Values();
-    Converter->SaveSettings(ini);
-    // The window's own section only once there is something in it: until then the file holds the link's
-    // section alone, as it always did. The window's place only once the user has moved or resized it.
-    Document_.StoreFolder(ini);
-    std::optional<layout::Placement> placement = StartPlacement_ ? winMain->Placement() : std::nullopt;
-    if (placement && *placement != *StartPlacement_ && placement != SavedPlacement_) {
-        ini.WriteInteger(WindowSettingsSection, "Left", placement->X);
-        ini.WriteInteger(WindowSettingsSection, "Top", placement->Y);
-        ini.WriteInteger(WindowSettingsSection, "Width", placement->Client.Width);
-        ini.WriteInteger(WindowSettingsSection, "Height", placement->Client.Height);
-        SavedPlacement_ = placement;
-    }
-    Settings_.Save();
-}
-
-void TwinMain::Run(Handler handler) {
-    Guarded(Dialogs_, [this, handler] { (this->*handler)(); });
-}
-
-void TwinMain::Run(const std::function<void()>& action) {
-    Guarded(Dialogs_, action);
-}
-
-TwinMain::Handler TwinMain::EventHandler(layout::ControlId id) {
-    using enum layout::ControlId;
-    switch (id) {
-    case txtPhyAdr:
-    case chkPrintSource:
-    case chkPrintHex:
-    case chkFullDuplex:
-        return &TwinMain::txtPhyAdrExit;
-    case cmbDevice:
-        return &TwinMain::cmbDeviceChange;
-    case cmbBaudrate:
-        return &TwinMain::cmbBaudrateChange;
-    case txtHost:
-        return &TwinMain::txtHostExit;
-    case txtPort:
-        return &TwinMain::txtPortExit;
-    case txtGrpAdrStart:
-        return &TwinMain::txtGrpAdrStartExit;
-    case txtGrpAdrEnd:
-        return &TwinMain::txtGrpAdrEndExit;
-    case grpAccessType:
-    case grpAccessType0:
-    case grpAccessType1:
-    case grpAccessType2:
-        return &TwinMain::grpAccessTypeClick;
-    case EibDptList:
-        return &TwinMain::EibDptListClickCheck;
-    case btnAddAll:
-        return &TwinMain::btnAddAllClick;
-    case btnAdd:
-        return &TwinMain::btnAddClick;
-    case btnIgnore:
-        return &TwinMain::btnIgnoreClick;
-    case btnImport:
-        return &TwinMain::btnImportClick;
-    case btnAbort:
-        return &TwinMain::btnAbortClick;
-    case btnStop:
-        return &TwinMain::btnStopClick;
-    case btnMonitor:
-        return &TwinMain::btnMonitorClick;
-    case btnOpen:
-        return &TwinMain::btnOpenClick;
-    case btnSave:
-        return &TwinMain::btnSaveClick;
-    case btnDownload:
-        return &TwinMain::btnDownloadClick;
-    case btnExit:
-        return &TwinMain::btnExitClick;
-    default:
-        return nullptr;
-    }
-}
-
-TwinMain::Handler TwinMain::DropDownHandler(layout::ControlId id) {
-    return id == layout::ControlId::cmbDevice ? &TwinMain::cmbDeviceDropDown : nullptr;
-}
-
-TwinMain::Handler TwinMain::TextClickHandler(layout::ControlId id) {
-    return id == layout::ControlId::EibDptList ? &TwinMain::EibDptListClick : nullptr;
-}
-
-TwinMain::Handler TwinMain::CommandHandler(layout::Command command) {
-    switch (command) {
-    case layout::Command::Open:
-        return &TwinMain::btnOpenClick;
-    case layout::Command::Save:
-        return &TwinMain::btnSaveClick;
-    case layout::Command::SaveAs:
-        return &TwinMain::SaveAsClick;
-    case layout::Command::Stop:
-        return &TwinMain::btnStopClick;
-    }
-    return nullptr;
-}
-
-void TwinMain::KeyAction(std::optional<layout::ControlId> focused, Handler action) {
-    // The device list's text is typed as a field's is.
-    if (focused && (layout::Info(*focused).Kind == layout::ControlKind::EditField ||
-                    *focused == layout::ControlId::cmbDevice)) {
-        if (const Handler leave = EventHandler(*focused)) {
-            LeaveRefused_ = false;
-            Run(leave);
-            if (LeaveRefused_)
-                return;
-        }
+void TwinMain::KeyAction(Handler leave, Handler action) {
+    if (leave != nullptr) {
+        const int refusals = Range_.Refusals();
+        Run(leave);
+        if (Range_.Refusals() != refusals)
+            return;
     }
     if (action != nullptr)
         Run(action);
@@ -248,44 +143,20 @@ bool TwinMain::FormCloseQuery() {
     return Download_.Ended() || Document_.QuerySaveChanges();
 }
 
-int TwinMain::ShowMessage(const std::string& text, int flags, const std::string& detail) {
-    return Dialogs_.MessageBox(text, winMain->Caption(), flags, detail);
-}
-
 // ---- The command list and its file ----
 
 void TwinMain::txtPhyAdrExit() {
-    if (RestoringFocus_)
+    if (Range_.RestoringFocus())
         return;
     Document_.SetSetupLine(BuildSetupLine(txtPhyAdr->Text(), chkPrintSource->Checked(),
                                           chkPrintHex->Checked(), chkFullDuplex->Checked()));
-}
-
-std::string TwinMain::RecoveryFileName(const std::string& settingsFileName) {
-    const std::string name = BaseName(settingsFileName);
-    const std::size_t dot = name.rfind('.');
-    const std::string stem = settingsFileName.substr(
-        0, settingsFileName.size() - (dot == std::string::npos || dot == 0 ? 0 : name.size() - dot));
-    return stem + "-recovered.txt";
-}
-
-void TwinMain::TakeSetupLine(const std::string& line) {
-    const ParsedLine parsed = ParseCommandLine(line);
-    if (parsed.Kind != LineKind::Setup)
-        return;
-    txtPhyAdr->SetText(PhysicalAddressToText(parsed.PhysicalAddress));
-    chkPrintSource->SetChecked(parsed.PrintSource);
-    chkPrintHex->SetChecked(parsed.PrintHex);
-    chkFullDuplex->SetChecked(parsed.FullDuplex);
 }
 
 bool TwinMain::OpenList(const std::string& path) {
     const std::optional<std::vector<std::string>> lines = Document_.Read(path);
     if (!lines)
         return false;
-    Document_.Show(*lines);
-    if (!lines->empty())
-        TakeSetupLine(lines->front());
+    ShowList(*this, Document_, *lines);
     Document_.Opened(path);
     Download_.ClearProgress();
     return true;
@@ -294,7 +165,7 @@ bool TwinMain::OpenList(const std::string& path) {
 void TwinMain::btnOpenClick() {
     if (Download_.Running() || !Document_.QuerySaveChanges())
         return;
-    if (const std::optional<std::string> path = Dialogs_.OpenFile(CommandListFilter, LastFolder()))
+    if (const std::optional<std::string> path = Dialogs_.OpenFile(CommandListFilter, Document_.LastFolder()))
         OpenList(*path);
 }
 
@@ -308,7 +179,10 @@ void TwinMain::SaveAsClick() {
         Document_.Save(true);
 }
 
-void TwinMain::OpenOrImport(const std::string& path) {
+void TwinMain::FilesDropped(const std::vector<std::string>& files) {
+    if (Download_.Running() || files.empty())
+        return;
+    const std::string& path = files.front();
     if (IsCommandListFile(path)) {
         if (Document_.QuerySaveChanges())
             OpenList(path);
@@ -321,36 +195,23 @@ void TwinMain::OpenOrImport(const std::string& path) {
     Import_.ImportFile(path);
 }
 
-void TwinMain::FilesDropped(const std::vector<std::string>& files) {
-    if (Download_.Running() || files.empty())
-        return;
-    OpenOrImport(files.front());
-}
-
 void TwinMain::Started(const std::vector<std::string>& files) {
-    StartPlacement_ = winMain->Placement();
-    OfferRecovery();
-    if (!files.empty())
-        OpenOrImport(files.front());
-}
-
-void TwinMain::OfferRecovery() {
-    const std::string recovery = RecoveryFileName(Settings_.FileName());
-    if (Settings_.FileName().empty() || !os::FileExists(recovery))
-        return;
-    const std::optional<std::vector<std::string>> lines = Document_.Read(recovery);
-    if (!lines)
-        return;
-    if (ShowMessage("The command list was not saved when the program was last ended. Restore it?",
-                    box::YesNo | box::IconQuestion) == box::IdYes) {
-        Document_.Show(*lines);
-        if (!lines->empty())
-            TakeSetupLine(lines->front());
-        Document_.SetModified(true);
+    Settings_.Shown(winMain->Placement());
+    const std::string& recovery = Settings_.RecoveryFile();
+    if (!recovery.empty() && os::FileExists(recovery)) {
+        if (const std::optional<std::vector<std::string>> lines = Document_.Read(recovery)) {
+            if (WindowBox(Dialogs_, *winMain,
+                          "The command list was not saved when the program was last ended. Restore it?",
+                          box::YesNo | box::IconQuestion) == box::IdYes) {
+                ShowList(*this, Document_, *lines);
+                Document_.SetModified(true);
+            }
+            // Taken or declined, it has served: a list restored is in the window now, and is kept again if
+            // the program is ended once more before it is saved.
+            os::RemoveFile(recovery);
+        }
     }
-    // Taken or declined, it has served: a list restored is in the window now, and is kept again if the
-    // program is ended once more before it is saved.
-    os::RemoveFile(recovery);
+    FilesDropped(files);
 }
 
 void TwinMain::TerminationRequest() {
@@ -365,16 +226,15 @@ void TwinMain::TerminationRequest() {
 void TwinMain::EndForTermination() {
     // Nobody can be asked now: an unsaved list goes to the recovery file, offered at the next start. What
     // fails is said on the standard error stream, the one place left to say it.
-    if (Document_.Modified() && !Settings_.FileName().empty()) {
+    if (Document_.Modified() && Settings_.Kept()) {
         try {
-            os::ReplaceFileContents(RecoveryFileName(Settings_.FileName()),
-                                    CommandListFileText(CommandLines()));
+            os::ReplaceFileContents(Settings_.RecoveryFile(), CommandListFileText(Document_.Lines()));
         } catch (const Exception& error) {
             std::cerr << error.Message() << '\n';
         }
     }
     try {
-        SaveSettings();
+        Settings_.Save(*Converter, Document_, winMain->Placement());
     } catch (const Exception& error) {
         std::cerr << error.Message() << '\n';
     }
@@ -391,103 +251,15 @@ void TwinMain::btnExitClick() {
 
 // ---- Range entry ----
 
-void TwinMain::GroupAddressExit(IEditField& field, std::uint16_t& target) {
-    // Taking the focus back below makes the field it went to lose it: that field is not being left by the
-    // user, and judging it would bounce the focus between two bad fields for ever.
-    if (RestoringFocus_)
-        return;
-    try {
-        target = TextToGroupAddress(field.Text());
-    } catch (const Exception& error) {
-        LeaveRefused_ = true;
-        ShowMessage(error.Message(), box::Ok | box::IconError);
-        RestoringFocus_ = true;
-        const ScopeExit restored([this] { RestoringFocus_ = false; });
-        field.SetFocus();
-    }
-}
-
-void TwinMain::txtGrpAdrStartExit() {
-    GroupAddressExit(*txtGrpAdrStart, CurrentGroup->StartAddress);
-}
-
-void TwinMain::txtGrpAdrEndExit() {
-    GroupAddressExit(*txtGrpAdrEnd, CurrentGroup->EndAddress);
-}
-
 void TwinMain::grpAccessTypeClick() {
     CurrentGroup->AccessType = static_cast<std::uint8_t>(grpAccessType->ItemIndex());
 }
 
-void TwinMain::EibDptListClickCheck() {
-    // The toggled item is the one the user meant: every other check mark goes.
-    const int current = EibDptList->CurrentRow();
-    for (int i = 0; i < EibDptList->Count(); ++i) {
-        if (i != current && EibDptList->Checked(i))
-            EibDptList->SetChecked(i, false);
-    }
-}
-
-void TwinMain::EibDptListClick() {
-    // The view has made the clicked row current; a disabled row takes no mark, as its box would not.
-    const int row = EibDptList->CurrentRow();
-    if (row < 0 || row >= EibDptList->Count() || !EibDptList->ItemEnabled(row))
-        return;
-    EibDptList->SetChecked(row, !EibDptList->Checked(row));
-    EibDptListClickCheck();
-}
-
 bool TwinMain::AddCurrentGroup() {
-    int checked = -1;
-    for (int i = 0; i < EibDptList->Count() && checked < 0; ++i)
-        if (EibDptList->Checked(i))
-            checked = i;
-    if (checked < 0) {
-        ShowMessage("Please select a datapoint type!", box::Ok | box::IconError);
-        EibDptList->SetFocus();
-        return false;
-    }
-    AddRange(checked);
-    return true;
-}
-
-void TwinMain::AddRange(int type) {
-    CurrentGroup->DatapointType = static_cast<std::int8_t>(type);
-    const bool addingAll = AnswerToAll_.has_value();
-    GroupLineIndex& groups = Document_.Groups();
-    for (const int entry : groups.EntriesWithStart(CurrentGroup->StartAddress)) {
-        const TEibGroup& old = groups.Group(entry);
-        if (SameRange(old, *CurrentGroup))
-            return;
-        const int line = groups.LineOf(entry);
-        int answer = AnswerToAll_.value_or(0);
-        if (answer == 0) {
-            const std::string question = "Group with same starting address allready exists.\nDo you wish to "
-                                         "replace\n\ngroup address: " +
-                                         GroupAddressToText(old.StartAddress) + " to " +
-                                         GroupAddressToText(old.EndAddress) + ")\n" + "\nwith\n\n" +
-                                         "group address: " + GroupAddressToText(CurrentGroup->StartAddress) +
-                                         " to " + GroupAddressToText(CurrentGroup->EndAddress) + ")?";
-            // The addresses alone do not tell two ranges of another type apart: the lines do.
-            const std::string detail = "Line " + std::to_string(line + 1) + ": " + CommandList->Line(line) +
-                                       "\nNew: " + BuildGroupLine(*CurrentGroup);
-            // Replacing cannot be undone: Return keeps the line.
-            answer = ShowMessage(
-                question, (addingAll ? box::YesNoToAll : box::YesNo) | box::IconQuestion | box::DefaultNo,
-                detail);
-            if (answer == box::IdYesToAll || answer == box::IdNoToAll)
-                AnswerToAll_ = answer;
-        }
-        if (answer == box::IdYes || answer == box::IdYesToAll) {
-            Document_.ReplaceGroupLine(entry, *CurrentGroup);
-            if (!addingAll)
-                CommandList->ScrollToLine(line);
-            return;
-        }
-    }
-    const int line = Document_.AppendGroupLine(*CurrentGroup);
-    if (!addingAll)
-        CommandList->ScrollToLine(line);
+    const std::optional<int> type = Range_.CheckedType();
+    if (type)
+        Range_.Add(*type);
+    return type.has_value();
 }
 
 void TwinMain::btnAddClick() {
@@ -498,7 +270,7 @@ void TwinMain::btnAddClick() {
 // ---- Import ----
 
 void TwinMain::btnImportClick() {
-    const std::optional<std::string> path = Dialogs_.OpenFile(ImportOpenFilter, LastFolder());
+    const std::optional<std::string> path = Dialogs_.OpenFile(ImportOpenFilter, Document_.LastFolder());
     if (!path)
         return;
     Document_.RememberFolder(*path);
@@ -517,17 +289,17 @@ void TwinMain::btnDownloadClick() {
     // The monitor holds the link while it runs: asked to step aside once the list has passed its checks, and
     // offered again when the download has ended.
     bool monitorStopped = false;
-    Download_.Download(CommandLines(), [this, &monitorStopped] {
+    Download_.Download(Document_.Lines(), [this, &monitorStopped] {
         if (!Monitor_ || !Monitor_->Running())
             return true;
-        if (ShowMessage(MonitorStopQuestion, box::YesNo | box::IconQuestion) != box::IdYes)
+        if (WindowBox(Dialogs_, *winMain, MonitorStopQuestion, box::YesNo | box::IconQuestion) != box::IdYes)
             return false;
         Monitor_->Stop(std::string(Tr("Stopped for the download.")));
         monitorStopped = true;
         return true;
     });
     if (monitorStopped && !Download_.Ended() &&
-        ShowMessage(MonitorRestartQuestion, box::YesNo | box::IconQuestion) == box::IdYes)
+        WindowBox(Dialogs_, *winMain, MonitorRestartQuestion, box::YesNo | box::IconQuestion) == box::IdYes)
         Monitor_->Start();
 }
 

@@ -4,7 +4,6 @@
 // handlers through Run. The handlers hand the work to the window's parts: the command list and its file, the
 // link's controls, a download, an import.
 #include "device/EibConverter.h"
-#include "device/IniFile.h"
 #include "model/EibGroup.h"
 #include "model/Text.h"
 #include "os/Ports.h"
@@ -17,28 +16,19 @@
 #include "window/Layout.h"
 #include "window/LinkPanel.h"
 #include "window/MonitorWindow.h"
+#include "window/RangeEntry.h"
+#include "window/StandardError.h"
+#include "window/WindowSettings.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace zelo {
-
-// The driver's gauge is the window's.
-class ProgressGaugeLink : public IProgressGauge {
-public:
-    explicit ProgressGaugeLink(IGauge& gauge) : Gauge_(gauge) {}
-    void SetMinimum(int value) override { Gauge_.SetMinimum(value); }
-    void SetMaximum(int value) override { Gauge_.SetMaximum(value); }
-    void SetPosition(int value) override { Gauge_.SetPosition(value); }
-    void RepaintNow() override { Gauge_.RepaintNow(); }
-
-private:
-    IGauge& Gauge_;
-};
 
 class TwinMain : public WindowControls {
 public:
@@ -61,23 +51,22 @@ public:
     bool Importing = false;
 
     using Handler = void (TwinMain::*)();
-    // Runs a handler for the view: an error it lets through goes to the standard error display.
-    void Run(Handler handler);
-    void Run(const std::function<void()>& action);
-    // The handler of the one event a control of the layout raises: leaving an edit field, a click on a button
-    // or an option box, a choice in a list or the radio group, a toggle in the check list. Null for none.
-    static Handler EventHandler(layout::ControlId id);
-    // The handler of a drop-down list about to open (the device list reads the ports again); null for none.
-    static Handler DropDownHandler(layout::ControlId id);
-    // The handler of a click on the text of a check list's row (not on its box); null for none.
-    static Handler TextClickHandler(layout::ControlId id);
-    // The handler of a keyboard shortcut.
-    static Handler CommandHandler(layout::Command command);
+    // Runs a handler, or any action of the view's, for the view: an error it lets through goes to the
+    // standard error display.
+    template <typename Action> void Run(const Action& action) {
+        Guarded(Dialogs_, [this, &action] {
+            if constexpr (std::is_member_function_pointer_v<Action>)
+                (this->*action)();
+            else
+                action();
+        });
+    }
     // A button's action (its Alt letter) or a shortcut, asked for by keyboard while focused holds the focus.
-    // As a click on the button does, it leaves the field being typed in first: the field's rule runs, with
-    // its message and the focus back when it refuses the text, and then the action runs as the click's does
-    // after that leave (none when the field refused: the refusal's box takes a click's press away).
-    void KeyAction(std::optional<layout::ControlId> focused, Handler action);
+    // As a click on the button does, it leaves the field being typed in first (leave is that field's
+    // handler): the field's rule runs, with its message and the focus back when it refuses the text, and
+    // then the action runs as the click's does after that leave (none when the field refused: the refusal's
+    // box takes a click's press away).
+    void KeyAction(Handler leave, Handler action);
 
     // After the window first shows: offers the list a termination left in the recovery file, then opens the
     // first of files (the command line's), a list or an ETS export as a drop would.
@@ -86,13 +75,13 @@ public:
     // ETS export.
     void FilesDropped(const std::vector<std::string>& files);
 
-    // Handlers, by event (see EventHandler): focus leaving txtPhyAdr and clicks on the three option boxes;
-    // focus leaving the address fields; a check mark toggled by the user in EibDptList (its row is the
+    // Handlers, by event (the table in Wiring.cpp): focus leaving txtPhyAdr and clicks on the three option
+    // boxes; focus leaving the address fields; a check mark toggled by the user in EibDptList (its row is the
     // current row); a choice in grpAccessType, cmbDevice, cmbBaudrate; the buttons.
     void txtPhyAdrExit();
-    void txtGrpAdrStartExit();
-    void txtGrpAdrEndExit();
-    void EibDptListClickCheck();
+    void txtGrpAdrStartExit() { Range_.AddressLeft(*txtGrpAdrStart, CurrentGroup->StartAddress); }
+    void txtGrpAdrEndExit() { Range_.AddressLeft(*txtGrpAdrEnd, CurrentGroup->EndAddress); }
+    void EibDptListClickCheck() { Range_.KeepOneMark(); }
     void grpAccessTypeClick();
     void cmbDeviceChange() { Link_.DeviceChosen(); }
     void cmbBaudrateChange() { Link_.BaudrateChosen(); }
@@ -119,7 +108,7 @@ public:
     // The device list is about to open: the ports are read again.
     void cmbDeviceDropDown();
     // The text of a datapoint type clicked: its mark toggles as a click on its box toggles it.
-    void EibDptListClick();
+    void EibDptListClick() { Range_.ToggleCurrentRow(); }
     // The program is asked to end from outside (SIGTERM, SIGINT, the session's end), where nobody can be
     // asked: held while a download runs, then the unsaved list goes to the recovery file, the settings are
     // written and the message loop ends.
@@ -133,24 +122,12 @@ public:
     // Deals with the range in CurrentGroup: appends its line, finds it present, or replaces the range of the
     // same start when the user agrees. False when no datapoint type is checked.
     bool AddCurrentGroup();
-    // The lines of the command list as the download sends them (a line end at the very end adds no line).
-    std::vector<std::string> CommandLines() const { return Document_.Lines(); }
-    // The box of a handler: titled with the window's caption.
-    int ShowMessage(const std::string& text, int flags, const std::string& detail = {});
-    Dialogs& Boxes() { return Dialogs_; }
-    bool DownloadRunning() const { return Download_.Running(); }
-    // The command list differs from the file it was opened from or saved to (from its start-up state when
-    // no file is open).
-    bool Modified() const { return Document_.Modified(); }
-    // The list's file (UTF-8 path), empty when none is open.
-    const std::string& FileName() const { return Document_.FileName(); }
-    // The folder of the last file opened, saved or imported (UTF-8), where the file dialogs start.
-    const std::string& LastFolder() const { return Document_.LastFolder(); }
+    // The parts, for the view and the tests: the list and its file, the download.
+    const CommandListDocument& Document() const { return Document_; }
+    const DownloadRun& Download() const { return Download_; }
     // Where the window was when it was last ended after the user moved or resized it (the settings file's
     // own section); the view opens it there when it still fits the screen.
-    const std::optional<layout::Placement>& SavedPlacement() const { return SavedPlacement_; }
-    // Where a termination leaves an unsaved command list: beside the settings file.
-    static std::string RecoveryFileName(const std::string& settingsFileName);
+    const std::optional<layout::Placement>& SavedPlacement() const { return Settings_.SavedPlacement(); }
 
     // The ETS3 import: offers the next range of the file or ends the import.
     void ImportNextRange() { Import_.NextRange(); }
@@ -160,32 +137,19 @@ public:
 private:
     friend class ImportSession;
     void FormDestroy();
-    void SaveSettings();
-    // Replaces the list with a file's; false (and a box) when it cannot be read.
+    // Replaces the list with a file's lines and the device setup with its setup line; false (and a box)
+    // when it cannot be read.
     bool OpenList(const std::string& path);
-    // Sets the device setup controls from a setup line.
-    void TakeSetupLine(const std::string& line);
-    void OpenOrImport(const std::string& path);
-    void OfferRecovery();
+    // A termination carried out: nobody can be asked any more.
     void EndForTermination();
-    void GroupAddressExit(IEditField& field, std::uint16_t& target);
-    // Deals with the range in CurrentGroup of the given type as Add does.
-    void AddRange(int type);
 
     TranslatedDialogs Dialogs_;
-    SettingsFile Settings_; // read once at the start, replaced once at the end
-    ProgressGaugeLink ProgressGauge_;
+    WindowSettings Settings_;
     CommandListDocument Document_;
     LinkPanel Link_;
     DownloadRun Download_;
+    RangeEntry Range_;
     ImportSession Import_;
-    bool RestoringFocus_ = false;
-    bool LeaveRefused_ = false; // the last field left refused its text
-    std::optional<layout::Placement> SavedPlacement_;
-    std::optional<layout::Placement> StartPlacement_; // where the window first showed
-    // Add all answers the same-start question with four buttons; "to all" answers the rest of its run. Set
-    // (0 until such an answer) only while Add all runs.
-    std::optional<int> AnswerToAll_;
     MonitorWindow* Monitor_ = nullptr; // the view's, once opened
 };
 

@@ -5,6 +5,8 @@
 #include "window/StandardError.h"
 #include "window/TwinMain.h"
 
+#include <utility>
+
 namespace zelo {
 
 using layout::ControlId;
@@ -50,40 +52,94 @@ std::span<const ControlEvent> EventsOf(const layout::ControlInfo& info) {
     }
 }
 
+namespace {
+
+// Every event the logic hears and the handler it reaches. An Alt letter reaches its control's Used handler.
+struct Route {
+    ControlId Id;
+    ControlEvent Event;
+    TwinMain::Handler Handler;
+};
+constexpr Route Routes[] = {
+    {ControlId::txtPhyAdr, ControlEvent::Left, &TwinMain::txtPhyAdrExit},
+    {ControlId::chkPrintSource, ControlEvent::Used, &TwinMain::txtPhyAdrExit},
+    {ControlId::chkPrintHex, ControlEvent::Used, &TwinMain::txtPhyAdrExit},
+    {ControlId::chkFullDuplex, ControlEvent::Used, &TwinMain::txtPhyAdrExit},
+    {ControlId::cmbDevice, ControlEvent::Used, &TwinMain::cmbDeviceChange},
+    {ControlId::cmbDevice, ControlEvent::Left, &TwinMain::cmbDeviceChange}, // a name typed in
+    {ControlId::cmbDevice, ControlEvent::DropDown, &TwinMain::cmbDeviceDropDown},
+    {ControlId::cmbBaudrate, ControlEvent::Used, &TwinMain::cmbBaudrateChange},
+    {ControlId::txtHost, ControlEvent::Left, &TwinMain::txtHostExit},
+    {ControlId::txtPort, ControlEvent::Left, &TwinMain::txtPortExit},
+    {ControlId::txtGrpAdrStart, ControlEvent::Left, &TwinMain::txtGrpAdrStartExit},
+    {ControlId::txtGrpAdrEnd, ControlEvent::Left, &TwinMain::txtGrpAdrEndExit},
+    {ControlId::grpAccessType, ControlEvent::Used, &TwinMain::grpAccessTypeClick},
+    {ControlId::grpAccessType0, ControlEvent::Used, &TwinMain::grpAccessTypeClick},
+    {ControlId::grpAccessType1, ControlEvent::Used, &TwinMain::grpAccessTypeClick},
+    {ControlId::grpAccessType2, ControlEvent::Used, &TwinMain::grpAccessTypeClick},
+    {ControlId::EibDptList, ControlEvent::Used, &TwinMain::EibDptListClickCheck},
+    {ControlId::EibDptList, ControlEvent::TextClicked, &TwinMain::EibDptListClick},
+    {ControlId::btnAdd, ControlEvent::Used, &TwinMain::btnAddClick},
+    {ControlId::btnAddAll, ControlEvent::Used, &TwinMain::btnAddAllClick},
+    {ControlId::btnIgnore, ControlEvent::Used, &TwinMain::btnIgnoreClick},
+    {ControlId::btnImport, ControlEvent::Used, &TwinMain::btnImportClick},
+    {ControlId::btnAbort, ControlEvent::Used, &TwinMain::btnAbortClick},
+    {ControlId::btnStop, ControlEvent::Used, &TwinMain::btnStopClick},
+    {ControlId::btnMonitor, ControlEvent::Used, &TwinMain::btnMonitorClick},
+    {ControlId::btnOpen, ControlEvent::Used, &TwinMain::btnOpenClick},
+    {ControlId::btnSave, ControlEvent::Used, &TwinMain::btnSaveClick},
+    {ControlId::btnDownload, ControlEvent::Used, &TwinMain::btnDownloadClick},
+    {ControlId::btnExit, ControlEvent::Used, &TwinMain::btnExitClick},
+    {ControlId::CommandList, ControlEvent::Changed, &TwinMain::CommandListChange},
+};
+constexpr std::pair<layout::Command, TwinMain::Handler> ShortcutRoutes[] = {
+    {layout::Command::Open, &TwinMain::btnOpenClick},
+    {layout::Command::Save, &TwinMain::btnSaveClick},
+    {layout::Command::SaveAs, &TwinMain::SaveAsClick},
+    {layout::Command::Stop, &TwinMain::btnStopClick},
+};
+
+TwinMain::Handler LeaveHandler(std::optional<ControlId> focused) {
+    return focused ? HandlerOf(*focused, ControlEvent::Left) : nullptr;
+}
+
+} // namespace
+
+TwinMain::Handler HandlerOf(ControlId id, ControlEvent event) {
+    if (event == ControlEvent::Accelerator)
+        event = ControlEvent::Used;
+    for (const Route& route : Routes)
+        if (route.Id == id && route.Event == event)
+            return route.Handler;
+    return nullptr;
+}
+
+TwinMain::Handler HandlerOf(layout::Command command) {
+    for (const auto& [shortcut, handler] : ShortcutRoutes)
+        if (shortcut == command)
+            return handler;
+    return nullptr;
+}
+
 void Dispatch(TwinMain& logic, ControlId id, ControlEvent event, std::optional<ControlId> focused) {
-    TwinMain::Handler handler = nullptr;
-    switch (event) {
-    case ControlEvent::Left:
-    case ControlEvent::Used:
-        handler = TwinMain::EventHandler(id);
-        break;
-    case ControlEvent::Accelerator:
-        if (const TwinMain::Handler action = TwinMain::EventHandler(id))
-            logic.KeyAction(focused, action);
+    const TwinMain::Handler handler = HandlerOf(id, event);
+    if (handler == nullptr)
         return;
-    case ControlEvent::DropDown:
-        handler = TwinMain::DropDownHandler(id);
-        break;
-    case ControlEvent::TextClicked:
-        handler = TwinMain::TextClickHandler(id);
-        break;
-    case ControlEvent::Changed:
-        handler = &TwinMain::CommandListChange;
-        break;
-    }
-    if (handler != nullptr)
+    if (event == ControlEvent::Accelerator)
+        logic.KeyAction(LeaveHandler(focused), handler);
+    else
         logic.Run(handler);
 }
 
 void DispatchShortcut(TwinMain& logic, layout::Command command, std::optional<ControlId> focused) {
     if (command == layout::Command::Stop)
-        logic.Run(TwinMain::CommandHandler(command));
+        logic.Run(HandlerOf(command));
     else
-        logic.KeyAction(focused, TwinMain::CommandHandler(command));
+        logic.KeyAction(LeaveHandler(focused), HandlerOf(command));
 }
 
 bool SessionMayEnd(TwinMain& logic) {
-    if (!logic.DownloadRunning())
+    if (!logic.Download().Running())
         return true;
     logic.Run(&TwinMain::TerminationRequest);
     return false;

@@ -71,6 +71,11 @@ enum class ControlEvent {
 // The events a control raises, by its kind and style in the layout table; empty for none.
 std::span<const ControlEvent> EventsOf(const layout::ControlInfo& info);
 
+// The handler an event of a control reaches, and a shortcut's; null for none.
+using Handler = void (TwinMain::*)();
+Handler HandlerOf(layout::ControlId id, ControlEvent event);
+Handler HandlerOf(layout::Command command);
+
 // Hands a control's event to its handler: an Alt letter as a key with the control that holds the focus (the
 // field being typed in is left first), everything else as it comes. Nothing for an event without a handler.
 void Dispatch(TwinMain& logic, layout::ControlId id, ControlEvent event,

@@ -21,16 +21,16 @@ struct ShownStep {
 
 class ProgressRecorder {
 public:
-    class Label final : public IStatusLabel {
+    class Label final : public ILabel {
     public:
         explicit Label(ProgressRecorder& r) : r_(r) {}
-        void SetStatusText(const std::string& text) override { r_.text_ = text; }
+        void SetText(const std::string& text) override { r_.text_ = text; }
         void RepaintNow() override { ++r_.labelRepaints_; }
 
     private:
         ProgressRecorder& r_;
     };
-    class Gauge final : public IProgressGauge {
+    class Gauge final : public IGauge {
     public:
         explicit Gauge(ProgressRecorder& r) : r_(r) {}
         void SetMinimum(int value) override { r_.minimum_ = value; }

@@ -86,7 +86,8 @@ TEST(EibConverter, PhysicalAddressChangesOnlyOnSuccess) {
             converter.SetPhysicalAddress(bad);
             ADD_FAILURE() << bad;
         } catch (const Exception& e) {
-            EXPECT_EQ(e.Message(), InvalidPhysicalAddressMessage);
+            EXPECT_EQ(e.Message(),
+                      "Invalid physical address!\nFromat has to be \"<0...15>.<0...15>.<0...255>\"!");
         }
         EXPECT_EQ(converter.PhysicalAddress, 0x1101);
     }

@@ -28,7 +28,7 @@ public:
     void ShowActive();
     // Destroys the window (FormDestroy runs) and returns the settings file's content.
     std::string Close();
-    std::vector<std::string> Lines() { return Logic().CommandLines(); }
+    std::vector<std::string> Lines() { return Logic().Document().Lines(); }
     // Types into a field and moves the focus on with the Tab key.
     void Enter(const char* field, const QString& text);
     // Checks a datapoint type as the user does: a click on its check box.

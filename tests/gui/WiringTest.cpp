@@ -407,7 +407,7 @@ public:
         h.Find<QProgressBar>("ProgressBar")->installEventFilter(this);
     }
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && H.Logic().DownloadRunning()) {
+        if (event->type() == QEvent::Paint && H.Logic().Download().Running()) {
             const QCursor* cursor = QApplication::overrideCursor();
             bool enabled = false;
             for (const char* area :
@@ -516,7 +516,7 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
              h.Boxes.Files = {second};
              h.Click("btnOpen");
          },
-         [&] { return logic.FileName() == second; }},
+         [&] { return logic.Document().FileName() == second; }},
         {"Shift+Ctrl+S",
          [&] {
              h.Boxes.SaveNames = {saved};
@@ -535,7 +535,7 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
              return ReadFileBytes(saved) == "#DG2/2/2=BIT;RW\n#DG3/3/3=BIT;RW\n" && h.Boxes.Saves.size() == 1;
          }},
         {"Ctrl+S", [&] { QTest::keyClick(commands, Qt::Key_S, Qt::ControlModifier); },
-         [&] { return !logic.Modified() && h.Boxes.Saves.size() == 1; }},
+         [&] { return !logic.Document().Modified() && h.Boxes.Saves.size() == 1; }},
         {"a type's text clicked",
          [&] {
              const QRect row = list->visualItemRect(list->item(4));
@@ -560,7 +560,10 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
              phys->setText(QStringLiteral("1.2.5"));
              QTest::keyClick(phys, Qt::Key_S, Qt::ControlModifier);
          },
-         [&] { return ReadFileBytes(saved).starts_with("#SETUP=1.2.5;OFF;OFF;OFF\n") && !logic.Modified(); }},
+         [&] {
+             return ReadFileBytes(saved).starts_with("#SETUP=1.2.5;OFF;OFF;OFF\n") &&
+                    !logic.Document().Modified();
+         }},
         {"the device list opened: the ports read again",
          [&] {
              h.Ports = {{"/dev/ttyS3", "", "/dev/ttyS3"}};
@@ -581,11 +584,12 @@ TEST(View, FilesKeysAndTheLinkReachTheLogic) {
                     logic.Converter->Port() == "4001";
          }},
         {"a list dropped on the command list", [&] { DropFiles(commands->viewport(), {first}); },
-         [&] { return logic.FileName() == first; }},
+         [&] { return logic.Document().FileName() == first; }},
         {"a list dropped on a field", [&] { DropFiles(h.Find<QWidget>("txtGrpAdrEnd"), {second}); },
          [&] {
              // The field keeps its text: the drop is the window's, not text for the field.
-             return logic.FileName() == second && Text(h.Find<QLineEdit>("txtGrpAdrEnd")->text()) == "4/0/9";
+             return logic.Document().FileName() == second &&
+                    Text(h.Find<QLineEdit>("txtGrpAdrEnd")->text()) == "4/0/9";
          }},
     };
     for (const auto& e : events) {
@@ -791,7 +795,7 @@ TEST(Program, ExitCodeAndTheFileNamedAtStart) {
     QTimer::singleShot(0, [&seen] {
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* window = qobject_cast<QtMainWindow*>(top)) {
-                seen = window->Logic().CommandLines();
+                seen = window->Logic().Document().Lines();
                 QTest::mouseClick(window->Control(layout::ControlId::btnExit), Qt::LeftButton);
             }
     });
@@ -808,8 +812,8 @@ TEST(Program, TerminationSignalKeepsTheUnsavedList) {
     ViewHarness h;
     h.ShowActive();
     h.Enter("txtPhyAdr", QStringLiteral("1.1.7"));
-    ASSERT_TRUE(h.Logic().Modified());
-    const std::string recovery = TwinMain::RecoveryFileName(h.SettingsPath);
+    ASSERT_TRUE(h.Logic().Document().Modified());
+    const std::string recovery = RecoveryFileName(h.SettingsPath);
     ::raise(SIGTERM);
     EXPECT_TRUE(QTest::qWaitFor([&recovery] { return std::filesystem::exists(recovery); }, 10000));
     EXPECT_EQ(ReadFileBytes(recovery), "#SETUP=1.1.7;OFF;OFF;OFF\n");
@@ -819,7 +823,7 @@ TEST(Program, TerminationSignalKeepsTheUnsavedList) {
     std::filesystem::remove(recovery);
     ViewHarness next;
     QApplication::processEvents();
-    EXPECT_FALSE(std::filesystem::exists(TwinMain::RecoveryFileName(next.SettingsPath)));
+    EXPECT_FALSE(std::filesystem::exists(RecoveryFileName(next.SettingsPath)));
 }
 
 // Runs `answer` on the application's modal dialog once its event loop runs it; gives up after many turns

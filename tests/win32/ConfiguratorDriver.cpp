@@ -10,8 +10,8 @@
 #include <string>
 
 using zelo::layout::ControlId;
-using zelo::win32::Narrow;
-using zelo::win32::Widen;
+using zelo::win32::Utf8Text;
+using zelo::win32::WideText;
 using zelo::win32::Win32Id;
 
 namespace {
@@ -45,7 +45,7 @@ std::string TextOf(HWND window) {
     DWORD_PTR length = 0;
     ::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, Patience,
                           &length);
-    return Narrow(std::wstring(text, static_cast<std::size_t>(length)));
+    return Utf8Text(std::wstring(text, static_cast<std::size_t>(length)));
 }
 
 BOOL CALLBACK PrintBox(HWND window, LPARAM process) {
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         std::printf("usage: configurator-driver PATH-TO-zelo-configurator.exe\n");
         return 2;
     }
-    std::wstring command = L"\"" + Widen(zelo::os::Utf8Arguments(argc, argv)[1]) + L"\"";
+    std::wstring command = L"\"" + WideText(zelo::os::Utf8Arguments(argc, argv)[1]) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION program{};

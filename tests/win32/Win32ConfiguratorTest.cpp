@@ -41,8 +41,8 @@ using zelo::test::ShownBox;
 using zelo::test::TempFolder;
 using zelo::test::TypeInto;
 using zelo::test::WindowText;
-using zelo::win32::Narrow;
-using zelo::win32::Widen;
+using zelo::win32::Utf8Text;
+using zelo::win32::WideText;
 
 namespace {
 
@@ -262,7 +262,7 @@ void PressShortcut(Win32MainWindow& window, WORD key, bool shift) {
 void DropFiles(HWND window, const std::vector<std::string>& files) {
     std::wstring names;
     for (const std::string& file : files)
-        names += Widen(file) + L'\0';
+        names += WideText(file) + L'\0';
     names += L'\0';
     HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
     auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
@@ -298,7 +298,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              PressShortcut(*Window, 'O', false);
          },
          [&] {
-             return logic.CommandLines() ==
+             return logic.Document().Lines() ==
                     std::vector<std::string>{"#SETUP=1.2.3;OFF;OFF;OFF", "#DG1/1/1=BIT;RW"};
          }},
         {"Open... clicked",
@@ -306,7 +306,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              Boxes.Files = {second};
              Click(ControlId::btnOpen);
          },
-         [&] { return logic.FileName() == second; }},
+         [&] { return logic.Document().FileName() == second; }},
         // The key leaves the field being typed in first, as a click would: the address typed is in the file
         // (the setup line put back in front of the list that had none).
         {"Shift+Ctrl+S in a field",
@@ -364,7 +364,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
                     logic.Converter->Port() == "4001";
          }},
         {"a list dropped on the window", [&] { DropFiles(Window->Handle(), {first}); },
-         [&] { return logic.FileName() == first; }},
+         [&] { return logic.Document().FileName() == first; }},
         {"the session ends with the list changed",
          [&] {
              Click(ControlId::chkPrintHex);
@@ -372,8 +372,7 @@ TEST_F(Configurator, FilesKeysTheLinkAndTheSessionReachTheLogic) {
              ::SendMessageW(Window->Handle(), WM_ENDSESSION, TRUE, 0);
          },
          [&] {
-             return ReadBytes(TwinMain::RecoveryFileName(Settings())) ==
-                        "#SETUP=1.2.3;OFF;ON;OFF\n#DG1/1/1=BIT;RW\n" &&
+             return ReadBytes(RecoveryFileName(Settings())) == "#SETUP=1.2.3;OFF;ON;OFF\n#DG1/1/1=BIT;RW\n" &&
                     QuitWaiting();
          }},
     };
@@ -513,7 +512,7 @@ TEST(Win32Download, IntoTheSimulatorThroughTheComPort) {
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_EQ(boxes.Boxes[0].Text, "Save changes to the command list?");
     EXPECT_TRUE(QuitWaiting());
-    for (const std::string& line : window.Logic().CommandLines())
+    for (const std::string& line : window.Logic().Document().Lines())
         std::cout << "line: " << line << "\n";
     std::cout.flush();
 }
@@ -590,7 +589,7 @@ TEST(Win32Files, TheWindowReadsAndWritesInTheFolderGiven) {
     wchar_t given[1024] = {};
     if (::GetEnvironmentVariableW(L"ZELO_FILES_FOLDER", given, 1024) == 0)
         GTEST_SKIP() << "run by the native harness, which makes the folder";
-    const std::string folder = Narrow(given);
+    const std::string folder = Utf8Text(given);
     const std::string list = folder + "\\\xCE\x9B\xCE\xAF\xCF\x83\xCF\x84\xCE\xB1.txt";
     ScriptedDialogs boxes;
     ReadVersionInfo();
@@ -609,19 +608,19 @@ TEST(Win32Files, TheWindowReadsAndWritesInTheFolderGiven) {
     PumpPending(window.Handle());
     const std::vector<std::string> lines{"#SETUP=15.15.255;OFF;OFF;OFF", "#DG1/1/1=BIT;RW",
                                          "#DG1/1/2=VALUE;RW"};
-    EXPECT_EQ(logic.CommandLines(), lines) << "the export was imported";
+    EXPECT_EQ(logic.Document().Lines(), lines) << "the export was imported";
 
     boxes.SaveNames = {list};
     ::SendMessageW(view.Get<Button>(ControlId::btnSave).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
-    EXPECT_EQ(logic.FileName(), list);
+    EXPECT_EQ(logic.Document().FileName(), list);
     ::SendMessageW(view.Get<MultiLineEdit>(ControlId::CommandList).Handle(), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(L""));
     boxes.Files = {list};
     boxes.Answers = {box::IdNo}; // the emptied list is not to be kept
     ::SendMessageW(view.Get<Button>(ControlId::btnOpen).Handle(), BM_CLICK, 0, 0);
     PumpPending(window.Handle());
-    EXPECT_EQ(logic.CommandLines(), lines) << "the saved list opened again";
+    EXPECT_EQ(logic.Document().Lines(), lines) << "the saved list opened again";
     for (const ShownBox& shown : boxes.Boxes)
         EXPECT_NE(shown.Flags & 0xF0, box::IconError) << shown.Text;
 }

@@ -3,10 +3,14 @@
 #include "Win32TestSupport.h"
 #include "model/DatapointTypes.h"
 #include "window/TwinMain.h"
+#include "window/win32/Win32Buttons.h"
 #include "window/win32/Win32CheckList.h"
-#include "window/win32/Win32Control.h"
 #include "window/win32/Win32Dialogs.h"
+#include "window/win32/Win32EditField.h"
 #include "window/win32/Win32Form.h"
+#include "window/win32/Win32Gauge.h"
+#include "window/win32/Win32MultiLineEdit.h"
+#include "window/win32/Win32Panel.h"
 #include "window/win32/Win32Text.h"
 
 #include <gtest/gtest.h>
@@ -51,8 +55,8 @@ TEST(Win32Text, ConvertsBetweenUtf8AndUtf16) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Back);
-        EXPECT_EQ(Widen(row.Utf8), row.Utf16);
-        EXPECT_EQ(Narrow(row.Utf16), row.Back);
+        EXPECT_EQ(WideText(row.Utf8), row.Utf16);
+        EXPECT_EQ(Utf8Text(row.Utf16), row.Back);
     }
 }
 
@@ -374,7 +378,7 @@ TEST_F(MinimalWindow, TheCheckListShowsItsRowsTopToBottomInTwoColumnsWithoutScro
     HDC dc = ::GetDC(List.Handle());
     HGDIOBJ old = ::SelectObject(dc, List.RowFont());
     for (int row = 0; row < List.Count(); ++row) {
-        const std::wstring text = Widen(List.ItemText(row));
+        const std::wstring text = WideText(List.ItemText(row));
         SIZE size{};
         ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
         EXPECT_LE(List.TextIndent() + size.cx, client.right / 2) << List.ItemText(row);

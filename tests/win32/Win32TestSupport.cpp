@@ -107,7 +107,7 @@ void TypeInto(HWND field, const std::string& text) {
     ::SetFocus(field);
     PumpPending();
     ::SendMessageW(field, EM_SETSEL, 0, -1);
-    for (const wchar_t c : win32::Widen(text))
+    for (const wchar_t c : win32::WideText(text))
         ::SendMessageW(field, WM_CHAR, static_cast<WPARAM>(c), 0);
 }
 
@@ -129,7 +129,7 @@ void ClickRowText(const win32::CheckList& list, int row) {
 }
 
 bool ChooseItem(HWND list, const std::string& text) {
-    const std::wstring wide = win32::Widen(text);
+    const std::wstring wide = win32::WideText(text);
     if (::SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                        reinterpret_cast<LPARAM>(wide.c_str())) == CB_ERR)
         return false;

@@ -49,7 +49,7 @@ void LoadOldConfiguration(FakeWindow& w, const sim::GatewaySim& gateway) {
 
 void ExpectIdle(FakeWindow& w) {
     EXPECT_FALSE(w.Logic().Converter->IsOpen());
-    EXPECT_FALSE(w.Logic().DownloadRunning());
+    EXPECT_FALSE(w.Logic().Download().Running());
     EXPECT_FALSE(w.winMain.WaitCursor);
     for (const IControl* area : std::initializer_list<const IControl*>{
              &w.DeviceSetupContainer, &w.GroupAddressContainer, &w.CommandList, &w.ButtonContainer})
@@ -280,7 +280,7 @@ TEST(Download, CloseRequestIsHeldUntilTheEnd) {
         EXPECT_EQ(c.Terminate ? w.winMain.Terminated : w.winMain.Closed, c.Closed);
         EXPECT_EQ(w.Boxes.Ended, c.Terminate);
         if (c.Terminate) {
-            EXPECT_EQ(ReadBytes(TwinMain::RecoveryFileName(w.SettingsPath)), setup + "\n");
+            EXPECT_EQ(ReadBytes(RecoveryFileName(w.SettingsPath)), setup + "\n");
         }
         // The question came after the download, never in the middle of it.
         EXPECT_EQ(w.Boxes.Boxes.size(), c.Answers.size());

@@ -373,7 +373,7 @@ void FakeWindow::AddRange(const std::string& start, const std::string& end, int 
 }
 
 void FakeWindow::RecordFrame() {
-    if (!Logic_ || !Logic_->DownloadRunning())
+    if (!Logic_ || !Logic_->Download().Running())
         return;
     Frames.push_back({labStatus.Value, ProgressBar.Position, ProgressBar.Maximum,
                       DeviceSetupContainer.Enabled() || GroupAddressContainer.Enabled() ||

@@ -293,7 +293,7 @@ public:
     FakeWindow& operator=(const FakeWindow&) = delete;
 
     TwinMain& Logic() { return *Logic_; }
-    std::vector<std::string> Lines() const { return Logic_->CommandLines(); }
+    std::vector<std::string> Lines() const { return Logic_->Document().Lines(); }
     // Destroys the window logic (FormDestroy runs) and returns the settings file's content.
     std::string Close();
 

@@ -60,14 +60,14 @@ TEST(ListFile, SavedAndOpenedAgainGivesTheSameList) {
             author.EditCommandList(c.Typed);
         }
         ASSERT_EQ(author.Lines(), c.Expected);
-        EXPECT_TRUE(author.Logic().Modified());
+        EXPECT_TRUE(author.Logic().Document().Modified());
         author.Boxes.SaveNames = {file};
         author.Shortcut(Command::Save);
         ASSERT_EQ(author.Boxes.Saves.size(), 1u);
         EXPECT_EQ(author.Boxes.Saves[0].Filter, "Command list (*.txt)|*.txt|All files (*.*)|*.*");
         EXPECT_EQ(author.Boxes.Saves[0].Name, "commands.txt");
         EXPECT_EQ(ReadBytes(file), CommandListFileText(c.Expected));
-        EXPECT_FALSE(author.Logic().Modified());
+        EXPECT_FALSE(author.Logic().Document().Modified());
         EXPECT_EQ(author.winMain.Value, Caption(" - list.txt"));
 
         FakeWindow reader;
@@ -75,8 +75,8 @@ TEST(ListFile, SavedAndOpenedAgainGivesTheSameList) {
         reader.Click(reader.btnOpen);
         EXPECT_EQ(reader.Boxes.Filters, Lines{"Command list (*.txt)|*.txt|All files (*.*)|*.*"});
         EXPECT_EQ(reader.Lines(), c.Expected);
-        EXPECT_FALSE(reader.Logic().Modified());
-        EXPECT_EQ(reader.Logic().FileName(), file);
+        EXPECT_FALSE(reader.Logic().Document().Modified());
+        EXPECT_EQ(reader.Logic().Document().FileName(), file);
         EXPECT_EQ(reader.winMain.Value, Caption(" - list.txt"));
         EXPECT_EQ(reader.CommandList.ShownLine, 0);
         // A setup line sets the device setup: the next rebuild writes the same line.
@@ -155,7 +155,7 @@ TEST(ListFile, SaveInPlaceAndSaveAs) {
         w.Boxes.SaveNames = {step.Chosen};
         step.Act();
         EXPECT_EQ(w.Boxes.Saves.size(), step.Dialogs);
-        EXPECT_EQ(w.Logic().FileName(), step.FileName);
+        EXPECT_EQ(w.Logic().Document().FileName(), step.FileName);
         EXPECT_EQ(w.winMain.Value, step.Caption);
     }
     // Save as offers the open file's folder and name.
@@ -213,8 +213,8 @@ TEST(ListFile, FilesThatCannotBeOpenedOrWritten) {
         EXPECT_EQ(w.Boxes.Boxes.back().Flags, box::Ok | box::IconError);
         // Nothing of the window's list is lost, and no file is taken for it.
         EXPECT_EQ(w.Lines(), Lines{"#DG5/5/5=BIT;RW"});
-        EXPECT_TRUE(w.Logic().Modified());
-        EXPECT_EQ(w.Logic().FileName(), "");
+        EXPECT_TRUE(w.Logic().Document().Modified());
+        EXPECT_EQ(w.Logic().Document().FileName(), "");
     }
 }
 
@@ -304,7 +304,7 @@ TEST(Recovery, TerminationKeepsTheListAndTheNextStartOffersIt) {
         ScratchFolder dir;
         const std::string settings = dir.File("zelo-configurator.ini");
         const std::string recovery = dir.File("zelo-configurator-recovered.txt");
-        EXPECT_EQ(TwinMain::RecoveryFileName(settings), recovery);
+        EXPECT_EQ(RecoveryFileName(settings), recovery);
         {
             FakeWindow w(std::nullopt, settings);
             w.Choose(w.cmbDevice, "COM4");
@@ -334,7 +334,7 @@ TEST(Recovery, TerminationKeepsTheListAndTheNextStartOffersIt) {
         EXPECT_EQ(next.Lines(), c.Restored);
         EXPECT_EQ(next.txtPhyAdr.Value, c.Restored[0].substr(7, c.Restored[0].find(';') - 7));
         // A restored list is unsaved work again; either way the file has served.
-        EXPECT_EQ(next.Logic().Modified(), c.Answer == box::IdYes);
+        EXPECT_EQ(next.Logic().Document().Modified(), c.Answer == box::IdYes);
         EXPECT_FALSE(Exists(recovery));
     }
 }
@@ -370,8 +370,8 @@ TEST(Drop, ListsOpenAndExportsImport) {
             w.Drop({path, w.Dir.Write("second.txt", "#DG9/9/9=BIT;RW\n")});
         EXPECT_EQ(w.Logic().Importing, c.Importing);
         EXPECT_EQ(w.Lines(), c.Expected);
-        EXPECT_EQ(w.Logic().FileName(), c.Importing ? "" : path);
-        EXPECT_EQ(w.Logic().LastFolder(), w.Dir.Path());
+        EXPECT_EQ(w.Logic().Document().FileName(), c.Importing ? "" : path);
+        EXPECT_EQ(w.Logic().Document().LastFolder(), w.Dir.Path());
         EXPECT_TRUE(w.Boxes.Files.empty());
     }
 }
@@ -420,11 +420,11 @@ TEST(LastFolder, RememberedInItsOwnSection) {
     const std::string list = folder + "/a.txt";
     {
         FakeWindow w(std::nullopt, settings);
-        EXPECT_EQ(w.Logic().LastFolder(), "");
+        EXPECT_EQ(w.Logic().Document().LastFolder(), "");
         w.Boxes.SaveNames = {list};
         w.Shortcut(Command::SaveAs);
         EXPECT_EQ(w.Boxes.Saves[0].Folder, "");
-        EXPECT_EQ(w.Logic().LastFolder(), folder);
+        EXPECT_EQ(w.Logic().Document().LastFolder(), folder);
     }
     EXPECT_EQ(ReadBytes(settings), "[SerialPort]\r\nDevice=COM1\r\nBaudrate=19200\r\n\r\n"
                                    "[Configurator]\r\nLastFolder=" +

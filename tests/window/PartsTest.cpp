@@ -333,6 +333,7 @@ TEST(Catalogue, TheWindowShowsGermanWhereItIsChosen) {
              return w.Boxes.Filters.at(0);
          },
          "Befehlsliste (*.txt)|*.txt|Alle Dateien (*.*)|*.*"},
+        {"the driver's status at the start", [](FakeWindow& w) { return w.labStatus.Value; }, "Bereit..."},
         {"the status line at an import's end",
          [](FakeWindow& w) {
              Import(w, "Group name;Address;DPT\nLight;1/2/3;1.001\n");

@@ -92,11 +92,14 @@ TEST(RangeEntry, AddressFieldsReachTheBufferOnlyWhenLeft) {
     EXPECT_EQ(w.txtGrpAdrStart.Value, "1/2/3");
     // A key or a click on Add leaves the field being typed in first: the range on screen is the one written
     // (the same start each time: replaced). A text the field refuses keeps the focus there and adds nothing.
-    for (const auto& [byKey, end, last] : {std::tuple{true, "1/2/20", "#DG1/2/3-1/2/20=BIT;RW"},
-                                           std::tuple{false, "1/2/21", "#DG1/2/3-1/2/21=BIT;RW"},
-                                           std::tuple{true, "1/2/300", "#DG1/2/3-1/2/21=BIT;RW"}}) {
+    // On the refusal another type is checked: an Add after it would ask about replacing the line.
+    for (const auto& [byKey, end, last, type] : {std::tuple{true, "1/2/20", "#DG1/2/3-1/2/20=BIT;RW", 1},
+                                                 std::tuple{false, "1/2/21", "#DG1/2/3-1/2/21=BIT;RW", 1},
+                                                 std::tuple{true, "1/2/300", "#DG1/2/3-1/2/21=BIT;RW", 2}}) {
         SCOPED_TRACE(end);
         w.Boxes.Boxes.clear();
+        if (!w.EibDptList.Checked(type))
+            w.ToggleType(type);
         w.MoveFocus(ControlId::txtGrpAdrEnd);
         w.txtGrpAdrEnd.Value = end;
         w.Boxes.Answers = {box::IdYes};

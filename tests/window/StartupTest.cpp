@@ -60,8 +60,8 @@ TEST(Startup, FirstStartWithoutSettingsFile) {
          {static_cast<const IControl*>(&w.labHost), static_cast<const IControl*>(&w.txtHost),
           static_cast<const IControl*>(&w.labPort), static_cast<const IControl*>(&w.txtPort)})
         EXPECT_FALSE(control->Visible());
-    EXPECT_FALSE(w.Logic().Modified());
-    EXPECT_EQ(w.Logic().FileName(), "");
+    EXPECT_FALSE(w.Logic().Document().Modified());
+    EXPECT_EQ(w.Logic().Document().FileName(), "");
     EXPECT_EQ(w.Focused, ControlId::txtPhyAdr);
     EXPECT_FALSE(w.Logic().Importing);
     EXPECT_EQ(w.Logic().ImportIndex, 0);

@@ -2,6 +2,7 @@
 // Helpers shared by the Windows layers, and the one place that includes the Windows headers.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -26,8 +27,9 @@ std::string UsbPortDescription(const std::string& maker, const std::string& frie
 
 // A UTF-8 name as the wide (W) functions take it, and a wide text back in UTF-8. Every name the program
 // hands to Windows goes through WideText: the ANSI code page cannot hold most of the world's letters.
-std::wstring WideText(const std::string& utf8);
-std::string Utf8Text(const std::wstring& wide);
+// Broken UTF-8 becomes U+FFFD rather than nothing: the rest of the text stays readable.
+std::wstring WideText(std::string_view utf8);
+std::string Utf8Text(std::wstring_view wide);
 
 // Starts Windows Sockets once for the program (on first use); raises Exception when it cannot.
 void StartWinsock();

@@ -1,4 +1,5 @@
 #include "window/qt/QtControls.h"
+#include "window/MonitorWindow.h"
 #include "window/qt/CheckList.h"
 
 #include <QAbstractButton>
@@ -53,6 +54,7 @@ template class QtWidgetControl<IRadioGroup>;
 template class QtWidgetControl<IComboBox>;
 template class QtWidgetControl<ICheckList>;
 template class QtWidgetControl<ICommandList>;
+template class QtWidgetControl<ILineView>;
 
 // ---- Edit field, check box, radio group ----
 

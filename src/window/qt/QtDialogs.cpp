@@ -8,7 +8,57 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace zelo {
+
+namespace {
+
+// The boxes' answers and Qt's buttons, one for one.
+constexpr std::pair<int, QMessageBox::StandardButton> Buttons[] = {
+    {box::IdOk, QMessageBox::Ok},   {box::IdCancel, QMessageBox::Cancel},
+    {box::IdYes, QMessageBox::Yes}, {box::IdYesToAll, QMessageBox::YesToAll},
+    {box::IdNo, QMessageBox::No},   {box::IdNoToAll, QMessageBox::NoToAll},
+};
+
+QMessageBox::StandardButton ButtonOf(int answer) {
+    for (const auto& [id, button] : Buttons)
+        if (id == answer)
+            return button;
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon IconOf(int flags) {
+    switch (flags & 0xF0) {
+    case box::IconError:
+        return QMessageBox::Critical;
+    case box::IconQuestion:
+        return QMessageBox::Question;
+    case box::IconWarning:
+        return QMessageBox::Warning;
+    case box::IconInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+QMessageBox::StandardButtons ButtonsOf(int flags) {
+    switch (flags & 0x0F) {
+    case box::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case box::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case box::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case box::YesNoToAll:
+        return QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll;
+    default:
+        return QMessageBox::Ok;
+    }
+}
+
+} // namespace
 
 std::unique_ptr<QMessageBox> QtDialogs::MakeBox(const std::string& text, const std::string& title, int flags,
                                                 const std::string& detail) const {
@@ -19,70 +69,18 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeBox(const std::string& text, const s
     box->setText(QString::fromStdString(text));
     if (!detail.empty())
         box->setDetailedText(QString::fromStdString(detail));
-    switch (flags & 0xF0) {
-    case box::IconError:
-        box->setIcon(QMessageBox::Critical);
-        break;
-    case box::IconQuestion:
-        box->setIcon(QMessageBox::Question);
-        break;
-    case box::IconWarning:
-        box->setIcon(QMessageBox::Warning);
-        break;
-    case box::IconInformation:
-        box->setIcon(QMessageBox::Information);
-        break;
-    default:
-        break;
-    }
-    switch (flags & 0x0F) {
-    case box::OkCancel:
-        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        break;
-    case box::YesNoCancel:
-        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
-    case box::YesNo:
-        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        break;
-    case box::YesNoToAll:
-        box->setStandardButtons(QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
-                                QMessageBox::NoToAll);
-        break;
-    default:
-        box->setStandardButtons(QMessageBox::Ok);
-        break;
-    }
+    box->setIcon(IconOf(flags));
+    box->setStandardButtons(ButtonsOf(flags));
     // What Return presses: No for a question whose Yes cannot be undone.
-    switch (box::DefaultAnswer(flags)) {
-    case box::IdNo:
-        box->setDefaultButton(QMessageBox::No);
-        break;
-    case box::IdYes:
-        box->setDefaultButton(QMessageBox::Yes);
-        break;
-    default:
-        box->setDefaultButton(QMessageBox::Ok);
-        break;
-    }
+    box->setDefaultButton(ButtonOf(box::DefaultAnswer(flags)));
     return box;
 }
 
 int QtDialogs::Answer(int button) {
-    switch (button) {
-    case QMessageBox::Yes:
-        return box::IdYes;
-    case QMessageBox::YesToAll:
-        return box::IdYesToAll;
-    case QMessageBox::No:
-        return box::IdNo;
-    case QMessageBox::NoToAll:
-        return box::IdNoToAll;
-    case QMessageBox::Cancel:
-        return box::IdCancel;
-    default:
-        return box::IdOk;
-    }
+    for (const auto& [answer, standard] : Buttons)
+        if (standard == button)
+            return answer;
+    return box::IdOk;
 }
 
 int QtDialogs::Run(QDialog& dialog) {

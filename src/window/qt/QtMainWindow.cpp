@@ -34,6 +34,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <tuple>
+#include <type_traits>
 
 namespace zelo {
 
@@ -140,6 +142,18 @@ QtMainWindow::~QtMainWindow() {
     Monitor_.reset();
 }
 
+namespace {
+
+template <ControlKind Kind, typename Widget, typename Adapter> struct KindWidget {};
+using SimpleKinds = std::tuple<KindWidget<ControlKind::Panel, QWidget, QtControl>,
+                               KindWidget<ControlKind::EditField, QLineEdit, QtEditField>,
+                               KindWidget<ControlKind::CheckBox, QCheckBox, QtCheckBox>,
+                               KindWidget<ControlKind::CheckList, CheckList, QtCheckList>,
+                               KindWidget<ControlKind::Button, QPushButton, QtControl>,
+                               KindWidget<ControlKind::CommandList, CommandListEdit, QtCommandList>>;
+
+} // namespace
+
 void QtMainWindow::CreateControls() {
     auto* frame = new QVBoxLayout(this);
     frame->setContentsMargins(0, 0, 0, 0);
@@ -161,87 +175,83 @@ void QtMainWindow::CreateControls() {
     for (const ControlInfo& info : layout::Controls()) {
         QWidget* parent = info.Parent == layout::Client ? Content_ : Control(info.Parent);
         const QString text = Text(info);
-        QWidget* widget = nullptr;
-        switch (info.Kind) {
-        case ControlKind::CaptionBar:
-            widget = CaptionBar(parent, text);
-            break;
-        case ControlKind::Panel:
-            widget = new QWidget(parent);
-            Register<QtControl>(info.Id, widget);
-            break;
-        case ControlKind::Label: {
-            auto* label = new QLabel(parent);
-            label->setTextFormat(Qt::PlainText);
-            label->setText(text);
-            if (info.Style == layout::ControlStyle::RightAligned)
-                label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            widget = label;
-            Register<QtControl>(info.Id, widget);
-            break;
-        }
-        case ControlKind::StatusLabel: {
-            // Text from files and from the gateway shows as it is, never as rich text.
-            auto* label = new QLabel(parent);
-            label->setTextFormat(Qt::PlainText);
-            widget = label;
-            Register<QtLabel>(info.Id, label);
-            break;
-        }
-        case ControlKind::EditField:
-            widget = new QLineEdit(parent);
-            Register<QtEditField>(info.Id, widget);
-            break;
-        case ControlKind::ComboBox: {
-            auto* box = new ComboBox(parent);
-            // A device name may be typed in, taken as it is when the field is left: no completion that
-            // would turn COM1 into COM10, no entry added.
-            box->setEditable(info.Style == layout::ControlStyle::Editable);
-            if (box->isEditable()) {
-                box->setCompleter(nullptr);
-                box->setInsertPolicy(QComboBox::NoInsert);
+        // The kinds made alike: the widget, given the text where it takes one, and its adapter.
+        const auto made = [&]<ControlKind Kind, typename Widget, typename Adapter>(
+                              KindWidget<Kind, Widget, Adapter>) -> QWidget* {
+            if (info.Kind != Kind)
+                return nullptr;
+            Widget* created = nullptr;
+            if constexpr (std::is_constructible_v<Widget, QString, QWidget*>)
+                created = new Widget(text, parent);
+            else
+                created = new Widget(parent);
+            Register<Adapter>(info.Id, created);
+            return created;
+        };
+        QWidget* widget = std::apply(
+            [&](auto... kinds) {
+                QWidget* found = nullptr;
+                ((found = found != nullptr ? found : made(kinds)), ...);
+                return found;
+            },
+            SimpleKinds{});
+        if (widget == nullptr) {
+            switch (info.Kind) {
+            case ControlKind::CaptionBar:
+                widget = CaptionBar(parent, text);
+                break;
+            case ControlKind::Label:
+            case ControlKind::StatusLabel: {
+                // Text from files and from the gateway shows as it is, never as rich text.
+                auto* label = new QLabel(parent);
+                label->setTextFormat(Qt::PlainText);
+                label->setText(text);
+                if (info.Style == layout::ControlStyle::RightAligned)
+                    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                widget = label;
+                if (info.Kind == ControlKind::StatusLabel)
+                    Register<QtLabel>(info.Id, label);
+                else
+                    Register<QtControl>(info.Id, widget);
+                break;
             }
-            box->setMaxVisibleItems(16);
-            widget = box;
-            Register<QtComboBox>(info.Id, widget);
-            break;
-        }
-        case ControlKind::CheckBox:
-            widget = new QCheckBox(text, parent);
-            Register<QtCheckBox>(info.Id, widget);
-            break;
-        case ControlKind::RadioGroup: {
-            widget = new QGroupBox(text, parent);
-            auto group = std::make_shared<QtRadioGroup>();
-            group->Bind(widget);
-            group->BindButtons(AccessTypeButtons_);
-            Registry_.Add(info.Id, *group);
-            Adapters_.push_back(std::move(group));
-            break;
-        }
-        case ControlKind::RadioButton: {
-            // The group's buttons are numbered in the table's order.
-            auto* radio = new QRadioButton(text, parent);
-            AccessTypeButtons_->addButton(radio, static_cast<int>(AccessTypeButtons_->buttons().size()));
-            widget = radio;
-            break;
-        }
-        case ControlKind::CheckList:
-            widget = new CheckList(parent);
-            Register<QtCheckList>(info.Id, widget);
-            break;
-        case ControlKind::Button:
-            widget = new QPushButton(text, parent);
-            Register<QtControl>(info.Id, widget);
-            break;
-        case ControlKind::Gauge:
-            widget = Gauge(parent);
-            Register<QtGauge>(info.Id, static_cast<QProgressBar*>(widget));
-            break;
-        case ControlKind::CommandList:
-            widget = new CommandListEdit(parent);
-            Register<QtCommandList>(info.Id, widget);
-            break;
+            case ControlKind::ComboBox: {
+                auto* box = new ComboBox(parent);
+                // A device name may be typed in, taken as it is when the field is left: no completion that
+                // would turn COM1 into COM10, no entry added.
+                box->setEditable(info.Style == layout::ControlStyle::Editable);
+                if (box->isEditable()) {
+                    box->setCompleter(nullptr);
+                    box->setInsertPolicy(QComboBox::NoInsert);
+                }
+                box->setMaxVisibleItems(16);
+                widget = box;
+                Register<QtComboBox>(info.Id, widget);
+                break;
+            }
+            case ControlKind::RadioGroup: {
+                widget = new QGroupBox(text, parent);
+                auto group = std::make_shared<QtRadioGroup>();
+                group->Bind(widget);
+                group->BindButtons(AccessTypeButtons_);
+                Registry_.Add(info.Id, *group);
+                Adapters_.push_back(std::move(group));
+                break;
+            }
+            case ControlKind::RadioButton: {
+                // The group's buttons are numbered in the table's order.
+                auto* radio = new QRadioButton(text, parent);
+                AccessTypeButtons_->addButton(radio, static_cast<int>(AccessTypeButtons_->buttons().size()));
+                widget = radio;
+                break;
+            }
+            case ControlKind::Gauge:
+                widget = Gauge(parent);
+                Register<QtGauge>(info.Id, static_cast<QProgressBar*>(widget));
+                break;
+            default:
+                break;
+            }
         }
         widget->setObjectName(
             QString::fromLatin1(info.Name.data(), static_cast<qsizetype>(info.Name.size())));

@@ -15,26 +15,6 @@
 
 namespace zelo {
 
-bool QtLineView::Enabled() const {
-    return Edit_->isEnabled();
-}
-
-void QtLineView::SetEnabled(bool enabled) {
-    Edit_->setEnabled(enabled);
-}
-
-bool QtLineView::Visible() const {
-    return !Edit_->isHidden();
-}
-
-void QtLineView::SetVisible(bool visible) {
-    Edit_->setVisible(visible);
-}
-
-void QtLineView::SetFocus() {
-    Edit_->setFocus();
-}
-
 void QtLineView::AppendLines(const std::vector<std::string>& lines) {
     if (lines.empty())
         return;

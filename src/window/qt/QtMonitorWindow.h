@@ -4,6 +4,7 @@
 #include "window/MonitorWindow.h"
 #include "window/qt/QtControls.h"
 
+#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <memory>
@@ -12,14 +13,12 @@ class QTimer;
 
 namespace zelo {
 
-class QtLineView : public ILineView {
+class QtLineView : public QtWidgetControl<ILineView> {
 public:
-    void Bind(QPlainTextEdit* edit) { Edit_ = edit; }
-    bool Enabled() const override;
-    void SetEnabled(bool enabled) override;
-    bool Visible() const override;
-    void SetVisible(bool visible) override;
-    void SetFocus() override;
+    void Bind(QPlainTextEdit* edit) {
+        QtWidgetControl::Bind(edit);
+        Edit_ = edit;
+    }
     void AppendLines(const std::vector<std::string>& lines) override;
     void RemoveFirstLines(int count) override;
     void ClearLines() override;

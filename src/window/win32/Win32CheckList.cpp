@@ -45,7 +45,7 @@ void CheckList::FitFont(int columnWidth, int rowHeight) {
         HGDIOBJ old = ::SelectObject(dc, font);
         int widest = 0;
         for (int row = 0; row < Count(); ++row) {
-            const std::wstring text = Widen(ItemText(row));
+            const std::wstring text = WideText(ItemText(row));
             SIZE size{};
             ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
             widest = std::max(widest, static_cast<int>(size.cx));
@@ -77,22 +77,13 @@ void CheckList::SetItems(const std::vector<std::string>& items) {
     ::SendMessageW(Handle(), LB_RESETCONTENT, 0, 0);
     Rows_.assign(items.size(), Row{});
     for (const std::string& item : items)
-        ::SendMessageW(Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+        ::SendMessageW(Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(item).c_str()));
     ::SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     FitRows();
 }
 
 std::string CheckList::ItemText(int row) const {
-    if (!ValidRow(row))
-        return {};
-    const auto length = ::SendMessageW(Handle(), LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied =
-        ::SendMessageW(Handle(), LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
-    return Narrow(text);
+    return ValidRow(row) ? ListItemText(LB_GETTEXTLEN, LB_GETTEXT, row) : std::string();
 }
 
 bool CheckList::Checked(int row) const {
@@ -100,10 +91,7 @@ bool CheckList::Checked(int row) const {
 }
 
 void CheckList::SetChecked(int row, bool checked) {
-    if (!ValidRow(row) || Rows_[static_cast<std::size_t>(row)].Checked == checked)
-        return;
-    Rows_[static_cast<std::size_t>(row)].Checked = checked;
-    Redraw(row);
+    SetRowState(row, &Row::Checked, checked);
 }
 
 bool CheckList::ItemEnabled(int row) const {
@@ -111,9 +99,13 @@ bool CheckList::ItemEnabled(int row) const {
 }
 
 void CheckList::SetItemEnabled(int row, bool enabled) {
-    if (!ValidRow(row) || Rows_[static_cast<std::size_t>(row)].Enabled == enabled)
+    SetRowState(row, &Row::Enabled, enabled);
+}
+
+void CheckList::SetRowState(int row, bool Row::*state, bool value) {
+    if (!ValidRow(row) || Rows_[static_cast<std::size_t>(row)].*state == value)
         return;
-    Rows_[static_cast<std::size_t>(row)].Enabled = enabled;
+    Rows_[static_cast<std::size_t>(row)].*state = value;
     Redraw(row);
 }
 
@@ -270,7 +262,7 @@ bool CheckList::Draw(const DRAWITEMSTRUCT& item) {
     ::SetTextColor(dc, ::GetSysColor(!state.Enabled ? COLOR_GRAYTEXT
                                      : selected     ? COLOR_HIGHLIGHTTEXT
                                                     : COLOR_WINDOWTEXT));
-    const std::wstring caption = Widen(ItemText(row));
+    const std::wstring caption = WideText(ItemText(row));
     RECT inside = area;
     inside.left += indent;
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &inside,

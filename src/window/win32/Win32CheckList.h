@@ -11,10 +11,7 @@ namespace zelo::win32 {
 
 class CheckList : public ControlFor<ICheckList> {
 public:
-    CheckList() = default;
     ~CheckList() override;
-    CheckList(const CheckList&) = delete;
-    CheckList& operator=(const CheckList&) = delete;
 
     void Create(HWND parent, int id, int columns);
     // All enabled, none checked, no current row.
@@ -58,6 +55,8 @@ private:
         bool Enabled = true;
     };
     bool ValidRow(int row) const { return row >= 0 && row < Count(); }
+    // A row's check mark or enabled state, redrawn when it changes.
+    void SetRowState(int row, bool Row::*state, bool value);
     void Toggle(int row);
     void Redraw(int row);
     RECT BoxIn(const RECT& row) const;

@@ -1,4 +1,4 @@
-#include "window/win32/Win32Control.h"
+#include "window/win32/Win32ComboBox.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ void ComboBox::SetItems(const std::vector<std::string>& items) {
     ::SendMessageW(Handle(), WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(Handle(), CB_RESETCONTENT, 0, 0);
     for (const std::string& item : items)
-        ::SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+        ::SendMessageW(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(item).c_str()));
     ::SendMessageW(Handle(), WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(Handle(), nullptr, TRUE);
     // The open list shows every entry whole, also one wider than the field.
@@ -28,20 +28,13 @@ void ComboBox::SetItems(const std::vector<std::string>& items) {
 }
 
 int ComboBox::ItemCount() const {
-    return Handle() != nullptr ? static_cast<int>(::SendMessageW(Handle(), CB_GETCOUNT, 0, 0)) : 0;
+    return static_cast<int>(Send(CB_GETCOUNT));
 }
 
 std::string ComboBox::ItemText(int index) const {
-    if (Handle() == nullptr || index < 0 || index >= ItemCount())
+    if (index < 0 || index >= ItemCount())
         return {};
-    const auto length = ::SendMessageW(Handle(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied = ::SendMessageW(Handle(), CB_GETLBTEXT, static_cast<WPARAM>(index),
-                                       reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
-    return Narrow(text);
+    return ListItemText(CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
 }
 
 int ComboBox::ItemIndex() const {
@@ -61,7 +54,7 @@ int ComboBox::WidestItemWidth() const {
         HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Handle(), WM_GETFONT, 0, 0));
         HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
         for (int i = 0; i < ItemCount(); ++i) {
-            const std::wstring text = Widen(ItemText(i));
+            const std::wstring text = WideText(ItemText(i));
             SIZE size{};
             if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size))
                 widest = std::max(widest, static_cast<int>(size.cx));

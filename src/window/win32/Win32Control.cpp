@@ -1,5 +1,6 @@
 #include "window/win32/Win32Control.h"
 #include "window/Layout.h"
+#include "window/win32/Win32Panel.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -144,7 +145,7 @@ Control::~Control() {
 
 void Control::Create(const wchar_t* windowClass, const std::string& text, DWORD style, DWORD exStyle,
                      HWND parent, int id) {
-    const std::wstring caption = Widen(text);
+    const std::wstring caption = WideText(text);
     HWND window = ::CreateWindowExW(exStyle, windowClass, caption.c_str(), style | WS_CHILD | WS_VISIBLE, 0,
                                     0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                     ::GetModuleHandleW(nullptr), nullptr);
@@ -179,41 +180,36 @@ Control* Control::Of(HWND window) {
     return window != nullptr ? static_cast<Control*>(::GetPropW(window, ControlProperty)) : nullptr;
 }
 
-bool Control::Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+std::optional<LRESULT> Control::Reflect(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         // The dialog keys send IDOK and IDCANCEL with the focused control in lParam: no notification of it.
         if (lParam != 0 && LOWORD(wParam) == ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam))) {
             if (Control* control = Of(reinterpret_cast<HWND>(lParam))) {
                 control->Notified(HIWORD(wParam));
-                result = 0;
-                return true;
+                return 0;
             }
         }
-        return false;
+        return std::nullopt;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (Control* control = Of(item->hwndItem)) {
-            if (control->Draw(*item)) {
-                result = TRUE;
-                return true;
-            }
+            if (control->Draw(*item))
+                return TRUE;
         }
-        return false;
+        return std::nullopt;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
         if (Control* control = Of(reinterpret_cast<HWND>(lParam))) {
-            if (HBRUSH brush = control->Colors(reinterpret_cast<HDC>(wParam))) {
-                result = reinterpret_cast<LRESULT>(brush);
-                return true;
-            }
+            if (HBRUSH brush = control->Colors(reinterpret_cast<HDC>(wParam)))
+                return reinterpret_cast<LRESULT>(brush);
         }
-        return false;
+        return std::nullopt;
     default:
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -247,17 +243,23 @@ void Control::SetVisible(bool visible) {
         ::ShowWindow(Handle_, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-std::string Control::Text() const {
-    return WindowText(Handle_);
+LRESULT Control::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return Handle_ != nullptr ? ::SendMessageW(Handle_, message, wParam, lParam) : 0;
 }
 
-void Control::SetText(const std::string& text) {
-    SetWindowTextUtf8(Handle_, text);
+std::string Control::ListItemText(UINT lengthMessage, UINT textMessage, int index) const {
+    const auto length = Send(lengthMessage, static_cast<WPARAM>(index));
+    if (length <= 0)
+        return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto copied = Send(textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+    return Utf8Text(text);
 }
 
-void Control::SetFont(HFONT font) {
-    if (Handle_ != nullptr)
-        ::SendMessageW(Handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+void SetWindowFont(HWND window, HFONT font, bool redraw) {
+    if (window != nullptr)
+        ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
 }
 
 void Control::Place(const RECT& rect) {

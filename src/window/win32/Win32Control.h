@@ -1,13 +1,15 @@
 #pragma once
 // The Windows controls of the view: thin wrappers around CreateWindowEx controls. Each wrapper subclasses its
 // control, so the notifications its parent receives (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*) come back to it.
-// Each family is implemented in a file of its own (Win32Panel.cpp, Win32EditField.cpp, Win32Buttons.cpp,
-// Win32ComboBox.cpp, Win32Labels.cpp, Win32Gauge.cpp, Win32MultiLineEdit.cpp); the base class here.
+// The base class and what every control shares are here; each family has a header and a file of its own
+// (Win32Panel, Win32EditField, Win32Buttons, Win32ComboBox, Win32Labels, Win32Gauge, Win32MultiLineEdit).
 #include "window/Controls.h"
 #include "window/win32/Win32Api.h"
+#include "window/win32/Win32Text.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,9 @@ LRESULT CALLBACK OwnedWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return owner->Proc(message, wParam, lParam);
 }
 
+// Sets a window's font; redraw paints it with the new font at once.
+void SetWindowFont(HWND window, HFONT font, bool redraw);
+
 // The dots per inch a window is shown at (96 where Windows cannot say).
 UINT WindowDpi(HWND window);
 // Scales a length given at 96 dpi.
@@ -93,18 +98,22 @@ public:
     // Its own state: a control set visible shows whenever its window does.
     bool Visible() const;
     void SetVisible(bool visible);
-    std::string Text() const;
-    void SetText(const std::string& text);
-    void SetFont(HFONT font);
+    std::string Text() const { return WindowText(Handle_); }
+    void SetText(const std::string& text) { SetWindowTextUtf8(Handle_, text); }
+    void SetFont(HFONT font) { SetWindowFont(Handle_, font, true); }
     // Rectangle in the parent's client coordinates.
     void Place(const RECT& rect);
     // Gives the control the keyboard focus. A focus the program moves is never a field being left.
     void Focus();
+    // A message to the control; 0 while it has no window.
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    // The text of a list's item: its length asked with lengthMessage, then the text with textMessage.
+    std::string ListItemText(UINT lengthMessage, UINT textMessage, int index) const;
 
     // The wrapper of a control window, or null.
     static Control* Of(HWND window);
-    // Hands the notifications a parent receives to the control that sent them; true when it took one.
-    static bool Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // Hands the notifications a parent receives to the control that sent them: the result when it took one.
+    static std::optional<LRESULT> Reflect(UINT message, WPARAM wParam, LPARAM lParam);
     // True while the program itself moves the focus.
     static bool ProgramMovesFocus();
 
@@ -135,228 +144,6 @@ public:
     bool Visible() const override { return Control::Visible(); }
     void SetVisible(bool visible) override { Control::SetVisible(visible); }
     void SetFocus() override { Control::Focus(); }
-};
-
-// A plain panel that holds controls; disabling it makes everything inside unusable, and drawn so, while each
-// control keeps its own state: the controls inside are disabled with it and get their own states back.
-class Panel : public ControlFor<IContainer> {
-public:
-    void Create(HWND parent, int id);
-    bool Enabled() const override;
-    void SetEnabled(bool enabled) override;
-    // The panel that holds a control while it is disabled, or null.
-    static Panel* DisabledAround(HWND control);
-    // The own state of a control inside, kept while the panel is disabled.
-    bool OwnState(HWND control) const;
-    void KeepState(HWND control, bool enabled);
-
-private:
-    std::vector<std::pair<HWND, bool>> Own_; // filled while the panel is disabled
-    bool Disabled_ = false;
-};
-
-// A single-line edit field. Leaving it (the focus moves to another control of the same window) raises
-// OnLeave once the focus change is complete. Losing the focus to another window, to a box or a menu, or
-// because the program moves the focus, is no leave.
-class EditField : public ControlFor<IEditField> {
-public:
-    EditField() = default;
-    ~EditField() override;
-    EditField(const EditField&) = delete;
-    EditField& operator=(const EditField&) = delete;
-
-    void Create(HWND parent, int id, DWORD extraStyle = 0);
-    std::string Text() const override { return Control::Text(); }
-    void SetText(const std::string& text) override { Control::SetText(text); }
-    std::function<void()> OnLeave;
-
-    // Judges now the fields left but not yet judged; true when there were any. A click that left a field
-    // comes after the field's judgement, also when a key made the click (an accelerator moves the focus and
-    // clicks at once).
-    static bool JudgeLeftFields();
-
-protected:
-    LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
-};
-
-class Button : public ControlFor<IButton> {
-public:
-    void Create(HWND parent, int id, const std::string& caption);
-    std::function<void()> OnClick;
-
-protected:
-    void Notified(int code) override;
-};
-
-class CheckBox : public ControlFor<ICheckBox> {
-public:
-    void Create(HWND parent, int id, const std::string& caption);
-    bool Checked() const override;
-    void SetChecked(bool checked) override;
-    // After the user toggled the box.
-    std::function<void()> OnClick;
-
-protected:
-    void Notified(int code) override;
-};
-
-// One radio button of a group (the group is RadioGroup below): checked and clicked as a check box is.
-class RadioButton : public CheckBox {
-public:
-    void Create(HWND parent, int id, const std::string& caption, bool firstOfGroup);
-};
-
-// A captioned frame with radio buttons; the frame and the buttons are siblings, so the dialog keys move
-// between the buttons. The frame is the control; its state goes to the buttons.
-class RadioGroup : public ControlFor<IRadioGroup> {
-public:
-    // The items get the IDs itemIds, in order.
-    void Create(HWND parent, int frameId, const std::vector<int>& itemIds, const std::string& caption,
-                const std::vector<std::string>& items);
-    int ItemIndex() const override;
-    void SetItemIndex(int index) override;
-    void SetEnabled(bool enabled) override;
-    void SetVisible(bool visible) override;
-    // To the chosen item (the first when none is).
-    void SetFocus() override;
-    int Count() const { return static_cast<int>(Items_.size()); }
-    RadioButton& Item(int index) { return *Items_.at(static_cast<std::size_t>(index)); }
-    // The user chose an item (its index).
-    std::function<void(int)> OnClick;
-
-private:
-    std::vector<std::unique_ptr<RadioButton>> Items_;
-};
-
-// A drop-down list; an editable one also takes a name typed by hand and raises OnLeave when the focus has
-// moved from it to another control of the same window.
-class ComboBox : public ControlFor<IComboBox> {
-public:
-    void Create(HWND parent, int id, bool editable = false);
-    // Nothing is chosen afterwards.
-    void SetItems(const std::vector<std::string>& items) override;
-    int ItemCount() const override;
-    std::string ItemText(int index) const override;
-    int ItemIndex() const override;
-    // Chosen by the program: no change event.
-    void SetItemIndex(int index) override;
-    std::string Text() const override { return Control::Text(); }
-    void SetText(const std::string& text) override { Control::SetText(text); }
-    // The width the widest entry needs, frame and arrow included.
-    int WidestItemWidth() const;
-    std::function<void()> OnChange;
-    // The list is about to open.
-    std::function<void()> OnDropDown;
-    std::function<void()> OnLeave;
-
-protected:
-    void Notified(int code) override;
-    LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
-};
-
-// Static text. Ampersands show as they are: status texts come from files and from the gateway. The logic
-// shows and hides some labels, so a label is also a plain control to it.
-class Label : public ControlFor<IControl>, public ILabel {
-public:
-    void Create(HWND parent, int id, const std::string& text, DWORD align = SS_LEFT);
-    void SetText(const std::string& text) override { Control::SetText(text); }
-    // Paints a changed text at once, also in the middle of a handler.
-    void RepaintNow() override;
-};
-
-// A black caption bar with its text in white bold type, behind a lowered bevel.
-class CaptionBar : public Control {
-public:
-    void Create(HWND parent, int id, const std::string& text);
-    void SetIndent(int pixels) { Indent_ = pixels; }
-
-protected:
-    bool Draw(const DRAWITEMSTRUCT& item) override;
-
-private:
-    int Indent_ = 8;
-};
-
-// The percentage a gauge shows: 0 for an empty range, the position held inside the range.
-int GaugePercent(int minimum, int maximum, int position);
-
-// A horizontal bar gauge, black on white, with its percentage done in the middle.
-class Gauge : public Control, public IGauge {
-public:
-    void Create(HWND parent, int id);
-    void SetMinimum(int value) override;
-    void SetMaximum(int value) override;
-    void SetPosition(int value) override;
-    int Minimum() const { return Minimum_; }
-    int Maximum() const { return Maximum_; }
-    int Position() const { return Position_; }
-    int Percent() const { return GaugePercent(Minimum_, Maximum_, Position_); }
-    void RepaintNow() override;
-
-protected:
-    bool Draw(const DRAWITEMSTRUCT& item) override;
-
-private:
-    void Changed();
-    int Minimum_ = 0;
-    int Maximum_ = 100;
-    int Position_ = 0;
-};
-
-// The multi-line text of the command list, read and written by line. Its text limit is lifted, so lists of
-// tens of thousands of lines fit; the Tab key moves on to the next control. Lines added at the end (as a new
-// last line, or before an empty last line) are gathered and handed to the control in one piece when the
-// program next needs the control's text or returns to the message loop; meanwhile they are counted and read
-// from here. An edit control repaints on every change, which made long runs of additions crawl.
-class MultiLineEdit : public ControlFor<ICommandList> {
-public:
-    void Create(HWND parent, int id);
-    int LineCount() const override;
-    std::string Line(int index) const override;
-    void ReplaceLine(int index, const std::string& text) override;
-    // Line ends in the text become blanks: it is one line.
-    void InsertLine(int index, const std::string& text) override;
-    // Lines joined by "\n".
-    std::string Text() const override;
-    // Any of CR LF, LF and CR ends a line.
-    void SetText(const std::string& text) override;
-    std::vector<std::string> Lines() const;
-    void ScrollToLine(int index) override;
-    void SelectLine(int index) override;
-    // Hands gathered lines to the control now.
-    void Flush() const;
-    // The user changed the text (not the program).
-    std::function<void()> OnUserChange;
-
-    // The line-number gutter at the left edge: its width, and the numbers it shows now, top to bottom.
-    int GutterWidth() const { return Gutter_; }
-    std::vector<int> ShownNumbers() const;
-
-protected:
-    LRESULT Proc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void Notified(int code) override;
-
-private:
-    // The gutter follows the line count (its width) and the scroll position (its numbers).
-    void UpdateGutter();
-    void PaintGutter() const;
-    int LineHeight() const;
-    int Gutter_ = 0;
-    int GutterLines_ = -1;
-    int GutterFirst_ = -1;
-    int GutterScroll_ = -1;
-    bool InGutterCheck_ = false;
-    std::wstring ControlLine(int index) const;
-    int ControlLineCount() const;
-    // Starts gathering: the control's last line opens the tail.
-    void Gather();
-    void ReplaceRange(LRESULT start, LRESULT end, const std::wstring& text) const;
-    mutable int ProgramEdits_ = 0;
-    // While lines are gathered: the text to be put behind the control's text, and the lines from TailStart_
-    // on as they will read then.
-    mutable std::wstring Pending_;
-    mutable std::vector<std::wstring> Tail_;
-    int TailStart_ = 0;
 };
 
 } // namespace zelo::win32

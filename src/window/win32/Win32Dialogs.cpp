@@ -15,7 +15,7 @@ std::string MessageBoxText(const std::string& text, const std::string& detail) {
 }
 
 std::wstring OpenFileFilter(const std::string& filter) {
-    std::wstring pairs = Widen(filter);
+    std::wstring pairs = WideText(filter);
     for (wchar_t& c : pairs)
         if (c == L'|')
             c = L'\0';
@@ -56,8 +56,9 @@ std::optional<int> AskToAll(HWND owner, const std::wstring& text, const std::wst
                                 reinterpret_cast<void*>(::GetProcAddress(comctl, "TaskDialogIndirect")));
     if (taskDialog == nullptr)
         return std::nullopt;
-    const std::wstring yes = Widen(Tr("&Yes")), yesToAll = Widen(Tr("Yes to &all")), no = Widen(Tr("&No")),
-                       noToAll = Widen(Tr("N&o to all")), details = Widen(Tr("Details"));
+    const std::wstring yes = WideText(Tr("&Yes")), yesToAll = WideText(Tr("Yes to &all")),
+                       no = WideText(Tr("&No")), noToAll = WideText(Tr("N&o to all")),
+                       details = WideText(Tr("Details"));
     const TASKDIALOG_BUTTON buttons[] = {{box::IdYes, yes.c_str()},
                                          {box::IdYesToAll, yesToAll.c_str()},
                                          {box::IdNo, no.c_str()},
@@ -137,13 +138,13 @@ static_assert(box::DefaultNo == MB_DEFBUTTON2, "the box's flags are the message 
 int Win32Dialogs::MessageBox(const std::string& text, const std::string& title, int flags,
                              const std::string& detail) {
     if ((flags & 0x0F) == box::YesNoToAll) {
-        if (const std::optional<int> answer =
-                AskToAll(Owner_, Widen(text), Widen(title), Widen(detail), box::DefaultAnswer(flags)))
+        if (const std::optional<int> answer = AskToAll(Owner_, WideText(text), WideText(title),
+                                                       WideText(detail), box::DefaultAnswer(flags)))
             return *answer;
         flags = (flags & ~0x0F) | box::YesNo;
     }
-    const std::wstring body = Widen(MessageBoxText(text, detail));
-    const std::wstring caption = Widen(title);
+    const std::wstring body = WideText(MessageBoxText(text, detail));
+    const std::wstring caption = WideText(title);
     // Without an owner (an error before the window exists) the box still keeps the program's windows waiting.
     const UINT type = static_cast<UINT>(flags) | (Owner_ == nullptr ? MB_TASKMODAL : 0u);
     TitleHook = ::SetWindowsHookExW(WH_CBT, WidenForTitle, nullptr, ::GetCurrentThreadId());
@@ -160,10 +161,10 @@ namespace {
 std::optional<std::string> FileDialog(HWND owner, bool save, const std::string& filter,
                                       const std::string& folder, const std::string& name) {
     const std::wstring filters = OpenFileFilter(filter);
-    const std::wstring initial = Widen(folder);
-    const std::wstring extension = Widen(FirstExtension(filter));
+    const std::wstring initial = WideText(folder);
+    const std::wstring extension = WideText(FirstExtension(filter));
     std::vector<wchar_t> path(32768, L'\0');
-    const std::wstring offered = Widen(name).substr(0, path.size() - 1);
+    const std::wstring offered = WideText(name).substr(0, path.size() - 1);
     std::copy(offered.begin(), offered.end(), path.begin());
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -186,7 +187,7 @@ std::optional<std::string> FileDialog(HWND owner, bool save, const std::string& 
         if (!::GetOpenFileNameW(&dialog))
             return std::nullopt;
     }
-    return Narrow(path.data());
+    return Utf8Text(path.data());
 }
 
 } // namespace
@@ -301,14 +302,14 @@ std::optional<std::string> Win32Dialogs::AskPassword(const std::string& prompt, 
     form.Control(0x82, SS_LEFT | SS_NOPREFIX, PasswordPromptId, 7, 7, 206, 34);
     form.Control(0x81, ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, PasswordFieldId, 7, 43, 206,
                  13);
-    form.Control(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 109, 62, 50, 14, Widen(Tr("OK")).c_str());
-    form.Control(0x80, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 163, 62, 50, 14, Widen(Tr("Cancel")).c_str());
-    PasswordRequest request{Widen(prompt), Widen(title), std::nullopt};
+    form.Control(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, IDOK, 109, 62, 50, 14, WideText(Tr("OK")).c_str());
+    form.Control(0x80, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 163, 62, 50, 14, WideText(Tr("Cancel")).c_str());
+    PasswordRequest request{WideText(prompt), WideText(title), std::nullopt};
     const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), form.Get(), Owner_,
                                                      PasswordDialogProc, reinterpret_cast<LPARAM>(&request));
     if (result != IDOK || !request.Answer)
         return std::nullopt;
-    return Narrow(*request.Answer);
+    return Utf8Text(*request.Answer);
 }
 
 } // namespace zelo::win32

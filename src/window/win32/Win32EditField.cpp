@@ -1,4 +1,4 @@
-#include "window/win32/Win32Control.h"
+#include "window/win32/Win32EditField.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>

@@ -29,7 +29,7 @@ Form::~Form() {
 
 bool Form::Create(const std::string& caption, DWORD style) {
     RegisterTopLevelClass(FormClass, OwnedWindowProc<Form>);
-    const std::wstring text = Widen(caption);
+    const std::wstring text = WideText(caption);
     ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, FormClass, text.c_str(),
                       style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                       nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
@@ -50,9 +50,8 @@ void Form::SetShortcuts(const std::vector<Shortcut>& shortcuts) {
 }
 
 LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (Control::Reflect(message, wParam, lParam, result))
-        return result;
+    if (const std::optional<LRESULT> reflected = Control::Reflect(message, wParam, lParam))
+        return *reflected;
     switch (message) {
     case WM_COMMAND:
         // A shortcut's command (from the accelerator table, not from a control).
@@ -76,7 +75,7 @@ LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
         for (UINT i = 0; i < count; ++i) {
             std::wstring file(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
             file.resize(::DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
-            files.push_back(Narrow(file));
+            files.push_back(Utf8Text(file));
         }
         ::DragFinish(drop);
         if (OnFilesDropped && !files.empty())
@@ -163,17 +162,8 @@ LRESULT Form::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(Handle_, message, wParam, lParam);
 }
 
-std::string Form::Caption() const {
-    return WindowText(Handle_);
-}
-
-void Form::SetCaption(const std::string& caption) {
-    SetWindowTextUtf8(Handle_, caption);
-}
-
 void Form::SetFont(HFONT font) {
-    if (Handle_ != nullptr)
-        ::SendMessageW(Handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowFont(Handle_, font, false);
 }
 
 SIZE Form::ClientSize() const {

@@ -23,8 +23,8 @@ public:
     HWND Handle() const { return Handle_; }
     UINT Dpi() const { return WindowDpi(Handle_); }
 
-    std::string Caption() const override;
-    void SetCaption(const std::string& caption) override;
+    std::string Caption() const override { return WindowText(Handle_); }
+    void SetCaption(const std::string& caption) override { SetWindowTextUtf8(Handle_, caption); }
     void SetFont(HFONT font);
     // Sets the outer size for a client size and places the window in the middle of the work area of its
     // monitor; a window larger than that area is made to fit it.

@@ -1,4 +1,4 @@
-#include "window/win32/Win32Control.h"
+#include "window/win32/Win32Labels.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -27,7 +27,7 @@ bool CaptionBar::Draw(const DRAWITEMSTRUCT& item) {
     ::DrawEdge(item.hDC, &area, BDR_SUNKENOUTER, BF_RECT);
     area.left += Indent_;
     area.right -= Indent_;
-    const std::wstring text = Widen(Text());
+    const std::wstring text = WideText(Text());
     const int saved = ::SaveDC(item.hDC);
     if (HFONT font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)))
         ::SelectObject(item.hDC, font);

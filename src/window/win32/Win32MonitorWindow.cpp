@@ -36,7 +36,7 @@ void LineList::AppendLines(const std::vector<std::string>& lines) {
     HDC dc = ::GetDC(list);
     const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
     for (const auto& line : lines) {
-        const std::wstring text = Widen(line);
+        const std::wstring text = WideText(line);
         ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         SIZE size{};
         if (::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) &&
@@ -78,7 +78,7 @@ std::string LineList::LineText(int index) const {
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     ::SendMessageW(Handle(), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(length));
-    return Narrow(text);
+    return Utf8Text(text);
 }
 
 void FilterField::Notified(int code) {
@@ -89,7 +89,7 @@ void FilterField::Notified(int code) {
 
 Win32MonitorWindow::Win32MonitorWindow(Dialogs& dialogs) {
     RegisterTopLevelClass(MonitorClass, OwnedWindowProc<Win32MonitorWindow>);
-    ::CreateWindowExW(WS_EX_CONTROLPARENT, MonitorClass, Widen(MonitorCaption).c_str(),
+    ::CreateWindowExW(WS_EX_CONTROLPARENT, MonitorClass, WideText(MonitorCaption).c_str(),
                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     const UINT dpi = WindowDpi(Handle_);
@@ -133,9 +133,8 @@ Win32MonitorWindow::~Win32MonitorWindow() {
 }
 
 LRESULT Win32MonitorWindow::Proc(UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (Control::Reflect(message, wParam, lParam, result))
-        return result;
+    if (const std::optional<LRESULT> reflected = Control::Reflect(message, wParam, lParam))
+        return *reflected;
     switch (message) {
     case WM_TIMER:
         if (wParam == TickTimer && Logic_)

@@ -2,7 +2,9 @@
 // The monitor window's Windows view: a top-level window of its own with the monitor's controls, placed by the
 // shared monitor layout, and a timer that hands the GUI thread to the logic's Tick.
 #include "window/MonitorWindow.h"
-#include "window/win32/Win32Control.h"
+#include "window/win32/Win32Buttons.h"
+#include "window/win32/Win32EditField.h"
+#include "window/win32/Win32Labels.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "window/win32/Win32Control.h"
+#include "window/win32/Win32MultiLineEdit.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@ constexpr UINT WmFlushLines = WM_APP + 0x102;
 
 // One line of text: line ends inside it would make more lines than the list counts.
 std::wstring OneLine(const std::string& text) {
-    std::wstring line = Widen(text);
+    std::wstring line = WideText(text);
     std::replace(line.begin(), line.end(), L'\r', L' ');
     std::replace(line.begin(), line.end(), L'\n', L' ');
     return line;
@@ -22,7 +22,7 @@ std::wstring OneLine(const std::string& text) {
 
 // The edit control ends its lines with CR LF only.
 std::wstring WithControlLineEnds(const std::string& text) {
-    const std::wstring wide = Widen(text);
+    const std::wstring wide = WideText(text);
     std::wstring out;
     out.reserve(wide.size() + wide.size() / 16);
     for (std::size_t i = 0; i < wide.size(); ++i) {
@@ -212,7 +212,7 @@ void MultiLineEdit::Notified(int code) {
 }
 
 int MultiLineEdit::ControlLineCount() const {
-    return Handle() != nullptr ? static_cast<int>(::SendMessageW(Handle(), EM_GETLINECOUNT, 0, 0)) : 0;
+    return static_cast<int>(Send(EM_GETLINECOUNT));
 }
 
 std::wstring MultiLineEdit::ControlLine(int index) const {
@@ -227,7 +227,7 @@ std::wstring MultiLineEdit::ControlLine(int index) const {
     // EM_GETLINE takes the buffer's size in its first word and writes no terminating zero.
     std::wstring text(std::max<std::size_t>(static_cast<std::size_t>(length), 1), L'\0');
     if (text.size() > 0xFFFF) {
-        const std::wstring all = Widen(Control::Text());
+        const std::wstring all = WideText(Control::Text());
         return all.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length));
     }
     text[0] = static_cast<wchar_t>(text.size());
@@ -247,8 +247,8 @@ std::string MultiLineEdit::Line(int index) const {
     if (index < 0 || index >= LineCount())
         return {};
     if (!Tail_.empty() && index >= TailStart_)
-        return Narrow(Tail_[static_cast<std::size_t>(index - TailStart_)]);
-    return Narrow(ControlLine(index));
+        return Utf8Text(Tail_[static_cast<std::size_t>(index - TailStart_)]);
+    return Utf8Text(ControlLine(index));
 }
 
 std::vector<std::string> MultiLineEdit::Lines() const {

@@ -1,4 +1,4 @@
-#include "window/win32/Win32Control.h"
+#include "window/win32/Win32Panel.h"
 #include "window/win32/Win32Text.h"
 
 #include <algorithm>
@@ -13,9 +13,8 @@ namespace {
 const wchar_t* const PanelClass = L"ZeloPanel";
 
 LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (Control::Reflect(message, wParam, lParam, result))
-        return result;
+    if (const std::optional<LRESULT> reflected = Control::Reflect(message, wParam, lParam))
+        return *reflected;
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace zelo::win32 {
@@ -34,7 +35,7 @@ SIZE TextSize(HWND window, HFONT font, const std::string& text, bool prefix) {
     if (dc == nullptr)
         return size;
     HGDIOBJ old = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-    const std::wstring wide = Widen(text);
+    const std::wstring wide = WideText(text);
     RECT area{0, 0, 0, 0};
     ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &area,
                 DT_CALCRECT | DT_SINGLELINE | (prefix ? 0 : DT_NOPREFIX));
@@ -120,6 +121,17 @@ HWND Win32Window::ParentOf(ControlId id) const {
     return parent == layout::Client ? winMain.Handle() : ControlHandle(parent);
 }
 
+namespace {
+
+template <ControlKind Kind, typename Class> struct KindClass {};
+using SimpleKinds =
+    std::tuple<KindClass<ControlKind::CaptionBar, CaptionBar>, KindClass<ControlKind::Panel, Panel>,
+               KindClass<ControlKind::EditField, EditField>, KindClass<ControlKind::CheckBox, CheckBox>,
+               KindClass<ControlKind::Button, Button>, KindClass<ControlKind::Gauge, Gauge>,
+               KindClass<ControlKind::CommandList, MultiLineEdit>>;
+
+} // namespace
+
 void Win32Window::CreateControl(ControlId id) {
     if (ControlOf(id) != nullptr)
         return;
@@ -134,26 +146,27 @@ void Win32Window::CreateControl(ControlId id) {
     const HWND parent = ParentOf(id);
     const std::string text(Tr(info.Text));
     const int windowId = Win32Id(id);
+    // The kinds made alike: the class, given the parent, the ID and, where it takes one, the text.
+    const auto made = [&]<ControlKind Kind, typename Class>(KindClass<Kind, Class>) {
+        if (info.Kind != Kind)
+            return false;
+        Class& control = Adopt<Class>(id);
+        if constexpr (requires { control.Create(parent, windowId, text); })
+            control.Create(parent, windowId, text);
+        else
+            control.Create(parent, windowId);
+        return true;
+    };
+    if (std::apply([&](auto... kinds) { return (made(kinds) || ...); }, SimpleKinds{}))
+        return;
     switch (info.Kind) {
-    case ControlKind::CaptionBar:
-        Adopt<CaptionBar>(id).Create(parent, windowId, text);
-        break;
-    case ControlKind::Panel:
-        Adopt<Panel>(id).Create(parent, windowId);
-        break;
     case ControlKind::Label:
     case ControlKind::StatusLabel:
         Adopt<Label>(id).Create(parent, windowId, text,
                                 info.Style == layout::ControlStyle::RightAligned ? SS_RIGHT : SS_LEFT);
         break;
-    case ControlKind::EditField:
-        Adopt<EditField>(id).Create(parent, windowId);
-        break;
     case ControlKind::ComboBox:
         Adopt<ComboBox>(id).Create(parent, windowId, info.Style == layout::ControlStyle::Editable);
-        break;
-    case ControlKind::CheckBox:
-        Adopt<CheckBox>(id).Create(parent, windowId, text);
         break;
     case ControlKind::RadioGroup: {
         // The buttons lie on the frame but belong to its parent, so the dialog keys reach them.
@@ -172,19 +185,10 @@ void Win32Window::CreateControl(ControlId id) {
             Controls_[static_cast<std::size_t>(items[i])] = &group.Item(static_cast<int>(i));
         break;
     }
-    case ControlKind::RadioButton:
-        break;
     case ControlKind::CheckList:
         Adopt<CheckList>(id).Create(parent, windowId, 2);
         break;
-    case ControlKind::Button:
-        Adopt<Button>(id).Create(parent, windowId, text);
-        break;
-    case ControlKind::Gauge:
-        Adopt<Gauge>(id).Create(parent, windowId);
-        break;
-    case ControlKind::CommandList:
-        Adopt<MultiLineEdit>(id).Create(parent, windowId);
+    default:
         break;
     }
 }

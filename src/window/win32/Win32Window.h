@@ -5,9 +5,15 @@
 #include "window/Controls.h"
 #include "window/Layout.h"
 #include "window/Wiring.h"
+#include "window/win32/Win32Buttons.h"
 #include "window/win32/Win32CheckList.h"
-#include "window/win32/Win32Control.h"
+#include "window/win32/Win32ComboBox.h"
+#include "window/win32/Win32EditField.h"
 #include "window/win32/Win32Form.h"
+#include "window/win32/Win32Gauge.h"
+#include "window/win32/Win32Labels.h"
+#include "window/win32/Win32MultiLineEdit.h"
+#include "window/win32/Win32Panel.h"
 
 #include <array>
 #include <functional>
