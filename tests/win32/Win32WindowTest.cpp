@@ -3,6 +3,7 @@
 #include "window/win32/Win32Window.h"
 #include "Win32TestSupport.h"
 #include "model/DatapointTypes.h"
+#include "os/win32/Win32Os.h"
 #include "window/Catalogue.h"
 #include "window/Layout.h"
 
@@ -298,7 +299,7 @@ TEST_F(ViewWindow, OnAMonitorOfAnotherDpiFontsAndPlacesScaleAlong) {
 TEST(ViewFit, EveryTextShowsWholeInEitherLanguage) {
     const auto width = [](HWND control, HFONT font, const std::string& text) {
         std::wstring shown; // as drawn: "&x" underlines x, "&&" is one ampersand
-        const std::wstring wide = Widen(text);
+        const std::wstring wide = os::WideText(text);
         for (std::size_t i = 0; i < wide.size(); ++i) {
             if (wide[i] == L'&' && i + 1 < wide.size())
                 ++i;

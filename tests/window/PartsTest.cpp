@@ -393,7 +393,7 @@ TEST(Catalogue, EveryBoxInGerman) {
          "Änderungen an der Befehlsliste speichern?"},
         {"a list kept at the last end",
          [](FakeWindow& w) {
-             w.Dir.Write(TwinMain::RecoveryFileName(w.Dir.File("zelo.ini")).substr(w.Dir.Path().size() + 1),
+             w.Dir.Write(RecoveryFileName(w.Dir.File("zelo.ini")).substr(w.Dir.Path().size() + 1),
                          "#DG5/5/5=BIT;RW\n");
              FakeWindow next(std::nullopt, w.Dir.File("zelo.ini"));
              next.Boxes.Answers = {box::IdNo};
