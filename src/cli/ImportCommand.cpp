@@ -3,6 +3,7 @@
 #include "ets/EtsBatch.h"
 #include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
+#include "model/Error.h"
 #include "os/Files.h"
 #include "project/ProjectImport.h"
 
@@ -30,6 +31,17 @@ struct ImportOptions {
 
 std::string Plural(int count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// A file read a block at a time, so that an export's bytes are never held whole; it fails as ReadInput does.
+ExportReading ReadImportFileInBlocks(const std::string& path, const std::optional<std::string>& password,
+                                     FormatChoice choice) {
+    const std::unique_ptr<os::FileSource> source = OpenInput(path, os::ImportLimit);
+    try {
+        return ReadImportFile(path, *source, password, choice);
+    } catch (const Exception& e) {
+        throw ExitRequest{ExitBadInput, e.Message()};
+    }
 }
 
 // An ETS3 export, as it has always been imported: ranges in file order, its own warnings and summary.
@@ -74,9 +86,12 @@ int RunImport(const ImportOptions& options) {
     const std::optional<std::string> password =
         options.PasswordFile ? std::optional<std::string>(ReadPasswordFile(*options.PasswordFile))
                              : options.Password;
-    ExportImport result = ImportReading(ReadImportFile(options.File, ReadInput(options.File, os::ImportLimit),
-                                                       password, formats.at(options.Format)),
-                                        rangeOptions, options.SkipBad);
+    const FormatChoice choice = formats.at(options.Format);
+    ExportImport result = ImportReading(
+        options.File == "-"
+            ? ReadImportFile(options.File, ReadInput(options.File, os::ImportLimit), password, choice)
+            : ReadImportFileInBlocks(options.File, password, choice),
+        rangeOptions, options.SkipBad);
     if (!result.Refusal && result.Reading.Detected.Format == ExportFormat::Ets3)
         return RunEts3Import(options, std::move(result.Reading.Ets3Lines), setupLine);
 

@@ -28,10 +28,6 @@ std::string Counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-bool IsUtf16(TextEncoding encoding) {
-    return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
-}
-
 bool StartsWithUtf8Mark(std::string_view bytes) {
     return bytes.substr(0, 3) == "\xEF\xBB\xBF";
 }
@@ -250,23 +246,30 @@ std::string ImportRefusal::WindowText() const {
 }
 
 ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
+    ViewSource source(bytes);
+    return ReadEtsExport(source, choice);
+}
+
+ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice) {
     ExportReading reading;
-    if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
-        reading.Refusal = ImportRefusal{ProjectFileMessage, 0, ""};
-        return reading;
-    }
-    // One pass finds the encoding, decodes and finds the lines; valid UTF-8 stays where it lies.
+    // One pass finds the encoding, decodes and finds the lines, a block at a time.
     DecodeRules rules;
     rules.Zero = ZeroByte::Kept;
     rules.Utf16WithoutMark = true;
     rules.MarkedInvalidAsSingleByte = false;
-    const bool empty = bytes.empty();
-    DecodedLines decoded = DecodeLines(bytes, rules);
+    DecodedLines decoded = DecodeLines(source, rules);
+    const bool utf16 = decoded.Encoding == FileEncoding::Utf16Le || decoded.Encoding == FileEncoding::Utf16Be;
+    // A zip's first bytes are plain ASCII: they read the same decoded.
+    if (!utf16 && !decoded.Marked && decoded.Text().substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
+        reading.Refusal = ImportRefusal{ProjectFileMessage, 0, ""};
+        return reading;
+    }
     const TextEncoding encoding = decoded.Encoding == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
                                   : decoded.Encoding == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
                                   : decoded.Encoding == FileEncoding::Utf8    ? TextEncoding::Utf8
                                                                               : TextEncoding::Windows1252;
     reading.Detected.Encoding = encoding;
+    const bool empty = decoded.Text().empty() && !decoded.Marked;
 
     ExportFormat format = ExportFormat::Csv;
     switch (choice) {
@@ -294,10 +297,8 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
         // decoding; in 8-bit text the zero byte ends it before the encoding is judged, and a UTF-8 mark
         // before broken UTF-8 means single-byte text. Those two cases are read again (they are rare: a binary
         // file, a file edited by hand).
-        const bool utf16 = IsUtf16(encoding);
-        if (!utf16 && (decoded.Zero != std::string::npos || (decoded.Marked && !decoded.TakenOver)))
-            reading.Ets3Lines =
-                LoadImportLines(decoded.TakenOver ? decoded.Lines.Release() : std::move(bytes));
+        if (!utf16 && (decoded.Zero != std::string::npos || decoded.Replaced) && source.Rewind())
+            reading.Ets3Lines = LoadImportLines(source);
         else {
             if (decoded.Zero != std::string::npos)
                 decoded.Lines.CutAt(decoded.Zero);
@@ -305,13 +306,12 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
         }
         return reading;
     }
-    std::string().swap(bytes);
     // The records point into the text, so the reading keeps it.
-    const std::string_view stored = reading.Texts->Adopt(decoded.Lines.Release()).substr(decoded.Begin);
+    const std::string_view stored = reading.Texts->Adopt(decoded.Lines.Release());
     if (decoded.Zero != std::string::npos) {
         reading.Refusal =
             ImportRefusal{WrongFormat, 0,
-                          "Line " + std::to_string(LineAt(stored, decoded.Zero - decoded.Begin)) +
+                          "Line " + std::to_string(LineAt(stored, decoded.Zero)) +
                               " holds a zero character: this is a binary file, not an ETS export."};
         return reading;
     }

@@ -99,8 +99,12 @@ struct ExportReading {
 // Detects encoding and format (unless a choice forces the format) and reads the whole file. Refused: a zip,
 // a zero character in a text that is not ETS3, malformed XML or another root element, a CSV without a layout
 // that reads, and a file without any group address (bad ones count as addresses here: they are for the
-// caller to refuse or skip). Takes the bytes by value so that they are freed once decoded.
+// caller to refuse or skip).
 ExportReading ReadEtsExport(std::string bytes, FormatChoice choice = FormatChoice::Auto);
+// The same for bytes read a block at a time (a file), so that they are never held whole; only the decoded
+// text is kept. An ETS3 export with a zero byte or broken UTF-8 behind its mark is read a second time, as
+// the ETS3 import reads it, when the source can start again.
+ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice = FormatChoice::Auto);
 
 // "117 lines cannot be imported:" then the first 20 messages, one per line, then "and K more." when there
 // are more.

@@ -16,10 +16,15 @@ const char* const ImportWrongFormatMessage = "Import file has wrong format!";
 const char* const ImportEndedStatus = "Finished importing data from ETS3!";
 const char* const ImportNoticeTitle = "Import";
 
-TextLines LoadImportLines(std::string bytes) {
+TextLines LoadImportLines(std::string_view bytes) {
+    ViewSource source(bytes);
+    return LoadImportLines(source);
+}
+
+TextLines LoadImportLines(ByteSource& source) {
     // In UTF-16 every other byte of plain text is zero, so there the zero character ends the text after
     // decoding; in every other encoding the zero byte ends it before.
-    return DecodeLines(bytes, DecodeRules{}).Lines;
+    return DecodeLines(source, DecodeRules{}).Lines;
 }
 
 namespace {

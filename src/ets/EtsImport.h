@@ -30,7 +30,8 @@ extern const char* const ImportNoticeTitle;
 // The file's bytes as lines. Text up to the first zero byte counts; it is Windows-1252 unless a byte-order
 // mark says UTF-8 or UTF-16, or it is valid UTF-8 throughout. Lines end at CR LF, LF or a lone CR; a line end
 // at the very end adds no empty line; empty lines inside stay. One pass; valid UTF-8 stays where it lies.
-TextLines LoadImportLines(std::string bytes);
+TextLines LoadImportLines(std::string_view bytes);
+TextLines LoadImportLines(ByteSource& source);
 
 // Splits a line by the comma-text rule: fields are separated by commas or blanks (codes 1 to 32); a field
 // that starts with a double quote runs to the next lone double quote, a doubled one standing for one; a quote

@@ -1,5 +1,7 @@
 #pragma once
 // The system's texts are UTF-8 inside; files and the gateway are 8-bit. These convert at the edges.
+#include "model/ByteSource.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,21 +86,21 @@ struct DecodeRules {
 
 struct DecodedLines {
     TextLines Lines;
-    std::size_t Begin = 0; // where the text begins in Lines.Text(): behind a UTF-8 mark left in place
     FileEncoding Encoding = FileEncoding::Utf8;
-    bool Marked = false;                  // the file began with a byte-order mark
-    bool TakenOver = false;               // the text is in the bytes' own string (kept or decoded in place)
-    std::size_t Zero = std::string::npos; // with ZeroByte::Kept: the first zero character in Lines.Text()
+    bool Marked = false;   // the file began with a byte-order mark
+    bool Replaced = false; // UTF-8 behind a mark was broken, its broken bytes replaced by U+FFFD
+    std::size_t Zero = std::string::npos; // with ZeroByte::Kept: the first zero character in the text
 
-    // The decoded text, without its byte-order mark (with ZeroByte::EndsText it may go on past the end).
-    std::string_view Text() const { return std::string_view(Lines.Text()).substr(Begin); }
+    // The decoded text, without its byte-order mark.
+    std::string_view Text() const { return Lines.Text(); }
 };
 
-// Decodes a file's bytes and finds its lines in one pass: a UTF-8 or UTF-16 byte-order mark decides (or
-// UTF-16 without one, when the rules say so); else valid UTF-8 is taken where it lies, the bytes being taken
-// over; else the bytes are single-byte text. Lines end as SplitLines ends them. Bytes that were not taken
-// over are left as they were.
-DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules);
+// Decodes a file's bytes and finds its lines in one pass, a block at a time as the source gives them, so the
+// raw bytes are never held whole: a UTF-8 or UTF-16 byte-order mark decides (or UTF-16 without one, when the
+// rules say so); else valid UTF-8 is taken as it is; else the bytes are single-byte text. Lines end as
+// SplitLines ends them.
+DecodedLines DecodeLines(ByteSource& source, const DecodeRules& rules);
+DecodedLines DecodeLines(std::string_view bytes, const DecodeRules& rules);
 
 // A UTF-8 text that came from outside (a gateway's answer, a line of a file) made safe to print on a
 // terminal: control characters (C0 but line feed and tab, DEL, C1) become \xHH (C1: \u00HH), so an answer

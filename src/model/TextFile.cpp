@@ -1,0 +1,366 @@
+// A text file decoded as its bytes arrive in blocks: the encoding found, the text decoded to UTF-8 and its
+// lines found in one pass, so that the raw bytes are never held whole.
+#include "model/Text.h"
+#include "model/TextCodec.h"
+
+#include <memory>
+
+namespace zelo {
+
+namespace {
+
+using namespace codec;
+
+constexpr std::size_t BlockSize = 64 * 1024;
+constexpr char ReplacementCharacter[] = "\xEF\xBF\xBD";
+
+// Four UTF-16 units at p that are plain ASCII and no zero (as most of an export is), written to out as four
+// bytes; false, writing nothing, for any other four.
+template <bool BigEndian> bool FourPlainUnits(const unsigned char* p, char* out) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    // The units' high bytes and low bytes, each in the even bytes of a word.
+    const std::uint64_t high = (BigEndian ? word : word >> 8) & 0x00FF00FF00FF00FFull;
+    const std::uint64_t low = (BigEndian ? word >> 8 : word) & 0x00FF00FF00FF00FFull;
+    if (high != 0 || (low & 0x0080008000800080ull) != 0 ||
+        ((low - 0x0001000100010001ull) & ~low & 0x8000800080008000ull) != 0)
+        return false;
+    out[0] = static_cast<char>(low);
+    out[1] = static_cast<char>(low >> 16);
+    out[2] = static_cast<char>(low >> 32);
+    out[3] = static_cast<char>(low >> 48);
+    return true;
+}
+
+// Whether any of a word's bytes is below 0x0E: a zero, CR or LF may be among them.
+bool HasLowByte(std::uint64_t w) {
+    return ((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) != 0;
+}
+
+enum class Mode { Start, Utf8, Replace, SingleByte, Utf16Le, Utf16Be, Ended };
+
+// Takes a file's bytes a block at a time. A block's last bytes that need the next block (a UTF-8 sequence
+// or UTF-16 surrogate pair cut in two, an odd byte of UTF-16, the first bytes while a byte-order mark may
+// still come) are not used: they come again in front of the next block. The text is written in UTF-8 as it
+// is decoded, and its lines are found in what each block added.
+class BlockDecoder {
+public:
+    BlockDecoder(const DecodeRules& rules, std::uint64_t sizeHint) : Rules_(rules) {
+        // Room for the whole text and for lines of 64 bytes and more; room never written costs no memory.
+        if (sizeHint > 0 && sizeHint < (std::uint64_t(1) << 40)) {
+            const auto size = static_cast<std::size_t>(sizeHint);
+            Text_.reserve(size + size / 16 + 64);
+            Spans_.reserve(size / 64 + 16);
+        }
+    }
+
+    // Decodes what it can of `in` and returns how many bytes it used (all of them when `last`: no bytes
+    // follow).
+    std::size_t Take(std::string_view in, bool last) {
+        std::size_t used = 0;
+        while (used < in.size() && Mode_ != Mode::Ended) {
+            const Mode mode = Mode_;
+            const std::string_view rest = in.substr(used);
+            std::size_t n = 0;
+            switch (Mode_) {
+            case Mode::Start:
+                n = Start(rest, last);
+                break;
+            case Mode::Utf8:
+                n = Utf8(rest, last);
+                break;
+            case Mode::Replace:
+                n = Replace(rest, last);
+                break;
+            case Mode::SingleByte:
+                n = SingleByte(rest);
+                break;
+            case Mode::Utf16Le:
+                n = Utf16<false>(rest, last);
+                break;
+            case Mode::Utf16Be:
+                n = Utf16<true>(rest, last);
+                break;
+            case Mode::Ended:
+                break;
+            }
+            used += n;
+            if (n == 0 && Mode_ == mode)
+                break; // waits for the next block
+        }
+        FindLines();
+        return used;
+    }
+
+    bool Ended() const { return Mode_ == Mode::Ended; }
+
+    DecodedLines Finish() {
+        if (LineBegin_ < Text_.size())
+            Spans_.push_back({LineBegin_, Text_.size()});
+        DecodedLines decoded;
+        decoded.Encoding = Encoding_;
+        decoded.Marked = Marked_;
+        decoded.Replaced = Replaced_;
+        decoded.Zero = Zero_;
+        decoded.Lines = TextLines(std::move(Text_), std::move(Spans_));
+        return decoded;
+    }
+
+private:
+    bool ZeroEnds() const { return Rules_.Zero == ZeroByte::EndsText; }
+
+    // A byte-order mark decides (or a zero in the first two bytes, UTF-16 without one, when the rules say
+    // so); else the text is taken as UTF-8 until a byte says otherwise.
+    std::size_t Start(std::string_view in, bool last) {
+        if (in.size() < 3 && !last)
+            return 0;
+        const bool marked16 = in.substr(0, 2) == "\xFF\xFE" || in.substr(0, 2) == "\xFE\xFF";
+        if (marked16 || (Rules_.Utf16WithoutMark && in.size() >= 2 && (in[0] == 0) != (in[1] == 0))) {
+            const bool bigEndian = marked16 ? in[0] == '\xFE' : in[0] == 0;
+            Mode_ = bigEndian ? Mode::Utf16Be : Mode::Utf16Le;
+            Encoding_ = bigEndian ? FileEncoding::Utf16Be : FileEncoding::Utf16Le;
+            Marked_ = marked16;
+            return marked16 ? 2 : 0;
+        }
+        Mode_ = Mode::Utf8;
+        Marked_ = in.substr(0, 3) == "\xEF\xBB\xBF";
+        return Marked_ ? 3 : 0;
+    }
+
+    // The plain bytes from i on: eight at a time while none is above 0x7F (or zero, when a zero ends the
+    // text).
+    std::size_t SkipPlain(const char* p, std::size_t i, std::size_t n) const {
+        const bool zeroEnds = ZeroEnds();
+        for (; i + 8 <= n; i += 8) {
+            const std::uint64_t w = Word(p + i);
+            if ((w & 0x8080808080808080ull) || (zeroEnds && HasZeroByte(w)))
+                break;
+        }
+        return i;
+    }
+
+    // Valid UTF-8 is taken as it is. At the first byte that is not, the text so far is read again as
+    // single-byte text (or, behind a UTF-8 mark when the rules say so, the broken bytes are replaced).
+    std::size_t Utf8(std::string_view in, bool last) {
+        const char* p = in.data();
+        const std::size_t n = in.size();
+        std::size_t i = 0;
+        while ((i = SkipPlain(p, i, n)) < n) {
+            const auto c = static_cast<unsigned char>(p[i]);
+            if (c < 0x80) {
+                if (c == 0 && ZeroEnds()) {
+                    Mode_ = Mode::Ended;
+                    break;
+                }
+                ++i;
+                continue;
+            }
+            if (i + Utf8SequenceLength(c) > n && !last)
+                break; // the sequence ends in the next block
+            std::size_t next = i;
+            if (NextUtf8(in, next)) {
+                NonAscii_ = true;
+                i = next;
+                continue;
+            }
+            Text_.append(p, i);
+            if (Marked_ && !Rules_.MarkedInvalidAsSingleByte) {
+                Mode_ = Mode::Replace;
+                Replaced_ = true;
+            } else {
+                ToSingleByte();
+            }
+            return i;
+        }
+        Text_.append(p, i);
+        return i;
+    }
+
+    // The text so far read again as single-byte text: it holds the bytes as they came (behind the mark).
+    // Plain ASCII reads the same, and its lines stay.
+    void ToSingleByte() {
+        Mode_ = Mode::SingleByte;
+        Encoding_ = FileEncoding::SingleByte;
+        if (!NonAscii_)
+            return;
+        std::string bytes = std::move(Text_);
+        Text_ = std::string();
+        Text_.reserve(bytes.capacity());
+        SingleByte(bytes);
+        Spans_.clear();
+        LineBegin_ = 0;
+        Scanned_ = 0;
+        AfterCr_ = false;
+        Zero_ = std::string::npos;
+    }
+
+    std::size_t Replace(std::string_view in, bool last) {
+        const char* p = in.data();
+        const std::size_t n = in.size();
+        std::size_t i = 0;
+        std::size_t run = 0; // the start of the bytes not written yet
+        while ((i = SkipPlain(p, i, n)) < n) {
+            const auto c = static_cast<unsigned char>(p[i]);
+            if (c < 0x80) {
+                if (c == 0 && ZeroEnds()) {
+                    Mode_ = Mode::Ended;
+                    break;
+                }
+                ++i;
+                continue;
+            }
+            if (i + Utf8SequenceLength(c) > n && !last)
+                break;
+            std::size_t next = i;
+            if (NextUtf8(in, next)) {
+                i = next;
+                continue;
+            }
+            Text_.append(p + run, i - run);
+            Text_.append(ReplacementCharacter, 3);
+            run = ++i;
+        }
+        Text_.append(p + run, i - run);
+        return i;
+    }
+
+    std::size_t SingleByte(std::string_view in) {
+        const char* p = in.data();
+        const std::size_t n = in.size();
+        std::size_t i = 0;
+        std::size_t run = 0;
+        while ((i = SkipPlain(p, i, n)) < n) {
+            const auto c = static_cast<unsigned char>(p[i]);
+            if (c < 0x80) {
+                if (c == 0 && ZeroEnds()) {
+                    Mode_ = Mode::Ended;
+                    break;
+                }
+                ++i;
+                continue;
+            }
+            Text_.append(p + run, i - run);
+            char utf8[4];
+            Text_.append(utf8, EncodeUtf8(SingleByteCodePoint(c, Rules_.Fallback), utf8));
+            run = ++i;
+        }
+        Text_.append(p + run, i - run);
+        return i;
+    }
+
+    // Four plain units at a time where they come in a row, as they do in exports; written through a small
+    // buffer, so the text grows by blocks rather than by characters.
+    template <bool BigEndian> std::size_t Utf16(std::string_view in, bool last) {
+        const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+        const std::size_t n = in.size();
+        auto unit = [p](std::size_t i) -> char32_t {
+            return BigEndian ? (p[i] << 8 | p[i + 1]) : (p[i + 1] << 8 | p[i]);
+        };
+        char buffer[8192];
+        std::size_t used = 0;
+        std::size_t i = 0;
+        while (i + 1 < n) {
+            if (used + 8 > sizeof buffer) {
+                Text_.append(buffer, used);
+                used = 0;
+            }
+            if (i + 8 <= n && FourPlainUnits<BigEndian>(p + i, buffer + used)) {
+                used += 4;
+                i += 8;
+                continue;
+            }
+            const char32_t u = unit(i);
+            if (u == 0 && ZeroEnds()) {
+                Mode_ = Mode::Ended;
+                break;
+            }
+            char32_t cp = u;
+            std::size_t length = 2;
+            if (u >= 0xD800 && u <= 0xDBFF) {
+                if (i + 4 > n && !last)
+                    break; // its low surrogate comes in the next block
+                const char32_t low = i + 3 < n ? unit(i + 2) : 0;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    cp = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                    length = 4;
+                }
+            }
+            // A lone surrogate cannot be shown: the replacement character keeps the position visible.
+            if (length == 2 && u >= 0xD800 && u <= 0xDFFF)
+                cp = 0xFFFD;
+            used += EncodeUtf8(cp, buffer + used);
+            i += length;
+        }
+        Text_.append(buffer, used);
+        // An odd last byte is no unit: it is dropped.
+        return last && Mode_ != Mode::Ended ? n : i;
+    }
+
+    // The lines in what was written since the last call: a line ends at CR LF, LF or a lone CR. A CR ends
+    // its line at once; an LF right behind it only moves the next line's start.
+    void FindLines() {
+        const char* t = Text_.data();
+        const std::size_t n = Text_.size();
+        std::size_t i = Scanned_;
+        while (i < n) {
+            while (i + 8 <= n && !HasLowByte(Word(t + i)))
+                i += 8;
+            if (i >= n)
+                break;
+            const char c = t[i];
+            if (c == '\n') {
+                if (!AfterCr_ || i != LineBegin_)
+                    Spans_.push_back({LineBegin_, i});
+                LineBegin_ = i + 1;
+                AfterCr_ = false;
+            } else if (c == '\r') {
+                Spans_.push_back({LineBegin_, i});
+                LineBegin_ = i + 1;
+                AfterCr_ = true;
+            } else if (c == 0 && Zero_ == std::string::npos) {
+                Zero_ = i;
+            }
+            ++i;
+        }
+        Scanned_ = n;
+    }
+
+    DecodeRules Rules_;
+    Mode Mode_ = Mode::Start;
+    FileEncoding Encoding_ = FileEncoding::Utf8;
+    bool Marked_ = false;
+    bool Replaced_ = false;
+    bool NonAscii_ = false; // the UTF-8 taken so far holds more than ASCII
+    std::string Text_;
+    std::vector<LineSpan> Spans_;
+    std::size_t Scanned_ = 0; // where FindLines goes on
+    std::size_t LineBegin_ = 0;
+    bool AfterCr_ = false; // the last line ended at a CR
+    std::size_t Zero_ = std::string::npos;
+};
+
+} // namespace
+
+DecodedLines DecodeLines(ByteSource& source, const DecodeRules& rules) {
+    BlockDecoder decoder(rules, source.SizeHint());
+    // A block and the few bytes the last one left for it (at most 3).
+    const std::unique_ptr<char[]> buffer(new char[BlockSize + 8]);
+    std::size_t kept = 0;
+    for (;;) {
+        const std::size_t n = source.Read(buffer.get() + kept, BlockSize);
+        const std::size_t have = kept + n;
+        const std::size_t used = decoder.Take({buffer.get(), have}, n == 0);
+        if (n == 0 || decoder.Ended())
+            break;
+        kept = have - used;
+        std::memmove(buffer.get(), buffer.get() + used, kept);
+    }
+    return decoder.Finish();
+}
+
+DecodedLines DecodeLines(std::string_view bytes, const DecodeRules& rules) {
+    ViewSource source(bytes);
+    return DecodeLines(source, rules);
+}
+
+} // namespace zelo
