@@ -33,24 +33,25 @@ std::string Plural(int count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-// A file read a block at a time, so that an export's bytes are never held whole; it fails as ReadInput does.
-ExportReading ReadImportFileInBlocks(const std::string& path, const std::optional<std::string>& password,
-                                     FormatChoice choice) {
-    const std::unique_ptr<os::FileSource> source = OpenInput(path, os::ImportLimit);
+// A file read a block at a time fails as ReadInput does when a block cannot be read.
+template <typename Read> auto ReadingBlocks(Read read) {
     try {
-        return ReadImportFile(path, *source, password, choice);
+        return read();
     } catch (const Exception& e) {
         throw ExitRequest{ExitBadInput, e.Message()};
     }
 }
 
 // An ETS3 export, as it has always been imported: ranges in file order, its own warnings and summary.
-int RunEts3Import(const ImportOptions& options, TextLines lines, const std::string& setupLine) {
+int RunEts3Import(const ImportOptions& options, ExportReading& reading, const std::string& setupLine) {
     static const std::map<std::string, UnknownDatatype> unknownPolicies{
         {"skip", UnknownDatatype::Skip}, {"other", UnknownDatatype::Other}, {"fail", UnknownDatatype::Fail}};
+    const auto access = static_cast<std::uint8_t>(AccessTypeFromText(options.Access));
+    const UnknownDatatype unknown = unknownPolicies.at(options.Unknown);
     BatchImportResult result =
-        BatchImport(std::move(lines), static_cast<std::uint8_t>(AccessTypeFromText(options.Access)),
-                    unknownPolicies.at(options.Unknown));
+        reading.Ets3Stream
+            ? ReadingBlocks([&] { return BatchImport(std::move(reading.Ets3Stream), access, unknown); })
+            : BatchImport(std::move(reading.Ets3Lines), access, unknown);
     for (const auto& warning : result.Warnings)
         std::cerr << "warning: " << warning << '\n';
     if (result.Failure)
@@ -87,13 +88,19 @@ int RunImport(const ImportOptions& options) {
         options.PasswordFile ? std::optional<std::string>(ReadPasswordFile(*options.PasswordFile))
                              : options.Password;
     const FormatChoice choice = formats.at(options.Format);
-    ExportImport result = ImportReading(
-        options.File == "-"
-            ? ReadImportFile(options.File, ReadInput(options.File, os::ImportLimit), password, choice)
-            : ReadImportFileInBlocks(options.File, password, choice),
-        rangeOptions, options.SkipBad);
+    // A file is read a block at a time, so that an export's bytes are never held whole; it lives on while an
+    // ETS3 export's lines are taken from it.
+    std::unique_ptr<os::FileSource> source;
+    ExportReading reading;
+    if (options.File == "-") {
+        reading = ReadImportFile(options.File, ReadInput(options.File, os::ImportLimit), password, choice);
+    } else {
+        source = OpenInput(options.File, os::ImportLimit);
+        reading = ReadingBlocks([&] { return ReadImportFile(options.File, *source, password, choice); });
+    }
+    ExportImport result = ImportReading(std::move(reading), rangeOptions, options.SkipBad);
     if (!result.Refusal && result.Reading.Detected.Format == ExportFormat::Ets3)
-        return RunEts3Import(options, std::move(result.Reading.Ets3Lines), setupLine);
+        return RunEts3Import(options, result.Reading, setupLine);
 
     for (const auto& warning : result.Warnings)
         std::cerr << "warning: " << warning << '\n';

@@ -247,7 +247,12 @@ std::string ImportRefusal::WindowText() const {
 
 ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
     ViewSource source(bytes);
-    return ReadEtsExport(source, choice);
+    ExportReading reading = ReadEtsExport(source, choice);
+    if (reading.Ets3Stream) {
+        reading.Ets3Lines = reading.Ets3Stream->Rest();
+        reading.Ets3Stream.reset();
+    }
+    return reading;
 }
 
 ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice) {
@@ -257,26 +262,28 @@ ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice) {
     rules.Zero = ZeroByte::Kept;
     rules.Utf16WithoutMark = true;
     rules.MarkedInvalidAsSingleByte = false;
-    DecodedLines decoded = DecodeLines(source, rules);
-    const bool utf16 = decoded.Encoding == FileEncoding::Utf16Le || decoded.Encoding == FileEncoding::Utf16Be;
+    auto stream = std::make_shared<LineStream>(source, rules);
+    // The format shows in the file's beginning.
+    const std::string_view head = stream->Ahead(std::size_t{1} << 20);
+    const bool utf16 =
+        stream->Encoding() == FileEncoding::Utf16Le || stream->Encoding() == FileEncoding::Utf16Be;
     // A zip's first bytes are plain ASCII: they read the same decoded.
-    if (!utf16 && !decoded.Marked && decoded.Text().substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
+    if (!utf16 && !stream->Marked() && head.substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
         reading.Refusal = ImportRefusal{ProjectFileMessage, 0, ""};
         return reading;
     }
-    const TextEncoding encoding = decoded.Encoding == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
-                                  : decoded.Encoding == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
-                                  : decoded.Encoding == FileEncoding::Utf8    ? TextEncoding::Utf8
+    reading.Detected.Encoding = stream->Encoding() == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
+                                : stream->Encoding() == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
+                                : stream->Encoding() == FileEncoding::Utf8    ? TextEncoding::Utf8
                                                                               : TextEncoding::Windows1252;
-    reading.Detected.Encoding = encoding;
-    const bool empty = decoded.Text().empty() && !decoded.Marked;
+    const bool empty = head.empty() && !stream->Marked();
 
     ExportFormat format = ExportFormat::Csv;
     switch (choice) {
     case FormatChoice::Auto:
         // An empty file goes to the ETS3 importer, which has nothing to do. The format shows in the file's
         // beginning.
-        format = empty ? ExportFormat::Ets3 : DetectFormat(decoded.Text().substr(0, 1 << 20));
+        format = empty ? ExportFormat::Ets3 : DetectFormat(head.substr(0, std::size_t{1} << 20));
         break;
     case FormatChoice::Ets3:
         format = ExportFormat::Ets3;
@@ -293,19 +300,26 @@ ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice) {
     }
     reading.Detected.Format = format;
     if (format == ExportFormat::Ets3) {
-        // As the ETS3 import always read its files: the zero character ends the text. In UTF-16 that is after
-        // decoding; in 8-bit text the zero byte ends it before the encoding is judged, and a UTF-8 mark
-        // before broken UTF-8 means single-byte text. Those two cases are read again (they are rare: a binary
-        // file, a file edited by hand).
-        if (!utf16 && (decoded.Zero != std::string::npos || decoded.Replaced) && source.Rewind())
-            reading.Ets3Lines = LoadImportLines(source);
-        else {
-            if (decoded.Zero != std::string::npos)
-                decoded.Lines.CutAt(decoded.Zero);
-            reading.Ets3Lines = std::move(decoded.Lines);
-        }
+        // As the ETS3 import always read its files: the zero character ends the text (in 8-bit text before
+        // the encoding is judged), and a UTF-8 mark before broken UTF-8 means single-byte text. The lines go
+        // to the importer as they are decoded. A file that showed a zero or broken UTF-8 behind a mark
+        // already is read again from its start under those rules (they are rare: a binary file, one edited by
+        // hand).
+        DecodeRules ets3 = rules;
+        ets3.Zero = ZeroByte::EndsText;
+        ets3.MarkedInvalidAsSingleByte = true;
+        if ((stream->Zero() != std::string::npos || stream->Replaced()) && source.Rewind())
+            stream = std::make_shared<LineStream>(source, ets3);
+        else
+            stream->SetRules(ets3);
+        reading.Ets3Stream = std::move(stream);
         return reading;
     }
+    DecodedLines decoded = stream->Whole();
+    reading.Detected.Encoding = decoded.Encoding == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
+                                : decoded.Encoding == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
+                                : decoded.Encoding == FileEncoding::Utf8    ? TextEncoding::Utf8
+                                                                            : TextEncoding::Windows1252;
     // The records point into the text, so the reading keeps it.
     const std::string_view stored = reading.Texts->Adopt(decoded.Lines.Release());
     if (decoded.Zero != std::string::npos) {

@@ -83,7 +83,8 @@ extern const char* const ExportImportFinishedMessage; // the window's notice at 
 // The window's status text for an offered range: "Importing data from ETS [name, datatype: "DPST-1-1"]...".
 std::string ExportStatusText(const ImportedRange& range);
 
-// What a reader found. For an ETS3 file only Detected and Ets3Lines are set: it goes to EtsImporter.
+// What a reader found. For an ETS3 file only Detected and Ets3Lines (or, read from a ByteSource, Ets3Stream)
+// are set: it goes to EtsImporter.
 // The records point into Texts, which copies of the reading share: keep a reading (or a copy) alive while
 // its records are used.
 struct ExportReading {
@@ -91,6 +92,8 @@ struct ExportReading {
     std::shared_ptr<TextStore> Texts = std::make_shared<TextStore>();
     std::optional<ImportRefusal> Refusal;
     TextLines Ets3Lines;
+    // An ETS3 file's lines as they are decoded, while the source the reading came from lives on.
+    std::shared_ptr<LineStream> Ets3Stream;
     std::vector<GroupAddressRecord> Addresses; // in file order
     std::vector<BadEntry> BadEntries;          // in file order
     std::vector<std::string> Warnings;         // in file order, each naming its line

@@ -141,16 +141,26 @@ std::string ImportStep::WindowText() const {
 
 EtsImporter::EtsImporter(TextLines lines) : Lines(std::move(lines)) {}
 
+std::optional<std::string_view> EtsImporter::Line(int index) {
+    if (!Stream_)
+        return index < LineCount() ? std::optional(Lines[static_cast<std::size_t>(index)]) : std::nullopt;
+    for (; StreamIndex_ < index; ++StreamIndex_)
+        if (!Stream_->Next(StreamLine_))
+            return std::nullopt;
+    return StreamLine_;
+}
+
 ImportStep EtsImporter::Next() {
     ImportStep step;
     step.Line = ImportIndex_;
-    if (ImportIndex_ >= LineCount()) {
+    const std::optional<std::string_view> first = Line(ImportIndex_);
+    if (!first) {
         step.Kind = ImportStepKind::Finished;
         return step;
     }
     // The line that ended the last range was split already while joining.
     if (FieldsLine != ImportIndex_)
-        SplitCommaFields(Lines[static_cast<std::size_t>(ImportIndex_)], Fields, Scratch);
+        SplitCommaFields(*first, Fields, Scratch);
     FieldsLine = ImportIndex_;
     if (static_cast<int>(Fields.size()) < EtsFieldCount) {
         step.Kind = ImportStepKind::WrongFormat;
@@ -180,8 +190,8 @@ ImportStep EtsImporter::Next() {
     range.Name = std::string(Fields[EtsNameField]);
     std::uint16_t last = range.StartAddress;
     ++ImportIndex_;
-    while (ImportIndex_ < LineCount()) {
-        SplitCommaFields(Lines[static_cast<std::size_t>(ImportIndex_)], Fields, Scratch);
+    while (const std::optional<std::string_view> line = Line(ImportIndex_)) {
+        SplitCommaFields(*line, Fields, Scratch);
         FieldsLine = ImportIndex_;
         // A line that could not start a range does not join one either: the next step reports it.
         if (static_cast<int>(Fields.size()) < EtsFieldCount)

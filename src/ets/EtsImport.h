@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,13 +88,16 @@ public:
     EtsImporter() = default;
     explicit EtsImporter(TextLines lines);
     explicit EtsImporter(const std::vector<std::string>& lines) : EtsImporter(TextLines(lines)) {}
+    // Lines taken as the importer comes to them, each let go of once it has passed it.
+    explicit EtsImporter(std::shared_ptr<LineStream> lines) : Stream_(std::move(lines)) {}
     // The fields are views into the importer's own lines: it stays where it was made.
     EtsImporter(const EtsImporter&) = delete;
     EtsImporter& operator=(const EtsImporter&) = delete;
 
     // Index of the next line to read: between steps the first line of the range the next step offers.
     int ImportIndex() const { return ImportIndex_; }
-    int LineCount() const { return static_cast<int>(Lines.size()); }
+    // The lines it holds (taken from a stream: the lines taken so far).
+    int LineCount() const { return Stream_ ? StreamIndex_ + 1 : static_cast<int>(Lines.size()); }
     const TextLines& ImportLines() const { return Lines; }
     // The fields of the line split last (views into the importer's lines).
     const std::vector<std::string_view>& ImportFields() const { return Fields; }
@@ -102,7 +106,13 @@ public:
     ImportStep Next();
 
 private:
+    // Line `index`, or nullopt past the last. From a stream only the line taken last or a later one.
+    std::optional<std::string_view> Line(int index);
+
     TextLines Lines;
+    std::shared_ptr<LineStream> Stream_;
+    int StreamIndex_ = -1; // the line taken from the stream last
+    std::string_view StreamLine_;
     std::vector<std::string_view> Fields;
     std::string Scratch; // unquoted fields of the line split last
     int FieldsLine = -1; // the line Fields was split from

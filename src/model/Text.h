@@ -2,6 +2,7 @@
 // The system's texts are UTF-8 inside; files and the gateway are 8-bit. These convert at the edges.
 #include "model/ByteSource.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -100,6 +101,40 @@ struct DecodedLines {
 // rules say so); else valid UTF-8 is taken as it is; else the bytes are single-byte text. Lines end as
 // SplitLines ends them.
 DecodedLines DecodeLines(ByteSource& source, const DecodeRules& rules);
+
+// A file's lines one after another as its blocks are decoded, for a reader that needs only the line it is
+// at: the lines given out are let go of before the next block is decoded, so that neither the raw bytes nor
+// the whole text are held. Only while the text is valid UTF-8 beyond ASCII (a later broken byte would make
+// all of it single-byte) is it kept until a byte or the file's end settles it.
+class LineStream {
+public:
+    LineStream(ByteSource& source, const DecodeRules& rules);
+    ~LineStream();
+    LineStream(const LineStream&) = delete;
+    LineStream& operator=(const LineStream&) = delete;
+
+    // The text from the first line not given out yet, decoded on until it holds `size` bytes or the file has
+    // ended.
+    std::string_view Ahead(std::size_t size);
+    // What the decoding found so far (UTF-8 may still turn out single-byte).
+    FileEncoding Encoding() const;
+    bool Marked() const;
+    bool Replaced() const;
+    std::size_t Zero() const; // in Ahead()'s text
+    // The rules for the bytes still to come.
+    void SetRules(const DecodeRules& rules);
+
+    // The next line, valid until the next call; false after the last.
+    bool Next(std::string_view& line);
+    // The whole text and its lines, for a stream that has given none out.
+    DecodedLines Whole();
+    // The lines not given out yet, held together.
+    TextLines Rest();
+
+private:
+    struct State;
+    std::unique_ptr<State> State_;
+};
 DecodedLines DecodeLines(std::string_view bytes, const DecodeRules& rules);
 
 // A UTF-8 text that came from outside (a gateway's answer, a line of a file) made safe to print on a

@@ -93,10 +93,36 @@ public:
     }
 
     bool Ended() const { return Mode_ == Mode::Ended; }
+    // The lines found cannot change any more: only text that is UTF-8 beyond ASCII so far may still turn out
+    // single-byte with a later broken byte.
+    bool Settled() const { return Mode_ != Mode::Utf8 || !NonAscii_; }
+    void SetRules(const DecodeRules& rules) { Rules_ = rules; }
 
-    DecodedLines Finish() {
+    const std::string& Text() const { return Text_; }
+    const std::vector<LineSpan>& Spans() const { return Spans_; }
+    FileEncoding Encoding() const { return Encoding_; }
+    bool Marked() const { return Marked_; }
+    bool Replaced() const { return Replaced_; }
+    std::size_t Zero() const { return Zero_; }
+
+    // Lets go of every line found so far and of the text they lie in.
+    void Release() {
+        const std::size_t upTo = LineBegin_;
+        Text_.erase(0, upTo);
+        Spans_.clear();
+        LineBegin_ = 0;
+        Scanned_ -= upTo;
+        Zero_ = Zero_ == std::string::npos || Zero_ < upTo ? std::string::npos : Zero_ - upTo;
+    }
+
+    // The last line, once no more bytes come.
+    void End() {
         if (LineBegin_ < Text_.size())
             Spans_.push_back({LineBegin_, Text_.size()});
+        LineBegin_ = Text_.size();
+    }
+
+    DecodedLines Result() {
         DecodedLines decoded;
         decoded.Encoding = Encoding_;
         decoded.Marked = Marked_;
@@ -341,23 +367,108 @@ private:
 
 } // namespace
 
-DecodedLines DecodeLines(ByteSource& source, const DecodeRules& rules) {
-    BlockDecoder decoder(rules, source.SizeHint());
-    // A block and the few bytes the last one left for it (at most 3).
-    const std::unique_ptr<char[]> buffer(new char[BlockSize + 8]);
-    std::size_t kept = 0;
-    for (;;) {
-        const std::size_t n = source.Read(buffer.get() + kept, BlockSize);
-        const std::size_t have = kept + n;
-        const std::size_t used = decoder.Take({buffer.get(), have}, n == 0);
-        if (n == 0 || decoder.Ended())
-            break;
-        kept = have - used;
-        std::memmove(buffer.get(), buffer.get() + used, kept);
+struct LineStream::State {
+    State(ByteSource& source, const DecodeRules& rules)
+        : Source(source), Decoder(rules, source.SizeHint()), Buffer(new char[BlockSize + 8]) {}
+
+    // Decodes one more block; false once the file has ended.
+    bool Pull() {
+        if (AtEnd)
+            return false;
+        const std::size_t n = Source.Read(Buffer.get() + Kept, BlockSize);
+        const std::size_t have = Kept + n;
+        const std::size_t used = Decoder.Take({Buffer.get(), have}, n == 0);
+        if (n == 0 || Decoder.Ended()) {
+            AtEnd = true;
+            Decoder.End();
+            return true;
+        }
+        // At most 3 bytes that need the next block.
+        Kept = have - used;
+        std::memmove(Buffer.get(), Buffer.get() + used, Kept);
+        return true;
     }
-    return decoder.Finish();
+
+    ByteSource& Source;
+    BlockDecoder Decoder;
+    const std::unique_ptr<char[]> Buffer;
+    std::size_t Kept = 0;
+    bool AtEnd = false;
+    std::size_t NextLine = 0; // in the decoder's lines
+};
+
+LineStream::LineStream(ByteSource& source, const DecodeRules& rules)
+    : State_(std::make_unique<State>(source, rules)) {}
+
+LineStream::~LineStream() = default;
+
+std::string_view LineStream::Ahead(std::size_t size) {
+    while (State_->Decoder.Text().size() < size && State_->Pull()) {
+    }
+    return State_->Decoder.Text();
 }
 
+FileEncoding LineStream::Encoding() const {
+    return State_->Decoder.Encoding();
+}
+
+bool LineStream::Marked() const {
+    return State_->Decoder.Marked();
+}
+
+bool LineStream::Replaced() const {
+    return State_->Decoder.Replaced();
+}
+
+std::size_t LineStream::Zero() const {
+    return State_->Decoder.Zero();
+}
+
+void LineStream::SetRules(const DecodeRules& rules) {
+    State_->Decoder.SetRules(rules);
+}
+
+bool LineStream::Next(std::string_view& line) {
+    State& s = *State_;
+    for (;;) {
+        // Lines that a later byte may still change are not given out: the file is decoded on until it is
+        // settled.
+        const bool settled = s.AtEnd || s.Decoder.Settled();
+        const auto& spans = s.Decoder.Spans();
+        if (settled && s.NextLine < spans.size()) {
+            const LineSpan span = spans[s.NextLine++];
+            line = std::string_view(s.Decoder.Text()).substr(span.Begin, span.End - span.Begin);
+            return true;
+        }
+        // Every line found is given out: their text goes before the next block comes.
+        if (settled) {
+            s.Decoder.Release();
+            s.NextLine = 0;
+        }
+        if (!s.Pull())
+            return false;
+    }
+}
+
+DecodedLines LineStream::Whole() {
+    while (State_->Pull()) {
+    }
+    return State_->Decoder.Result();
+}
+
+TextLines LineStream::Rest() {
+    std::string text;
+    std::vector<LineSpan> spans;
+    for (std::string_view line; Next(line);) {
+        spans.push_back({text.size(), text.size() + line.size()});
+        text.append(line) += '\n';
+    }
+    return TextLines(std::move(text), std::move(spans));
+}
+
+DecodedLines DecodeLines(ByteSource& source, const DecodeRules& rules) {
+    return LineStream(source, rules).Whole();
+}
 DecodedLines DecodeLines(std::string_view bytes, const DecodeRules& rules) {
     ViewSource source(bytes);
     return DecodeLines(source, rules);

@@ -112,7 +112,7 @@ TEST(LoadImportLines, TheExportReaderGivesTheSameLines) {
         for (std::size_t block : BlockSizes) {
             // In blocks, the cases read twice go back to the file's start.
             ViewSource source(bytes, block);
-            EXPECT_EQ(ReadEtsExport(source, FormatChoice::Ets3).Ets3Lines.Strings(),
+            EXPECT_EQ(ReadEtsExport(source, FormatChoice::Ets3).Ets3Stream->Rest().Strings(),
                       LoadImportLines(bytes).Strings())
                 << testing::PrintToString(bytes) << " in blocks of " << block;
         }
