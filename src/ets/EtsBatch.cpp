@@ -55,6 +55,7 @@ std::string RangeText(const ImportRange& range) {
 
 BatchImportResult BatchImportOf(EtsImporter& importer, std::uint8_t accessType, UnknownDatatype unknown) {
     BatchImportResult result;
+    importer.LeaveOutStatusTexts();
     DptListState list = DptListState::Free();
     SameStartIndex accepted;
     const ImportStep end =

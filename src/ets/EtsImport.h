@@ -102,6 +102,9 @@ public:
     // The fields of the line split last (views into the importer's lines).
     const std::vector<std::string_view>& ImportFields() const { return Fields; }
 
+    // Ranges come without their status text from here on (an unattended import shows none).
+    void LeaveOutStatusTexts() { StatusTexts_ = false; }
+
     // One step. After a BadAddress step ImportIndex is behind the offending line, so the walk can go on.
     ImportStep Next();
 
@@ -117,6 +120,7 @@ private:
     std::string Scratch; // unquoted fields of the line split last
     int FieldsLine = -1; // the line Fields was split from
     int ImportIndex_ = 0;
+    bool StatusTexts_ = true;
 };
 
 // The state of the window's datapoint type list: per item enabled and checked, and the current item.

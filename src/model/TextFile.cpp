@@ -14,16 +14,19 @@ using namespace codec;
 constexpr std::size_t BlockSize = 64 * 1024;
 constexpr char ReplacementCharacter[] = "\xEF\xBF\xBD";
 
-// Four UTF-16 units at p that are plain ASCII and no zero (as most of an export is), written to out as four
-// bytes; false, writing nothing, for any other four.
+// Four UTF-16 units at p that are plain ASCII, none of them a zero, LF or CR (as most of an export is),
+// written to out as four bytes; false, writing nothing, for any other four.
 template <bool BigEndian> bool FourPlainUnits(const unsigned char* p, char* out) {
     std::uint64_t word;
     std::memcpy(&word, p, 8);
     // The units' high bytes and low bytes, each in the even bytes of a word.
     const std::uint64_t high = (BigEndian ? word : word >> 8) & 0x00FF00FF00FF00FFull;
     const std::uint64_t low = (BigEndian ? word >> 8 : word) & 0x00FF00FF00FF00FFull;
-    if (high != 0 || (low & 0x0080008000800080ull) != 0 ||
-        ((low - 0x0001000100010001ull) & ~low & 0x8000800080008000ull) != 0)
+    auto zeroUnit = [](std::uint64_t x) {
+        return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
+    };
+    if (high != 0 || (low & 0x0080008000800080ull) != 0 || zeroUnit(low) ||
+        zeroUnit(low ^ 0x000A000A000A000Aull) || zeroUnit(low ^ 0x000D000D000D000Dull))
         return false;
     out[0] = static_cast<char>(low);
     out[1] = static_cast<char>(low >> 16);
@@ -32,17 +35,12 @@ template <bool BigEndian> bool FourPlainUnits(const unsigned char* p, char* out)
     return true;
 }
 
-// Whether any of a word's bytes is below 0x0E: a zero, CR or LF may be among them.
-bool HasLowByte(std::uint64_t w) {
-    return ((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) != 0;
-}
-
 enum class Mode { Start, Utf8, Replace, SingleByte, Utf16Le, Utf16Be, Ended };
 
 // Takes a file's bytes a block at a time. A block's last bytes that need the next block (a UTF-8 sequence
 // or UTF-16 surrogate pair cut in two, an odd byte of UTF-16, the first bytes while a byte-order mark may
 // still come) are not used: they come again in front of the next block. The text is written in UTF-8 as it
-// is decoded, and its lines are found in what each block added.
+// is decoded, its lines found as their ends are written.
 class BlockDecoder {
 public:
     BlockDecoder(const DecodeRules& rules, std::uint64_t sizeHint) : Rules_(rules) {
@@ -88,7 +86,6 @@ public:
             if (n == 0 && Mode_ == mode)
                 break; // waits for the next block
         }
-        FindLines();
         return used;
     }
 
@@ -111,7 +108,6 @@ public:
         Text_.erase(0, upTo);
         Spans_.clear();
         LineBegin_ = 0;
-        Scanned_ -= upTo;
         Zero_ = Zero_ == std::string::npos || Zero_ < upTo ? std::string::npos : Zero_ - upTo;
     }
 
@@ -153,16 +149,29 @@ private:
         return Marked_ ? 3 : 0;
     }
 
-    // The plain bytes from i on: eight at a time while none is above 0x7F (or zero, when a zero ends the
-    // text).
-    std::size_t SkipPlain(const char* p, std::size_t i, std::size_t n) const {
-        const bool zeroEnds = ZeroEnds();
-        for (; i + 8 <= n; i += 8) {
-            const std::uint64_t w = Word(p + i);
-            if ((w & 0x8080808080808080ull) || (zeroEnds && HasZeroByte(w)))
-                break;
-        }
+    // The plain bytes from i on, eight at a time while none is above 0x7F or below 0x0E (a zero, CR or LF
+    // may be among those).
+    static std::size_t SkipPlain(const char* p, std::size_t i, std::size_t n) {
+        while (i + 8 <= n && !HasSpecialByte(Word(p + i)))
+            i += 8;
         return i;
+    }
+
+    // A line end or zero character written at `at` in the text. A CR ends its line at once; an LF right
+    // behind it only moves the next line's start.
+    void Mark(char c, std::size_t at) {
+        if (c == '\n') {
+            if (!AfterCr_ || at != LineBegin_)
+                Spans_.push_back({LineBegin_, at});
+            LineBegin_ = at + 1;
+            AfterCr_ = false;
+        } else if (c == '\r') {
+            Spans_.push_back({LineBegin_, at});
+            LineBegin_ = at + 1;
+            AfterCr_ = true;
+        } else if (c == 0 && Zero_ == std::string::npos) {
+            Zero_ = at;
+        }
     }
 
     // Valid UTF-8 is taken as it is. At the first byte that is not, the text so far is read again as
@@ -178,6 +187,7 @@ private:
                     Mode_ = Mode::Ended;
                     break;
                 }
+                Mark(static_cast<char>(c), Text_.size() + i);
                 ++i;
                 continue;
             }
@@ -212,12 +222,11 @@ private:
         std::string bytes = std::move(Text_);
         Text_ = std::string();
         Text_.reserve(bytes.capacity());
-        SingleByte(bytes);
         Spans_.clear();
         LineBegin_ = 0;
-        Scanned_ = 0;
         AfterCr_ = false;
         Zero_ = std::string::npos;
+        SingleByte(bytes);
     }
 
     std::size_t Replace(std::string_view in, bool last) {
@@ -232,6 +241,7 @@ private:
                     Mode_ = Mode::Ended;
                     break;
                 }
+                Mark(static_cast<char>(c), Text_.size() + (i - run));
                 ++i;
                 continue;
             }
@@ -262,6 +272,7 @@ private:
                     Mode_ = Mode::Ended;
                     break;
                 }
+                Mark(static_cast<char>(c), Text_.size() + (i - run));
                 ++i;
                 continue;
             }
@@ -300,6 +311,8 @@ private:
                 Mode_ = Mode::Ended;
                 break;
             }
+            if (u == '\n' || u == '\r' || u == 0)
+                Mark(static_cast<char>(u), Text_.size() + used);
             char32_t cp = u;
             std::size_t length = 2;
             if (u >= 0xD800 && u <= 0xDBFF) {
@@ -322,35 +335,6 @@ private:
         return last && Mode_ != Mode::Ended ? n : i;
     }
 
-    // The lines in what was written since the last call: a line ends at CR LF, LF or a lone CR. A CR ends
-    // its line at once; an LF right behind it only moves the next line's start.
-    void FindLines() {
-        const char* t = Text_.data();
-        const std::size_t n = Text_.size();
-        std::size_t i = Scanned_;
-        while (i < n) {
-            while (i + 8 <= n && !HasLowByte(Word(t + i)))
-                i += 8;
-            if (i >= n)
-                break;
-            const char c = t[i];
-            if (c == '\n') {
-                if (!AfterCr_ || i != LineBegin_)
-                    Spans_.push_back({LineBegin_, i});
-                LineBegin_ = i + 1;
-                AfterCr_ = false;
-            } else if (c == '\r') {
-                Spans_.push_back({LineBegin_, i});
-                LineBegin_ = i + 1;
-                AfterCr_ = true;
-            } else if (c == 0 && Zero_ == std::string::npos) {
-                Zero_ = i;
-            }
-            ++i;
-        }
-        Scanned_ = n;
-    }
-
     DecodeRules Rules_;
     Mode Mode_ = Mode::Start;
     FileEncoding Encoding_ = FileEncoding::Utf8;
@@ -359,7 +343,6 @@ private:
     bool NonAscii_ = false; // the UTF-8 taken so far holds more than ASCII
     std::string Text_;
     std::vector<LineSpan> Spans_;
-    std::size_t Scanned_ = 0; // where FindLines goes on
     std::size_t LineBegin_ = 0;
     bool AfterCr_ = false; // the last line ended at a CR
     std::size_t Zero_ = std::string::npos;
