@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zelo::cli {
 
@@ -33,6 +34,14 @@ std::string Plural(int count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
+// Written at once: standard error takes every piece apart, and a big file may give thousands of warnings.
+void PrintWarnings(const std::vector<std::string>& warnings) {
+    std::string text;
+    for (const auto& warning : warnings)
+        text.append("warning: ").append(warning) += '\n';
+    std::cerr << text;
+}
+
 // A file read a block at a time fails as ReadInput does when a block cannot be read.
 template <typename Read> auto ReadingBlocks(Read read) {
     try {
@@ -52,12 +61,12 @@ int RunEts3Import(const ImportOptions& options, ExportReading& reading, const st
         reading.Ets3Stream
             ? ReadingBlocks([&] { return BatchImport(std::move(reading.Ets3Stream), access, unknown); })
             : BatchImport(std::move(reading.Ets3Lines), access, unknown);
-    for (const auto& warning : result.Warnings)
-        std::cerr << "warning: " << warning << '\n';
+    PrintWarnings(result.Warnings);
     if (result.Failure)
         // Nothing on stdout: a partial list must not reach a download by a pipe.
         throw ExitRequest{ExitBadInput, *result.Failure};
     std::string out;
+    out.reserve(setupLine.size() + 1 + result.Groups.size() * 40);
     if (options.WithSetup)
         out += setupLine + '\n';
     for (const auto& group : result.Groups)
@@ -102,8 +111,7 @@ int RunImport(const ImportOptions& options) {
     if (!result.Refusal && result.Reading.Detected.Format == ExportFormat::Ets3)
         return RunEts3Import(options, result.Reading, setupLine);
 
-    for (const auto& warning : result.Warnings)
-        std::cerr << "warning: " << warning << '\n';
+    PrintWarnings(result.Warnings);
     if (result.Refusal) {
         std::string message = result.Refusal->CommandLineText();
         if (!result.Reading.Refusal && !result.Reading.BadEntries.empty() && !options.SkipBad)

@@ -98,6 +98,21 @@ bool LooksLikeEts3(std::string_view text) {
     return false;
 }
 
+// Whether a text's beginning decides the format as its first megabyte would: it holds five non-blank lines
+// whose ends it holds too (a CR's LF with it), which no check looks beyond.
+bool FormatShows(std::string_view text) {
+    std::size_t pos = 0;
+    for (int lines = 0; lines < 5;) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos || end + 1 >= text.size())
+            return false;
+        if (text.substr(pos, end - pos).find_first_not_of(" \t") != std::string_view::npos)
+            ++lines;
+        pos = end + 1;
+    }
+    return true;
+}
+
 ExportFormat DetectFormat(std::string_view text) {
     if (StartsWithTag(text))
         return ExportFormat::Xml;
@@ -263,8 +278,10 @@ ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice) {
     rules.Utf16WithoutMark = true;
     rules.MarkedInvalidAsSingleByte = false;
     auto stream = std::make_shared<LineStream>(source, rules);
-    // The format shows in the file's beginning.
-    const std::string_view head = stream->Ahead(std::size_t{1} << 20);
+    // The format shows in the file's beginning: its first block mostly, else its first megabyte.
+    std::string_view head = stream->Ahead(std::size_t{1} << 16);
+    if (!FormatShows(head))
+        head = stream->Ahead(std::size_t{1} << 20);
     const bool utf16 =
         stream->Encoding() == FileEncoding::Utf16Le || stream->Encoding() == FileEncoding::Utf16Be;
     // A zip's first bytes are plain ASCII: they read the same decoded.

@@ -14,24 +14,29 @@ using namespace codec;
 constexpr std::size_t BlockSize = 64 * 1024;
 constexpr char ReplacementCharacter[] = "\xEF\xBF\xBD";
 
-// Four UTF-16 units at p that are plain ASCII, none of them a zero, LF or CR (as most of an export is),
-// written to out as four bytes; false, writing nothing, for any other four.
+// Four UTF-16 units at p that are plain ASCII, none of them a zero, LF or CR (TABs are plain), as most of an
+// export is: written to out as four bytes; false, writing nothing, for any other four.
 template <bool BigEndian> bool FourPlainUnits(const unsigned char* p, char* out) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    // The units' high bytes and low bytes, each in the even bytes of a word.
-    const std::uint64_t high = (BigEndian ? word : word >> 8) & 0x00FF00FF00FF00FFull;
-    const std::uint64_t low = (BigEndian ? word >> 8 : word) & 0x00FF00FF00FF00FFull;
-    auto zeroUnit = [](std::uint64_t x) {
-        return ((x - 0x0001000100010001ull) & ~x & 0x8000800080008000ull) != 0;
-    };
-    if (high != 0 || (low & 0x0080008000800080ull) != 0 || zeroUnit(low) ||
-        zeroUnit(low ^ 0x000A000A000A000Aull) || zeroUnit(low ^ 0x000D000D000D000Dull))
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (BigEndian)
+        w = ((w >> 8) & 0x00FF00FF00FF00FFull) | ((w & 0x00FF00FF00FF00FFull) << 8);
+    // Each unit a 16-bit lane: its high byte zero, its low byte below 0x80.
+    if (w & 0xFF80FF80FF80FF80ull)
         return false;
-    out[0] = static_cast<char>(low);
-    out[1] = static_cast<char>(low >> 16);
-    out[2] = static_cast<char>(low >> 32);
-    out[3] = static_cast<char>(low >> 48);
+    // Lanes below 0x0E do not carry into bit 7 when 0x72 is added; each of them must be a TAB.
+    const std::uint64_t small = ~(w + 0x0072007200720072ull) & 0x0080008000800080ull;
+    if (small != 0) {
+        const std::uint64_t x = w ^ 0x0009000900090009ull;
+        const std::uint64_t tab =
+            ~(((x & 0x7FFF7FFF7FFF7FFFull) + 0x7FFF7FFF7FFF7FFFull) | x) & 0x8000800080008000ull;
+        if ((tab >> 8) != small)
+            return false;
+    }
+    // The four low bytes side by side.
+    const std::uint64_t v = w | (w >> 8);
+    const auto four = static_cast<std::uint32_t>((v & 0xFFFF) | ((v >> 16) & 0xFFFF0000));
+    std::memcpy(out, &four, 4);
     return true;
 }
 
@@ -297,9 +302,18 @@ private:
         std::size_t used = 0;
         std::size_t i = 0;
         while (i + 1 < n) {
-            if (used + 8 > sizeof buffer) {
+            if (used + 16 > sizeof buffer) {
                 Text_.append(buffer, used);
                 used = 0;
+            }
+            if (i + 16 <= n && FourPlainUnits<BigEndian>(p + i, buffer + used)) {
+                used += 4;
+                i += 8;
+                if (FourPlainUnits<BigEndian>(p + i, buffer + used)) {
+                    used += 4;
+                    i += 8;
+                }
+                continue;
             }
             if (i + 8 <= n && FourPlainUnits<BigEndian>(p + i, buffer + used)) {
                 used += 4;
@@ -307,6 +321,11 @@ private:
                 continue;
             }
             const char32_t u = unit(i);
+            if (u < 0x80 && u != 0 && u != '\n' && u != '\r') {
+                buffer[used++] = static_cast<char>(u);
+                i += 2;
+                continue;
+            }
             if (u == 0 && ZeroEnds()) {
                 Mode_ = Mode::Ended;
                 break;
