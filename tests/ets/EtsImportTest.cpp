@@ -94,6 +94,8 @@ TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
 // What the export reader's single pass hands the ETS3 importer: the lines the loader gives, for every way a
 // file can be read.
 TEST(LoadImportLines, TheExportReaderGivesTheSameLines) {
+    // Five lines that show the format, then more than a block.
+    const std::string longStart = "a\nb\nc\nd\ne\n" + std::string(70000, 'x') + "\n";
     const std::string cases[] = {
         "a,b\r\nc\n",
         "K\xFC"
@@ -107,6 +109,11 @@ TEST(LoadImportLines, TheExportReaderGivesTheSameLines) {
         std::string("\xFF\xFE"
                     "a\0\n\0\0\0b\0",
                     10), // the zero character ends UTF-16 after decoding
+        // Past the first block the lines go out as they are decoded: a broken byte far behind valid UTF-8
+        // still makes all of it single-byte, a zero ends the text, a mark before broken UTF-8 is single-byte.
+        longStart + "\xC3\xA4\n" + std::string(70000, 'y') + "\n\xE4\n",
+        longStart + "\xC3\xA4\n" + std::string("\0\xE4\n", 3),
+        "\xEF\xBB\xBF" + longStart + "\xC3\xA4\n\xE4",
     };
     for (const auto& bytes : cases)
         for (std::size_t block : BlockSizes) {

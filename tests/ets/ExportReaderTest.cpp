@@ -214,6 +214,8 @@ TEST(EtsExport, DetectionAndRefusals) {
         {"zip, whatever is chosen", std::string("PK\x03\x04", 4), F::Ets3, E::Csv, ProjectFileMessage},
         {"empty: the ETS3 importer finishes at once", "", F::Auto, E::Ets3, ""},
         {"46 fields: ETS3", "\n\n" + ets3Line + "\n", F::Auto, E::Ets3, ""},
+        {"46 fields behind 70,000 empty lines: the first megabyte decides, not the first block",
+         std::string(70000, '\n') + ets3Line + "\n", F::Auto, E::Ets3, ""},
         {"46 fields after the fifth non-empty line: CSV", "a\nb\nc\nd\ne\n" + ets3Line, F::Auto, E::Csv,
          lineOne},
         {"45 fields: CSV", std::string(44, ',') + "\"1/1/1\"\n", F::Auto, E::Csv, lineOne},
