@@ -104,6 +104,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!unmarked16 && bytes.substr(0, 4) != std::string_view("PK\x03\x04", 4))
         Check(ReadEtsExport(std::string(bytes), FormatChoice::Ets3).Ets3Lines.Strings() == lines.Strings());
 
+    // Read in blocks of 1 to 7 bytes, every encoding and line end decodes as it does whole, under the
+    // loader's rules and the export reader's.
+    const std::size_t block = 1 + size % 7;
+    DecodeRules exportRules;
+    exportRules.Zero = ZeroByte::Kept;
+    exportRules.Utf16WithoutMark = true;
+    exportRules.MarkedInvalidAsSingleByte = false;
+    for (const DecodeRules& rules : {DecodeRules{}, exportRules}) {
+        const DecodedLines whole = DecodeLines(bytes, rules);
+        ViewSource source(bytes, block);
+        const DecodedLines blocks = DecodeLines(source, rules);
+        Check(blocks.Text() == whole.Text() && blocks.Lines.Strings() == whole.Lines.Strings());
+        Check(blocks.Encoding == whole.Encoding && blocks.Zero == whole.Zero &&
+              blocks.Marked == whole.Marked && blocks.Replaced == whole.Replaced);
+    }
+    ViewSource source(bytes, block);
+    ExportReading inBlocks = ReadEtsExport(source, FormatChoice::Auto);
+    const ExportReading inOne = ReadEtsExport(std::string(bytes), FormatChoice::Auto);
+    Check(inBlocks.Detected.Format == inOne.Detected.Format &&
+          inBlocks.Addresses.size() == inOne.Addresses.size());
+    if (inBlocks.Ets3Stream)
+        Check(inBlocks.Ets3Stream->Rest().Strings() == inOne.Ets3Lines.Strings());
+
     EtsImporter importer(lines);
     DptListState list = DptListState::Free();
     int steps = 0;

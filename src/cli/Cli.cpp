@@ -25,6 +25,15 @@ std::string ReadInput(const std::string& path, std::uint64_t limit) {
     }
 }
 
+std::unique_ptr<os::FileSource> OpenInput(const std::string& path, std::uint64_t limit) {
+    LastInput = path;
+    try {
+        return std::make_unique<os::FileSource>(path, limit);
+    } catch (const Exception& e) {
+        throw ExitRequest{ExitBadInput, e.Message()};
+    }
+}
+
 std::vector<std::string> ReadCommandList(const std::string& path) {
     return CommandListFromFile(ReadInput(path, os::CommandListLimit));
 }

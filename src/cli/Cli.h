@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -11,7 +12,10 @@
 
 namespace zelo {
 class TEibConverter;
+namespace os {
+class FileSource;
 }
+} // namespace zelo
 
 namespace zelo::cli {
 
@@ -27,6 +31,10 @@ struct ExitRequest {
 // raises ExitRequest{2} naming the file when it cannot (a file that cannot be read is never taken for an
 // empty one) or when it is longer.
 std::string ReadInput(const std::string& path, std::uint64_t limit);
+
+// Opens a file (not standard input) to be read a block at a time, by a reader that never needs it whole;
+// fails as ReadInput does. Its read errors raise Exception.
+std::unique_ptr<os::FileSource> OpenInput(const std::string& path, std::uint64_t limit);
 
 // The input last read ("standard input" for "-"), for the words of a failure that has no other: empty before
 // any.

@@ -3,6 +3,7 @@
 #include "ets/EtsBatch.h"
 #include "ets/EtsExport.h"
 #include "ets/EtsImport.h"
+#include "model/Error.h"
 #include "os/Files.h"
 #include "project/ProjectImport.h"
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zelo::cli {
 
@@ -32,19 +34,39 @@ std::string Plural(int count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
+// Written at once: standard error takes every piece apart, and a big file may give thousands of warnings.
+void PrintWarnings(const std::vector<std::string>& warnings) {
+    std::string text;
+    for (const auto& warning : warnings)
+        text.append("warning: ").append(warning) += '\n';
+    std::cerr << text;
+}
+
+// A file read a block at a time fails as ReadInput does when a block cannot be read.
+template <typename Read> auto ReadingBlocks(Read read) {
+    try {
+        return read();
+    } catch (const Exception& e) {
+        throw ExitRequest{ExitBadInput, e.Message()};
+    }
+}
+
 // An ETS3 export, as it has always been imported: ranges in file order, its own warnings and summary.
-int RunEts3Import(const ImportOptions& options, TextLines lines, const std::string& setupLine) {
+int RunEts3Import(const ImportOptions& options, ExportReading& reading, const std::string& setupLine) {
     static const std::map<std::string, UnknownDatatype> unknownPolicies{
         {"skip", UnknownDatatype::Skip}, {"other", UnknownDatatype::Other}, {"fail", UnknownDatatype::Fail}};
+    const auto access = static_cast<std::uint8_t>(AccessTypeFromText(options.Access));
+    const UnknownDatatype unknown = unknownPolicies.at(options.Unknown);
     BatchImportResult result =
-        BatchImport(std::move(lines), static_cast<std::uint8_t>(AccessTypeFromText(options.Access)),
-                    unknownPolicies.at(options.Unknown));
-    for (const auto& warning : result.Warnings)
-        std::cerr << "warning: " << warning << '\n';
+        reading.Ets3Stream
+            ? ReadingBlocks([&] { return BatchImport(std::move(reading.Ets3Stream), access, unknown); })
+            : BatchImport(std::move(reading.Ets3Lines), access, unknown);
+    PrintWarnings(result.Warnings);
     if (result.Failure)
         // Nothing on stdout: a partial list must not reach a download by a pipe.
         throw ExitRequest{ExitBadInput, *result.Failure};
     std::string out;
+    out.reserve(setupLine.size() + 1 + result.Groups.size() * 40);
     if (options.WithSetup)
         out += setupLine + '\n';
     for (const auto& group : result.Groups)
@@ -74,14 +96,22 @@ int RunImport(const ImportOptions& options) {
     const std::optional<std::string> password =
         options.PasswordFile ? std::optional<std::string>(ReadPasswordFile(*options.PasswordFile))
                              : options.Password;
-    ExportImport result = ImportReading(ReadImportFile(options.File, ReadInput(options.File, os::ImportLimit),
-                                                       password, formats.at(options.Format)),
-                                        rangeOptions, options.SkipBad);
+    const FormatChoice choice = formats.at(options.Format);
+    // A file is read a block at a time, so that an export's bytes are never held whole; it lives on while an
+    // ETS3 export's lines are taken from it.
+    std::unique_ptr<os::FileSource> source;
+    ExportReading reading;
+    if (options.File == "-") {
+        reading = ReadImportFile(options.File, ReadInput(options.File, os::ImportLimit), password, choice);
+    } else {
+        source = OpenInput(options.File, os::ImportLimit);
+        reading = ReadingBlocks([&] { return ReadImportFile(options.File, *source, password, choice); });
+    }
+    ExportImport result = ImportReading(std::move(reading), rangeOptions, options.SkipBad);
     if (!result.Refusal && result.Reading.Detected.Format == ExportFormat::Ets3)
-        return RunEts3Import(options, std::move(result.Reading.Ets3Lines), setupLine);
+        return RunEts3Import(options, result.Reading, setupLine);
 
-    for (const auto& warning : result.Warnings)
-        std::cerr << "warning: " << warning << '\n';
+    PrintWarnings(result.Warnings);
     if (result.Refusal) {
         std::string message = result.Refusal->CommandLineText();
         if (!result.Reading.Refusal && !result.Reading.BadEntries.empty() && !options.SkipBad)

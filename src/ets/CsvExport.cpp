@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <deque>
 #include <optional>
 
@@ -60,8 +62,25 @@ private:
         return text;
     }
 
+    // Where text[from, to) holds its first CR or LF, or `to`. A field seldom holds one: eight bytes at a time
+    // while none is.
+    std::size_t FirstLineEnd(std::size_t from, std::size_t to) const {
+        auto zeroByte = [](std::uint64_t x) {
+            return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+        };
+        for (std::uint64_t w; from + 8 <= to; from += 8) {
+            std::memcpy(&w, Text_.data() + from, 8);
+            if (zeroByte(w ^ 0x0A0A0A0A0A0A0A0Aull) || zeroByte(w ^ 0x0D0D0D0D0D0D0D0Dull))
+                break;
+        }
+        while (from < to && !IsLineEnd(Text_[from]))
+            ++from;
+        return from;
+    }
+
     // Counts the line ends in text[from, to): CR LF is one.
     int LineEnds(std::size_t from, std::size_t to) const {
+        from = FirstLineEnd(from, to);
         int count = 0;
         for (std::size_t i = from; i < to; ++i)
             if (Text_[i] == '\n' || (Text_[i] == '\r' && (i + 1 >= Text_.size() || Text_[i + 1] != '\n')))
@@ -110,6 +129,17 @@ private:
     // Reads one field into out; true when it ends its record.
     bool ReadField(std::string_view& out) {
         const std::size_t n = Text_.size();
+        // The commonest field: quoted, without doubled quotes or line ends, its separator right behind it.
+        if (Pos_ < n && Text_[Pos_] == '"') {
+            const std::size_t quote = Text_.find('"', Pos_ + 1);
+            if (quote != std::string_view::npos &&
+                (quote + 1 == n || Text_[quote + 1] == Separator_ || IsLineEnd(Text_[quote + 1])) &&
+                FirstLineEnd(Pos_ + 1, quote) == quote) {
+                out = Text_.substr(Pos_ + 1, quote - Pos_ - 1);
+                Pos_ = quote + 1;
+                return EndField();
+            }
+        }
         std::size_t start = Pos_;
         while (start < n && IsPad(Text_[start]))
             ++start;
@@ -433,6 +463,7 @@ void ReadCsv(std::string_view text, ExportReading& reading) {
     int line = 0;
     bool headerSkipped = !reading.Detected.Header;
     std::string addressText;
+    DptTextMapper types;
     reading.Addresses.reserve(LineEndCount(text));
     while (parser.Next(fields, line)) {
         if (IsBlankRecord(fields))
@@ -453,7 +484,7 @@ void ReadCsv(std::string_view text, ExportReading& reading) {
         record.Line = line;
         record.Name = reading.Texts->Stable(Cell(fields, columns.Name));
         record.DptText = reading.Texts->Stable(Cell(fields, columns.Dpt));
-        const DptTextResult type = MapDptText(record.DptText);
+        const DptTextResult type = types.Map(record.DptText);
         record.Type = static_cast<std::int8_t>(type.Type);
         if (type.Conflict)
             reading.Warnings.push_back(TypeConflictWarning(line, record.DptText, type.Type));

@@ -32,6 +32,25 @@ struct DptTextResult {
 // percent"). A plain number is no type ("1 Bit"), neither is "Auto".
 DptTextResult MapDptText(std::string_view text);
 
+// MapDptText over a file's texts one after another: a text like the one before is not read again, as the
+// records of an export mostly repeat the type of the one before.
+class DptTextMapper {
+public:
+    DptTextResult Map(std::string_view text) {
+        if (!Mapped_ || text != Last_) {
+            Last_.assign(text);
+            Result_ = MapDptText(text);
+            Mapped_ = true;
+        }
+        return Result_;
+    }
+
+private:
+    std::string Last_;
+    DptTextResult Result_;
+    bool Mapped_ = false;
+};
+
 // The type text of an OPC (ESF) export: by its EIS number when it has one, else by its size "(n Bit)" or
 // "(n Byte)"; "Unknown" and anything else give -1.
 int MapEsfType(std::string_view text);

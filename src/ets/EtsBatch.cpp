@@ -53,11 +53,9 @@ std::string RangeText(const ImportRange& range) {
     return GroupAddressToText(range.StartAddress) + " to " + GroupAddressToText(range.EndAddress);
 }
 
-} // namespace
-
-BatchImportResult BatchImport(TextLines lines, std::uint8_t accessType, UnknownDatatype unknown) {
+BatchImportResult BatchImportOf(EtsImporter& importer, std::uint8_t accessType, UnknownDatatype unknown) {
     BatchImportResult result;
-    EtsImporter importer(std::move(lines));
+    importer.LeaveOutStatusTexts();
     DptListState list = DptListState::Free();
     SameStartIndex accepted;
     const ImportStep end =
@@ -105,6 +103,19 @@ BatchImportResult BatchImport(TextLines lines, std::uint8_t accessType, UnknownD
     if (end.Kind == ImportStepKind::WrongFormat)
         result.Failure = LineText(end.Line) + ImportWrongFormatMessage;
     return result;
+}
+
+} // namespace
+
+BatchImportResult BatchImport(TextLines lines, std::uint8_t accessType, UnknownDatatype unknown) {
+    EtsImporter importer(std::move(lines));
+    return BatchImportOf(importer, accessType, unknown);
+}
+
+BatchImportResult BatchImport(std::shared_ptr<LineStream> lines, std::uint8_t accessType,
+                              UnknownDatatype unknown) {
+    EtsImporter importer(std::move(lines));
+    return BatchImportOf(importer, accessType, unknown);
 }
 
 } // namespace zelo

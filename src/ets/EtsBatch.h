@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -69,5 +70,8 @@ struct BatchImportResult {
 
 // Accepts every range of the lines with the given access type. Lines are named 1-based in the texts.
 BatchImportResult BatchImport(TextLines lines, std::uint8_t accessType, UnknownDatatype unknown);
+// The same for lines taken as they are decoded (zeloctl's import of a file).
+BatchImportResult BatchImport(std::shared_ptr<LineStream> lines, std::uint8_t accessType,
+                              UnknownDatatype unknown);
 
 } // namespace zelo

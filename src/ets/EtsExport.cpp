@@ -28,10 +28,6 @@ std::string Counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-bool IsUtf16(TextEncoding encoding) {
-    return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
-}
-
 bool StartsWithUtf8Mark(std::string_view bytes) {
     return bytes.substr(0, 3) == "\xEF\xBB\xBF";
 }
@@ -100,6 +96,21 @@ bool LooksLikeEts3(std::string_view text) {
         pos = end + 1;
     }
     return false;
+}
+
+// Whether a text's beginning decides the format as its first megabyte would: it holds five non-blank lines
+// whose ends it holds too (a CR's LF with it), which no check looks beyond.
+bool FormatShows(std::string_view text) {
+    std::size_t pos = 0;
+    for (int lines = 0; lines < 5;) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos || end + 1 >= text.size())
+            return false;
+        if (text.substr(pos, end - pos).find_first_not_of(" \t") != std::string_view::npos)
+            ++lines;
+        pos = end + 1;
+    }
+    return true;
 }
 
 ExportFormat DetectFormat(std::string_view text) {
@@ -250,30 +261,46 @@ std::string ImportRefusal::WindowText() const {
 }
 
 ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
-    ExportReading reading;
-    if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
-        reading.Refusal = ImportRefusal{ProjectFileMessage, 0, ""};
-        return reading;
+    ViewSource source(bytes);
+    ExportReading reading = ReadEtsExport(source, choice);
+    if (reading.Ets3Stream) {
+        reading.Ets3Lines = reading.Ets3Stream->Rest();
+        reading.Ets3Stream.reset();
     }
-    // One pass finds the encoding, decodes and finds the lines; valid UTF-8 stays where it lies.
+    return reading;
+}
+
+ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice) {
+    ExportReading reading;
+    // One pass finds the encoding, decodes and finds the lines, a block at a time.
     DecodeRules rules;
     rules.Zero = ZeroByte::Kept;
     rules.Utf16WithoutMark = true;
     rules.MarkedInvalidAsSingleByte = false;
-    const bool empty = bytes.empty();
-    DecodedLines decoded = DecodeLines(bytes, rules);
-    const TextEncoding encoding = decoded.Encoding == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
-                                  : decoded.Encoding == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
-                                  : decoded.Encoding == FileEncoding::Utf8    ? TextEncoding::Utf8
+    auto stream = std::make_shared<LineStream>(source, rules);
+    // The format shows in the file's beginning: its first block mostly, else its first megabyte.
+    std::string_view head = stream->Ahead(std::size_t{1} << 16);
+    if (!FormatShows(head))
+        head = stream->Ahead(std::size_t{1} << 20);
+    const bool utf16 =
+        stream->Encoding() == FileEncoding::Utf16Le || stream->Encoding() == FileEncoding::Utf16Be;
+    // A zip's first bytes are plain ASCII: they read the same decoded.
+    if (!utf16 && !stream->Marked() && head.substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
+        reading.Refusal = ImportRefusal{ProjectFileMessage, 0, ""};
+        return reading;
+    }
+    reading.Detected.Encoding = stream->Encoding() == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
+                                : stream->Encoding() == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
+                                : stream->Encoding() == FileEncoding::Utf8    ? TextEncoding::Utf8
                                                                               : TextEncoding::Windows1252;
-    reading.Detected.Encoding = encoding;
+    const bool empty = head.empty() && !stream->Marked();
 
     ExportFormat format = ExportFormat::Csv;
     switch (choice) {
     case FormatChoice::Auto:
         // An empty file goes to the ETS3 importer, which has nothing to do. The format shows in the file's
         // beginning.
-        format = empty ? ExportFormat::Ets3 : DetectFormat(decoded.Text().substr(0, 1 << 20));
+        format = empty ? ExportFormat::Ets3 : DetectFormat(head.substr(0, std::size_t{1} << 20));
         break;
     case FormatChoice::Ets3:
         format = ExportFormat::Ets3;
@@ -290,28 +317,32 @@ ExportReading ReadEtsExport(std::string bytes, FormatChoice choice) {
     }
     reading.Detected.Format = format;
     if (format == ExportFormat::Ets3) {
-        // As the ETS3 import always read its files: the zero character ends the text. In UTF-16 that is after
-        // decoding; in 8-bit text the zero byte ends it before the encoding is judged, and a UTF-8 mark
-        // before broken UTF-8 means single-byte text. Those two cases are read again (they are rare: a binary
-        // file, a file edited by hand).
-        const bool utf16 = IsUtf16(encoding);
-        if (!utf16 && (decoded.Zero != std::string::npos || (decoded.Marked && !decoded.TakenOver)))
-            reading.Ets3Lines =
-                LoadImportLines(decoded.TakenOver ? decoded.Lines.Release() : std::move(bytes));
-        else {
-            if (decoded.Zero != std::string::npos)
-                decoded.Lines.CutAt(decoded.Zero);
-            reading.Ets3Lines = std::move(decoded.Lines);
-        }
+        // As the ETS3 import always read its files: the zero character ends the text (in 8-bit text before
+        // the encoding is judged), and a UTF-8 mark before broken UTF-8 means single-byte text. The lines go
+        // to the importer as they are decoded. A file that showed a zero or broken UTF-8 behind a mark
+        // already is read again from its start under those rules (they are rare: a binary file, one edited by
+        // hand).
+        DecodeRules ets3 = rules;
+        ets3.Zero = ZeroByte::EndsText;
+        ets3.MarkedInvalidAsSingleByte = true;
+        if ((stream->Zero() != std::string::npos || stream->Replaced()) && source.Rewind())
+            stream = std::make_shared<LineStream>(source, ets3);
+        else
+            stream->SetRules(ets3);
+        reading.Ets3Stream = std::move(stream);
         return reading;
     }
-    std::string().swap(bytes);
+    DecodedLines decoded = stream->Whole();
+    reading.Detected.Encoding = decoded.Encoding == FileEncoding::Utf16Le   ? TextEncoding::Utf16Le
+                                : decoded.Encoding == FileEncoding::Utf16Be ? TextEncoding::Utf16Be
+                                : decoded.Encoding == FileEncoding::Utf8    ? TextEncoding::Utf8
+                                                                            : TextEncoding::Windows1252;
     // The records point into the text, so the reading keeps it.
-    const std::string_view stored = reading.Texts->Adopt(decoded.Lines.Release()).substr(decoded.Begin);
+    const std::string_view stored = reading.Texts->Adopt(decoded.Lines.Release());
     if (decoded.Zero != std::string::npos) {
         reading.Refusal =
             ImportRefusal{WrongFormat, 0,
-                          "Line " + std::to_string(LineAt(stored, decoded.Zero - decoded.Begin)) +
+                          "Line " + std::to_string(LineAt(stored, decoded.Zero)) +
                               " holds a zero character: this is a binary file, not an ETS export."};
         return reading;
     }

@@ -83,7 +83,8 @@ extern const char* const ExportImportFinishedMessage; // the window's notice at 
 // The window's status text for an offered range: "Importing data from ETS [name, datatype: "DPST-1-1"]...".
 std::string ExportStatusText(const ImportedRange& range);
 
-// What a reader found. For an ETS3 file only Detected and Ets3Lines are set: it goes to EtsImporter.
+// What a reader found. For an ETS3 file only Detected and Ets3Lines (or, read from a ByteSource, Ets3Stream)
+// are set: it goes to EtsImporter.
 // The records point into Texts, which copies of the reading share: keep a reading (or a copy) alive while
 // its records are used.
 struct ExportReading {
@@ -91,6 +92,8 @@ struct ExportReading {
     std::shared_ptr<TextStore> Texts = std::make_shared<TextStore>();
     std::optional<ImportRefusal> Refusal;
     TextLines Ets3Lines;
+    // An ETS3 file's lines as they are decoded, while the source the reading came from lives on.
+    std::shared_ptr<LineStream> Ets3Stream;
     std::vector<GroupAddressRecord> Addresses; // in file order
     std::vector<BadEntry> BadEntries;          // in file order
     std::vector<std::string> Warnings;         // in file order, each naming its line
@@ -99,8 +102,12 @@ struct ExportReading {
 // Detects encoding and format (unless a choice forces the format) and reads the whole file. Refused: a zip,
 // a zero character in a text that is not ETS3, malformed XML or another root element, a CSV without a layout
 // that reads, and a file without any group address (bad ones count as addresses here: they are for the
-// caller to refuse or skip). Takes the bytes by value so that they are freed once decoded.
+// caller to refuse or skip).
 ExportReading ReadEtsExport(std::string bytes, FormatChoice choice = FormatChoice::Auto);
+// The same for bytes read a block at a time (a file), so that they are never held whole; only the decoded
+// text is kept. An ETS3 export with a zero byte or broken UTF-8 behind its mark is read a second time, as
+// the ETS3 import reads it, when the source can start again.
+ExportReading ReadEtsExport(ByteSource& source, FormatChoice choice = FormatChoice::Auto);
 
 // "117 lines cannot be imported:" then the first 20 messages, one per line, then "and K more." when there
 // are more.

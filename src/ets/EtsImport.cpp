@@ -16,10 +16,15 @@ const char* const ImportWrongFormatMessage = "Import file has wrong format!";
 const char* const ImportEndedStatus = "Finished importing data from ETS3!";
 const char* const ImportNoticeTitle = "Import";
 
-TextLines LoadImportLines(std::string bytes) {
+TextLines LoadImportLines(std::string_view bytes) {
+    ViewSource source(bytes);
+    return LoadImportLines(source);
+}
+
+TextLines LoadImportLines(ByteSource& source) {
     // In UTF-16 every other byte of plain text is zero, so there the zero character ends the text after
     // decoding; in every other encoding the zero byte ends it before.
-    return DecodeLines(bytes, DecodeRules{}).Lines;
+    return DecodeLines(source, DecodeRules{}).Lines;
 }
 
 namespace {
@@ -50,6 +55,17 @@ void SplitCommaFields(std::string_view line, std::vector<std::string_view>& fiel
     while (i < n) {
         // The commonest field of an export, an empty quoted one before a comma and the next field, at once:
         // the four bytes read as one (in little-endian order, as on every target).
+        // Two of them at once where they come in a row, as they mostly do.
+        if (i + 8 <= n) {
+            std::uint64_t eight;
+            std::memcpy(&eight, p + i, 8);
+            if ((eight & 0xFFFFFFFFFFFFull) == 0x2C22222C2222ull && ((eight >> 48) & 0xFF) > 32) {
+                fields.emplace_back();
+                fields.emplace_back();
+                i += 6;
+                continue;
+            }
+        }
         if (i + 4 <= n) {
             std::uint32_t four;
             std::memcpy(&four, p + i, 4);
@@ -61,8 +77,8 @@ void SplitCommaFields(std::string_view line, std::vector<std::string_view>& fiel
         }
         if (p[i] == '"') {
             const std::size_t start = ++i;
-            while (i < n && p[i] != '"')
-                ++i;
+            const void* quote = std::memchr(p + i, '"', n - i);
+            i = quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - p) : n;
             if (i + 1 < n && p[i + 1] == '"') {
                 // Doubled quotes: the field is written out without them.
                 const std::size_t at = scratch.size();
@@ -136,16 +152,26 @@ std::string ImportStep::WindowText() const {
 
 EtsImporter::EtsImporter(TextLines lines) : Lines(std::move(lines)) {}
 
+std::optional<std::string_view> EtsImporter::Line(int index) {
+    if (!Stream_)
+        return index < LineCount() ? std::optional(Lines[static_cast<std::size_t>(index)]) : std::nullopt;
+    for (; StreamIndex_ < index; ++StreamIndex_)
+        if (!Stream_->Next(StreamLine_))
+            return std::nullopt;
+    return StreamLine_;
+}
+
 ImportStep EtsImporter::Next() {
     ImportStep step;
     step.Line = ImportIndex_;
-    if (ImportIndex_ >= LineCount()) {
+    const std::optional<std::string_view> first = Line(ImportIndex_);
+    if (!first) {
         step.Kind = ImportStepKind::Finished;
         return step;
     }
     // The line that ended the last range was split already while joining.
     if (FieldsLine != ImportIndex_)
-        SplitCommaFields(Lines[static_cast<std::size_t>(ImportIndex_)], Fields, Scratch);
+        SplitCommaFields(*first, Fields, Scratch);
     FieldsLine = ImportIndex_;
     if (static_cast<int>(Fields.size()) < EtsFieldCount) {
         step.Kind = ImportStepKind::WrongFormat;
@@ -158,7 +184,8 @@ ImportStep EtsImporter::Next() {
     }
     ImportRange& range = step.Range;
     range.FirstLine = ImportIndex_;
-    range.StatusText = ImportStatusText(Fields);
+    if (StatusTexts_)
+        range.StatusText = ImportStatusText(Fields);
     try {
         range.StartAddress = TextToGroupAddress(Fields[EtsAddressField]);
     } catch (const Exception& e) {
@@ -175,8 +202,8 @@ ImportStep EtsImporter::Next() {
     range.Name = std::string(Fields[EtsNameField]);
     std::uint16_t last = range.StartAddress;
     ++ImportIndex_;
-    while (ImportIndex_ < LineCount()) {
-        SplitCommaFields(Lines[static_cast<std::size_t>(ImportIndex_)], Fields, Scratch);
+    while (const std::optional<std::string_view> line = Line(ImportIndex_)) {
+        SplitCommaFields(*line, Fields, Scratch);
         FieldsLine = ImportIndex_;
         // A line that could not start a range does not join one either: the next step reports it.
         if (static_cast<int>(Fields.size()) < EtsFieldCount)

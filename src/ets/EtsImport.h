@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +31,8 @@ extern const char* const ImportNoticeTitle;
 // The file's bytes as lines. Text up to the first zero byte counts; it is Windows-1252 unless a byte-order
 // mark says UTF-8 or UTF-16, or it is valid UTF-8 throughout. Lines end at CR LF, LF or a lone CR; a line end
 // at the very end adds no empty line; empty lines inside stay. One pass; valid UTF-8 stays where it lies.
-TextLines LoadImportLines(std::string bytes);
+TextLines LoadImportLines(std::string_view bytes);
+TextLines LoadImportLines(ByteSource& source);
 
 // Splits a line by the comma-text rule: fields are separated by commas or blanks (codes 1 to 32); a field
 // that starts with a double quote runs to the next lone double quote, a doubled one standing for one; a quote
@@ -86,26 +88,39 @@ public:
     EtsImporter() = default;
     explicit EtsImporter(TextLines lines);
     explicit EtsImporter(const std::vector<std::string>& lines) : EtsImporter(TextLines(lines)) {}
+    // Lines taken as the importer comes to them, each let go of once it has passed it.
+    explicit EtsImporter(std::shared_ptr<LineStream> lines) : Stream_(std::move(lines)) {}
     // The fields are views into the importer's own lines: it stays where it was made.
     EtsImporter(const EtsImporter&) = delete;
     EtsImporter& operator=(const EtsImporter&) = delete;
 
     // Index of the next line to read: between steps the first line of the range the next step offers.
     int ImportIndex() const { return ImportIndex_; }
-    int LineCount() const { return static_cast<int>(Lines.size()); }
+    // The lines it holds (taken from a stream: the lines taken so far).
+    int LineCount() const { return Stream_ ? StreamIndex_ + 1 : static_cast<int>(Lines.size()); }
     const TextLines& ImportLines() const { return Lines; }
     // The fields of the line split last (views into the importer's lines).
     const std::vector<std::string_view>& ImportFields() const { return Fields; }
+
+    // Ranges come without their status text from here on (an unattended import shows none).
+    void LeaveOutStatusTexts() { StatusTexts_ = false; }
 
     // One step. After a BadAddress step ImportIndex is behind the offending line, so the walk can go on.
     ImportStep Next();
 
 private:
+    // Line `index`, or nullopt past the last. From a stream only the line taken last or a later one.
+    std::optional<std::string_view> Line(int index);
+
     TextLines Lines;
+    std::shared_ptr<LineStream> Stream_;
+    int StreamIndex_ = -1; // the line taken from the stream last
+    std::string_view StreamLine_;
     std::vector<std::string_view> Fields;
     std::string Scratch; // unquoted fields of the line split last
     int FieldsLine = -1; // the line Fields was split from
     int ImportIndex_ = 0;
+    bool StatusTexts_ = true;
 };
 
 // The state of the window's datapoint type list: per item enabled and checked, and the current item.

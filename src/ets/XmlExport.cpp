@@ -29,6 +29,7 @@ void ReadXml(std::string_view text, ExportReading& reading) {
             return;
         }
         reading.Addresses.reserve(LineEndCount(text));
+        DptTextMapper types;
         while (xml.Next() != XmlReader::Token::EndOfDocument) {
             if (xml.Current() != XmlReader::Token::StartElement || xml.LocalName() != "GroupAddress" ||
                 xml.NamespaceUri() != namespaceUri)
@@ -50,7 +51,7 @@ void ReadXml(std::string_view text, ExportReading& reading) {
             record.Name = reading.Texts->Stable(xml.AttributeValue("Name").value_or(""));
             record.DptText = reading.Texts->Stable(
                 xml.AttributeValue("DPTs").value_or(xml.AttributeValue("DatapointType").value_or("")));
-            const DptTextResult type = MapDptText(record.DptText);
+            const DptTextResult type = types.Map(record.DptText);
             record.Type = static_cast<std::int8_t>(type.Type);
             // A list names the address's own type last: that one is taken, a conflict is worth a word.
             if (type.Conflict)

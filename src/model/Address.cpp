@@ -47,6 +47,31 @@ std::optional<std::int64_t> ScanInt(std::string_view text, std::size_t& pos) {
 // gets the number of characters read.
 std::optional<std::array<int, 3>> ScanTriple(std::string_view text, char separator,
                                              const std::array<int, 3>& max, std::size_t& used) {
+    // The form addresses come in from files, three runs of one to three digits between separators, read at
+    // once (an import reads one per line); anything else goes the scanf way below.
+    {
+        std::array<int, 3> out{};
+        std::size_t pos = 0;
+        bool plain = true;
+        auto digit = [&](std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+        for (std::size_t i = 0; i < 3 && plain; ++i) {
+            if (i > 0 && (pos >= text.size() || text[pos++] != separator)) {
+                plain = false;
+                break;
+            }
+            const std::size_t start = pos;
+            for (; pos - start < 3 && digit(pos); ++pos)
+                out[i] = out[i] * 10 + (text[pos] - '0');
+            plain = pos > start && !digit(pos);
+        }
+        if (plain) {
+            for (std::size_t i = 0; i < 3; ++i)
+                if (out[i] > max[i])
+                    return std::nullopt;
+            used = pos;
+            return out;
+        }
+    }
     std::array<std::int64_t, 3> n{};
     std::size_t pos = 0;
     for (std::size_t i = 0; i < 3; ++i) {

@@ -1,5 +1,8 @@
 #pragma once
 // The system's texts are UTF-8 inside; files and the gateway are 8-bit. These convert at the edges.
+#include "model/ByteSource.h"
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,21 +87,55 @@ struct DecodeRules {
 
 struct DecodedLines {
     TextLines Lines;
-    std::size_t Begin = 0; // where the text begins in Lines.Text(): behind a UTF-8 mark left in place
     FileEncoding Encoding = FileEncoding::Utf8;
-    bool Marked = false;                  // the file began with a byte-order mark
-    bool TakenOver = false;               // the text is in the bytes' own string (kept or decoded in place)
-    std::size_t Zero = std::string::npos; // with ZeroByte::Kept: the first zero character in Lines.Text()
+    bool Marked = false;   // the file began with a byte-order mark
+    bool Replaced = false; // UTF-8 behind a mark was broken, its broken bytes replaced by U+FFFD
+    std::size_t Zero = std::string::npos; // with ZeroByte::Kept: the first zero character in the text
 
-    // The decoded text, without its byte-order mark (with ZeroByte::EndsText it may go on past the end).
-    std::string_view Text() const { return std::string_view(Lines.Text()).substr(Begin); }
+    // The decoded text, without its byte-order mark.
+    std::string_view Text() const { return Lines.Text(); }
 };
 
-// Decodes a file's bytes and finds its lines in one pass: a UTF-8 or UTF-16 byte-order mark decides (or
-// UTF-16 without one, when the rules say so); else valid UTF-8 is taken where it lies, the bytes being taken
-// over; else the bytes are single-byte text. Lines end as SplitLines ends them. Bytes that were not taken
-// over are left as they were.
-DecodedLines DecodeLines(std::string& bytes, const DecodeRules& rules);
+// Decodes a file's bytes and finds its lines in one pass, a block at a time as the source gives them, so the
+// raw bytes are never held whole: a UTF-8 or UTF-16 byte-order mark decides (or UTF-16 without one, when the
+// rules say so); else valid UTF-8 is taken as it is; else the bytes are single-byte text. Lines end as
+// SplitLines ends them.
+DecodedLines DecodeLines(ByteSource& source, const DecodeRules& rules);
+
+// A file's lines one after another as its blocks are decoded, for a reader that needs only the line it is
+// at: the lines given out are let go of before the next block is decoded, so that neither the raw bytes nor
+// the whole text are held. Only while the text is valid UTF-8 beyond ASCII (a later broken byte would make
+// all of it single-byte) is it kept until a byte or the file's end settles it.
+class LineStream {
+public:
+    LineStream(ByteSource& source, const DecodeRules& rules);
+    ~LineStream();
+    LineStream(const LineStream&) = delete;
+    LineStream& operator=(const LineStream&) = delete;
+
+    // The text from the first line not given out yet, decoded on until it holds `size` bytes or the file has
+    // ended.
+    std::string_view Ahead(std::size_t size);
+    // What the decoding found so far (UTF-8 may still turn out single-byte).
+    FileEncoding Encoding() const;
+    bool Marked() const;
+    bool Replaced() const;
+    std::size_t Zero() const; // in Ahead()'s text
+    // The rules for the bytes still to come.
+    void SetRules(const DecodeRules& rules);
+
+    // The next line, valid until the next call; false after the last.
+    bool Next(std::string_view& line);
+    // The whole text and its lines, for a stream that has given none out.
+    DecodedLines Whole();
+    // The lines not given out yet, held together.
+    TextLines Rest();
+
+private:
+    struct State;
+    std::unique_ptr<State> State_;
+};
+DecodedLines DecodeLines(std::string_view bytes, const DecodeRules& rules);
 
 // A UTF-8 text that came from outside (a gateway's answer, a line of a file) made safe to print on a
 // terminal: control characters (C0 but line feed and tab, DEL, C1) become \xHH (C1: \u00HH), so an answer

@@ -81,6 +81,39 @@ std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenForReading(const std::string
 
 } // namespace
 
+FileSource::FileSource(const std::string& fileName, std::uint64_t limit)
+    : Name_(fileName), File_(OpenForReading(fileName)), Limit_(limit) {
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(PathOf(fileName), sizeError);
+    if (!sizeError && size > limit)
+        throw Exception(TooLong(fileName, limit));
+    if (!sizeError)
+        Size_ = size;
+    // The blocks are asked for whole: the stream's own buffer would only copy them once more.
+    std::setvbuf(File_.get(), nullptr, _IONBF, 0);
+}
+
+std::size_t FileSource::Read(char* to, std::size_t size) {
+    errno = 0;
+    const std::size_t n = std::fread(to, 1, size, File_.get());
+    // A folder opens on some systems and fails only here; so does a device that reports an error.
+    if (n < size && std::ferror(File_.get()))
+        throw ReadFailure(Name_, errno != 0 ? errno : EIO);
+    // A device or a FIFO has no size to go by: it is refused once it passes the limit.
+    if (n > Limit_ - Read_)
+        throw Exception(TooLong(Name_, Limit_));
+    Read_ += n;
+    return n;
+}
+
+bool FileSource::Rewind() {
+    if (std::fseek(File_.get(), 0, SEEK_SET) != 0)
+        return false;
+    std::clearerr(File_.get());
+    Read_ = 0;
+    return true;
+}
+
 std::string ReadFileStart(const std::string& fileName, std::size_t size) {
     const auto file = OpenForReading(fileName);
     std::string bytes(size, '\0');

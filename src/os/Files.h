@@ -1,9 +1,13 @@
 #pragma once
-// Reading input files whole, and replacing a file's contents so that a crash or a full disk never leaves it
-// half-written. Every name here is UTF-8, whatever the system's own code page.
+// Reading input files whole or in blocks, and replacing a file's contents so that a crash or a full disk
+// never leaves it half-written. Every name here is UTF-8, whatever the system's own code page.
+#include "model/ByteSource.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +33,24 @@ void CreateFoldersAbove(const std::string& fileName);
 // longer than `limit` is refused: "Can't read NAME: it is larger than 64 MB, the most this program reads
 // here."
 std::string ReadWholeFile(const std::string& fileName, std::uint64_t limit = NoLimit);
+
+// A file read a block at a time, so that a big one is never held whole. Opening and reading fail as
+// ReadWholeFile does, a file longer than `limit` too (when its size shows at opening, before any byte is
+// read).
+class FileSource : public ByteSource {
+public:
+    FileSource(const std::string& fileName, std::uint64_t limit);
+    std::size_t Read(char* to, std::size_t size) override;
+    std::uint64_t SizeHint() const override { return Size_; }
+    bool Rewind() override;
+
+private:
+    std::string Name_;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> File_;
+    std::uint64_t Limit_;
+    std::uint64_t Size_ = 0;
+    std::uint64_t Read_ = 0;
+};
 
 // Up to `size` bytes from the file's start (all of a shorter file); failures raise as ReadWholeFile's do.
 std::string ReadFileStart(const std::string& fileName, std::size_t size);

@@ -1,5 +1,6 @@
 #include "project/ProjectImport.h"
 
+#include "model/Error.h"
 #include "project/ProjectArchive.h"
 #include "project/ProjectXml.h"
 
@@ -105,6 +106,27 @@ ExportReading ReadImportFile(const std::string& fileName, std::string bytes,
     if (IsZipArchive(bytes) || EndsWithNoCase(fileName, ".knxproj"))
         return ReadProjectFile(std::move(bytes), password);
     return ReadEtsExport(std::move(bytes), choice);
+}
+
+ExportReading ReadImportFile(const std::string& fileName, ByteSource& source,
+                             const std::optional<std::string>& password, FormatChoice choice) {
+    char head[4];
+    std::size_t got = 0;
+    while (got < sizeof head)
+        if (const std::size_t n = source.Read(head + got, sizeof head - got))
+            got += n;
+        else
+            break;
+    if (IsZipArchive({head, got}) || EndsWithNoCase(fileName, ".knxproj")) {
+        std::string bytes(head, got);
+        std::string block(std::size_t{1} << 16, '\0');
+        while (const std::size_t n = source.Read(block.data(), block.size()))
+            bytes.append(block, 0, n);
+        return ReadProjectFile(std::move(bytes), password);
+    }
+    if (!source.Rewind())
+        throw Exception("Can't read " + fileName + ": it cannot be read from its start again.");
+    return ReadEtsExport(source, choice);
 }
 
 } // namespace zelo

@@ -28,6 +28,12 @@ ExportReading ReadImportFile(const std::string& fileName, std::string bytes,
                              const std::optional<std::string>& password,
                              FormatChoice choice = FormatChoice::Auto);
 
+// The same for a file read a block at a time: an export is decoded as its blocks come, never held whole;
+// a project file is read whole first. The source must be able to start again (a file, bytes in memory).
+ExportReading ReadImportFile(const std::string& fileName, ByteSource& source,
+                             const std::optional<std::string>& password,
+                             FormatChoice choice = FormatChoice::Auto);
+
 // How the summary names the protection: "unprotected", "protected with ZipCrypto (ETS4/5)",
 // "protected with AES (ETS6)".
 const char* ProtectionText(ZipEncryption protection);

@@ -1,6 +1,8 @@
 #include "EtsTestFile.h"
 #include "commands/CommandLine.h"
 #include "ets/EtsBatch.h"
+#include "ets/EtsExport.h"
+#include "model/Address.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,32 @@ TEST(BatchImport, BadAddressIsSkippedWrongFormatStops) {
     ASSERT_TRUE(result.Failure);
     EXPECT_EQ(*result.Failure, "Line 2: Import file has wrong format!");
     EXPECT_EQ(result.Added, 1);
+}
+
+// zeloctl takes an ETS3 file's lines as they are decoded, a block at a time, and lets each go once passed:
+// ranges that span blocks, ranges ended by the line that starts the next, a bad address and Windows-1252
+// names give what the lines held whole give.
+TEST(BatchImport, LinesTakenAsTheyAreDecodedGiveTheSameImport) {
+    static const char* const types[] = {"1b", "2B", "7b", "1B", "4B"};
+    std::vector<EtsRow> rows;
+    for (int i = 0; i < 1500; ++i) {
+        const int address = i + i / 7; // a gap of two now and then
+        rows.push_back({"Room " + std::to_string(i / 5) + " K\xFC" + "che",
+                        GroupAddressToText(address & 0x7FFF), types[(i / 5) % 5]});
+    }
+    rows[700].Address = "1/9/1";
+    const std::string file = EtsFile(rows);
+    const BatchImportResult whole = BatchImport(LoadImportLines(file), 2, UnknownDatatype::Other);
+    ASSERT_GT(whole.Added, 250);
+    for (std::size_t block : {std::size_t{5}, std::size_t{4096}, SIZE_MAX}) {
+        ViewSource source(file, block);
+        ExportReading reading = ReadEtsExport(source, FormatChoice::Auto);
+        ASSERT_TRUE(reading.Ets3Stream) << block;
+        const BatchImportResult streamed = BatchImport(reading.Ets3Stream, 2, UnknownDatatype::Other);
+        EXPECT_EQ(GroupLines(streamed), GroupLines(whole)) << block;
+        EXPECT_EQ(streamed.Warnings, whole.Warnings) << block;
+        EXPECT_EQ(streamed.Skipped, 1) << block;
+    }
 }
 
 TEST(SameStartIndex, EqualNeedsEndAndTypeNotAccess) {

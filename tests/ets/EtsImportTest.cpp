@@ -35,7 +35,11 @@ TEST(LoadImportLines, LineEndsAndZeroByte) {
         {std::string("\xC3\xA4\n\0\xE4", 5), {"\xC3\xA4"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
+        for (std::size_t block : BlockSizes) {
+            ViewSource source(c.bytes, block);
+            EXPECT_EQ(LoadImportLines(source).Strings(), c.lines)
+                << testing::PrintToString(c.bytes) << " in blocks of " << block;
+        }
 }
 
 TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
@@ -80,12 +84,18 @@ TEST(LoadImportLines, DecodesEncodingsSoUmlautsShow) {
         {std::string("a\x80\xFC\r\n\x81x\rb\0\xE4\n", 12), {"a\xE2\x82\xAC\xC3\xBC", "\xC2\x81x", "b"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LoadImportLines(c.bytes).Strings(), c.lines) << testing::PrintToString(c.bytes);
+        for (std::size_t block : BlockSizes) {
+            ViewSource source(c.bytes, block);
+            EXPECT_EQ(LoadImportLines(source).Strings(), c.lines)
+                << testing::PrintToString(c.bytes) << " in blocks of " << block;
+        }
 }
 
 // What the export reader's single pass hands the ETS3 importer: the lines the loader gives, for every way a
 // file can be read.
 TEST(LoadImportLines, TheExportReaderGivesTheSameLines) {
+    // Five lines that show the format, then more than a block.
+    const std::string longStart = "a\nb\nc\nd\ne\n" + std::string(70000, 'x') + "\n";
     const std::string cases[] = {
         "a,b\r\nc\n",
         "K\xFC"
@@ -99,11 +109,20 @@ TEST(LoadImportLines, TheExportReaderGivesTheSameLines) {
         std::string("\xFF\xFE"
                     "a\0\n\0\0\0b\0",
                     10), // the zero character ends UTF-16 after decoding
+        // Past the first block the lines go out as they are decoded: a broken byte far behind valid UTF-8
+        // still makes all of it single-byte, a zero ends the text, a mark before broken UTF-8 is single-byte.
+        longStart + "\xC3\xA4\n" + std::string(70000, 'y') + "\n\xE4\n",
+        longStart + "\xC3\xA4\n" + std::string("\0\xE4\n", 3),
+        "\xEF\xBB\xBF" + longStart + "\xC3\xA4\n\xE4",
     };
     for (const auto& bytes : cases)
-        EXPECT_EQ(ReadEtsExport(bytes, FormatChoice::Ets3).Ets3Lines.Strings(),
-                  LoadImportLines(bytes).Strings())
-            << testing::PrintToString(bytes);
+        for (std::size_t block : BlockSizes) {
+            // In blocks, the cases read twice go back to the file's start.
+            ViewSource source(bytes, block);
+            EXPECT_EQ(ReadEtsExport(source, FormatChoice::Ets3).Ets3Stream->Rest().Strings(),
+                      LoadImportLines(bytes).Strings())
+                << testing::PrintToString(bytes) << " in blocks of " << block;
+        }
     // UTF-16 without a mark is the reader's own: the loader takes it for 8-bit text.
     EXPECT_EQ(ReadEtsExport(std::string("a\0\xE4\0\n\0b\0", 8), FormatChoice::Ets3).Ets3Lines.Strings(),
               (Lines{"a\xC3\xA4", "b"}));

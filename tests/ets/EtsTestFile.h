@@ -1,10 +1,16 @@
 #pragma once
 // Writes ETS3 group address export lines: 46 comma-separated, quoted fields of which the import reads
 // 34 (middle group), 38 (name), 39 (description), 43 (address) and 45 (datatype).
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace zelo::test {
+
+// A file read whole and in blocks of 1 to 7 bytes: every character, surrogate pair and line end of a short
+// file is cut between two blocks at least once.
+inline constexpr std::size_t BlockSizes[] = {SIZE_MAX, 1, 2, 3, 4, 5, 6, 7};
 
 struct EtsRow {
     std::string Name = "Lights";

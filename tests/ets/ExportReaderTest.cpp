@@ -1,5 +1,6 @@
 // Today's ETS exports from generated files: every CSV layout, separator, header choice and encoding, the
 // quoting traps, address styles, datatype texts, the OPC and XML exports, detection, refusals and bad lines.
+#include "EtsTestFile.h"
 #include "ExportTestFile.h"
 #include "ets/AddressText.h"
 #include "ets/DptText.h"
@@ -134,6 +135,10 @@ TEST(EtsExport, QuotingStylesNestingAndBadLines) {
          {"1/2/3 -@1 A,B;C", "1/2/4 -@2 D;E"},
          {}},
         {"CSV: separators tied on the first line: \";\" before \",\"", "A,B;1/2/3\n", {"1/2/3 -@1 A,B"}, {}},
+        {"CSV: a quoted name over two lines: the lines behind it count both",
+         "\"X\",\"1/2/2\"\n\"A\r\nB\",\"1/2/3\"\n\"C\",\"1/2/4\"\n",
+         {"1/2/2 -@1 X", "1/2/3 -@2 A\r\nB", "1/2/4 -@4 C"},
+         {}},
         {"CSV: a list with types of two kinds: the last wins",
          "\"A\",\"1/2/3\",\"\",\"\",\"\",\"DPST-1-1, DPST-9-1\"\n",
          {"1/2/3 VALUE@1 A"},
@@ -213,6 +218,8 @@ TEST(EtsExport, DetectionAndRefusals) {
         {"zip, whatever is chosen", std::string("PK\x03\x04", 4), F::Ets3, E::Csv, ProjectFileMessage},
         {"empty: the ETS3 importer finishes at once", "", F::Auto, E::Ets3, ""},
         {"46 fields: ETS3", "\n\n" + ets3Line + "\n", F::Auto, E::Ets3, ""},
+        {"46 fields behind 70,000 empty lines: the first megabyte decides, not the first block",
+         std::string(70000, '\n') + ets3Line + "\n", F::Auto, E::Ets3, ""},
         {"46 fields after the fifth non-empty line: CSV", "a\nb\nc\nd\ne\n" + ets3Line, F::Auto, E::Csv,
          lineOne},
         {"45 fields: CSV", std::string(44, ',') + "\"1/1/1\"\n", F::Auto, E::Csv, lineOne},
@@ -279,9 +286,19 @@ TEST(EtsExport, EncodingDetection) {
     for (const auto& c : cases) {
         EXPECT_EQ(DetectEncoding(c.bytes), c.encoding) << testing::PrintToString(c.bytes);
         EXPECT_EQ(DecodeText(c.bytes, c.encoding), c.text) << testing::PrintToString(c.bytes);
-        // The reader's own pass finds the same.
-        EXPECT_EQ(ReadEtsExport(c.bytes, FormatChoice::Csv).Detected.Encoding, c.encoding)
-            << testing::PrintToString(c.bytes);
+        // The reader's own pass finds the same, however the bytes come.
+        DecodeRules rules;
+        rules.Zero = ZeroByte::Kept;
+        rules.Utf16WithoutMark = true;
+        rules.MarkedInvalidAsSingleByte = false;
+        for (std::size_t block : BlockSizes) {
+            ViewSource source(c.bytes, block);
+            EXPECT_EQ(ReadEtsExport(source, FormatChoice::Csv).Detected.Encoding, c.encoding)
+                << testing::PrintToString(c.bytes) << " in blocks of " << block;
+            source.Rewind();
+            EXPECT_EQ(DecodeLines(source, rules).Text(), c.text)
+                << testing::PrintToString(c.bytes) << " in blocks of " << block;
+        }
     }
 }
 

@@ -52,6 +52,8 @@ TEST(ZeloctlImport, PrintsGroupLinesWithSetupAndAccess) {
 
 TEST(ZeloctlImport, FailuresExitTwoWithNothingOnStdout) {
     TempDir dir;
+    const std::string folder = dir.File("folder.csv");
+    std::filesystem::create_directory(folder);
     const struct {
         std::vector<std::string> args;
         std::string input;
@@ -62,6 +64,8 @@ TEST(ZeloctlImport, FailuresExitTwoWithNothingOnStdout) {
          EtsFile({Rows[0]}) + "\n" + EtsFile({Rows[3]}),
          "Line 2: Import file has wrong format!\n"},
         {{"import", "-"}, "a,b,c\n", "Line 1: Import file has wrong format!\n"},
+        // A file is read a block at a time: one that fails at its first block says so.
+        {{"import", folder}, "", "Can't read " + folder + ": Is a directory\n"},
         {{"import", "--setup", "--phys", "1/1/1", "-"},
          EtsFile(Rows),
          "Invalid physical address!\nFromat has to be \"<0...15>.<0...15>.<0...255>\"!\n"},
