@@ -234,7 +234,9 @@ private:
         SingleByte(bytes);
     }
 
-    std::size_t Replace(std::string_view in, bool last) {
+    // Plain text and line ends as they are; a byte beyond ASCII goes to beyond(i, run), which writes what it
+    // makes of it and moves i on, or returns false to leave the rest for the next block.
+    template <typename Beyond> std::size_t Bytes(std::string_view in, Beyond beyond) {
         const char* p = in.data();
         const std::size_t n = in.size();
         std::size_t i = 0;
@@ -250,44 +252,39 @@ private:
                 ++i;
                 continue;
             }
-            if (i + Utf8SequenceLength(c) > n && !last)
+            if (!beyond(i, run))
                 break;
-            std::size_t next = i;
-            if (NextUtf8(in, next)) {
-                i = next;
-                continue;
-            }
-            Text_.append(p + run, i - run);
-            Text_.append(ReplacementCharacter, 3);
-            run = ++i;
         }
         Text_.append(p + run, i - run);
         return i;
     }
 
-    std::size_t SingleByte(std::string_view in) {
-        const char* p = in.data();
-        const std::size_t n = in.size();
-        std::size_t i = 0;
-        std::size_t run = 0;
-        while ((i = SkipPlain(p, i, n)) < n) {
-            const auto c = static_cast<unsigned char>(p[i]);
-            if (c < 0x80) {
-                if (c == 0 && ZeroEnds()) {
-                    Mode_ = Mode::Ended;
-                    break;
-                }
-                Mark(static_cast<char>(c), Text_.size() + (i - run));
-                ++i;
-                continue;
+    std::size_t Replace(std::string_view in, bool last) {
+        return Bytes(in, [&](std::size_t& i, std::size_t& run) {
+            if (i + Utf8SequenceLength(static_cast<unsigned char>(in[i])) > in.size() && !last)
+                return false;
+            std::size_t next = i;
+            if (NextUtf8(in, next)) {
+                i = next;
+                return true;
             }
-            Text_.append(p + run, i - run);
-            char utf8[4];
-            Text_.append(utf8, EncodeUtf8(SingleByteCodePoint(c, Rules_.Fallback), utf8));
+            Text_.append(in.data() + run, i - run);
+            Text_.append(ReplacementCharacter, 3);
             run = ++i;
-        }
-        Text_.append(p + run, i - run);
-        return i;
+            return true;
+        });
+    }
+
+    std::size_t SingleByte(std::string_view in) {
+        return Bytes(in, [&](std::size_t& i, std::size_t& run) {
+            Text_.append(in.data() + run, i - run);
+            char utf8[4];
+            Text_.append(
+                utf8,
+                EncodeUtf8(SingleByteCodePoint(static_cast<unsigned char>(in[i]), Rules_.Fallback), utf8));
+            run = ++i;
+            return true;
+        });
     }
 
     // Four plain units at a time where they come in a row, as they do in exports; written through a small
