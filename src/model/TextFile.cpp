@@ -182,39 +182,28 @@ private:
     // Valid UTF-8 is taken as it is. At the first byte that is not, the text so far is read again as
     // single-byte text (or, behind a UTF-8 mark when the rules say so, the broken bytes are replaced).
     std::size_t Utf8(std::string_view in, bool last) {
-        const char* p = in.data();
-        const std::size_t n = in.size();
-        std::size_t i = 0;
-        while ((i = SkipPlain(p, i, n)) < n) {
-            const auto c = static_cast<unsigned char>(p[i]);
-            if (c < 0x80) {
-                if (c == 0 && ZeroEnds()) {
-                    Mode_ = Mode::Ended;
-                    break;
-                }
-                Mark(static_cast<char>(c), Text_.size() + i);
-                ++i;
-                continue;
-            }
-            if (i + Utf8SequenceLength(c) > n && !last)
-                break; // the sequence ends in the next block
+        bool broken = false;
+        const std::size_t end = Bytes(in, [&](std::size_t& i, std::size_t&) {
+            if (i + Utf8SequenceLength(static_cast<unsigned char>(in[i])) > in.size() && !last)
+                return false; // the sequence ends in the next block
             std::size_t next = i;
             if (NextUtf8(in, next)) {
                 NonAscii_ = true;
                 i = next;
-                continue;
+                return true;
             }
-            Text_.append(p, i);
+            broken = true;
+            return false;
+        });
+        if (broken) {
             if (Marked_ && !Rules_.MarkedInvalidAsSingleByte) {
                 Mode_ = Mode::Replace;
                 Replaced_ = true;
             } else {
                 ToSingleByte();
             }
-            return i;
         }
-        Text_.append(p, i);
-        return i;
+        return end;
     }
 
     // The text so far read again as single-byte text: it holds the bytes as they came (behind the mark).
