@@ -60,15 +60,9 @@ void XmlReader::Refill(std::size_t keepFrom) {
     // A token longer than the window doubles it.
     const std::size_t wanted = std::max(Block_, kept);
     Buffer_.resize(kept + wanted);
-    std::size_t got = 0;
-    while (got < wanted) {
-        const std::size_t n = Source_->Read(Buffer_.data() + kept + got, wanted - got);
-        if (n == 0) {
-            Exhausted_ = true;
-            break;
-        }
-        got += n;
-    }
+    const std::size_t got = ReadFully(*Source_, Buffer_.data() + kept, wanted);
+    if (got < wanted)
+        Exhausted_ = true;
     Buffer_.resize(kept + got);
     Doc_ = Buffer_;
 }

@@ -18,6 +18,18 @@ public:
     virtual bool Rewind() { return false; }
 };
 
+// Reads until `size` bytes are in or the source ends: fewer only at the end.
+inline std::size_t ReadFully(ByteSource& source, char* to, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const std::size_t n = source.Read(to + got, size - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
 // Bytes held in memory, handed out at most `block` at a time.
 class ViewSource : public ByteSource {
 public:

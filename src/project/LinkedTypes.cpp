@@ -107,13 +107,7 @@ std::optional<DptNumber> TypeOfSize(std::string_view size) {
 // comes; UTF-16 is decoded whole first.
 void ReadXml(const std::string& entry, ByteSource& bytes, const std::function<void(XmlReader&)>& read) {
     std::string head(2, '\0');
-    std::size_t got = 0;
-    while (got < head.size()) {
-        const std::size_t n = bytes.Read(head.data() + got, head.size() - got);
-        if (n == 0)
-            break;
-        got += n;
-    }
+    const std::size_t got = ReadFully(bytes, head.data(), head.size());
     head.resize(got);
     const bool utf16 =
         head == "\xFF\xFE" || head == "\xFE\xFF" || (got == 2 && (head[0] == 0) != (head[1] == 0));

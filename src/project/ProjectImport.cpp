@@ -111,12 +111,7 @@ ExportReading ReadImportFile(const std::string& fileName, std::string bytes,
 ExportReading ReadImportFile(const std::string& fileName, ByteSource& source,
                              const std::optional<std::string>& password, FormatChoice choice) {
     char head[4];
-    std::size_t got = 0;
-    while (got < sizeof head)
-        if (const std::size_t n = source.Read(head + got, sizeof head - got))
-            got += n;
-        else
-            break;
+    const std::size_t got = ReadFully(source, head, sizeof head);
     if (IsZipArchive({head, got}) || EndsWithNoCase(fileName, ".knxproj")) {
         std::string bytes(head, got);
         std::string block(std::size_t{1} << 16, '\0');

@@ -385,14 +385,7 @@ std::string ZipArchive::ReadStart(const ZipEntry& entry, std::size_t size) const
     ZipEntryReader reader(*this, entry);
     reader.Checks_ = false;
     std::string out(static_cast<std::size_t>(std::min<std::uint64_t>(size, entry.UncompressedSize)), '\0');
-    std::size_t got = 0;
-    while (got < out.size()) {
-        const std::size_t n = reader.Read(out.data() + got, out.size() - got);
-        if (n == 0)
-            break;
-        got += n;
-    }
-    out.resize(got);
+    out.resize(ReadFully(reader, out.data(), out.size()));
     return out;
 }
 
