@@ -1,6 +1,7 @@
 // The window's timing goals: start-up to the first shown window, and 32768 Adds of distinct ranges in a row
 // (each one searches the table that mirrors the command list, then appends a line).
 // Usage: bench_gui [--runs N]; bench_gui --startup-once is the child that the start-up runs measure.
+#include "SilentDialogs.h"
 #include "version/VersionInfo.h"
 #include "window/qt/QtMainWindow.h"
 #include "window/qt/ZeloApplication.h"
@@ -18,24 +19,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class SilentDialogs : public zelo::Dialogs {
-public:
-    int MessageBox(const std::string& text, const std::string&, int, const std::string&) override {
-        std::fprintf(stderr, "unexpected box: %s\n", text.c_str());
-        std::exit(1);
-    }
-    std::optional<std::string> OpenFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> AskPassword(const std::string& prompt, const std::string&) override {
-        std::fprintf(stderr, "unexpected password prompt: %s\n", prompt.c_str());
-        std::exit(1);
-    }
-};
 
 long long NowMicros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();

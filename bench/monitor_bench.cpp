@@ -3,6 +3,7 @@
 // 100 ms). A relay between the simulator and the window notes when each line arrives; the window's line view
 // notes when it is painted.
 // Usage: bench_monitor [--seconds N] [--rate N]
+#include "SilentDialogs.h"
 #include "device/EibConverter.h"
 #include "sim/GatewaySim.h"
 #include "window/qt/QtMonitorWindow.h"
@@ -30,19 +31,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class SilentDialogs : public zelo::Dialogs {
-public:
-    int MessageBox(const std::string& text, const std::string&, int, const std::string&) override {
-        std::fprintf(stderr, "unexpected box: %s\n", text.c_str());
-        std::exit(1);
-    }
-    std::optional<std::string> OpenFile(const std::string&, const std::string&) override { return {}; }
-    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::optional<std::string> AskPassword(const std::string&, const std::string&) override { return {}; }
-};
 
 // Passes the simulator's bytes on to the window over loopback and notes when each line end went through.
 class Relay {
